@@ -1,0 +1,43 @@
+# One static library per source folder: every .cpp of the folder, headers included as
+# "folder/name.h" from src/.
+function(rendaal_library name)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    list(FILTER srcs INCLUDE REGEX "\\.cpp$")
+    if(NOT srcs)
+        # A folder whose work has not begun yet.
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+        return()
+    endif()
+    file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    add_library(${name} STATIC ${srcs} ${hdrs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+endfunction()
+
+# One test program per test folder: every *_test.cpp of the folder. GUI test programs get a
+# main() that creates a QApplication; all run with a throwaway HOME and the offscreen platform.
+function(rendaal_tests name)
+    cmake_parse_arguments(ARG "GUI" "" "LIBS" ${ARGN})
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+    if(NOT srcs)
+        return()
+    endif()
+    if(ARG_GUI)
+        add_executable(${name} ${srcs} ${PROJECT_SOURCE_DIR}/tests/support/qt_test_main.cpp)
+        target_link_libraries(${name} PRIVATE GTest::gtest Qt6::Widgets)
+    else()
+        add_executable(${name} ${srcs})
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
+    target_link_libraries(${name} PRIVATE test_support ${ARG_LIBS})
+    set(home ${CMAKE_BINARY_DIR}/test-home/${name})
+    file(MAKE_DIRECTORY ${home})
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT
+        "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;RENDAAL_SOURCE_DIR=${PROJECT_SOURCE_DIR};RENDAAL_BINARY_DIR=${CMAKE_BINARY_DIR};ASAN_OPTIONS=detect_leaks=0")
+endfunction()

@@ -1,0 +1,109 @@
+#include "core/combination.h"
+
+#include <algorithm>
+
+#include "core/fileio.h"
+#include "core/text.h"
+
+namespace rendaal {
+
+Kind KindOf(std::string_view putField, std::string_view callField) {
+    if (Contains(putField, "Geen") || Contains(callField, "Geen")) {
+        return Kind::Single;
+    }
+    return putField == callField ? Kind::Straddle : Kind::Strangle;
+}
+
+const char* KindName(Kind kind) {
+    switch (kind) {
+        case Kind::Single:
+            return "Single";
+        case Kind::Straddle:
+            return "Straddle";
+        case Kind::Strangle:
+            return "Strangle";
+    }
+    return "Strangle";
+}
+
+std::string CombinationKey(std::string_view line) { return BeforeFirst(';', line); }
+
+KeyWords SplitKey(std::string_view key) {
+    KeyWords w;
+    w.series = BeforeFirst(' ', key);
+    std::string rest = AfterFirst(' ', key);
+    w.expiry = BeforeFirst(' ', rest);
+    rest = AfterFirst(' ', rest);
+    w.put = BeforeFirst(' ', rest);
+    w.call = AfterFirst(' ', rest);
+    return w;
+}
+
+std::string HistoryFileName(std::string_view line) {
+    const std::string key = CombinationKey(line);
+    const KeyWords w = SplitKey(key);
+    std::string name = std::string(KindName(KindOf(w.put, w.call))) + "_" + key + ".csv";
+    std::replace(name.begin(), name.end(), ' ', '_');
+    return name;
+}
+
+bool IsPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+std::vector<std::string> ParseRules(std::string_view text) {
+    std::vector<std::string> lines;
+    for (auto& line : SplitLines(text)) {
+        if (!line.empty() && line[0] != ';') {
+            lines.push_back(std::move(line));
+        }
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const std::string& a, const std::string& b) { return RulesLess(a, b); });
+    return lines;
+}
+
+std::optional<std::vector<std::string>> LoadRules(const std::string& path) {
+    const auto text = ReadFile(path);
+    if (!text) {
+        return std::nullopt;
+    }
+    return ParseRules(*text);
+}
+
+bool SaveRules(const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return WriteFileAtomic(path, text);
+}
+
+bool RulesLess(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        auto ca = static_cast<unsigned char>(a[i]);
+        auto cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'A' && ca <= 'Z') {
+            ca = static_cast<unsigned char>(ca - 'A' + 'a');
+        }
+        if (cb >= 'A' && cb <= 'Z') {
+            cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        }
+        if (ca != cb) {
+            return ca < cb;
+        }
+    }
+    return a.size() < b.size();
+}
+
+size_t SortedInsertPosition(const std::vector<std::string>& sorted, std::string_view line) {
+    const auto it = std::upper_bound(
+        sorted.begin(), sorted.end(), line,
+        [](std::string_view value, const std::string& item) { return RulesLess(value, item); });
+    return static_cast<size_t>(it - sorted.begin());
+}
+
+}  // namespace rendaal

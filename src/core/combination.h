@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The combination line ("AEX 1306 00350.00 00360.00; Put: jun 2013 350.00; ...") and the
+// rules file that keeps the list of them.
+namespace rendaal {
+
+enum class Kind { Single, Straddle, Strangle };
+
+// "Single" when either side holds "Geen", "Straddle" when both sides are the same text.
+Kind KindOf(std::string_view putField, std::string_view callField);
+const char* KindName(Kind kind);
+
+// Text before the first ";" (empty for a line without one).
+std::string CombinationKey(std::string_view line);
+
+struct KeyWords {
+    std::string series;  // "AEX", "AX1", ...
+    std::string expiry;  // YYMM
+    std::string put;     // "00" + exercise price text, or "00Geen"
+    std::string call;    // the whole rest after the third space
+};
+KeyWords SplitKey(std::string_view key);
+
+// Kind prefix + key words joined by "_" + ".csv"; e.g. Strangle_AEX_1306_00350.00_00360.00.csv
+std::string HistoryFileName(std::string_view line);
+// A name the program may open in its data folder: no folder parts, no NUL, not "." or "..".
+bool IsPlainFileName(std::string_view name);
+
+// Lines of a rules file: CR LF, LF or CR ends; empty lines and lines starting with ";" skipped.
+std::vector<std::string> ParseRules(std::string_view text);
+// Empty when the file cannot be read.
+std::optional<std::vector<std::string>> LoadRules(const std::string& path);
+// Replaces the file atomically with the lines, each ended by CR LF. An empty list writes an
+// empty file, so a deleted last combination does not come back at the next start.
+bool SaveRules(const std::string& path, const std::vector<std::string>& lines);
+
+// The list box order: ascending, letter case ignored.
+bool RulesLess(std::string_view a, std::string_view b);
+// Index at which a line is sorted in (after equal lines), as a sorted list box inserts.
+size_t SortedInsertPosition(const std::vector<std::string>& sorted, std::string_view line);
+
+}  // namespace rendaal

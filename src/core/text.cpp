@@ -1,0 +1,171 @@
+#include "core/text.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace rendaal {
+
+std::string BeforeFirst(char c, std::string_view s) {
+    const auto p = s.find(c);
+    return p == std::string_view::npos ? std::string() : std::string(s.substr(0, p));
+}
+
+std::string AfterFirst(char c, std::string_view s) {
+    const auto p = s.find(c);
+    return p == std::string_view::npos ? std::string() : std::string(s.substr(p + 1));
+}
+
+std::string BeforeLast(char c, std::string_view s) {
+    const auto p = s.rfind(c);
+    return p == std::string_view::npos ? std::string() : std::string(s.substr(0, p));
+}
+
+std::string AfterLast(char c, std::string_view s) {
+    const auto p = s.rfind(c);
+    return p == std::string_view::npos ? std::string() : std::string(s.substr(p + 1));
+}
+
+double ParseNumber(std::string_view s) {
+    std::string t = RemoveSpaces(s);
+    if (const auto comma = t.find(','); comma != std::string::npos) {
+        t[comma] = '.';
+    }
+    if (t.empty()) {
+        t = "0.0";
+    }
+    const bool allowed = std::all_of(t.begin(), t.end(), [](char ch) {
+        return (ch >= '0' && ch <= '9') || ch == '-' || ch == '.';
+    });
+    if (!allowed) {
+        return 0.0;
+    }
+    if (t.find('.') == std::string::npos) {
+        t += '.';
+    }
+    if (BeforeFirst('.', t).empty()) {
+        t.insert(t.begin(), '0');
+    }
+    if (AfterFirst('.', t).empty()) {
+        t += '0';
+    }
+    double value = 0.0;
+    const char* first = t.data();
+    const char* last = t.data() + t.size();
+    const auto [end, ec] = std::from_chars(first, last, value, std::chars_format::fixed);
+    if (ec != std::errc() || end != last) {
+        return 0.0;  // a second point, an inner "-", a number beyond double range
+    }
+    return value;
+}
+
+std::string FormatNumber(double value, int width, int decimals, char separator) {
+    width = std::clamp(width, 0, 255);
+    decimals = std::clamp(decimals, 0, 255);
+    const int needed = std::snprintf(nullptr, 0, "%.*f", decimals, value);
+    std::string text(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
+    if (needed > 0) {
+        std::snprintf(text.data(), text.size() + 1, "%.*f", decimals, value);
+    }
+    if (static_cast<int>(text.size()) < width) {
+        text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
+    }
+    if (text.size() > 12) {
+        text.resize(12);
+    }
+    if (separator != '.') {
+        if (const auto p = text.find('.'); p != std::string::npos) {
+            text[p] = separator;
+        }
+    }
+    return text;
+}
+
+std::string PadLeft(long long n, int width) {
+    std::string text = std::to_string(n);
+    while (static_cast<int>(text.size()) < width) {
+        text.insert(text.begin(), ' ');
+    }
+    return text;
+}
+
+std::string TwoDigits(long long n) {
+    std::string text = n < 10 ? "0" + std::to_string(n) : std::to_string(n);
+    return text.substr(0, 2);
+}
+
+std::string RemoveSpaces(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char ch : s) {
+        if (ch != ' ') {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string RemoveDigits(std::string_view s) {
+    std::string out;
+    for (char ch : s.substr(0, std::min<size_t>(s.size(), 79))) {
+        if (ch < '0' || ch > '9') {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string KeepNumberChars(std::string_view s) {
+    std::string out;
+    for (char ch : s.substr(0, std::min<size_t>(s.size(), 79))) {
+        if ((ch >= '0' && ch <= '9') || ch == ',' || ch == '.') {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+bool EnsureFolder(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    std::error_code ec;
+    const auto before = std::filesystem::current_path(ec);
+    std::filesystem::create_directories(path, ec);
+    if (::chdir(path.c_str()) != 0) {
+        return false;
+    }
+    const auto now = std::filesystem::current_path(ec);
+    if (ec) {
+        if (!before.empty()) {
+            std::filesystem::current_path(before, ec);
+        }
+        return false;
+    }
+    std::string text = now.string();
+    if (text.empty() || text.back() != '/') {
+        text += '/';
+    }
+    return text == path;
+}
+
+std::string AsciiLower(std::string_view s) {
+    std::string out(s);
+    for (char& ch : out) {
+        if (ch >= 'A' && ch <= 'Z') {
+            ch = static_cast<char>(ch - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+bool Contains(std::string_view s, std::string_view part) {
+    return s.find(part) != std::string_view::npos;
+}
+
+}  // namespace rendaal

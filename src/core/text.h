@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Cutting the program's texts at delimiter characters and Dutch-style decimal texts.
+// None of these fails: a missing delimiter gives an empty text, a bad number gives 0.
+namespace rendaal {
+
+// The decimal separator written into files, lookup keys and read-outs. Always a comma: the
+// quote pages and the history files shared with the Windows program are Dutch, whatever the
+// locale of this machine says.
+inline constexpr char kDecimalSeparator = ',';
+
+std::string BeforeFirst(char c, std::string_view s);
+std::string AfterFirst(char c, std::string_view s);
+std::string BeforeLast(char c, std::string_view s);
+std::string AfterLast(char c, std::string_view s);
+
+double ParseNumber(std::string_view s);
+std::string FormatNumber(double value, int width, int decimals,
+                         char separator = kDecimalSeparator);
+
+std::string PadLeft(long long n, int width);
+std::string TwoDigits(long long n);
+std::string RemoveSpaces(std::string_view s);
+std::string RemoveDigits(std::string_view s);
+std::string KeepNumberChars(std::string_view s);
+
+// Creates the folder with its parents and makes it the current directory. True when the
+// current directory followed by "/" is exactly path; on failure the directory is unchanged.
+bool EnsureFolder(const std::string& path);
+
+// Lower-case ASCII copy; other bytes unchanged.
+std::string AsciiLower(std::string_view s);
+bool Contains(std::string_view s, std::string_view part);
+
+}  // namespace rendaal
