@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/regfile.h"
+
+namespace rendaal {
+
+// The registry key the Windows program used; the settings file keeps it so that the file can be
+// imported there as it is.
+inline constexpr std::string_view kSettingsKey = "HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults";
+
+// ConfigFolder() + "Rendaal.reg".
+std::string SettingsFilePath();
+
+// The stored settings (the registry's replacement). Reads are from the file as last loaded;
+// every write re-reads the file first and replaces it atomically, so that values written by
+// another part of the program, or by hand in a text editor, are kept.
+class SettingsStore final {
+public:
+    explicit SettingsStore(std::string path = SettingsFilePath());
+
+    // A missing, unreadable or damaged file gives no values (every read takes its default).
+    void Reload();
+
+    // Missing or not a decimal integer: the default.
+    int64_t ReadInteger(std::string_view name, int64_t fallback) const;
+    // Through ReadInteger; any non-zero number is on.
+    bool ReadBool(std::string_view name, bool fallback) const;
+    std::string ReadString(std::string_view name, std::string_view fallback) const;
+    const RegFile& file() const { return file_; }
+
+    // Applies change to the freshly read file and writes it; false when it could not be
+    // written (the file on disk keeps its previous content).
+    bool Write(const std::function<void(RegFile&)>& change);
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    RegFile file_;
+};
+
+}  // namespace rendaal
