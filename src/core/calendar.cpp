@@ -47,7 +47,9 @@ std::optional<int> ParseInt(std::string_view s) {
 
 }  // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -71,7 +73,9 @@ int64_t DayNumber(int year, int month, int day) {
     return DaysFromCivil(y, static_cast<unsigned>(m + 1), 1) - kSerialZero + (day - 1);
 }
 
-Date FromDayNumber(int64_t n) { return CivilFromDays(n + kSerialZero); }
+Date FromDayNumber(int64_t n) {
+    return CivilFromDays(n + kSerialZero);
+}
 
 int Weekday(int year, int month, int day) {
     // Serial 0 (30-12-1899) was a Saturday (7).
@@ -111,9 +115,13 @@ DateTime AddDays(const DateTime& t, int days) {
     return r;
 }
 
-int FirstFridayOffset(int year, int month) { return (13 - Weekday(year, month, 1)) % 7; }
+int FirstFridayOffset(int year, int month) {
+    return (13 - Weekday(year, month, 1)) % 7;
+}
 
-int ThirdFriday(int year, int month) { return FirstFridayOffset(year, month) + 15; }
+int ThirdFriday(int year, int month) {
+    return FirstFridayOffset(year, month) + 15;
+}
 
 std::optional<int> SeriesDay(std::string_view series, int year, int month) {
     const int f = FirstFridayOffset(year, month);

@@ -35,12 +35,16 @@ bool IsValidDate(int year, int month, int day);
 // Day number of a date. The day may lie outside the month (day 0, day 35): the count simply
 // runs on, which is what the expiry-day arithmetic needs.
 int64_t DayNumber(int year, int month, int day);
-inline int64_t DayNumber(const Date& d) { return DayNumber(d.year, d.month, d.day); }
+inline int64_t DayNumber(const Date& d) {
+    return DayNumber(d.year, d.month, d.day);
+}
 Date FromDayNumber(int64_t n);
 
 // 1 = Sunday .. 7 = Saturday.
 int Weekday(int year, int month, int day);
-inline int Weekday(const Date& d) { return Weekday(d.year, d.month, d.day); }
+inline int Weekday(const Date& d) {
+    return Weekday(d.year, d.month, d.day);
+}
 
 // Date serial with the time of day as fraction, as the Windows program's date-time values.
 double ToSerial(const DateTime& t);
@@ -58,8 +62,8 @@ std::optional<int> SeriesDay(std::string_view series, int year, int month);
 
 // "dd-mm-yyyy" (also d-m-yyyy); empty unless it is a real date.
 std::optional<Date> ParseDmy(std::string_view text);
-std::string FormatDmy(const Date& d);                  // dd-mm-yyyy
-std::string FormatDmyHms(const DateTime& t);           // dd-mm-yyyy hh:mm:ss
-std::string FormatTimeShort(const DateTime& t);        // H:mm:ss
+std::string FormatDmy(const Date& d);            // dd-mm-yyyy
+std::string FormatDmyHms(const DateTime& t);     // dd-mm-yyyy hh:mm:ss
+std::string FormatTimeShort(const DateTime& t);  // H:mm:ss
 
 }  // namespace rendaal

@@ -26,7 +26,9 @@ const char* KindName(Kind kind) {
     return "Strangle";
 }
 
-std::string CombinationKey(std::string_view line) { return BeforeFirst(';', line); }
+std::string CombinationKey(std::string_view line) {
+    return BeforeFirst(';', line);
+}
 
 KeyWords SplitKey(std::string_view key) {
     KeyWords w;

@@ -56,7 +56,9 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-void SetFaultHook(FaultHook hook) { Hook() = std::move(hook); }
+void SetFaultHook(FaultHook hook) {
+    Hook() = std::move(hook);
+}
 
 std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
     if (Fails(FileOp::Open, path)) {
@@ -145,7 +147,9 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;

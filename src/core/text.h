@@ -18,8 +18,7 @@ std::string BeforeLast(char c, std::string_view s);
 std::string AfterLast(char c, std::string_view s);
 
 double ParseNumber(std::string_view s);
-std::string FormatNumber(double value, int width, int decimals,
-                         char separator = kDecimalSeparator);
+std::string FormatNumber(double value, int width, int decimals, char separator = kDecimalSeparator);
 
 std::string PadLeft(long long n, int width);
 std::string TwoDigits(long long n);

@@ -32,9 +32,13 @@ std::string XdgFolder(const char* variable, const char* fallback) {
 
 }  // namespace
 
-std::string ConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", ".config/") + "Rendaal/"; }
+std::string ConfigFolder() {
+    return XdgFolder("XDG_CONFIG_HOME", ".config/") + "Rendaal/";
+}
 
-std::string DataFolderBase() { return XdgFolder("XDG_DATA_HOME", ".local/share/"); }
+std::string DataFolderBase() {
+    return XdgFolder("XDG_DATA_HOME", ".local/share/");
+}
 
 std::string DataFolderFor(const std::string& name) {
     const std::string folder = DataFolderBase() + name + "/";

@@ -8,9 +8,13 @@
 
 namespace rendaal {
 
-std::string SettingsFilePath() { return ConfigFolder() + "Rendaal.reg"; }
+std::string SettingsFilePath() {
+    return ConfigFolder() + "Rendaal.reg";
+}
 
-SettingsStore::SettingsStore(std::string path) : path_(std::move(path)) { Reload(); }
+SettingsStore::SettingsStore(std::string path) : path_(std::move(path)) {
+    Reload();
+}
 
 void SettingsStore::Reload() {
     const auto text = ReadFile(path_, 1u << 20);

@@ -1,0 +1,138 @@
+#include "core/combination.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace rendaal {
+namespace {
+
+struct NameCase {
+    const char* line;
+    const char* kind;
+    const char* file;
+};
+
+TEST(Combination, KindAndHistoryFileName) {
+    const NameCase cases[] = {
+        {"AEX 1306 00350.00 00360.00; Put: jun 2013 350.00; Call: jun 2013 360.00; Strangle",
+         "Strangle", "Strangle_AEX_1306_00350.00_00360.00.csv"},
+        {"AEX 1306 00350.00 00350.00; Put: jun 2013 350.00; Call: jun 2013 350.00; Straddle",
+         "Straddle", "Straddle_AEX_1306_00350.00_00350.00.csv"},
+        {"AEX 1306 00Geen 00360.00; Put: jun 2013 Geen; Call: jun 2013 360.00; Single", "Single",
+         "Single_AEX_1306_00Geen_00360.00.csv"},
+        {"AX2 2701 00900.00 00Geen; whatever", "Single", "Single_AX2_2701_00900.00_00Geen.csv"},
+        {"AEX 1306 00Geen 00Geen;", "Single", "Single_AEX_1306_00Geen_00Geen.csv"},
+        // Text after the key is for the eye only; damaged or empty it changes nothing.
+        {"AEX 1306 00350.00 00360.00;", "Strangle", "Strangle_AEX_1306_00350.00_00360.00.csv"},
+        {"AEX 1306 00350.00 00360.00;\xff\x01garbage", "Strangle",
+         "Strangle_AEX_1306_00350.00_00360.00.csv"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const KeyWords w = SplitKey(CombinationKey(c.line));
+        EXPECT_STREQ(KindName(KindOf(w.put, w.call)), c.kind);
+        EXPECT_EQ(HistoryFileName(c.line), c.file);
+    }
+}
+
+TEST(Combination, KeyWordsTakeTheRestAsCall) {
+    const KeyWords w = SplitKey("AEX 1306 00350.00 00360.00 extra");
+    EXPECT_EQ(w.series, "AEX");
+    EXPECT_EQ(w.expiry, "1306");
+    EXPECT_EQ(w.put, "00350.00");
+    EXPECT_EQ(w.call, "00360.00 extra");
+    EXPECT_EQ(CombinationKey("no semicolon at all"), "");
+}
+
+TEST(Combination, PlainFileNames) {
+    EXPECT_TRUE(IsPlainFileName("Strangle_AEX_1306_00350.00_00360.00.csv"));
+    EXPECT_FALSE(IsPlainFileName(""));
+    EXPECT_FALSE(IsPlainFileName(".."));
+    EXPECT_FALSE(IsPlainFileName("Strangle_../../x.csv"));
+    EXPECT_FALSE(IsPlainFileName(std::string("a\0b", 3)));
+    // A key with a slash must not lead out of the data folder.
+    EXPECT_FALSE(IsPlainFileName(HistoryFileName("AEX 1306 00../../../etc 00x;")));
+}
+
+TEST(Rules, LineEndsCommentsAndOrder) {
+    const char* texts[] = {
+        "b line;\r\na line;\r\n;comment\r\n\r\nC line;\r\n",
+        "b line;\na line;\n;comment\n\nC line;",
+        "b line;\ra line;\r;comment\r\rC line;\r",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        const auto lines = ParseRules(text);
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "a line;");
+        EXPECT_EQ(lines[1], "b line;");
+        EXPECT_EQ(lines[2], "C line;");
+    }
+}
+
+TEST(Rules, BlanksAreKeptBinaryAndHugeLinesDoNotBreakLoading) {
+    std::string text = "   \r\n";
+    text += std::string(100000, 'x') + "\r\n";
+    text += std::string("AEX\0 1306;\x80\xff", 12) + "\r\n";
+    text += "no semicolon\r\n";
+    const auto lines = ParseRules(text);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "   ");
+    EXPECT_EQ(lines[1], std::string("AEX\0 1306;\x80\xff", 12));
+    EXPECT_EQ(lines[2], "no semicolon");
+    EXPECT_EQ(lines[3].size(), 100000u);
+}
+
+TEST(Rules, SaveWritesCrLfAndLoadsBack) {
+    test::TempDir tmp;
+    const std::string path = tmp.folder() + "Regels.dat";
+    ASSERT_TRUE(SaveRules(path, {"AEX 1306 00350.00 00360.00; x"}));
+    EXPECT_EQ(test::ReadAll(path), "AEX 1306 00350.00 00360.00; x\r\n");
+    ASSERT_TRUE(SaveRules(path, {"a;", "B;"}));
+    EXPECT_EQ(*LoadRules(path), (std::vector<std::string>{"a;", "B;"}));
+}
+
+TEST(Rules, SavingAnEmptyListEmptiesTheFile) {
+    // Otherwise a deleted last combination comes back at the next start.
+    test::TempDir tmp;
+    const std::string path = tmp.folder() + "Regels.dat";
+    test::WriteAll(path, "old;\r\n");
+    ASSERT_TRUE(SaveRules(path, {}));
+    EXPECT_EQ(test::ReadAll(path), "");
+    EXPECT_TRUE(LoadRules(path)->empty());
+}
+
+TEST(Rules, UnwritableFolderKeepsThePreviousFile) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root ignores folder permissions";
+    }
+    test::TempDir tmp;
+    const std::string path = tmp.folder() + "Regels.dat";
+    test::WriteAll(path, "old;\r\n");
+    ::chmod(tmp.path().c_str(), 0555);
+    EXPECT_FALSE(SaveRules(path, {"new;"}));
+    ::chmod(tmp.path().c_str(), 0755);
+    EXPECT_EQ(test::ReadAll(path), "old;\r\n");
+}
+
+TEST(Rules, UnreadableFileIsNoList) {
+    test::TempDir tmp;
+    EXPECT_FALSE(LoadRules(tmp.folder() + "missing.dat").has_value());
+    EXPECT_FALSE(LoadRules(tmp.folder()).has_value());  // a folder, not a file
+}
+
+TEST(Rules, SortedInsertIgnoresCaseAndGoesAfterEqualLines) {
+    std::vector<std::string> sorted = {"AEX a", "aex b", "AX1 c"};
+    EXPECT_EQ(SortedInsertPosition(sorted, "aex a"), 1u);
+    EXPECT_EQ(SortedInsertPosition(sorted, "AEX B"), 2u);
+    EXPECT_EQ(SortedInsertPosition(sorted, "ax2"), 3u);
+    EXPECT_EQ(SortedInsertPosition(sorted, ""), 0u);
+    EXPECT_TRUE(RulesLess("abc", "ABD"));
+    EXPECT_FALSE(RulesLess("ABC", "abc"));
+}
+
+}  // namespace
+}  // namespace rendaal
