@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The program-wide state of the quote download, owned by the download window.
+namespace rendaal {
+
+// The request window of a run, the lookup fields of one option and its found price.
+struct TDataRec {
+    int MonthFrom = 0;
+    int YearFrom = 0;
+    int MonthTill = 0;
+    int YearTill = 0;
+    int PriceFrom = 0;
+    int PriceTill = 0;
+    char OptionKind = 'P';
+    double Strike = 0.0;
+    int ExpiryMonth = 0;
+    int ExpiryYear = 0;
+    // May lie outside the month for weekly series; never matches a row then.
+    int ExpiryDay = 0;
+    double IndexValue = 0.0;
+    std::string Price;
+};
+
+struct DownloadState {
+    TDataRec DataRec;
+    // The option page of the last run, tags stripped; the add dialog reads it.
+    std::string QuotePage;
+    std::string IndexValueText;
+    std::string PreviousIndexValueText;
+    std::string IndexChangeText;
+    std::string QuoteTimeText;
+    std::string SeriesCode;
+    std::string HistoryFileName;
+    uint16_t PriceCount = 0;
+    // The last text the run put in the status label.
+    std::string StatusText;
+};
+
+}  // namespace rendaal

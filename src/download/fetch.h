@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// What the download code needs from an HTTP client. The pure code decides what to fetch and how
+// often to try; a platform class does the network work.
+namespace rendaal {
+
+enum class ProxyMode {
+    Preconfigured,  // the system's proxy settings
+    Direct,         // no proxy
+};
+
+inline constexpr size_t kMaxPageBytes = size_t{16} << 20;
+
+struct FetchRequest {
+    std::string url;
+    // Never answer from a cache (sent as "Cache-Control: no-cache").
+    bool reload = false;
+    ProxyMode proxy = ProxyMode::Preconfigured;
+    // Inactivity time-out: the request fails when no byte arrives for this long.
+    int timeoutMs = 2000;
+    // Whole-request limit, so that a server dripping bytes cannot hold a run forever; 0 = none.
+    int totalTimeoutMs = 60000;
+    // A larger body is no page at all (a cut-off page would parse as a wrong one).
+    size_t maxBytes = kMaxPageBytes;
+    // Refuse plain http, and any redirect away from https; certificates are always checked.
+    bool requireHttps = false;
+    // Extra trusted certificates (PEM) for servers with a private authority, e.g. tests.
+    std::string extraCaPem;
+};
+
+struct FetchStatus {
+    bool ok = false;       // the whole body arrived with a 2xx status
+    int httpStatus = 0;    // 0 when no answer came
+    int64_t bytes = 0;     // body bytes delivered to the caller
+    bool aborted = false;  // the chunk callback asked to stop
+    std::string error;     // a short reason when !ok
+};
+
+// Receives each piece of the body as it arrives; total is -1 when the server did not announce
+// the length. Returning false stops the transfer.
+using ChunkCallback = std::function<bool(std::string_view chunk, int64_t total)>;
+
+class PageFetcher {
+public:
+    virtual ~PageFetcher() = default;
+    // The whole body of a 2xx answer; empty for no page (no connection, other status, time-out,
+    // body beyond maxBytes, a broken transfer).
+    virtual std::string Fetch(const FetchRequest& request) = 0;
+    virtual FetchStatus FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) = 0;
+};
+
+// "Rendaal/1.10a Function: Download": the first word names the program, the ending is what the
+// quote sites have always seen.
+std::string DownloadAgentName();
+
+// True for an absolute http:// or https:// URL (https only when httpsOnly).
+bool IsFetchableUrl(std::string_view url, bool httpsOnly);
+
+}  // namespace rendaal
