@@ -154,9 +154,11 @@ RegFile RegFile::Parse(std::string_view text) {
             value.type = RegValue::Type::Dword;
             value.dword = v;
         } else if (rest.substr(0, 4) == "hex:" || rest.substr(0, 4) == "hex(") {
-            // Binary values continue over lines ending in a backslash; keep them verbatim.
+            // Binary values continue over lines ending in a backslash onto indented lines; kept
+            // verbatim.
             std::string raw(rest);
-            while (!raw.empty() && raw.back() == '\\' && i + 1 < lines.size()) {
+            while (!raw.empty() && raw.back() == '\\' && i + 1 < lines.size() &&
+                   !lines[i + 1].empty() && lines[i + 1][0] == ' ') {
                 raw += "\r\n";
                 raw += lines[++i];
             }
