@@ -1,0 +1,93 @@
+#include "platform/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include "core/fileio.h"
+#include "platform/app_paths.h"
+#include "support/test_support.h"
+
+namespace rendaal {
+namespace {
+
+TEST(AppPaths, FollowTheXdgVariables) {
+    test::TempDir tmp;
+    test::ScopedEnv home("HOME", tmp.path().string());
+    {
+        test::ScopedEnv config("XDG_CONFIG_HOME", "");
+        test::ScopedEnv data("XDG_DATA_HOME", "relative/ignored");
+        EXPECT_EQ(ConfigFolder(), tmp.folder() + ".config/Rendaal/");
+        EXPECT_EQ(SettingsFilePath(), tmp.folder() + ".config/Rendaal/Rendaal.reg");
+        EXPECT_EQ(DataFolderBase(), tmp.folder() + ".local/share/");
+    }
+    test::ScopedEnv config("XDG_CONFIG_HOME", tmp.folder() + "c");
+    test::ScopedEnv data("XDG_DATA_HOME", tmp.folder() + "d");
+    EXPECT_EQ(ConfigFolder(), tmp.folder() + "c/Rendaal/");
+    EXPECT_EQ(DataFolderFor("Rendaal"), tmp.folder() + "d/Rendaal/");
+    EXPECT_TRUE(std::filesystem::is_directory(tmp.path() / "d" / "Rendaal"));
+}
+
+TEST(AppPaths, DataFolderThatCannotBeCreatedIsStillNamed) {
+    test::TempDir tmp;
+    test::WriteAll(tmp.path() / "d", "a file where the folder should be");
+    test::ScopedEnv data("XDG_DATA_HOME", tmp.folder() + "d");
+    EXPECT_EQ(DataFolderFor("Rendaal"), tmp.folder() + "d/Rendaal/");
+}
+
+TEST(AppPaths, StartFolderCanBeForced) {
+    test::ScopedEnv start("RENDAAL_START_FOLDER", "/some/where");
+    EXPECT_EQ(StartFolder(), "/some/where/");
+}
+
+TEST(SettingsStore, MissingFileGivesDefaultsAndFirstWriteCreatesIt) {
+    test::TempDir tmp;
+    SettingsStore store(tmp.folder() + "sub/Rendaal.reg");
+    EXPECT_EQ(store.ReadInteger("Left", 100), 100);
+    EXPECT_TRUE(store.ReadBool("Blokjes", true));
+    ASSERT_TRUE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Left", "-8"); }));
+    SettingsStore again(store.path());
+    EXPECT_EQ(again.ReadInteger("Left", 100), -8);
+}
+
+TEST(SettingsStore, WritesKeepValuesWrittenElsewhereInTheMeantime) {
+    test::TempDir tmp;
+    const std::string path = tmp.folder() + "Rendaal.reg";
+    SettingsStore window(path);
+    SettingsStore options(path);
+    ASSERT_TRUE(options.Write([](RegFile& f) { f.WriteInteger(kSettingsKey, "Aantal jaren", 3); }));
+    // Written by hand while the program runs.
+    auto text = test::ReadAll(path);
+    text += "\"IndexUrl\"=\"http://127.0.0.1:1\"\r\n";
+    test::WriteAll(path, text);
+    ASSERT_TRUE(window.Write([](RegFile& f) { f.SetString(kSettingsKey, "Top", "5"); }));
+    SettingsStore reread(path);
+    EXPECT_EQ(reread.ReadInteger("Aantal jaren", 1), 3);
+    EXPECT_EQ(reread.ReadString("IndexUrl", ""), "http://127.0.0.1:1");
+    EXPECT_EQ(reread.ReadInteger("Top", 100), 5);
+}
+
+TEST(SettingsStore, DamagedFileReadsAsDefaultsAndIsReplacedByAValidOne) {
+    test::TempDir tmp;
+    const std::string path = tmp.folder() + "Rendaal.reg";
+    test::WriteAll(path, std::string("\x00\x01REGEDIT4 garbage \xff", 20));
+    SettingsStore store(path);
+    EXPECT_EQ(store.ReadInteger("Width", 600), 600);
+    EXPECT_EQ(store.ReadString("IndexUrl", "default"), "default");
+    ASSERT_TRUE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Width", "700"); }));
+    EXPECT_EQ(test::ReadAll(path).rfind("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER", 0), 0u);
+    EXPECT_EQ(SettingsStore(path).ReadInteger("Width", 600), 700);
+}
+
+TEST(SettingsStore, FailedWriteKeepsThePreviousFile) {
+    test::TempDir tmp;
+    const std::string path = tmp.folder() + "Rendaal.reg";
+    SettingsStore store(path);
+    ASSERT_TRUE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Left", "1"); }));
+    const std::string before = test::ReadAll(path);
+    SetFaultHook([](FileOp op, std::string_view) { return op == FileOp::Rename; });
+    EXPECT_FALSE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Left", "2"); }));
+    SetFaultHook(nullptr);
+    EXPECT_EQ(test::ReadAll(path), before);
+}
+
+}  // namespace
+}  // namespace rendaal
