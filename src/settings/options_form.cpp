@@ -1,0 +1,193 @@
+#include "settings/options_form.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSpinBox>
+
+#include "update/versions_form.h"
+
+namespace rendaal {
+
+TOptionsForm* OptionsForm = nullptr;
+
+namespace {
+
+QSpinBox* MakeBox(QWidget* parent, BoxLimits limits, int x, int y) {
+    auto* box = new QSpinBox(parent);
+    box->setRange(limits.min, limits.max);
+    box->setSingleStep(limits.step);
+    box->setGeometry(x, y, 57, 24);
+    box->setAlignment(Qt::AlignRight);
+    return box;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y, int w) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setGeometry(x, y, w, 24);
+    return label;
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string settingsPath)
+    : QDialog(parent), hooks_(std::move(hooks)), store_(std::move(settingsPath)) {
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    QFont f(QStringLiteral("Verdana"));
+    f.setPixelSize(13);
+    setFont(f);
+
+    constexpr int kLeft = 8;
+    constexpr int kWidth = 305;
+    NOYBox = new QGroupBox(QStringLiteral("Aantal Jaren"), this);
+    NOYBox->setGeometry(kLeft, 8, kWidth, 58);
+    JarenLabel = MakeLabel(NOYBox, "Aantal jaren in te lezen", 14, 24, 200);
+    JarenEdit = MakeBox(NOYBox, kYearsLimits, 232, 24);
+
+    DownloadTimerBox = new QGroupBox(QStringLiteral("DownloadTimer"), this);
+    DownloadTimerBox->setGeometry(kLeft, 74, kWidth, 86);
+    DownloadCheck = new QCheckBox(QStringLiteral("DownloadTimer Aan"), DownloadTimerBox);
+    DownloadCheck->setGeometry(14, 22, 250, 22);
+    DownloadLabel = MakeLabel(DownloadTimerBox, "Download elke", 14, 52, 120);
+    MinutesEdit = MakeBox(DownloadTimerBox, kMinutesLimits, 140, 52);
+    MinutesLabel = MakeLabel(DownloadTimerBox, "minuten", 205, 52, 80);
+
+    UpdateBox = new QGroupBox(QStringLiteral("Update"), this);
+    UpdateBox->setGeometry(kLeft, 168, kWidth, 58);
+    UpdatesCheck = new QCheckBox(QStringLiteral("Check voor Updates Aan"), UpdateBox);
+    UpdatesCheck->setGeometry(14, 24, 180, 22);
+    DownloadBtn = new QPushButton(QStringLiteral("Download Nu"), UpdateBox);
+    DownloadBtn->setGeometry(196, 20, 100, 28);
+    DownloadBtn->setAutoDefault(false);
+
+    OpruimBox = new QGroupBox(QStringLiteral("Opruimen"), this);
+    OpruimBox->setGeometry(kLeft, 234, kWidth, 86);
+    OpruimCheck = new QCheckBox(QStringLiteral("Oude bestanden wissen"), OpruimBox);
+    OpruimCheck->setGeometry(14, 22, 250, 22);
+    NaLabel = MakeLabel(OpruimBox, "na", 14, 52, 30);
+    OpruimEdit = MakeBox(OpruimBox, kDaysLimits, 48, 52);
+    DagenLabel = MakeLabel(OpruimBox, "dagen", 113, 52, 80);
+
+    CancelBtn = new QPushButton(QStringLiteral("Annuleren"), this);
+    CancelBtn->setGeometry(kLeft, 332, 96, 30);
+    CancelBtn->setAutoDefault(false);
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setGeometry(0, 332, 96, 30);
+    OKBtn->setDefault(true);
+
+    connect(DownloadCheck, &QCheckBox::toggled, this, &TOptionsForm::DownloadCheckClick);
+    connect(OpruimCheck, &QCheckBox::toggled, this, &TOptionsForm::OpruimCheckClick);
+    connect(OKBtn, &QPushButton::clicked, this, &TOptionsForm::OKBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(DownloadBtn, &QPushButton::clicked, this, &TOptionsForm::DownloadBtnClick);
+
+    FormCreate();
+}
+
+TOptionsForm::~TOptionsForm() {
+    SaveSettings();
+    if (OptionsForm == this) {
+        OptionsForm = nullptr;
+    }
+}
+
+bool TOptionsForm::UpdatesOn() const { return UpdatesCheck->isChecked(); }
+bool TOptionsForm::OpruimOn() const { return OpruimCheck->isChecked(); }
+bool TOptionsForm::DownloadTimerOn() const { return DownloadCheck->isChecked(); }
+
+void TOptionsForm::FormCreate() {
+    setWindowTitle(Q(hooks_.programName) + QStringLiteral(" - Instellingen"));
+    const UserSettings s = ReadUserSettings(store_.file(), kSettingsKey);
+    years_ = s.years;
+    DownloadCheck->setChecked(s.downloadTimer);
+    DownloadCheckClick();
+    minutes_ = s.minutes;
+    if (hooks_.setDownloadTimerInterval) {
+        hooks_.setDownloadTimerInterval(TimerIntervalMs(minutes_));
+    }
+    MinutesEdit->setValue(minutes_);  // the box keeps itself inside 1..60
+    UpdatesCheck->setChecked(s.updates);
+    days_ = s.days;
+    OpruimCheck->setChecked(s.opruim);
+    OpruimCheckClick();
+    JarenEdit->setValue(years_);
+    OpruimEdit->setValue(days_);
+
+    const int clientWidth = 2 * NOYBox->x() + NOYBox->width();
+    setFixedSize(clientWidth, OKBtn->y() + OKBtn->height() + NOYBox->x());
+    OKBtn->move(clientWidth - OKBtn->width() - CancelBtn->x(), OKBtn->y());
+}
+
+bool TOptionsForm::SaveSettings() {
+    UserSettings s;
+    s.years = years_;
+    s.downloadTimer = DownloadCheck->isChecked();
+    s.minutes = minutes_;
+    s.updates = UpdatesCheck->isChecked();
+    s.days = days_;
+    s.opruim = OpruimCheck->isChecked();
+    return store_.Write([&](RegFile& file) { WriteUserSettings(file, kSettingsKey, s); });
+}
+
+void TOptionsForm::showEvent(QShowEvent* event) {
+    // The numbers in use, not a change that was cancelled; the minutes box keeps what was typed.
+    JarenEdit->setValue(years_);
+    OpruimEdit->setValue(days_);
+    if (hooks_.mainWindow && !event->spontaneous()) {
+        const QRect r = hooks_.mainWindow->frameGeometry();
+        move(r.left() + (r.width() - frameGeometry().width()) / 2,
+             r.top() + (r.height() - frameGeometry().height()) / 2);
+    }
+    QDialog::showEvent(event);
+}
+
+void TOptionsForm::DownloadCheckClick() {
+    const bool on = DownloadCheck->isChecked();
+    DownloadLabel->setEnabled(on);
+    MinutesLabel->setEnabled(on);
+    if (hooks_.setDownloadTimerEnabled) {
+        hooks_.setDownloadTimerEnabled(on);
+    }
+}
+
+void TOptionsForm::OpruimCheckClick() {
+    const bool on = OpruimCheck->isChecked();
+    NaLabel->setEnabled(on);
+    OpruimEdit->setEnabled(on);
+    DagenLabel->setEnabled(on);
+}
+
+void TOptionsForm::OKBtnClick() {
+    const int years = BoxValue(JarenEdit->cleanText().toStdString(), kYearsLimits);
+    if (years != years_) {
+        years_ = years;
+        if (hooks_.runDownload) {
+            hooks_.runDownload();
+        }
+    }
+    minutes_ = BoxValue(MinutesEdit->cleanText().toStdString(), kMinutesLimits);
+    if (hooks_.setDownloadTimerInterval) {
+        hooks_.setDownloadTimerInterval(TimerIntervalMs(minutes_));
+    }
+    days_ = BoxValue(OpruimEdit->cleanText().toStdString(), kDaysLimits);
+    if (hooks_.refillYears && hooks_.yearRange) {
+        const auto [from, till] = hooks_.yearRange();
+        hooks_.refillYears(from, till);
+    }
+    accept();
+}
+
+void TOptionsForm::DownloadBtnClick() {
+    if (VersionsForm) {
+        const QRect r = frameGeometry();
+        VersionsForm->CheckNow(r.top(), r.left(), r.height(), r.width(), hooks_.programName,
+                               hooks_.versionText);
+    }
+}
+
+}  // namespace rendaal

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/regfile.h"
+
+// The six user settings as stored and as the dialog's boxes limit them. Kept free of widgets so
+// that reading odd stored values is tested without a window.
+namespace rendaal {
+
+inline constexpr std::string_view kYearsValue = "Aantal jaren";
+inline constexpr std::string_view kDownloadTimerValue = "DownloadTimer";
+inline constexpr std::string_view kMinutesValue = "Aantal minuten";
+inline constexpr std::string_view kUpdatesValue = "Updates Aan";
+inline constexpr std::string_view kDaysValue = "Aantal dagen";
+inline constexpr std::string_view kOpruimValue = "Opruimen Aan";
+
+struct BoxLimits {
+    int min;
+    int max;
+    int step;
+};
+inline constexpr BoxLimits kYearsLimits{1, 5, 1};
+inline constexpr BoxLimits kMinutesLimits{1, 60, 1};
+inline constexpr BoxLimits kDaysLimits{20, 360, 5};
+
+// QTimer takes its interval as int milliseconds.
+inline constexpr int kMaxTimerMinutes = 35791;
+
+struct UserSettings {
+    int years = 1;
+    bool downloadTimer = true;
+    // May lie outside the minutes box: a stored 90 runs the timer every 90 minutes until OK.
+    int minutes = 1;
+    bool updates = true;
+    int days = 30;
+    bool opruim = false;
+};
+
+// Reads the six values under key; missing values and texts that are not numbers give the
+// defaults. Years and days are brought inside their boxes' limits (an age limit of 0 days
+// would delete every history file at start); minutes only inside 1..kMaxTimerMinutes.
+UserSettings ReadUserSettings(const RegFile& file, std::string_view key);
+// Writes the six values in their fixed order: numbers as DWORD unless already stored as a
+// string, on/off as "1" or "0".
+void WriteUserSettings(RegFile& file, std::string_view key, const UserSettings& s);
+
+// The value of a number box from its text: a decimal integer brought inside the limits; a text
+// that is not a number counts as the minimum.
+int BoxValue(std::string_view text, BoxLimits limits);
+// Timer interval in milliseconds, never 0 and never past what the timer takes.
+int TimerIntervalMs(int minutes);
+
+}  // namespace rendaal

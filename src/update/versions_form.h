@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QDialog>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "update/update_transport.h"
+#include "update/version_list.h"
+
+class QPlainTextEdit;
+class QTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace rendaal {
+
+struct UpdateConfig {
+    std::string siteUrl;        // the maker's site, ends in "/"; versions.dat and installers
+    std::string dataFolder;     // ends in "/"; installers go to its "Temp/"
+    std::string companionPath;  // the scheduler program ended before installing
+    std::string languageCode;   // "NLD" for the Dutch texts
+    std::string caFile;         // extra trusted certificates for HTTPS ("" = the system's)
+};
+// From the settings ("SiteUrl"), the data folder, the program's folder and the locale.
+UpdateConfig DefaultUpdateConfig();
+
+// Bytes a download may bring beyond the announced size before it is cut off.
+int64_t InstallerByteLimit(int32_t sizeKb);
+// Gauge position after kb kilobytes: one ahead, never past the maximum.
+int GaugeProgress(uint32_t kb, int32_t maximum);
+// Lower-case SHA-256 of a file, "" when it cannot be read.
+std::string FileSha256(const std::string& path);
+
+// "Rendaal - Update": the result of a version check, and the download and start of a newer
+// installer. Created once at start and reused by every check.
+class TVersionsForm final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TVersionsForm(QWidget* parent = nullptr);
+    ~TVersionsForm() override;
+
+    // The automatic check: the window shows only when an update is advised.
+    void CheckAtStart(const std::string& programName, const std::string& versionText);
+    // "Download Nu": always shows the window, centred over the caller's rectangle.
+    void CheckNow(int top, int left, int height, int width, const std::string& programName,
+                  const std::string& versionText);
+    // Fetches versions.dat (up to three attempts) and reads it; a damaged record is reported
+    // through the error hook.
+    VersionCheck ReadVersionList(const std::string& programName, const std::string& versionText);
+
+    // True when the installer arrived whole, over checked HTTPS, with the listed SHA-256.
+    bool DownloadInstaller(const std::string& downloadName, const std::string& siteAddress);
+    // True when the installer was started (the program is then asked to end).
+    bool StartInstaller();
+
+    bool installerReady() const { return installerReady_; }
+    bool downloading() const { return downloading_; }
+    std::string InstallerPath() const;
+    const UpdateConfig& config() const { return config_; }
+    void setConfig(UpdateConfig config) { config_ = std::move(config); }
+    void setTransport(std::unique_ptr<UpdateTransport> transport);
+    // Called after the installer started; default: close all windows and quit.
+    void setQuitHook(std::function<void()> hook) { quitHook_ = std::move(hook); }
+    // Shows a damaged version list; default: a non-modal message box.
+    void setErrorHook(std::function<void(const QString&)> hook) { errorHook_ = std::move(hook); }
+    QStringList MemoLines() const;
+
+    QTextEdit* Memo1;
+    QWidget* Panel1;
+    QProgressBar* Gauge1;
+    QPushButton* DownloadBtn;
+    QPushButton* ExitBtn;
+
+public slots:
+    void DownloadBtnClick();
+    void ExitBtnClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool Dutch() const { return config_.languageCode == "NLD"; }
+    void AddLine(const std::string& line);
+    void AddVersionLines(const VersionCheck& check, const std::string& versionText);
+    void Remember(const VersionCheck& check);
+    void SayNotVerified();
+
+    UpdateConfig config_;
+    std::unique_ptr<UpdateTransport> transport_;
+    std::function<void()> quitHook_;
+    std::function<void(const QString&)> errorHook_;
+    std::string programName_ = "Rendaal";
+    std::string versionText_;
+    std::string downloadName_;
+    std::string siteAddress_;
+    std::string sha256_;
+    int32_t installerSizeKb_ = 0;
+    uint32_t downloadedKb_ = 0;
+    bool installerReady_ = false;
+    bool downloading_ = false;
+    bool cancelDownload_ = false;
+};
+
+// Carries the two process operations used before installing; never shown.
+class TTerminateForm final : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTerminateForm(QWidget* parent = nullptr);
+    // Ends every running process of that executable (bounded tries for one that stays).
+    int EndProcesses(const std::string& path);
+    bool FindProcessByPath(const std::string& path) const;
+};
+
+extern TVersionsForm* VersionsForm;
+extern TTerminateForm* TerminateForm;
+
+}  // namespace rendaal
