@@ -1,0 +1,215 @@
+#include "charts/block_chart.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/text.h"
+
+namespace rendaal {
+namespace {
+
+using namespace chart_colors;
+
+// A window wider than this many index points (only from absurd strikes or index values) gets
+// its major marks only, so the walk stays short.
+constexpr int64_t kMaxIndexSteps = 100000;
+
+const char* const kNotDownloaded = " 0,00";
+
+void DrawIndexAxis(Canvas& canvas, const PlotArea& area, const IndexWindow& window) {
+    canvas.SetBrushColor(kBackground);
+    canvas.SetFontColor(kBlack);
+    canvas.SetFontSize(9);
+    canvas.SetPenColor(kBlack);
+    int lastGridX = area.left;
+    const int64_t from = Nearest(window.lowEdge);
+    const int64_t to = Nearest(window.highEdge);
+    const bool narrow = window.width < 100;
+    const int majorEvery = narrow ? 10 : 50;
+    const bool majorsOnly = to - from > kMaxIndexSteps;
+    int64_t v = from;
+    if (majorsOnly) {
+        v = from + ((majorEvery - from % majorEvery) % majorEvery);
+    }
+    for (; v <= to; v += majorsOnly ? majorEvery : 1) {
+        const int x = Nearest(window.X(static_cast<double>(v)));
+        if (v % majorEvery == 0) {
+            canvas.MoveTo(x, area.bottom);
+            canvas.LineTo(x, area.bottom - 10);
+            if (x != area.left && x != area.right &&
+                (std::abs(lastGridX - x) > 40 || std::abs(x - area.left) < 40)) {
+                canvas.SetPenColor(kGrid);
+                canvas.LineTo(x, area.top);
+                canvas.SetPenColor(kBlack);
+                lastGridX = x;
+            }
+            canvas.TextOut(x - 15, area.bottom + 5, std::to_string(v));
+        } else if (v % 5 == 0) {
+            canvas.MoveTo(x, area.bottom);
+            canvas.LineTo(x, area.bottom - 6);
+        } else {
+            canvas.MoveTo(x, area.bottom);
+            canvas.LineTo(x, area.bottom - 3);
+        }
+    }
+    canvas.TextOut(area.left + 5, area.bottom + 20, "AEX");
+    DrawArrowHead(canvas, area.left + 40, area.bottom + 30, 0);
+}
+
+void DrawExpiryLines(Canvas& canvas, const PlotArea& area, const ChartHeader& header,
+                     const IndexWindow& window, double top) {
+    double xl = window.X(window.lowStrike);
+    double xh = window.X(window.highStrike);
+    const int h = Nearest(header.margin * 0.9 / top * (area.bottom - area.top));
+    if (header.swapped) {
+        std::swap(xl, xh);
+    }
+    canvas.SetPenColor(kBlack);
+    if (!Contains(header.putLabel, "Geen")) {
+        canvas.SetPenStyle(PenStyle::Dash);
+        canvas.MoveTo(Nearest(xl), area.bottom);
+        canvas.LineTo(area.left, area.bottom - h);
+        canvas.SetPenStyle(PenStyle::Solid);
+    }
+    if (!Contains(header.callLabel, "Geen")) {
+        canvas.SetPenStyle(PenStyle::Dash);
+        canvas.MoveTo(Nearest(xh), area.bottom);
+        canvas.LineTo(area.right, area.bottom - h);
+        canvas.SetPenStyle(PenStyle::Solid);
+    }
+}
+
+void DrawLegend(Canvas& canvas, const PlotArea& area, const SystemColors& colors) {
+    static constexpr const char* kNames[] = {"Ma", "Di", "Wo", "Do", "Vr"};
+    const int cx = area.left + 15;
+    for (int i = 0; i < 5; ++i) {
+        const int cy = area.bottom - 95 + 20 * i;
+        canvas.SetBrushColor(*WeekdayColor(i + 2, colors));
+        canvas.Rectangle(cx - 5, cy - 5, cx + 5, cy + 5);
+        canvas.SetBrushColor(kWhite);
+        canvas.SetFontColor(kBlack);
+        canvas.TextOut(cx + 10, cy - 10, kNames[i]);
+    }
+}
+
+}  // namespace
+
+std::optional<Color> WeekdayColor(int weekday, const SystemColors& colors) {
+    switch (weekday) {
+        case 2:
+            return Rgb(255, 0, 0);
+        case 3:
+            return Rgb(255, 170, 255);
+        case 4:
+            return Rgb(255, 255, 0);
+        case 5:
+            return Rgb(0, 255, 0);
+        case 6:
+            return colors.highlight;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<double> LastPlottedIndex(const std::vector<std::string>& lines) {
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        const HistoryRow row = SplitHistoryRow(*it);
+        if (ParseDmy(row.dateText) && row.somField != kNotDownloaded) {
+            return ParseNumber(row.aexField);
+        }
+    }
+    return std::nullopt;
+}
+
+IndexWindow IndexWindowFor(const ChartHeader& header, const std::vector<std::string>& lines,
+                           const PlotArea& area) {
+    IndexWindow w;
+    w.left = area.left;
+    w.lowStrike = header.lowStrike;
+    w.highStrike = header.highStrike;
+    if (Contains(header.putText, "Geen") || Contains(header.callText, "Geen")) {
+        const double x = LastPlottedIndex(lines).value_or(w.highStrike);
+        w.lowStrike = w.highStrike - (w.highStrike - x) * 2;
+    }
+    w.lowEdge = std::min(w.lowStrike, w.highStrike) - header.margin;
+    w.highEdge = std::max(w.lowStrike, w.highStrike) + header.margin;
+    w.width = w.highEdge - w.lowEdge;
+    const double scale = (area.right - area.left) / w.width;
+    w.scale = w.width > 0 && std::isfinite(scale) ? scale : 0;
+    return w;
+}
+
+void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
+                    ChartOutputs& outputs) {
+    const PlotArea area = PlotAreaFor(pass.width, pass.height);
+    const bool somPass = pass.series == ChartSeries::Som;
+    if (somPass) {
+        DrawBackground(canvas, area, pass.width, pass.height);
+    }
+    const ChartHeader header = ParseChartFileName(pass.fileName);
+    // The rows come first: a Single's window depends on the last index level.
+    const HistoryRows rows = LoadHistoryRows(pass.folder, pass.fileName);
+    const IndexWindow window = IndexWindowFor(header, rows.lines, area);
+
+    canvas.SetFontColor(kBlack);
+    canvas.SetBrushColor(kBackground);
+    DrawDatesTitle(canvas, area, header, rows.startDate);
+    DrawCombinationTitle(canvas, area, header);
+    if (somPass) {
+        state.valueScale = ChooseValueScale(rows.lines);
+        DrawValueAxis(canvas, area, state.valueScale);
+        DrawUnitMark(canvas, area, 9);
+        DrawIndexAxis(canvas, area, window);
+    }
+    const double top = ValueTop(state.valueScale);
+    const double pixelsPerValue = (area.bottom - area.top) / top;
+
+    std::string lastAexText;
+    bool firstPoint = true;
+    for (const auto& line : rows.lines) {
+        const HistoryRow row = SplitHistoryRow(line);
+        const auto date = ParseDmy(row.dateText);
+        if (row.dateText.empty() || !date) {
+            continue;
+        }
+        if (const auto color = WeekdayColor(Weekday(*date), pass.colors)) {
+            canvas.SetBrushColor(*color);
+        }
+        state.lastRowTexts = {row.putField, row.callField, row.somField};
+        if (row.somField == kNotDownloaded) {
+            outputs.l21 = "Laatste kosrsen niet gedownload";
+            continue;
+        }
+        lastAexText = row.aexField;
+        const double aex = ParseNumber(row.aexField);
+        state.lastHistoryIndexValue = aex;
+        const double v = pass.series == ChartSeries::Put    ? ParseNumber(row.putField)
+                         : pass.series == ChartSeries::Call ? ParseNumber(row.callField)
+                                                            : ParseNumber(row.somField);
+        const int y = Nearest(area.bottom - pixelsPerValue * v);
+        const int x = Nearest(window.X(aex));
+        if (firstPoint) {
+            canvas.MoveTo(x, y);
+            firstPoint = false;
+        }
+        canvas.LineTo(x, y);
+        canvas.Rectangle(x - 5, y - 5, x + 6, y + 6);
+        canvas.SetBrushColor(kWhite);
+    }
+
+    canvas.SetPenColor(kRed);
+    const int xa = Nearest(window.X(ParseNumber(lastAexText)));
+    canvas.MoveTo(xa, area.bottom);
+    canvas.LineTo(xa, area.bottom - 20);
+    canvas.SetPenColor(kBlack);
+    canvas.SetFontColor(kRed);
+    canvas.SetBrushColor(pass.colors.buttonFace);
+    canvas.TextOut(xa - 10, area.bottom + 25, "AEX");
+
+    DrawExpiryLines(canvas, area, header, window, top);
+    DrawLegend(canvas, area, pass.colors);
+    outputs.result = std::array<LabelOutput, 4>{};
+    outputs.hintsOn = true;
+}
+
+}  // namespace rendaal

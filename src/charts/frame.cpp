@@ -1,0 +1,126 @@
+#include "charts/frame.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/text.h"
+
+namespace rendaal {
+
+PlotArea PlotAreaFor(int imageWidth, int imageHeight) {
+    return PlotArea{50, 50, imageWidth - 50, imageHeight - 50};
+}
+
+int Nearest(double x) {
+    if (std::isnan(x)) {
+        return 0;
+    }
+    x = std::clamp(x, -static_cast<double>(kCoordinateLimit),
+                   static_cast<double>(kCoordinateLimit));
+    // The default floating-point rounding mode rounds halves to even.
+    return static_cast<int>(std::nearbyint(x));
+}
+
+int Centre(Canvas& canvas, const PlotArea& area, const std::string& text) {
+    return area.left + Half((area.right - area.left) - canvas.TextWidth(text));
+}
+
+double ValueTop(const ValueScale& scale) {
+    return scale.top > 0 ? scale.top : 5;
+}
+
+void DrawBackground(Canvas& canvas, const PlotArea& area, int width, int height) {
+    using namespace chart_colors;
+    canvas.SetFontName("Verdana");
+    canvas.SetFontSize(9);
+    canvas.SetBrushColor(kBackground);
+    canvas.FillRect(0, 0, width, height);
+    canvas.SetBrushColor(kWhite);
+    canvas.SetPenColor(kBlack);
+    canvas.SetPenStyle(PenStyle::Solid);
+    canvas.Rectangle(area.left, area.top, area.right + 1, area.bottom + 1);
+}
+
+void DrawCombinationTitle(Canvas& canvas, const PlotArea& area, const ChartHeader& header) {
+    canvas.SetFontColor(chart_colors::kBlack);
+    canvas.SetBrushColor(chart_colors::kBackground);
+    const bool putGeen = Contains(header.putLabel, "Geen");
+    const bool callGeen = Contains(header.callLabel, "Geen");
+    std::string text;
+    if (!putGeen && !callGeen) {
+        text = header.putLabel + "  +  " + header.callLabel;
+    } else {
+        text = putGeen ? header.callLabel : header.putLabel;
+    }
+    canvas.TextOut(Centre(canvas, area, text), area.top - 25, text);
+}
+
+void DrawDatesTitle(Canvas& canvas, const PlotArea& area, const ChartHeader& header,
+                    const std::string& startDate) {
+    canvas.SetFontColor(chart_colors::kBlack);
+    canvas.SetBrushColor(chart_colors::kBackground);
+    // The start date is whatever the first line holds; a damaged file must not fill the title.
+    const std::string start = startDate.substr(0, 32);
+    const std::string expiry = header.expiryDate ? FormatDmy(*header.expiryDate) : std::string();
+    const std::string text = header.kind + ", startdatum: " + start + ", expitatiedatum: " + expiry;
+    canvas.TextOut(Centre(canvas, area, text), area.top - 45, text);
+}
+
+void DrawValueAxis(Canvas& canvas, const PlotArea& area, const ValueScale& scale) {
+    using namespace chart_colors;
+    const double top = ValueTop(scale);
+    const int ticks = scale.ticks > 0 ? scale.ticks : 5;
+    const long long step = std::max(1LL, std::llround(top / ticks));
+    const double p = static_cast<double>(area.bottom - area.top) / ticks;
+    long long v = 0;
+    double a = 1.0;
+    // A scale of n ticks draws n + 1 marks; the bound only guards a step rounding to less.
+    for (int mark = 0; mark <= 2 * ticks + 1 && static_cast<double>(v) <= top; ++mark) {
+        const int offset = Nearest(a) - 1;
+        const int y = area.bottom - offset;
+        canvas.MoveTo(area.left, y);
+        canvas.LineTo(area.left + 10, y);
+        if (offset != area.bottom - area.top && offset != 0) {
+            canvas.SetPenColor(kGrid);
+            canvas.LineTo(area.right, y);
+            canvas.SetPenColor(kBlack);
+        }
+        canvas.TextOut(area.left - 22, y - 10, PadLeft(v, 2));
+        v += step;
+        a += p;
+    }
+}
+
+void DrawUnitMark(Canvas& canvas, const PlotArea& area, int euroFontSize) {
+    canvas.SetBrushColor(chart_colors::kBackground);
+    if (euroFontSize != 9) {
+        canvas.SetFontSize(euroFontSize);
+    }
+    canvas.TextOut(area.left - 30, area.bottom - 30, kEuro);
+    DrawArrowHead(canvas, area.left - 25, area.bottom - 35, 1);
+    if (euroFontSize != 9) {
+        canvas.SetFontSize(9);
+    }
+}
+
+void DrawArrowHead(Canvas& canvas, int x, int y, int direction) {
+    if (direction == 1) {
+        canvas.MoveTo(x, y);
+        canvas.LineTo(x, y - 20);
+        canvas.LineTo(x - 4, y - 20);
+        canvas.LineTo(x, y - 35);
+        canvas.LineTo(x + 4, y - 20);
+        canvas.LineTo(x, y - 20);
+        canvas.FloodFill(x, y - 25, chart_colors::kBlack);
+    } else if (direction == 0) {
+        canvas.MoveTo(x, y);
+        canvas.LineTo(x + 20, y);
+        canvas.LineTo(x + 20, y - 4);
+        canvas.LineTo(x + 35, y);
+        canvas.LineTo(x + 20, y + 4);
+        canvas.LineTo(x + 20, y);
+        canvas.FloodFill(x + 25, y, chart_colors::kBlack);
+    }
+}
+
+}  // namespace rendaal

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "charts/canvas.h"
+#include "charts/history.h"
+#include "core/calendar.h"
+
+// What both charts share: the plot area, the rounding rules, the inputs and outputs of a chart
+// pass and the frame (background, titles, value axis, unit mark, arrow glyph).
+namespace rendaal {
+
+namespace chart_colors {
+inline constexpr Color kBackground = Rgb(238, 238, 238);
+inline constexpr Color kWhite = Rgb(255, 255, 255);
+inline constexpr Color kGrid = Rgb(221, 221, 221);
+inline constexpr Color kBlack = Rgb(0, 0, 0);
+inline constexpr Color kBlue = Rgb(0, 0, 255);
+inline constexpr Color kRed = Rgb(255, 0, 0);
+inline constexpr Color kGreen = Rgb(0, 128, 0);
+}  // namespace chart_colors
+
+// The desktop's colours the charts use, handed in by the window layer.
+struct SystemColors {
+    Color highlight = Rgb(0, 120, 215);        // Friday squares
+    Color activeCaption = Rgb(153, 180, 209);  // guide lines
+    Color buttonFace = Rgb(240, 240, 240);     // box behind the block chart's "AEX" mark
+};
+
+struct PlotArea {
+    int left = 50;
+    int top = 50;
+    int right = 0;
+    int bottom = 0;
+};
+PlotArea PlotAreaFor(int imageWidth, int imageHeight);
+
+// Coordinates are clamped to this range, so that absurd values in a history file give a
+// point far outside the picture rather than an overflow.
+inline constexpr int kCoordinateLimit = 1 << 20;
+
+// Rounds to the nearest integer, halves to even; NaN gives 0, the result stays within
+// +-kCoordinateLimit.
+int Nearest(double x);
+// Integer halving truncating toward zero.
+inline int Half(int n) {
+    return n / 2;
+}
+int Centre(Canvas& canvas, const PlotArea& area, const std::string& text);
+
+// Everything one chart pass needs besides the canvas and the program-wide chart state.
+struct ChartPass {
+    std::string folder;    // data folder, ending with "/"
+    std::string fileName;  // history file name, read as folder + fileName
+    int width = 0;         // image size
+    int height = 0;
+    Date today;
+    ChartSeries series = ChartSeries::Som;
+    SystemColors colors;
+};
+
+struct LabelOutput {
+    std::string caption;
+    std::optional<Color> fontColor;  // empty: the label keeps its colour
+};
+
+// What a chart changes outside its picture; the window applies it. Empty members leave the
+// window as it was.
+struct ChartOutputs {
+    std::optional<std::string> l21;                    // message label
+    std::optional<std::array<LabelOutput, 4>> result;  // l1 .. l4
+    bool hintsOn = false;
+};
+
+inline constexpr const char* kEuro = "\xE2\x82\xAC";
+
+// F1: background and plot area (first pass only).
+void DrawBackground(Canvas& canvas, const PlotArea& area, int width, int height);
+// F2: the combination's labels over the plot.
+void DrawCombinationTitle(Canvas& canvas, const PlotArea& area, const ChartHeader& header);
+// F3: kind, start date and expiry date.
+void DrawDatesTitle(Canvas& canvas, const PlotArea& area, const ChartHeader& header,
+                    const std::string& startDate);
+// F4: ticks, grid lines and labels of the value axis.
+void DrawValueAxis(Canvas& canvas, const PlotArea& area, const ValueScale& scale);
+// F5: the euro sign and the up arrow left of the value axis.
+void DrawUnitMark(Canvas& canvas, const PlotArea& area, int euroFontSize);
+// F6: direction 0 points right, 1 up; anything else draws nothing.
+void DrawArrowHead(Canvas& canvas, int x, int y, int direction);
+
+// Pixels per unit of value; a scale without a positive top counts as the smallest one.
+double ValueTop(const ValueScale& scale);
+
+}  // namespace rendaal

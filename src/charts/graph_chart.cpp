@@ -1,0 +1,246 @@
+#include "charts/graph_chart.h"
+
+#include <cmath>
+
+#include "core/text.h"
+
+namespace rendaal {
+namespace {
+
+using namespace chart_colors;
+
+Color SeriesColor(ChartSeries series) {
+    switch (series) {
+        case ChartSeries::Put:
+            return kRed;
+        case ChartSeries::Call:
+            return kGreen;
+        case ChartSeries::Som:
+            break;
+    }
+    return kBlue;
+}
+
+const char* SeriesName(ChartSeries series) {
+    switch (series) {
+        case ChartSeries::Put:
+            return "Put";
+        case ChartSeries::Call:
+            return "Call";
+        case ChartSeries::Som:
+            break;
+    }
+    return "Som";
+}
+
+int DayX(const PlotArea& area, const TimeSpan& span, int64_t day) {
+    return Nearest(static_cast<double>(day - span.firstDay) * span.pixelsPerDay) + area.left;
+}
+
+void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span) {
+    const double p = span.pixelsPerDay;
+    for (int64_t d = span.firstDay; d <= span.lastDay; ++d) {
+        const int x = DayX(area, span, d);
+        const Date date = FromDayNumber(d);
+        const int day = date.day;
+        const bool first = day == 1;
+        const bool ten = day % 10 == 0;
+        const bool five = day % 5 == 0;
+        const int length = first ? 17 : ten ? 13 : five ? 9 : 5;
+        bool tick, grid, label;
+        if (first) {
+            tick = grid = label = true;
+        } else if (ten) {
+            tick = label = true;
+            grid = p > 10;
+        } else if (five) {
+            tick = label = p > 10;
+            grid = p > 30;
+        } else {
+            tick = label = p > 30;
+            grid = false;
+        }
+        if (tick) {
+            canvas.MoveTo(x, area.bottom);
+            canvas.LineTo(x, area.bottom - length);
+            if (grid) {
+                canvas.SetPenColor(kGrid);
+                canvas.LineTo(x, area.top);
+                canvas.SetPenColor(kBlack);
+            }
+        }
+        if (label) {
+            const std::string text = std::to_string(day);
+            canvas.TextOut(x - Half(canvas.TextWidth(text)), area.bottom + 5, text);
+        }
+        if (first) {
+            const std::string name = ShortMonthName(date.month);
+            canvas.TextOut(x - Half(canvas.TextWidth(name)), area.bottom + 22, name);
+        }
+    }
+}
+
+void DrawGuideLines(Canvas& canvas, const PlotArea& area, const TimeSpan& span,
+                    const ChartHeader& header, const HistoryRows& rows, double top,
+                    const SystemColors& colors) {
+    if (!header.expiryDate) {
+        return;  // no expiry to fall towards
+    }
+    const int expiryX = DayX(area, span, DayNumber(*header.expiryDate));
+    const double som0 = ParseNumber(SplitHistoryRow(rows.lines.front()).somField);
+    const int h0 = Nearest((area.bottom - area.top) / top * som0);
+    // An expiry exactly 50 pixels left of the plot puts zero in the divisor; the value has
+    // fallen to zero by then, so the lines end at the bottom.
+    const int e = expiryX == 0
+                      ? 0
+                      : Nearest(static_cast<double>(
+                                    static_cast<int64_t>(expiryX - (area.right - area.left)) * h0) /
+                                expiryX);
+    canvas.SetPenColor(colors.activeCaption);
+    canvas.SetPenStyle(PenStyle::Dash);
+    canvas.MoveTo(area.left, area.bottom - h0);
+    canvas.LineTo(area.right, area.bottom - e);
+    canvas.MoveTo(area.left, area.bottom - Half(h0));
+    canvas.LineTo(area.right, area.bottom - Half(e));
+    canvas.SetPenStyle(PenStyle::Solid);
+}
+
+Color SignColor(double v) {
+    return v > 0 ? kGreen : v < 0 ? kRed : kBlue;
+}
+
+}  // namespace
+
+const char* ShortMonthName(int month) {
+    static constexpr const char* kNames[] = {"jan", "feb", "mrt", "apr", "mei", "jun",
+                                             "jul", "aug", "sep", "okt", "nov", "dec"};
+    return month >= 1 && month <= 12 ? kNames[month - 1] : "";
+}
+
+TimeSpan TimeSpanFor(const std::vector<std::string>& lines, const Date& today,
+                     const PlotArea& area) {
+    TimeSpan span;
+    span.lastDay = DayNumber(today);
+    span.firstDay = span.lastDay;
+    for (const auto& line : lines) {
+        if (const auto day = RowDayNumber(SplitHistoryRow(line).dateText)) {
+            span.firstDay = *day;
+            break;
+        }
+    }
+    if (span.lastDay - span.firstDay < 1) {
+        span.lastDay = span.firstDay + 1;
+    } else if (span.lastDay - span.firstDay > kMaxChartDays) {
+        span.firstDay = span.lastDay - kMaxChartDays;
+    }
+    span.pixelsPerDay = static_cast<double>(area.right - area.left) /
+                        static_cast<double>(span.lastDay - span.firstDay);
+    return span;
+}
+
+std::array<LabelOutput, 4> ResultReadout(double first, double secondToLast, double last) {
+    const double r = (first - last) * 100;
+    const double dd = (secondToLast - last) * 100;
+    const double q = std::fabs(r) > 0.1 ? 100 * dd / r : 0;
+    const std::string sign = dd > 0 ? "+" : "";
+    std::array<LabelOutput, 4> out;
+    out[0].caption = "Resultaat: ";
+    out[1].caption = std::string(kEuro) + FormatNumber(r, 2, 0) + ",";
+    out[1].fontColor = SignColor(r);
+    out[2].caption = sign + kEuro + FormatNumber(dd, 2, 0);
+    out[2].fontColor = SignColor(dd);
+    out[3].caption = std::fabs(q) > 0.001 ? "(" + sign + FormatNumber(q, 2, 2) + "%)" : "(***)%";
+    out[3].fontColor = SignColor(dd);
+    return out;
+}
+
+void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
+                    ChartOutputs& outputs) {
+    const PlotArea area = PlotAreaFor(pass.width, pass.height);
+    const bool somPass = pass.series == ChartSeries::Som;
+    if (somPass) {
+        DrawBackground(canvas, area, pass.width, pass.height);
+    }
+    const ChartHeader header = ParseChartFileName(pass.fileName);
+    DrawCombinationTitle(canvas, area, header);
+    const HistoryRows rows = LoadHistoryRows(pass.folder, pass.fileName);
+    const TimeSpan span = TimeSpanFor(rows.lines, pass.today, area);
+
+    if (somPass) {
+        DrawDatesTitle(canvas, area, header, rows.startDate);
+        state.valueScale = ChooseValueScale(rows.lines);
+        DrawValueAxis(canvas, area, state.valueScale);
+        DrawUnitMark(canvas, area, 10);
+        DrawTimeAxis(canvas, area, span);
+        DrawGuideLines(canvas, area, span, header, rows, ValueTop(state.valueScale), pass.colors);
+    }
+    const double top = ValueTop(state.valueScale);
+    const double pixelsPerValue = (area.bottom - area.top) / top;
+
+    double firstValue = 0;
+    double secondToLastValue = 0;
+    double lastValue = 0;
+    bool firstPoint = true;
+    const size_t count = rows.lines.size();
+    for (size_t i = 0; i < count; ++i) {
+        const HistoryRow row = SplitHistoryRow(rows.lines[i]);
+        const auto day = RowDayNumber(row.dateText);
+        if (!day) {
+            continue;
+        }
+        state.lastRowTexts = {row.putField, row.callField, row.somField};
+        const double put = ParseNumber(row.putField);
+        const double call = ParseNumber(row.callField);
+        const double som = ParseNumber(row.somField);
+        state.lastHistoryIndexValue = ParseNumber(row.aexField);
+        const double v = pass.series == ChartSeries::Put    ? put
+                         : pass.series == ChartSeries::Call ? call
+                                                            : som;
+        if (i == 0) {
+            firstValue = v;
+        }
+        if (i + 2 == count) {
+            secondToLastValue = v;
+        }
+        if (i + 1 == count) {
+            lastValue = v;
+        }
+        if (som == 0) {
+            outputs.l21 = "Laatste koesrsen niet gedownload";
+            continue;
+        }
+        canvas.SetBrushColor(kWhite);
+        const int y = Nearest(area.bottom - pixelsPerValue * v);
+        canvas.SetPenColor(SeriesColor(pass.series));
+        if (firstPoint) {
+            canvas.SetFontColor(SeriesColor(pass.series));
+            canvas.TextOut(area.left + 20, y - 20, SeriesName(pass.series));
+        }
+        const int x = DayX(area, span, *day);
+        if (firstPoint) {
+            canvas.MoveTo(x, y);
+        }
+        canvas.LineTo(x, y);
+        firstPoint = false;
+    }
+
+    const double profit = (firstValue - lastValue) * 100;
+    const char* prefix = "Winst Som: ";
+    int profitY = area.bottom - 80;
+    if (pass.series == ChartSeries::Put) {
+        prefix = "Winst Put  : ";
+        profitY = area.bottom - 60;
+    } else if (pass.series == ChartSeries::Call) {
+        prefix = "Winst Call : ";
+        profitY = area.bottom - 40;
+    }
+    canvas.TextOut(area.left + 10, profitY,
+                   std::string(prefix) + kEuro + FormatNumber(profit, 2, 0));
+
+    if (somPass) {
+        outputs.result = ResultReadout(firstValue, secondToLastValue, lastValue);
+    }
+    outputs.hintsOn = true;
+}
+
+}  // namespace rendaal

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "charts/canvas.h"
+#include "charts/frame.h"
+#include "charts/history.h"
+
+namespace rendaal {
+
+// The time window of the graph chart. The history starts at the first line with a real date
+// (today when there is none); at least one day is shown, and at most kMaxChartDays, the most
+// recent ones, so that a stray ancient date cannot make the axis walk for ever.
+struct TimeSpan {
+    int64_t firstDay = 0;
+    int64_t lastDay = 1;
+    double pixelsPerDay = 0;
+};
+inline constexpr int64_t kMaxChartDays = 36525;  // a hundred years
+TimeSpan TimeSpanFor(const std::vector<std::string>& lines, const Date& today,
+                     const PlotArea& area);
+
+// One pass of the "Grafiek" view: value against time for pass.series.
+void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
+                    ChartOutputs& outputs);
+
+// The result read-out of the graph chart (l1 .. l4) from the first, second-to-last and last
+// value of the sum.
+std::array<LabelOutput, 4> ResultReadout(double first, double secondToLast, double last);
+
+// Dutch short month name, 1..12.
+const char* ShortMonthName(int month);
+
+}  // namespace rendaal

@@ -1,0 +1,164 @@
+#include "charts/history.h"
+
+#include "core/fileio.h"
+#include "core/text.h"
+
+namespace rendaal {
+namespace {
+
+// The number in two characters of the expiry field; -1 unless both are digits.
+int TwoDigitNumber(std::string_view field, size_t pos) {
+    if (field.size() < pos + 2) {
+        return -1;
+    }
+    const char a = field[pos];
+    const char b = field[pos + 1];
+    if (a < '0' || a > '9' || b < '0' || b > '9') {
+        return -1;
+    }
+    return (a - '0') * 10 + (b - '0');
+}
+
+std::string WithPoint(std::string text) {
+    if (text.find('.') == std::string::npos) {
+        text += ".0";
+    }
+    return text;
+}
+
+}  // namespace
+
+ChartHeader ParseChartFileName(std::string_view name) {
+    ChartHeader h;
+    h.kind = BeforeFirst('_', name);
+    h.margin = h.kind == "Strangle" || h.kind == "Single" ? 20 : 40;
+
+    std::string rest(name.substr(0, name.find(".csv")));
+    rest = AfterFirst('_', rest);
+    h.series = BeforeFirst('_', rest);
+    rest = AfterFirst('_', rest);
+    h.expiryField = BeforeFirst('_', rest);
+    h.putLabel = h.series + " P" + h.expiryField;
+    h.callLabel = h.series + " C" + h.expiryField;
+    rest = AfterFirst('_', rest);
+
+    h.putText = WithPoint(BeforeFirst('_', rest));
+    h.putLabel += "_" + h.putText;
+    h.putValue = ParseNumber(h.putText);
+    h.callText = WithPoint(AfterFirst('_', rest));
+    h.callLabel += "_" + h.callText;
+    h.callValue = ParseNumber(h.callText);
+
+    h.lowStrike = h.putValue;
+    h.highStrike = h.callValue;
+    h.swapped = !(h.highStrike >= h.lowStrike);
+    if (h.swapped) {
+        std::swap(h.lowStrike, h.highStrike);
+    }
+
+    const int yy = TwoDigitNumber(h.expiryField, 0);
+    const int mm = TwoDigitNumber(h.expiryField, 2);
+    h.expiryYear = 2000 + (yy < 0 ? 0 : yy);
+    h.expiryMonth = mm < 0 ? 0 : mm;
+    h.expiryDate = ExpiryDate(h.series, h.expiryYear, h.expiryMonth);
+    return h;
+}
+
+std::optional<Date> ExpiryDate(std::string_view series, int year, int month) {
+    if (month < 1 || month > 12 || year < 1 || year > 9999) {
+        return std::nullopt;
+    }
+    const auto day = SeriesDay(series, year, month);
+    if (!day || !IsValidDate(year, month, *day)) {
+        return std::nullopt;
+    }
+    return Date{year, month, *day};
+}
+
+HistoryRows HistoryRowsFromText(std::string_view text) {
+    HistoryRows rows;
+    rows.lines = SplitLines(text);
+    if (!rows.lines.empty()) {
+        rows.lines.erase(rows.lines.begin());  // the header, unread
+    }
+    if (rows.lines.empty()) {
+        rows.lines.emplace_back();
+    }
+    rows.startDate = BeforeFirst(' ', rows.lines.front());
+    return rows;
+}
+
+HistoryRows LoadHistoryRows(const std::string& folder, const std::string& name) {
+    const auto text = ReadFile(folder + name);
+    return HistoryRowsFromText(text ? std::string_view(*text) : std::string_view());
+}
+
+HistoryRow SplitHistoryRow(std::string_view line) {
+    HistoryRow row;
+    row.dateText = BeforeFirst(' ', line);
+    std::string_view fields[4];
+    std::string_view rest = line;
+    bool more = true;
+    for (auto& field : fields) {
+        if (!more) {
+            break;
+        }
+        const auto p = rest.find(';');
+        field = rest.substr(0, p);
+        if (p == std::string_view::npos) {
+            more = false;
+            rest = {};
+        } else {
+            rest = rest.substr(p + 1);
+        }
+    }
+    row.dateTimeField = fields[0];
+    row.putField = fields[1];
+    row.callField = fields[2];
+    row.somField = fields[3];
+    if (more) {
+        row.aexField = rest;
+    }
+    return row;
+}
+
+std::optional<int64_t> RowDayNumber(const std::string& dateText) {
+    if (dateText.empty()) {
+        return std::nullopt;
+    }
+    const auto date = ParseDmy(dateText);
+    if (!date) {
+        return std::nullopt;
+    }
+    return DayNumber(*date);
+}
+
+ValueScale ScaleForMaximum(double maxSom) {
+    // 5, 10, 20, 50, 100, 200, 500, 1000, ...: tops of mantissa 2 take 4 ticks, the others 5.
+    static constexpr double kMantissa[] = {1, 2, 5};
+    for (double decade = 1; decade <= 1e15; decade *= 10) {
+        for (double m : kMantissa) {
+            const double top = m * decade;
+            if (top < 5) {
+                continue;
+            }
+            if (maxSom < top) {
+                return {top, m == 2 ? 4 : 5};
+            }
+        }
+    }
+    return {5e15, 5};
+}
+
+ValueScale ChooseValueScale(const std::vector<std::string>& lines) {
+    double maxSom = 0;
+    for (const auto& line : lines) {
+        const double som = ParseNumber(SplitHistoryRow(line).somField);
+        if (som > maxSom) {
+            maxSom = som;
+        }
+    }
+    return ScaleForMaximum(maxSom);
+}
+
+}  // namespace rendaal

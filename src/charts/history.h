@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/calendar.h"
+
+// Reading a combination's history file for the charts: the description of the combination
+// from the file's name, the data lines, their fields and the scale of the value axis.
+namespace rendaal {
+
+// Which value of a history line a chart pass draws.
+enum class ChartSeries { Som = 1, Put = 2, Call = 3 };
+
+struct ChartHeader {
+    std::string kind;         // "Single", "Straddle", "Strangle" (whatever the name holds)
+    std::string series;       // "AEX", "AX1", ...
+    std::string expiryField;  // YYMM
+    int expiryYear = 2000;
+    int expiryMonth = 0;
+    // Empty when the name gives no real date: a month that is no month, an "AX5" month
+    // without a fifth Friday, a series the program does not know.
+    std::optional<Date> expiryDate;
+    std::string putText;  // strike texts, ".0" appended when they hold no "."
+    std::string callText;
+    double putValue = 0;
+    double callValue = 0;
+    double lowStrike = 0;
+    double highStrike = 0;
+    bool swapped = false;
+    std::string putLabel;  // AEX P1303_00460.00
+    std::string callLabel;
+    int margin = 40;
+};
+
+ChartHeader ParseChartFileName(std::string_view name);
+
+// The Friday of the month on which the series expires; empty for a series other than the
+// five, a month outside 1..12 or a day beyond the month's end.
+std::optional<Date> ExpiryDate(std::string_view series, int year, int month);
+
+struct HistoryRows {
+    std::vector<std::string> lines;  // data lines in file order; never empty
+    std::string startDate;           // text before the first blank of the first data line
+};
+
+// Reads folder + name, skipping the header line. A missing or unreadable file reads as a file
+// without data lines: one empty line and an empty start date.
+HistoryRows LoadHistoryRows(const std::string& folder, const std::string& name);
+// The same on text already read (tests, benchmarks).
+HistoryRows HistoryRowsFromText(std::string_view text);
+
+struct HistoryRow {
+    std::string dateText;  // before the first blank; empty when the line has none
+    std::string dateTimeField;
+    std::string putField;  // field texts keep the blank after each ";"
+    std::string callField;
+    std::string somField;
+    std::string aexField;  // everything after the fourth ";"
+};
+
+HistoryRow SplitHistoryRow(std::string_view line);
+
+// The day number of a line's date text, or empty when it is not a real date (99-99-9999 and
+// the like count as no date).
+std::optional<int64_t> RowDayNumber(const std::string& dateText);
+
+struct ValueScale {
+    double top = 5;
+    int ticks = 5;
+    friend bool operator==(const ValueScale&, const ValueScale&) = default;
+};
+
+// Sums of 500 and more continue the table's 1-2-5 pattern (1000, 2000, 5000, ...), up to a
+// top of 5e15, which the largest sums share.
+ValueScale ChooseValueScale(const std::vector<std::string>& lines);
+ValueScale ScaleForMaximum(double maxSom);
+
+struct LastRowTexts {
+    std::string put;
+    std::string call;
+    std::string som;
+};
+
+// What the charts leave behind for the hover read-out and the download run. The main window
+// owns one for the whole program.
+struct ChartState {
+    ValueScale valueScale;
+    LastRowTexts lastRowTexts;
+    double lastHistoryIndexValue = 0;
+};
+
+}  // namespace rendaal
