@@ -1,0 +1,74 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/calendar.h"
+#include "download/download_state.h"
+#include "download/index_page.h"
+
+// The download run: request window, index page, option page, every combination's prices into
+// its history file.
+namespace rendaal {
+
+class Clock;
+class PageFetcher;
+
+inline constexpr std::string_view kDefaultIndexUrl = "http://m.beursindex.example";
+inline constexpr std::string_view kDefaultOptionUrl = "http://www.beursnieuws.example";
+
+// Everything a run takes from outside; the window and the companion program fill it.
+struct RunEnvironment {
+    const Clock* clock = nullptr;
+    PageFetcher* fetcher = nullptr;
+    std::string dataFolder;  // ends with "/"
+    std::function<std::vector<std::string>()> lines;
+    std::function<int()> years;
+    std::function<double()> lastHistoryIndexValue;
+    std::string indexUrlBase = std::string(kDefaultIndexUrl);
+    std::string optionUrlBase = std::string(kDefaultOptionUrl);
+    // Lets the window repaint and serve clicks between the steps; may be empty.
+    std::function<void()> processEvents;
+    std::function<void(const IndexDisplay&)> showIndex;
+    std::function<void(const std::string&)> showStatus;
+    // Passes of one run before it gives up on missing prices.
+    int maxPasses = 3;
+};
+
+// First expiry month still open (after its third Friday, the next month), the years setting's
+// last year and an exercise-price window of 100 around the last index level rounded to 5.
+void SetRequestWindow(TDataRec& rec, const Date& today, int years, double lastHistoryIndexValue);
+
+std::string DownloadedStatus(uint16_t priceCount);  // "Gedownload: N koersen"
+inline constexpr std::string_view kNoPricesStatus = "Gedownload: Geen koersen";
+inline constexpr std::string_view kIncompleteNote = " (niet alle koersen gevonden)";
+inline constexpr std::string_view kFailedStatus = "Download mislukt";
+
+struct PassResult {
+    bool restart = false;  // some combination's put price was missing or implausible
+    int linesWritten = 0;
+    std::string error;  // a history file could not be written; the pass stopped there
+};
+
+// Every combination line against one page. Sets the status text unless a restart is wanted.
+PassResult ProcessCombinations(DownloadState& state, const std::string& page,
+                               const TDataRec& window, const RunEnvironment& env);
+
+enum class RunOutcome {
+    Downloaded,  // the option page was processed (PriceCount says how many prices)
+    NoPage,      // no option page: "Gedownload: Geen koersen"
+    Error,       // ended by an error; error holds the message for the user
+};
+
+struct RunResult {
+    RunOutcome outcome = RunOutcome::NoPage;
+    bool complete = true;  // false when the pass limit was reached with prices missing
+    int passes = 0;
+    std::string error;
+};
+
+// One whole run with at most env.maxPasses passes.
+RunResult RunDownload(DownloadState& state, const RunEnvironment& env);
+
+}  // namespace rendaal

@@ -1,0 +1,143 @@
+#include "download/option_page.h"
+
+#include "core/text.h"
+
+namespace rendaal {
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A price cell is a few characters before its comma; anything longer, or holding a field or line
+// separator, would end up as a broken history line.
+constexpr size_t kMaxPriceDigits = 10;
+
+bool IsPriceChar(char c) {
+    return c != ';' && c != '\r' && c != '\n' && c != '\0';
+}
+
+}  // namespace
+
+std::string OptionPageUrl(std::string_view base, const TDataRec& w) {
+    while (!base.empty() && base.back() == '/') {
+        base.remove_suffix(1);
+    }
+    std::string url(base);
+    url += kOptionPagePath;
+    url += "MonthFrom=" + TwoDigits(w.MonthFrom) + "&";
+    url += "YearFrom=" + std::to_string(w.YearFrom) + "&";
+    url += "MonthTill=" + TwoDigits(w.MonthTill) + "&";
+    url += "YearTill=" + std::to_string(w.YearTill) + "&";
+    // The site's fields are 16-bit; a window below zero wraps as it always did.
+    url += "PriceFrom=" + std::to_string(static_cast<uint16_t>(w.PriceFrom)) + "&";
+    url += "PriceTill=" + std::to_string(static_cast<uint16_t>(w.PriceTill)) + "&";
+    url += "callput=allebei&first=Call/Put&second=Afloopdatum";
+    return url;
+}
+
+std::string StripTags(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool copying = true;
+    for (char c : text) {
+        if (c == '<') {
+            copying = false;
+        } else if (c == '>') {
+            copying = true;
+        } else if (copying) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<Expiry> ParseExpiryCode(std::string_view yymm) {
+    if (yymm.size() < 4 || !IsDigit(yymm[0]) || !IsDigit(yymm[1]) || !IsDigit(yymm[2]) ||
+        !IsDigit(yymm[3])) {
+        return std::nullopt;
+    }
+    const int year = (yymm[0] - '0') * 10 + (yymm[1] - '0');
+    const int month = (yymm[2] - '0') * 10 + (yymm[3] - '0');
+    if (month < 1 || month > 12) {
+        return std::nullopt;
+    }
+    return Expiry{month, 2000 + year};
+}
+
+int LookupExpiryDay(std::string_view series, int expiryYear, int expiryMonth, const Date& today) {
+    int day =
+        series == "AEX" ? ThirdFriday(expiryYear, expiryMonth) : today.day + 6 - Weekday(today);
+    if (day == 21 && expiryMonth == 3) {
+        day = 20;
+    }
+    return day;
+}
+
+bool SetLookupFields(TDataRec& rec, char kind, std::string_view series, std::string_view yymm,
+                     std::string_view strikeToken, const Date& today) {
+    const auto expiry = ParseExpiryCode(yymm);
+    if (!expiry) {
+        return false;
+    }
+    rec.ExpiryMonth = expiry->month;
+    rec.ExpiryYear = expiry->year;
+    rec.ExpiryDay = LookupExpiryDay(series, expiry->year, expiry->month, today);
+    rec.OptionKind = kind;
+    rec.Strike = ParseNumber(strikeToken);
+    return true;
+}
+
+std::string LookupKey(const TDataRec& rec) {
+    return std::string(1, rec.OptionKind) + TwoDigits(rec.ExpiryDay) + "-" +
+           TwoDigits(rec.ExpiryMonth) + "-" + std::to_string(rec.ExpiryYear) +
+           FormatNumber(rec.Strike, 5, 2);
+}
+
+void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCode,
+                 const DateTime& now, uint16_t& priceCount) {
+    if (page == "Default.htm" || page.size() < 60) {
+        return;
+    }
+    const auto seriesDay = SeriesDay(seriesCode, rec.ExpiryYear, rec.ExpiryMonth);
+    rec.Price = "0.0";
+    const std::string key = LookupKey(rec);
+    const auto at = page.find(key);
+    if (at == std::string_view::npos) {
+        return;
+    }
+    const std::string_view rest = page.substr(at + key.size());
+    if (rest.size() >= 3 && rest[2] == '-') {
+        return;
+    }
+    // Another occurrence of the key could only be tested against the same series day, so a
+    // mismatch here holds for the whole page.
+    if (!seriesDay || rec.ExpiryDay != *seriesDay) {
+        return;
+    }
+    const double expiry =
+        static_cast<double>(DayNumber(rec.ExpiryYear, rec.ExpiryMonth, rec.ExpiryDay));
+    if (ToSerial(now) - 2.0 > expiry && rec.ExpiryMonth == now.month) {
+        return;
+    }
+    const auto comma = rest.find(',');
+    if (comma == std::string_view::npos || comma > kMaxPriceDigits) {
+        return;
+    }
+    const std::string_view whole = rest.substr(0, comma);
+    const std::string_view cents = rest.substr(comma + 1, 2);
+    for (char c : whole) {
+        if (!IsPriceChar(c)) {
+            return;
+        }
+    }
+    for (char c : cents) {
+        if (!IsPriceChar(c)) {
+            return;
+        }
+    }
+    rec.Price = std::string(whole) + "," + std::string(cents);
+    ++priceCount;
+}
+
+}  // namespace rendaal
