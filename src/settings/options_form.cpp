@@ -30,7 +30,9 @@ QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y, int w) {
     return label;
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 }  // namespace
 
@@ -96,9 +98,15 @@ TOptionsForm::~TOptionsForm() {
     }
 }
 
-bool TOptionsForm::UpdatesOn() const { return UpdatesCheck->isChecked(); }
-bool TOptionsForm::OpruimOn() const { return OpruimCheck->isChecked(); }
-bool TOptionsForm::DownloadTimerOn() const { return DownloadCheck->isChecked(); }
+bool TOptionsForm::UpdatesOn() const {
+    return UpdatesCheck->isChecked();
+}
+bool TOptionsForm::OpruimOn() const {
+    return OpruimCheck->isChecked();
+}
+bool TOptionsForm::DownloadTimerOn() const {
+    return DownloadCheck->isChecked();
+}
 
 void TOptionsForm::FormCreate() {
     setWindowTitle(Q(hooks_.programName) + QStringLiteral(" - Instellingen"));

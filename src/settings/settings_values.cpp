@@ -8,7 +8,9 @@ namespace rendaal {
 
 namespace {
 
-int Clamp(int64_t v, int lo, int hi) { return static_cast<int>(std::clamp<int64_t>(v, lo, hi)); }
+int Clamp(int64_t v, int lo, int hi) {
+    return static_cast<int>(std::clamp<int64_t>(v, lo, hi));
+}
 
 bool ReadOnOff(const RegFile& file, std::string_view key, std::string_view name, bool fallback) {
     return file.ReadInteger(key, name).value_or(fallback ? 1 : 0) != 0;
@@ -21,11 +23,11 @@ UserSettings ReadUserSettings(const RegFile& file, std::string_view key) {
     s.years = Clamp(file.ReadInteger(key, kYearsValue).value_or(s.years), kYearsLimits.min,
                     kYearsLimits.max);
     s.downloadTimer = ReadOnOff(file, key, kDownloadTimerValue, s.downloadTimer);
-    s.minutes = Clamp(file.ReadInteger(key, kMinutesValue).value_or(s.minutes), 1,
-                      kMaxTimerMinutes);
+    s.minutes =
+        Clamp(file.ReadInteger(key, kMinutesValue).value_or(s.minutes), 1, kMaxTimerMinutes);
     s.updates = ReadOnOff(file, key, kUpdatesValue, s.updates);
-    s.days = Clamp(file.ReadInteger(key, kDaysValue).value_or(s.days), kDaysLimits.min,
-                   kDaysLimits.max);
+    s.days =
+        Clamp(file.ReadInteger(key, kDaysValue).value_or(s.days), kDaysLimits.min, kDaysLimits.max);
     s.opruim = ReadOnOff(file, key, kOpruimValue, s.opruim);
     return s;
 }
@@ -51,8 +53,8 @@ int BoxValue(std::string_view text, BoxLimits limits) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    if (text.empty() || !std::all_of(text.begin(), text.end(),
-                                     [](char c) { return c >= '0' && c <= '9'; })) {
+    if (text.empty() ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return limits.min;
     }
     int64_t v = 0;
@@ -64,6 +66,8 @@ int BoxValue(std::string_view text, BoxLimits limits) {
     return Clamp(negative ? -v : v, limits.min, limits.max);
 }
 
-int TimerIntervalMs(int minutes) { return std::clamp(minutes, 1, kMaxTimerMinutes) * 60000; }
+int TimerIntervalMs(int minutes) {
+    return std::clamp(minutes, 1, kMaxTimerMinutes) * 60000;
+}
 
 }  // namespace rendaal

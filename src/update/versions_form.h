@@ -82,6 +82,7 @@ protected:
 
 private:
     bool Dutch() const { return config_.languageCode == "NLD"; }
+    void ClearMemo();
     void AddLine(const std::string& line);
     void AddVersionLines(const VersionCheck& check, const std::string& versionText);
     void Remember(const VersionCheck& check);
@@ -91,6 +92,7 @@ private:
     std::unique_ptr<UpdateTransport> transport_;
     std::function<void()> quitHook_;
     std::function<void(const QString&)> errorHook_;
+    QStringList memoLines_;
     std::string programName_ = "Rendaal";
     std::string versionText_;
     std::string downloadName_;
