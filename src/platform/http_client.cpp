@@ -1,0 +1,162 @@
+#include "platform/http_client.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QTimer>
+#include <QUrl>
+
+namespace rendaal {
+namespace {
+
+// Asks the system for every request, so that a changed proxy setting applies at once.
+class SystemProxyFactory final : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
+        return systemProxyForQuery(query);
+    }
+};
+
+bool AllowedScheme(const QUrl& url, bool httpsOnly) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("https") || (!httpsOnly && scheme == QLatin1String("http"));
+}
+
+}  // namespace
+
+std::string QtPageFetcher::Fetch(const FetchRequest& request) {
+    std::string body;
+    const FetchStatus status = FetchStream(request, [&body](std::string_view chunk, int64_t) {
+        body.append(chunk);
+        return true;
+    });
+    if (!status.ok) {
+        body.clear();
+    }
+    return body;
+}
+
+FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) {
+    FetchStatus status;
+    if (!IsFetchableUrl(request.url, request.requireHttps)) {
+        status.error = request.requireHttps ? "not an https address" : "not an http address";
+        return status;
+    }
+    const QUrl url = QUrl::fromEncoded(QByteArray::fromStdString(request.url));
+    if (!url.isValid() || url.host().isEmpty()) {
+        status.error = "invalid address";
+        return status;
+    }
+
+    QNetworkAccessManager manager;
+    if (request.proxy == ProxyMode::Direct) {
+        manager.setProxy(QNetworkProxy::NoProxy);
+    } else {
+        manager.setProxyFactory(new SystemProxyFactory);
+    }
+
+    QNetworkRequest req(url);
+    req.setHeader(QNetworkRequest::UserAgentHeader, QByteArray::fromStdString(DownloadAgentName()));
+    if (request.reload) {
+        req.setRawHeader("Cache-Control", "no-cache");
+        req.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    }
+    req.setTransferTimeout(request.timeoutMs);
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                     QNetworkRequest::UserVerifiedRedirectPolicy);
+    req.setMaximumRedirectsAllowed(kMaxRedirects);
+    if (url.scheme().toLower() == QLatin1String("https")) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        if (!request.extraCaPem.empty()) {
+            tls.addCaCertificates(QSslCertificate::fromData(
+                QByteArray::fromStdString(request.extraCaPem), QSsl::Pem));
+        }
+        req.setSslConfiguration(tls);
+    }
+
+    QNetworkReply* reply = manager.get(req);
+    QEventLoop loop;
+    bool stopped = false;  // by us: too large, too slow, a refused redirect or the callback
+    int64_t total = -1;
+
+    const auto stop = [&](const char* why) {
+        if (!stopped) {
+            stopped = true;
+            status.error = why;
+            reply->abort();
+        }
+    };
+    const auto httpStatus = [&] {
+        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    };
+
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [&](const QUrl& target) {
+        if (AllowedScheme(target, request.requireHttps)) {
+            emit reply->redirectAllowed();
+        } else {
+            stop("redirect to another scheme refused");
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        total = length.isValid() ? length.toLongLong() : -1;
+        if (total > static_cast<int64_t>(request.maxBytes)) {
+            stop("body too large");
+        }
+    });
+    const auto takeData = [&] {
+        if (stopped) {
+            return;
+        }
+        const QByteArray data = reply->readAll();
+        const int code = httpStatus();
+        if (code < 200 || code > 299) {
+            return;  // an error page is no content
+        }
+        if (status.bytes + data.size() > static_cast<int64_t>(request.maxBytes)) {
+            stop("body too large");
+            return;
+        }
+        status.bytes += data.size();
+        if (!onChunk(std::string_view(data.constData(), static_cast<size_t>(data.size())), total)) {
+            status.aborted = true;
+            stop("stopped by the receiver");
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, takeData);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+
+    QTimer deadline;
+    if (request.totalTimeoutMs > 0) {
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, reply,
+                         [&] { stop("request took too long"); });
+        deadline.start(request.totalTimeoutMs);
+    }
+    if (!reply->isFinished()) {
+        loop.exec();
+    }
+    deadline.stop();
+    if (reply->bytesAvailable() > 0) {
+        takeData();
+    }
+
+    status.httpStatus = httpStatus();
+    if (!stopped && reply->error() != QNetworkReply::NoError) {
+        status.error = reply->errorString().toStdString();
+    }
+    if (!stopped && status.error.empty() && (status.httpStatus < 200 || status.httpStatus > 299)) {
+        status.error = "HTTP status " + std::to_string(status.httpStatus);
+    }
+    status.ok = !stopped && status.error.empty();
+    delete reply;
+    return status;
+}
+
+}  // namespace rendaal

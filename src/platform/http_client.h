@@ -1,0 +1,21 @@
+#pragma once
+
+#include "download/fetch.h"
+
+namespace rendaal {
+
+// HTTP(S) on Qt Network. A request waits in a nested event loop, so the windows keep painting
+// and moving meanwhile; callers must expect other handlers (clicks, timers) to run inside.
+// Needs a QCoreApplication.
+class QtPageFetcher final : public PageFetcher {
+public:
+    QtPageFetcher() = default;
+    std::string Fetch(const FetchRequest& request) override;
+    FetchStatus FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) override;
+};
+
+// Redirects followed per request; each one must stay on http or https (https only when the
+// request requires it).
+inline constexpr int kMaxRedirects = 3;
+
+}  // namespace rendaal
