@@ -16,6 +16,44 @@ constexpr int64_t kMaxIndexSteps = 100000;
 
 const char* const kNotDownloaded = " 0,00";
 
+void DrawExpiryLines(Canvas& canvas, const PlotArea& area, const ChartHeader& header,
+                     const IndexWindow& window, double top) {
+    double xl = window.X(window.lowStrike);
+    double xh = window.X(window.highStrike);
+    const int h = Nearest(header.margin * 0.9 / top * (area.bottom - area.top));
+    if (header.swapped) {
+        std::swap(xl, xh);
+    }
+    canvas.SetPenColor(kBlack);
+    if (!Contains(header.putLabel, "Geen")) {
+        canvas.SetPenStyle(PenStyle::Dash);
+        canvas.MoveTo(Nearest(xl), area.bottom);
+        canvas.LineTo(area.left, area.bottom - h);
+        canvas.SetPenStyle(PenStyle::Solid);
+    }
+    if (!Contains(header.callLabel, "Geen")) {
+        canvas.SetPenStyle(PenStyle::Dash);
+        canvas.MoveTo(Nearest(xh), area.bottom);
+        canvas.LineTo(area.right, area.bottom - h);
+        canvas.SetPenStyle(PenStyle::Solid);
+    }
+}
+
+void DrawLegend(Canvas& canvas, const PlotArea& area, const SystemColors& colors) {
+    static constexpr const char* kNames[] = {"Ma", "Di", "Wo", "Do", "Vr"};
+    const int cx = area.left + 15;
+    for (int i = 0; i < 5; ++i) {
+        const int cy = area.bottom - 95 + 20 * i;
+        canvas.SetBrushColor(*WeekdayColor(i + 2, colors));
+        canvas.Rectangle(cx - 5, cy - 5, cx + 5, cy + 5);
+        canvas.SetBrushColor(kWhite);
+        canvas.SetFontColor(kBlack);
+        canvas.TextOut(cx + 10, cy - 10, kNames[i]);
+    }
+}
+
+}  // namespace
+
 void DrawIndexAxis(Canvas& canvas, const PlotArea& area, const IndexWindow& window) {
     canvas.SetBrushColor(kBackground);
     canvas.SetFontColor(kBlack);
@@ -55,44 +93,6 @@ void DrawIndexAxis(Canvas& canvas, const PlotArea& area, const IndexWindow& wind
     canvas.TextOut(area.left + 5, area.bottom + 20, "AEX");
     DrawArrowHead(canvas, area.left + 40, area.bottom + 30, 0);
 }
-
-void DrawExpiryLines(Canvas& canvas, const PlotArea& area, const ChartHeader& header,
-                     const IndexWindow& window, double top) {
-    double xl = window.X(window.lowStrike);
-    double xh = window.X(window.highStrike);
-    const int h = Nearest(header.margin * 0.9 / top * (area.bottom - area.top));
-    if (header.swapped) {
-        std::swap(xl, xh);
-    }
-    canvas.SetPenColor(kBlack);
-    if (!Contains(header.putLabel, "Geen")) {
-        canvas.SetPenStyle(PenStyle::Dash);
-        canvas.MoveTo(Nearest(xl), area.bottom);
-        canvas.LineTo(area.left, area.bottom - h);
-        canvas.SetPenStyle(PenStyle::Solid);
-    }
-    if (!Contains(header.callLabel, "Geen")) {
-        canvas.SetPenStyle(PenStyle::Dash);
-        canvas.MoveTo(Nearest(xh), area.bottom);
-        canvas.LineTo(area.right, area.bottom - h);
-        canvas.SetPenStyle(PenStyle::Solid);
-    }
-}
-
-void DrawLegend(Canvas& canvas, const PlotArea& area, const SystemColors& colors) {
-    static constexpr const char* kNames[] = {"Ma", "Di", "Wo", "Do", "Vr"};
-    const int cx = area.left + 15;
-    for (int i = 0; i < 5; ++i) {
-        const int cy = area.bottom - 95 + 20 * i;
-        canvas.SetBrushColor(*WeekdayColor(i + 2, colors));
-        canvas.Rectangle(cx - 5, cy - 5, cx + 5, cy + 5);
-        canvas.SetBrushColor(kWhite);
-        canvas.SetFontColor(kBlack);
-        canvas.TextOut(cx + 10, cy - 10, kNames[i]);
-    }
-}
-
-}  // namespace
 
 std::optional<Color> WeekdayColor(int weekday, const SystemColors& colors) {
     switch (weekday) {

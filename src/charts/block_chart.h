@@ -35,6 +35,9 @@ std::optional<double> LastPlottedIndex(const std::vector<std::string>& lines);
 // brush keeps its colour.
 std::optional<Color> WeekdayColor(int weekday, const SystemColors& colors);
 
+// Marks, grid lines and labels of the index axis, with its "AEX" caption and arrow.
+void DrawIndexAxis(Canvas& canvas, const PlotArea& area, const IndexWindow& window);
+
 // One pass of the "Blokjes" view: value against index level for pass.series.
 void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
                     ChartOutputs& outputs);

@@ -37,6 +37,37 @@ int DayX(const PlotArea& area, const TimeSpan& span, int64_t day) {
     return Nearest(static_cast<double>(day - span.firstDay) * span.pixelsPerDay) + area.left;
 }
 
+void DrawGuideLines(Canvas& canvas, const PlotArea& area, const TimeSpan& span,
+                    const ChartHeader& header, const HistoryRows& rows, double top,
+                    const SystemColors& colors) {
+    if (!header.expiryDate) {
+        return;  // no expiry to fall towards
+    }
+    const int expiryX = DayX(area, span, DayNumber(*header.expiryDate));
+    const double som0 = ParseNumber(SplitHistoryRow(rows.lines.front()).somField);
+    const int h0 = Nearest((area.bottom - area.top) / top * som0);
+    // An expiry exactly 50 pixels left of the plot puts zero in the divisor; the value has
+    // fallen to zero by then, so the lines end at the bottom.
+    const int e = expiryX == 0
+                      ? 0
+                      : Nearest(static_cast<double>(
+                                    static_cast<int64_t>(expiryX - (area.right - area.left)) * h0) /
+                                expiryX);
+    canvas.SetPenColor(colors.activeCaption);
+    canvas.SetPenStyle(PenStyle::Dash);
+    canvas.MoveTo(area.left, area.bottom - h0);
+    canvas.LineTo(area.right, area.bottom - e);
+    canvas.MoveTo(area.left, area.bottom - Half(h0));
+    canvas.LineTo(area.right, area.bottom - Half(e));
+    canvas.SetPenStyle(PenStyle::Solid);
+}
+
+Color SignColor(double v) {
+    return v > 0 ? kGreen : v < 0 ? kRed : kBlue;
+}
+
+}  // namespace
+
 void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span) {
     const double p = span.pixelsPerDay;
     for (int64_t d = span.firstDay; d <= span.lastDay; ++d) {
@@ -79,37 +110,6 @@ void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span) {
         }
     }
 }
-
-void DrawGuideLines(Canvas& canvas, const PlotArea& area, const TimeSpan& span,
-                    const ChartHeader& header, const HistoryRows& rows, double top,
-                    const SystemColors& colors) {
-    if (!header.expiryDate) {
-        return;  // no expiry to fall towards
-    }
-    const int expiryX = DayX(area, span, DayNumber(*header.expiryDate));
-    const double som0 = ParseNumber(SplitHistoryRow(rows.lines.front()).somField);
-    const int h0 = Nearest((area.bottom - area.top) / top * som0);
-    // An expiry exactly 50 pixels left of the plot puts zero in the divisor; the value has
-    // fallen to zero by then, so the lines end at the bottom.
-    const int e = expiryX == 0
-                      ? 0
-                      : Nearest(static_cast<double>(
-                                    static_cast<int64_t>(expiryX - (area.right - area.left)) * h0) /
-                                expiryX);
-    canvas.SetPenColor(colors.activeCaption);
-    canvas.SetPenStyle(PenStyle::Dash);
-    canvas.MoveTo(area.left, area.bottom - h0);
-    canvas.LineTo(area.right, area.bottom - e);
-    canvas.MoveTo(area.left, area.bottom - Half(h0));
-    canvas.LineTo(area.right, area.bottom - Half(e));
-    canvas.SetPenStyle(PenStyle::Solid);
-}
-
-Color SignColor(double v) {
-    return v > 0 ? kGreen : v < 0 ? kRed : kBlue;
-}
-
-}  // namespace
 
 const char* ShortMonthName(int month) {
     static constexpr const char* kNames[] = {"jan", "feb", "mrt", "apr", "mei", "jun",

@@ -21,6 +21,9 @@ inline constexpr int64_t kMaxChartDays = 36525;  // a hundred years
 TimeSpan TimeSpanFor(const std::vector<std::string>& lines, const Date& today,
                      const PlotArea& area);
 
+// Day ticks, grid lines, day numbers and month names under the plot.
+void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span);
+
 // One pass of the "Grafiek" view: value against time for pass.series.
 void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
                     ChartOutputs& outputs);

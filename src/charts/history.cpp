@@ -60,7 +60,9 @@ ChartHeader ParseChartFileName(std::string_view name) {
     const int mm = TwoDigitNumber(h.expiryField, 2);
     h.expiryYear = 2000 + (yy < 0 ? 0 : yy);
     h.expiryMonth = mm < 0 ? 0 : mm;
-    h.expiryDate = ExpiryDate(h.series, h.expiryYear, h.expiryMonth);
+    if (yy >= 0) {
+        h.expiryDate = ExpiryDate(h.series, h.expiryYear, h.expiryMonth);
+    }
     return h;
 }
 

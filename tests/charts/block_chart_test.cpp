@@ -1,0 +1,263 @@
+#include "charts/block_chart.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "chart_test_support.h"
+#include "charts/chart_request.h"
+
+namespace rendaal {
+namespace {
+
+using namespace test;
+using namespace chart_colors;
+
+const std::string kStrangle = "Strangle_AEX_1303_00460.00_00500.00.csv";
+const Date kToday{2026, 12, 14};
+
+struct IndexAxis {
+    std::map<int, int> tickLength;  // x -> length
+    std::vector<int> grid;
+    std::vector<std::pair<int, std::string>> labels;  // x, text
+};
+
+IndexAxis RunIndexAxis(const std::string& name, int width) {
+    const PlotArea area = PlotAreaFor(width, 474);
+    const IndexWindow window = IndexWindowFor(ParseChartFileName(name), {}, area);
+    RecordingCanvas canvas;
+    DrawIndexAxis(canvas, area, window);
+    IndexAxis r;
+    for (const auto& l : canvas.Of(Op::LineTo)) {
+        if (l.state.pen == kGrid) {
+            EXPECT_EQ(l.y2, 50);
+            r.grid.push_back(l.x2);
+        } else if (l.y1 == 424) {
+            EXPECT_EQ(l.x1, l.x2);
+            EXPECT_EQ(r.tickLength.count(l.x1), 0u) << l.x1;
+            r.tickLength[l.x1] = 424 - l.y2;
+        }
+    }
+    for (const auto& t : canvas.Of(Op::TextOut)) {
+        if (t.y1 == 429) {
+            r.labels.emplace_back(t.x1 + 15, t.text);
+        }
+    }
+    EXPECT_EQ(canvas.TextsEqual("AEX").at(0).x1, 55);
+    EXPECT_EQ(canvas.TextsEqual("AEX").at(0).y1, 444);
+    EXPECT_EQ(canvas.Of(Op::FloodFill).at(0).x1, 115);  // arrow head at left + 40 + 25
+    return r;
+}
+
+TEST(IndexAxis, Strangle460To500On660Pixels) {
+    const PlotArea area = PlotAreaFor(660, 474);
+    const IndexWindow w = IndexWindowFor(ParseChartFileName(kStrangle), {}, area);
+    EXPECT_EQ(w.lowEdge, 440);
+    EXPECT_EQ(w.highEdge, 520);
+    EXPECT_DOUBLE_EQ(w.scale, 7.0);
+    EXPECT_DOUBLE_EQ(w.X(478.5), 319.5);
+    EXPECT_DOUBLE_EQ(w.X(479.5), 326.5);
+
+    const IndexAxis r = RunIndexAxis(kStrangle, 660);
+    ASSERT_EQ(r.tickLength.size(), 81u);
+    for (int v = 440; v <= 520; ++v) {
+        const int x = 50 + 7 * (v - 440);
+        EXPECT_EQ(r.tickLength.at(x), v % 10 == 0 ? 10 : v % 5 == 0 ? 6 : 3) << v;
+    }
+    EXPECT_EQ(r.grid, std::vector<int>({120, 190, 260, 330, 400, 470, 540}));
+    ASSERT_EQ(r.labels.size(), 9u);
+    EXPECT_EQ(r.labels.front(), (std::pair<int, std::string>{50, "440"}));
+    EXPECT_EQ(r.labels.back(), (std::pair<int, std::string>{610, "520"}));
+}
+
+TEST(IndexAxis, MajorsByWindowWidth) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {"Straddle_AEX_1303_00330.00_00330.00.csv",
+         {"290", "300", "310", "320", "330", "340", "350", "360", "370"}},
+        {"Strangle_AEX_1303_00400.00_00500.00.csv", {"400", "450", "500"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const IndexAxis r = RunIndexAxis(c.name, 660);
+        std::vector<std::string> labels;
+        for (const auto& l : r.labels) {
+            labels.push_back(l.second);
+        }
+        EXPECT_EQ(labels, c.labels);
+    }
+    // Strangle 400/500: 380 .. 520 over 560 pixels, 4 pixels a point; 410 is a 6-pixel tick.
+    const IndexAxis wide = RunIndexAxis("Strangle_AEX_1303_00400.00_00500.00.csv", 660);
+    EXPECT_EQ(wide.tickLength.at(50 + 4 * 30), 6);
+    EXPECT_EQ(wide.tickLength.at(50 + 4 * 20), 10);
+}
+
+TEST(IndexAxis, NarrowPlotSkipsGridLinesCloserThanForty) {
+    // 300 pixels: 200 for 80 points, majors 25 pixels apart.
+    const IndexAxis r = RunIndexAxis(kStrangle, 300);
+    EXPECT_EQ(r.grid, std::vector<int>({75, 125, 175, 225}));
+    EXPECT_EQ(r.labels.size(), 9u);
+}
+
+TEST(BlockChart, SquaresByWeekdayAtTheirIndexLevel) {
+    ChartBench b;
+    b.Write(kStrangle, {Line("07-12-2026", "05,00", "05,00", "10,00", "478,5"),    // Monday
+                        Line("11-12-2026", "05,00", "05,00", "10,00", "479,5"),    // Friday
+                        Line("12-12-2026", "05,00", "05,00", "10,00", "480,0")});  // Saturday
+    ChartPass pass = b.Pass(kStrangle, 660, 474, kToday);
+    pass.colors.highlight = Rgb(1, 2, 3);
+    DrawBlockChart(pass, b.canvas, b.state, b.outputs);
+    const auto rects = b.canvas.Of(Op::Rectangle);
+    ASSERT_EQ(rects.size(), 1u + 3 + 5);
+    // T = 20: y = 424 - 18.7 * 10 = 237.
+    EXPECT_EQ(std::vector<int>({rects[1].x1, rects[1].y1, rects[1].x2, rects[1].y2}),
+              std::vector<int>({315, 232, 326, 243}));
+    EXPECT_EQ(rects[1].state.brush, Rgb(255, 0, 0));
+    EXPECT_EQ(rects[2].x1, 321);
+    EXPECT_EQ(rects[2].state.brush, Rgb(1, 2, 3));
+    EXPECT_EQ(rects[3].x1, 325);
+    EXPECT_EQ(rects[3].state.brush, kWhite);  // the weekend keeps the brush
+    // Legend: Monday to Friday.
+    const Color legend[] = {Rgb(255, 0, 0), Rgb(255, 170, 255), Rgb(255, 255, 0), Rgb(0, 255, 0),
+                            Rgb(1, 2, 3)};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(rects[4 + i].state.brush, legend[i]);
+        EXPECT_EQ(rects[4 + i].x1, 60);
+        EXPECT_EQ(rects[4 + i].y1, 324 + 20 * i);
+        EXPECT_EQ(rects[4 + i].x2, 70);
+    }
+    EXPECT_EQ(b.canvas.TextsEqual("Vr").at(0).x1, 75);
+    EXPECT_EQ(b.canvas.TextsEqual("Vr").at(0).y1, 399);
+    // AEX mark at the last plotted level, 480: x 330.
+    const auto red = LinesWithPen(b.canvas, kRed);
+    ASSERT_EQ(red.size(), 1u);
+    EXPECT_EQ(std::vector<int>({red[0].x1, red[0].y1, red[0].x2, red[0].y2}),
+              std::vector<int>({330, 424, 330, 404}));
+    const auto mark = b.canvas.TextsEqual("AEX");
+    EXPECT_EQ(mark.back().x1, 320);
+    EXPECT_EQ(mark.back().y1, 449);
+    EXPECT_EQ(mark.back().state.fontColor, kRed);
+    EXPECT_EQ(mark.back().state.brush, SystemColors{}.buttonFace);
+    EXPECT_DOUBLE_EQ(b.state.lastHistoryIndexValue, 480.0);
+    ASSERT_TRUE(b.outputs.result.has_value());
+    for (const auto& label : *b.outputs.result) {
+        EXPECT_EQ(label.caption, "");
+    }
+    EXPECT_TRUE(b.outputs.hintsOn);
+}
+
+std::vector<Call> DashedLines(const RecordingCanvas& canvas) {
+    std::vector<Call> out;
+    for (const auto& c : canvas.Of(Op::LineTo)) {
+        if (c.state.penStyle == PenStyle::Dash) {
+            EXPECT_EQ(c.state.pen, kBlack);
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+struct ExpiryCase {
+    const char* name;
+    const char* aex;
+    std::vector<std::vector<int>> lines;  // x1, y1, x2, y2
+    const char* title;
+};
+
+TEST(BlockChart, ExpiryValueLines) {
+    const ExpiryCase cases[] = {
+        {"Strangle_AEX_1303_00460.00_00500.00.csv",
+         "478,5",
+         {{190, 424, 50, 87}, {470, 424, 610, 87}},
+         "AEX P1303_00460.00  +  AEX C1303_00500.00"},
+        {"Strangle_AEX_1303_00500.00_00460.00.csv",
+         "478,5",
+         {{470, 424, 50, 87}, {190, 424, 610, 87}},
+         "AEX P1303_00500.00  +  AEX C1303_00460.00"},
+        // A Single is completed about the last index level, 480: window 440 .. 520 again.
+        {"Single_AEX_1303_00460.00_00Geen.csv", "480", {{190, 424, 50, 87}}, "AEX P1303_00460.00"},
+        {"Single_AEX_1303_00Geen_00500.00.csv", "480", {{470, 424, 610, 87}}, "AEX C1303_00500.00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChartBench b;
+        b.Write(c.name, {Line("07-12-2026", "05,00", "05,00", "10,00", c.aex)});
+        DrawBlockChart(b.Pass(c.name, 660, 474, kToday), b.canvas, b.state, b.outputs);
+        std::vector<std::vector<int>> lines;
+        for (const auto& l : DashedLines(b.canvas)) {
+            lines.push_back({l.x1, l.y1, l.x2, l.y2});
+        }
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(b.canvas.TextsEqual(c.title).size(), 1u);
+        EXPECT_EQ(b.canvas.TextsEqual("440").size(), 1u);
+        EXPECT_EQ(b.canvas.TextsEqual("520").size(), 1u);
+    }
+}
+
+TEST(BlockChart, SingleWithoutPlottedLinesCentresOnItsStrike) {
+    const IndexWindow w = IndexWindowFor(ParseChartFileName("Single_AEX_1303_00Geen_00500.00.csv"),
+                                         {""}, PlotAreaFor(660, 474));
+    EXPECT_EQ(w.lowEdge, 480);
+    EXPECT_EQ(w.highEdge, 520);
+    EXPECT_GT(w.scale, 0);
+}
+
+TEST(BlockChart, NotDownloadedOnlyWithTheExactSumText) {
+    ChartBench b;
+    b.Write(kStrangle, {"07-12-2026 17:35:00; 0,00; 0,00; 0,00; 478,5",
+                        "08-12-2026 17:35:00; 0,00; 0,00;0,00; 479,5"});
+    DrawBlockChart(b.Pass(kStrangle, 660, 474, kToday), b.canvas, b.state, b.outputs);
+    EXPECT_EQ(b.outputs.l21, "Laatste kosrsen niet gedownload");
+    const auto rects = b.canvas.Of(Op::Rectangle);
+    ASSERT_EQ(rects.size(), 1u + 1 + 5);
+    EXPECT_EQ(rects[1].x1, 321);  // 479.5 at x 326
+    EXPECT_EQ(rects[1].y1, 419);  // value 0 at the bottom
+    EXPECT_EQ(b.state.lastRowTexts.som, "0,00");
+}
+
+TEST(BlockChart, FileWithoutDataLinesDrawsFrameAxesAndLegend) {
+    ChartBench b;
+    b.Write(kStrangle, {});
+    DrawChart(b.Request(kStrangle, true, true, kToday, 660, 474), b.canvas, b.state, b.outputs);
+    const auto rects = b.canvas.Of(Op::Rectangle);
+    EXPECT_EQ(rects.size(), 1u + 3 * 5);  // frame, three legends
+    EXPECT_EQ(b.canvas.TextsEqual("440").size(), 1u);
+    EXPECT_EQ(b.canvas.TextsEqual("Strangle, startdatum: , expitatiedatum: 15-03-2013").size(), 3u);
+    // The AEX mark stands at index level 0, far left of the window.
+    const auto red = LinesWithPen(b.canvas, kRed);
+    ASSERT_EQ(red.size(), 3u);
+    EXPECT_EQ(red[0].x1, 50 - 440 * 7);
+    EXPECT_FALSE(b.outputs.l21.has_value());
+}
+
+TEST(BlockChart, AbsurdValuesStayBounded) {
+    ChartBench b;
+    const std::string single = "Single_AEX_1303_00Geen_00500.00.csv";
+    const std::string wide = "Strangle_AEX_1303_00000.00_99999999999999.00.csv";
+    for (const auto& name : {single, wide, kStrangle}) {
+        b.Write(name, {Line("07-12-2026", "1", "1", "10,00", "999999999999999"),
+                       Line("08-12-2026", "1", "1", "99999999999999999999", "-99999999999999"),
+                       Line("09-12-2026", "1", "1", "10,00", "")});
+    }
+    for (const auto& name : {single, wide, kStrangle}) {
+        SCOPED_TRACE(name);
+        RecordingCanvas canvas;
+        DrawChart(b.Request(name, true, true, kToday), canvas, b.state, b.outputs);
+        EXPECT_TRUE(AllCoordinatesBounded(canvas));
+        EXPECT_LT(canvas.calls().size(), 200000u);
+    }
+}
+
+TEST(WeekdayColor, FridayIsTheHighlight) {
+    SystemColors colors;
+    colors.highlight = Rgb(9, 9, 9);
+    EXPECT_EQ(WeekdayColor(6, colors), Rgb(9, 9, 9));
+    EXPECT_EQ(WeekdayColor(3, colors), Rgb(255, 170, 255));
+    EXPECT_FALSE(WeekdayColor(1, colors).has_value());
+    EXPECT_FALSE(WeekdayColor(7, colors).has_value());
+}
+
+}  // namespace
+}  // namespace rendaal

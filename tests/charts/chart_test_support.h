@@ -1,0 +1,89 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "charts/chart_request.h"
+#include "charts/recording_canvas.h"
+#include "support/test_support.h"
+
+namespace rendaal::test {
+
+using Op = RecordingCanvas::Op;
+using Call = RecordingCanvas::Call;
+
+inline const std::string kHeader = "Datum; Put; Call; Som; AEX";
+
+// A history line as the download run writes it.
+inline std::string Line(const std::string& date, const std::string& put, const std::string& call,
+                        const std::string& som, const std::string& aex) {
+    return date + " 17:35:00; " + put + "; " + call + "; " + som + "; " + aex;
+}
+
+// A data folder with history files and one canvas, state and outputs to draw with.
+struct ChartBench {
+    TempDir dir;
+    RecordingCanvas canvas;
+    ChartState state;
+    ChartOutputs outputs;
+
+    void Write(const std::string& name, const std::vector<std::string>& lines,
+               bool withHeader = true) {
+        std::string text = withHeader ? kHeader + "\r\n" : "";
+        for (const auto& l : lines) {
+            text += l + "\r\n";
+        }
+        WriteAll(dir.path() / name, text);
+    }
+
+    ChartPass Pass(const std::string& name, int width, int height, Date today,
+                   ChartSeries series = ChartSeries::Som) const {
+        ChartPass p;
+        p.folder = dir.folder();
+        p.fileName = name;
+        p.width = width;
+        p.height = height;
+        p.today = today;
+        p.series = series;
+        return p;
+    }
+
+    ChartRequest Request(const std::string& name, bool blocks, bool separate, Date today,
+                         int width = 658, int height = 474) const {
+        ChartRequest r;
+        r.blocks = blocks;
+        r.separate = separate;
+        r.folder = dir.folder();
+        r.fileName = name;
+        r.width = width;
+        r.height = height;
+        r.today = today;
+        return r;
+    }
+};
+
+// Vertical LineTo calls rising from y0 (ticks), drawn with the given pen.
+inline std::vector<Call> LinesWithPen(const RecordingCanvas& canvas, Color pen) {
+    std::vector<Call> out;
+    for (const auto& c : canvas.Of(Op::LineTo)) {
+        if (c.state.pen == pen) {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// Every coordinate the canvas was given lies within the clamp range.
+inline bool AllCoordinatesBounded(const RecordingCanvas& canvas) {
+    constexpr int kLimit = (1 << 20) + 100000;
+    for (const auto& c : canvas.calls()) {
+        for (int v : {c.x1, c.y1, c.x2, c.y2}) {
+            if (v > kLimit || v < -kLimit) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace rendaal::test
