@@ -1,0 +1,301 @@
+#include "mainwindow/add_form.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/clock.h"
+#include "dialogs/message_form.h"
+
+namespace rendaal {
+namespace {
+
+// Rows as the option page reads after tag stripping: kind letter, expiry dd-mm-yyyy, exercise
+// price, then the bid, ask and last prices.
+const std::string kPage =
+    "AEX-index opties Koersen C/PAfloopdatumUitoefenkoersBiedenLatenLaatst"
+    "C12-03-2027890,0014,0014,5014,20"  // AX2 week
+    "C19-03-2027880,0012,3512,4012,40"
+    "C19-03-2027960,0002,0502,1002,10"
+    "C19-03-20271000,0000,5000,6000,55"
+    "C16-04-2027880,0020,0020,5020,20"
+    "P19-03-2027880,0008,1008,2008,15"
+    "P19-03-2027960,0044,0044,5044,20"
+    "Alle koersen zijn vertraagd";
+
+QStringList Items(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) {
+        items << combo->itemText(i);
+    }
+    return items;
+}
+
+// Chooses an item as the user does, so that the list's own signal runs the handler.
+void Choose(QComboBox* combo, const QString& text) {
+    const int index = combo->findText(text);
+    ASSERT_GE(index, 0) << text.toStdString();
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+class AddFormTest : public ::testing::Test {
+protected:
+    AddFormTest() {
+        SetAppClock(&clock);
+        mainWindow.setGeometry(100, 80, 900, 700);
+        AddFormContext context;
+        context.mainWindow = &mainWindow;
+        context.quotePage = [this] { return page; };
+        context.monthFrom = [this] { return monthFrom; };
+        context.yearFrom = [this] { return yearFrom; };
+        context.yearTill = [this] { return yearTill; };
+        context.addCombination = [this](const std::string& line) { added.push_back(line); };
+        form.SetContext(context);
+    }
+    ~AddFormTest() override { SetAppClock(nullptr); }
+
+    void Show() {
+        form.show();
+        ASSERT_TRUE(form.FirstPaintDone);
+    }
+
+    FixedClock clock{DateTime{2027, 3, 8, 10, 0, 0, 0}};
+    std::string page = kPage;
+    int monthFrom = 3;
+    int yearFrom = 2027;
+    int yearTill = 2029;
+    std::vector<std::string> added;
+    QWidget mainWindow;
+    TAddForm form;
+};
+
+TEST_F(AddFormTest, CreatedWithItsControlsTextsAndSize) {
+    EXPECT_EQ(AddForm, &form);
+    EXPECT_EQ(form.windowTitle(), "Rendaal - Toevoegen");
+    EXPECT_EQ(form.property("helpContext").toInt(), 11000);
+    EXPECT_EQ(form.size(), QSize(611, 406));
+    EXPECT_FALSE(form.isModal());
+    EXPECT_EQ(form.RadioGroup->title(), "Serie");
+    EXPECT_EQ(form.RadioGroup->geometry(), QRect(15, 10, 581, 61));
+    QStringList series;
+    for (QAbstractButton* b : form.RadioGroupButtons->buttons()) {
+        series << b->text();
+    }
+    EXPECT_EQ(series, (QStringList{"AX1", "AX2", "AEX", "AX4", "AX5"}));
+    EXPECT_EQ(form.SeriesIndex(), 2);
+    EXPECT_EQ(form.Label4->text(), "Maand");
+    EXPECT_EQ(form.Label6->text(), "Jaar");
+    EXPECT_EQ(form.Label9->text(), "Uitoefenkoers Put-optie");
+    EXPECT_EQ(form.Label8->text(), "Uitoefenkoers Call-optie");
+    EXPECT_EQ(form.Label9->geometry().right(), form.Label8->geometry().right());
+    EXPECT_LT(form.Label9->geometry().right(), form.ComboBox4->x());
+    EXPECT_EQ(form.ComboBox1->geometry().topLeft(), QPoint(73, 85));
+    EXPECT_EQ(form.ComboBox4->geometry().topLeft(), QPoint(478, 84));
+    EXPECT_EQ(form.ComboBox3->width(), 116);
+    EXPECT_EQ(form.CancelButton->geometry(), QRect(211, 199, 100, 31));
+    EXPECT_EQ(form.OKButton->geometry(), QRect(330, 199, 100, 31));
+    EXPECT_EQ(form.CancelButton->text(), "Annuleren");
+    EXPECT_EQ(form.GroupBox1->title(), "Opmerking");
+    EXPECT_EQ(form.GroupBox1->geometry(), QRect(15, 240, 581, 151));
+    EXPECT_EQ(form.LabelIntro->text().split('\n'),
+              (QStringList{"Als een van de uitoefenkoersen \"Geen\" is, dan wordt de combinatie "
+                           "een \"Single\".",
+                           "Als de Uitoefenkoersen van beide opties gelijk zijn, dan wordt de "
+                           "combinatie een \"Straddle\".",
+                           "In alle andere gevallen wordt de combinatie een \"Strangle\"."}));
+    EXPECT_TRUE(form.OKButton->isHidden());
+}
+
+TEST_F(AddFormTest, FirstShowingFillsTheListsAndCentres) {
+    Show();
+    EXPECT_EQ(form.ComboBox1->count(), 12);
+    EXPECT_EQ(form.ComboBox1->itemText(0), "januari");
+    EXPECT_EQ(form.ComboBox1->currentText(), "maart");
+    EXPECT_EQ(Items(form.ComboBox2), (QStringList{"2027", "2028", "2029"}));
+    EXPECT_EQ(form.ComboBox2->currentIndex(), 0);
+    const QStringList expected{"Geen", "880.00", "960.00", "1000.00"};
+    EXPECT_EQ(Items(form.ComboBox4), expected);
+    EXPECT_EQ(Items(form.ComboBox3), expected);
+    EXPECT_EQ(form.ComboBox4->currentIndex(), 3);  // 3 prices: 3 / 2 + 2
+    EXPECT_TRUE(form.ResultLabel->text().isEmpty());
+    EXPECT_TRUE(form.OKButton->isHidden());
+    const QRect main = mainWindow.frameGeometry();
+    const WindowPos pos = CentreOver(main.top(), main.left(), main.height(), main.width(),
+                                     form.frameGeometry().height(), form.frameGeometry().width());
+    EXPECT_EQ(form.frameGeometry().topLeft(), QPoint(pos.left, pos.top));
+}
+
+TEST_F(AddFormTest, ComposedLineIsAddedOnOk) {
+    Show();
+    Choose(form.ComboBox4, "880.00");
+    Choose(form.ComboBox3, "960.00");
+    const std::string line =
+        "AEX 2703 00880.00 00960.00; Put: mrt 2027 880.00; Call: mrt 2027 960.00; Strangle";
+    EXPECT_EQ(form.ResultLabel->text().toStdString(), line);
+    EXPECT_EQ(form.ComposedLine, line);
+    ASSERT_TRUE(form.OKButton->isVisible());
+    ASSERT_TRUE(form.OKButton->isEnabled());
+    form.OKButton->click();
+    EXPECT_EQ(added, std::vector<std::string>{line});
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(form.ComposedLine.empty());
+    EXPECT_TRUE(form.ShownLine.empty());
+    EXPECT_TRUE(form.ResultLabel->text().isEmpty());
+    // OK again without a new choice only closes.
+    form.show();
+    form.OKButton->click();
+    EXPECT_EQ(added.size(), 1u);
+}
+
+TEST_F(AddFormTest, KindFollowsTheChosenPrices) {
+    page = kPage + "C18-06-2027350,0040,0040,5040,20";
+    monthFrom = 6;
+    Show();
+    EXPECT_EQ(Items(form.ComboBox3), (QStringList{"Geen", "350.00"}));
+    Choose(form.ComboBox4, "Geen");
+    Choose(form.ComboBox3, "350.00");
+    EXPECT_EQ(form.ComposedLine,
+              "AEX 2706 00Geen 00350.00; Put: jun 2027 Geen; Call: jun 2027 350.00; Single");
+    Choose(form.ComboBox4, "350.00");
+    EXPECT_EQ(form.ComposedLine,
+              "AEX 2706 00350.00 00350.00; Put: jun 2027 350.00; Call: jun 2027 350.00; Straddle");
+}
+
+TEST_F(AddFormTest, SeriesChangeShowsThePreviousLineAndOkAddsIt) {
+    Show();
+    Choose(form.ComboBox4, "880.00");
+    Choose(form.ComboBox3, "1000.00");
+    const std::string aexLine =
+        "AEX 2703 00880.00 001000.00; Put: mrt 2027 880.00; Call: mrt 2027 1000.00; Strangle";
+    ASSERT_EQ(form.ComposedLine, aexLine);
+    form.RadioGroupButtons->button(1)->click();  // "AX2"
+    EXPECT_EQ(form.SeriesIndex(), 1);
+    EXPECT_EQ(Items(form.ComboBox4), (QStringList{"Geen", "890.00"}));
+    EXPECT_EQ(form.ResultLabel->text().toStdString(), aexLine);
+    form.OKButton->click();
+    EXPECT_EQ(added, std::vector<std::string>{aexLine});
+}
+
+TEST_F(AddFormTest, MonthAndYearChangesRefillThePrices) {
+    Show();
+    Choose(form.ComboBox1, "april");
+    EXPECT_EQ(Items(form.ComboBox4), (QStringList{"Geen", "880.00"}));
+    Choose(form.ComboBox2, "2028");
+    EXPECT_EQ(Items(form.ComboBox4), (QStringList{"Geen"}));
+    EXPECT_EQ(form.MonthNumber, 4);
+}
+
+TEST_F(AddFormTest, SevenPricesSelectItemFive) {
+    page = "C/P";
+    for (int strike = 900; strike < 970; strike += 10) {
+        page += "C19-03-2027" + std::to_string(strike) + ",0012,3512,40";
+    }
+    Show();
+    EXPECT_EQ(form.ComboBox4->count(), 8);
+    EXPECT_EQ(form.ComboBox4->currentIndex(), 5);
+    EXPECT_EQ(form.ComboBox3->currentIndex(), 5);
+    EXPECT_EQ(form.ComboBox3->currentText(), "940.00");
+}
+
+TEST_F(AddFormTest, NoPageOffersOnlyGeen) {
+    for (const std::string& bad : {std::string(), std::string("Default.htm"),
+                                   std::string("C19-03-2027880,0012,35 zonder kop")}) {
+        page = bad;
+        TAddForm fresh;
+        AddFormContext context;
+        context.quotePage = [this] { return page; };
+        context.monthFrom = [] { return 3; };
+        context.yearFrom = [] { return 2027; };
+        context.yearTill = [] { return 2028; };
+        context.addCombination = [this](const std::string& line) { added.push_back(line); };
+        fresh.SetContext(context);
+        fresh.show();
+        EXPECT_EQ(Items(fresh.ComboBox4), QStringList{"Geen"});
+        EXPECT_EQ(Items(fresh.ComboBox3), QStringList{"Geen"});
+        // Nothing chosen yet: a month change shows the line but OK cannot add it.
+        Choose(fresh.ComboBox1, "mei");
+        EXPECT_FALSE(fresh.ResultLabel->text().isEmpty());
+        EXPECT_FALSE(fresh.OKButton->isEnabled());
+        fresh.OKButtonClick();
+        EXPECT_TRUE(added.empty());
+        // Only a Single with "Geen" on both sides can be made.
+        fresh.show();
+        Choose(fresh.ComboBox4, "Geen");
+        Choose(fresh.ComboBox3, "Geen");
+        ASSERT_TRUE(fresh.OKButton->isEnabled());
+        fresh.OKButton->click();
+        EXPECT_EQ(added, std::vector<std::string>{
+                             "AEX 2705 00Geen 00Geen; Put: mei 2027 Geen; Call: mei 2027 Geen; "
+                             "Single"});
+        added.clear();
+    }
+    AddForm = &form;
+}
+
+TEST_F(AddFormTest, OkWithNothingComposedOnlyCloses) {
+    Show();
+    form.OKButtonClick();
+    EXPECT_TRUE(added.empty());
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(AddFormTest, OkWithAnUnselectedPriceListAddsNothing) {
+    page = "C/PC19-03-2027880,0012,35C19-03-2027900,0012,35";  // two prices: nothing selected
+    Show();
+    ASSERT_EQ(form.ComboBox4->currentIndex(), -1);
+    Choose(form.ComboBox3, "900.00");
+    EXPECT_EQ(form.ResultLabel->text(),
+              "AEX 2703 00 00900.00; Put: mrt 2027 ; Call: mrt 2027 900.00; Strangle");
+    EXPECT_TRUE(form.ComposedLine.empty());
+    EXPECT_FALSE(form.OKButton->isEnabled());
+    form.OKButtonClick();
+    EXPECT_TRUE(added.empty());
+    // Choosing the put as well makes it whole again.
+    form.show();
+    Choose(form.ComboBox4, "880.00");
+    form.OKButton->click();
+    EXPECT_EQ(added.size(), 1u);
+}
+
+TEST_F(AddFormTest, NoRunYetFallsBackToTheCurrentMonthAndYear) {
+    monthFrom = 0;
+    yearFrom = 0;
+    yearTill = 0;
+    page.clear();
+    Show();
+    EXPECT_EQ(form.ComboBox1->currentText(), "maart");  // the clock's month
+    EXPECT_EQ(Items(form.ComboBox2), QStringList{"2027"});
+}
+
+TEST_F(AddFormTest, CancelKeepsTheChoicesForTheNextShowing) {
+    Show();
+    Choose(form.ComboBox1, "april");
+    Choose(form.ComboBox4, "880.00");
+    form.CancelButton->click();
+    EXPECT_FALSE(form.isVisible());
+    page.clear();  // a later run must not refill the lists behind the user's back
+    form.show();
+    EXPECT_EQ(form.ComboBox1->currentText(), "april");
+    EXPECT_EQ(form.ComboBox4->currentText(), "880.00");
+    EXPECT_TRUE(added.empty());
+}
+
+TEST_F(AddFormTest, RefillYearsReplacesTheYearList) {
+    Show();
+    Choose(form.ComboBox2, "2029");
+    form.RefillYears(2027, 2032);
+    EXPECT_EQ(Items(form.ComboBox2), (QStringList{"2027", "2028", "2029", "2030", "2031", "2032"}));
+    EXPECT_EQ(form.ComboBox2->currentIndex(), 0);
+}
+
+}  // namespace
+}  // namespace rendaal
