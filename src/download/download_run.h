@@ -44,6 +44,8 @@ std::string DownloadedStatus(uint16_t priceCount);  // "Gedownload: N koersen"
 inline constexpr std::string_view kNoPricesStatus = "Gedownload: Geen koersen";
 inline constexpr std::string_view kIncompleteNote = " (niet alle koersen gevonden)";
 inline constexpr std::string_view kFailedStatus = "Download mislukt";
+// Another run (this window's or the companion program's) holds the data folder.
+inline constexpr std::string_view kBusyStatus = "Download al bezig";
 
 struct PassResult {
     bool restart = false;  // some combination's put price was missing or implausible

@@ -8,13 +8,17 @@
 
 #include "download/download_state.h"
 
+namespace rendaal {
+struct IndexDisplay;
+struct RunEnvironment;
+}  // namespace rendaal
+
 class QLabel;
 
 namespace rendaal {
 
 class Clock;
 class PageFetcher;
-class RunLock;
 
 // The main window's labels that show a run's results: Label1 the status, L21..L24 the index
 // read-out ("AEX:", level, change, "@ " + quote time).
@@ -65,6 +69,9 @@ public:
 private:
     void ShowStatus(const std::string& text);
     void ShowError(const std::string& text);
+    void ShowIndex(const IndexDisplay& display);
+    std::string DataFolder() const;
+    RunEnvironment Environment();
 
     DownloadState state_;
     DownloadLabels labels_;

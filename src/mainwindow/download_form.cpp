@@ -1,0 +1,183 @@
+#include "mainwindow/download_form.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPalette>
+#include <csignal>
+
+#include "core/clock.h"
+#include "download/download_run.h"
+#include "download/fetch.h"
+#include "download/run_lock.h"
+#include "platform/app_paths.h"
+#include "platform/http_client.h"
+#include "platform/settings_store.h"
+
+namespace rendaal {
+
+TDownloadForm* DownloadForm = nullptr;
+
+namespace {
+
+// Balanced with the caller's own cursor changes however the run ends.
+class BusyCursor final {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+void SetColour(QLabel* label, const Rgb& c) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(c.r, c.g, c.b));
+    label->setPalette(palette);
+}
+
+QString Text(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+}  // namespace
+
+TDownloadForm::TDownloadForm(QWidget* parent) : QWidget(parent) {
+    DownloadForm = this;
+    setObjectName(QStringLiteral("DownloadForm"));
+    // A history file that reaches the process's file size limit must fail its write and be
+    // reported, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    fetcher_ = std::make_unique<QtPageFetcher>();
+    const SettingsStore settings;
+    indexUrlBase_ = settings.ReadString("IndexUrl", kDefaultIndexUrl);
+    optionUrlBase_ = settings.ReadString("OptionUrl", kDefaultOptionUrl);
+    showError_ = [this](const std::string& text) {
+        auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Rendaal"), Text(text),
+                                    QMessageBox::Ok, parentWidget());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
+}
+
+TDownloadForm::~TDownloadForm() {
+    if (DownloadForm == this) {
+        DownloadForm = nullptr;
+    }
+}
+
+void TDownloadForm::AttachLabels(const DownloadLabels& labels) {
+    labels_ = labels;
+}
+void TDownloadForm::SetSources(DownloadSources sources) {
+    sources_ = std::move(sources);
+}
+void TDownloadForm::SetFetcher(std::unique_ptr<PageFetcher> fetcher) {
+    fetcher_ = std::move(fetcher);
+}
+void TDownloadForm::SetClock(const Clock* clock) {
+    clock_ = clock;
+}
+void TDownloadForm::SetErrorHandler(std::function<void(const std::string&)> showError) {
+    showError_ = std::move(showError);
+}
+void TDownloadForm::SetPageAddresses(std::string indexUrlBase, std::string optionUrlBase) {
+    indexUrlBase_ = std::move(indexUrlBase);
+    optionUrlBase_ = std::move(optionUrlBase);
+}
+
+void TDownloadForm::ShowStatus(const std::string& text) {
+    if (labels_.Label1) {
+        labels_.Label1->setText(Text(text));
+    }
+}
+
+void TDownloadForm::ShowError(const std::string& text) {
+    if (showError_) {
+        showError_(text);
+    }
+}
+
+std::string TDownloadForm::DataFolder() const {
+    return sources_.DataFolder.empty() ? DataFolderFor("Rendaal") : sources_.DataFolder;
+}
+
+void TDownloadForm::ShowIndex(const IndexDisplay& d) {
+    QLabel* labels[] = {labels_.L21, labels_.L22, labels_.L23, labels_.L24};
+    for (QLabel* label : labels) {
+        if (!label) {
+            return;
+        }
+    }
+    SetColour(labels_.L22, d.L22Colour);
+    SetColour(labels_.L23, d.L23Colour);
+    labels_.L21->setText(Text(d.L21));
+    labels_.L22->setText(Text(d.L22));
+    labels_.L23->setText(Text(d.L23));
+    labels_.L24->setText(Text(d.L24));
+    for (QLabel* label : labels) {
+        label->adjustSize();
+    }
+    const IndexLabelLefts lefts = LayoutIndexLabels(labels_.L21->x(), labels_.L21->width(),
+                                                    labels_.L22->width(), labels_.L23->width());
+    labels_.L22->move(lefts.L22, labels_.L22->y());
+    labels_.L23->move(lefts.L23, labels_.L23->y());
+    labels_.L24->move(lefts.L24, labels_.L24->y());
+}
+
+RunEnvironment TDownloadForm::Environment() {
+    RunEnvironment env;
+    env.clock = clock_ ? clock_ : &AppClock();
+    env.fetcher = fetcher_.get();
+    env.dataFolder = DataFolder();
+    env.lines = sources_.CombinationLines;
+    env.years = sources_.Years;
+    env.lastHistoryIndexValue = sources_.LastHistoryIndexValue;
+    env.indexUrlBase = indexUrlBase_;
+    env.optionUrlBase = optionUrlBase_;
+    env.processEvents = [] { QCoreApplication::processEvents(); };
+    env.showIndex = [this](const IndexDisplay& d) { ShowIndex(d); };
+    env.showStatus = [this](const std::string& text) { ShowStatus(text); };
+    return env;
+}
+
+bool TDownloadForm::RunDownload() {
+    if (running_) {
+        return false;
+    }
+    RunLock lock(DataFolder());
+    if (!lock.TryAcquire()) {
+        ShowStatus(std::string(kBusyStatus));
+        return false;
+    }
+    running_ = true;
+    {
+        const BusyCursor busy;
+        const RunResult result = rendaal::RunDownload(state_, Environment());
+        running_ = false;
+        if (result.outcome == RunOutcome::Error) {
+            ShowError(result.error);
+        }
+    }
+    return true;
+}
+
+void TDownloadForm::ProcessCombinations(const std::string& page, const TDataRec& rec) {
+    if (running_) {
+        return;
+    }
+    RunLock lock(DataFolder());
+    if (!lock.TryAcquire()) {
+        ShowStatus(std::string(kBusyStatus));
+        return;
+    }
+    running_ = true;
+    const PassResult result = rendaal::ProcessCombinations(state_, page, rec, Environment());
+    running_ = false;
+    if (!result.error.empty()) {
+        ShowStatus(std::string(kFailedStatus));
+        ShowError(result.error);
+    }
+}
+
+}  // namespace rendaal
