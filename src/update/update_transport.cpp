@@ -1,36 +1,15 @@
 #include "update/update_transport.h"
 
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QUrl>
+#include "core/fileio.h"
+#include "platform/http_client.h"
 
 namespace rendaal {
 
 namespace {
 
-constexpr char kAgentName[] = "Rendaal Function: Download";
-
-QNetworkRequest MakeRequest(const std::string& url, const std::string& caFile, int timeoutMs) {
-    QNetworkRequest req(QUrl(QString::fromStdString(url)));
-    req.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(kAgentName));
-    req.setRawHeader("Cache-Control", "no-cache");
-    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                     QNetworkRequest::NoLessSafeRedirectPolicy);
-    req.setTransferTimeout(timeoutMs);
-    if (!caFile.empty()) {
-        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-        ssl.setCaCertificates(QSslCertificate::fromPath(QString::fromStdString(caFile)));
-        ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        req.setSslConfiguration(ssl);
-    }
-    return req;
-}
+// An installer comes in bounded by its announced size; this only ends a server that stalls.
+constexpr int kInstallerTotalTimeoutMs = 10 * 60 * 1000;
+constexpr size_t kChunk = 2048;
 
 }  // namespace
 
@@ -38,17 +17,19 @@ QtUpdateTransport::QtUpdateTransport(std::string caFile, int timeoutMs)
     : caFile_(std::move(caFile)), timeoutMs_(timeoutMs) {}
 
 std::optional<std::string> QtUpdateTransport::Get(const std::string& url, size_t maxBytes) {
-    std::string body;
-    bool tooBig = false;
-    const StreamOutcome out = Stream(url, [&](std::string_view chunk) {
-        if (body.size() + chunk.size() > maxBytes) {
-            tooBig = true;
-            return false;
-        }
-        body.append(chunk);
-        return true;
-    });
-    if (!out.complete || tooBig) {
+    FetchRequest req;
+    req.url = url;
+    req.reload = true;
+    req.proxy = ProxyMode::Direct;
+    req.timeoutMs = timeoutMs_;
+    req.maxBytes = maxBytes;
+    req.requireHttps = url.starts_with("https://");
+    if (!caFile_.empty()) {
+        req.extraCaPem = ReadFile(caFile_, 1u << 20).value_or("");
+    }
+    QtPageFetcher fetcher;
+    std::string body = fetcher.Fetch(req);
+    if (body.empty()) {
         return std::nullopt;
     }
     return body;
@@ -56,56 +37,30 @@ std::optional<std::string> QtUpdateTransport::Get(const std::string& url, size_t
 
 StreamOutcome QtUpdateTransport::Stream(const std::string& url,
                                         const std::function<bool(std::string_view)>& sink) {
+    FetchRequest req;
+    req.url = url;
+    req.reload = true;
+    req.proxy = ProxyMode::Direct;
+    req.timeoutMs = timeoutMs_;
+    req.totalTimeoutMs = kInstallerTotalTimeoutMs;
+    req.maxBytes = size_t{1} << 40;  // the sink bounds the body by the announced size
+    req.requireHttps = url.starts_with("https://");
+    if (!caFile_.empty()) {
+        req.extraCaPem = ReadFile(caFile_, 1u << 20).value_or("");
+    }
+    QtPageFetcher fetcher;
+    const FetchStatus status = fetcher.FetchStream(req, [&](std::string_view data, int64_t) {
+        for (size_t pos = 0; pos < data.size(); pos += kChunk) {
+            if (!sink(data.substr(pos, kChunk))) {
+                return false;
+            }
+        }
+        return true;
+    });
     StreamOutcome out;
-    const QUrl qurl(QString::fromStdString(url));
-    if (!qurl.isValid() || (qurl.scheme() != "http" && qurl.scheme() != "https")) {
-        out.error = "not an http or https address";
-        return out;
-    }
-    QNetworkAccessManager manager;
-    manager.setProxy(QNetworkProxy::NoProxy);
-    QNetworkReply* reply = manager.get(MakeRequest(url, caFile_, timeoutMs_));
-    QEventLoop loop;
-    bool refused = false;
-    char buf[2048];
-    const auto drain = [&] {
-        if (refused) {
-            return;
-        }
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status >= 300) {
-            return;  // an error page is no body of ours
-        }
-        while (reply->bytesAvailable() > 0) {
-            const qint64 n = reply->read(buf, sizeof buf);
-            if (n <= 0) {
-                break;
-            }
-            if (!sink(std::string_view(buf, static_cast<size_t>(n)))) {
-                refused = true;
-                reply->abort();
-                return;
-            }
-        }
-    };
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, drain);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) {
-        loop.exec();
-    }
-    drain();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (refused) {
-        out.error = "stopped";
-    } else if (reply->error() != QNetworkReply::NoError) {
-        out.error = reply->errorString().toStdString();
-    } else if (status != 200) {
-        out.error = "HTTP status " + std::to_string(status);
-    } else {
-        out.complete = true;
-    }
-    out.verifiedHttps = out.complete && reply->url().scheme() == "https";
-    reply->deleteLater();
+    out.complete = status.ok;
+    out.verifiedHttps = status.ok && req.requireHttps;
+    out.error = status.error;
     return out;
 }
 

@@ -29,9 +29,9 @@ public:
                                  const std::function<bool(std::string_view)>& sink) = 0;
 };
 
-// Qt Network: no proxy, a fresh copy (no cache), 2000 ms without data ends the transfer, a nested
-// event loop keeps the windows alive. HTTPS certificates are always checked; caFile, when set,
-// replaces the system's trusted certificates (tests trust their own test authority this way).
+// On the platform HTTP client: no proxy, a fresh copy (no cache), 2000 ms without data ends the
+// transfer, a nested event loop keeps the windows alive. HTTPS certificates are always checked;
+// caFile (PEM), when set, adds trusted certificates (tests trust their own authority this way).
 class QtUpdateTransport final : public UpdateTransport {
 public:
     explicit QtUpdateTransport(std::string caFile = {}, int timeoutMs = kUpdateReceiveTimeoutMs);

@@ -236,9 +236,9 @@ void TVersionsForm::CheckNow(int top, int left, int height, int width,
         QGuiApplication::restoreOverrideCursor();
         return;
     }
+    show();  // the frame's size is known once the window is shown
     const QRect frame = frameGeometry();
     move(left + (width - frame.width()) / 2, top + (height - frame.height()) / 2);
-    show();
     ClearMemo();
     AddLine("");
     for (const std::string& line : ResultLines(check.code, Dutch())) {
