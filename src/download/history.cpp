@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
 #include "download/file_copy.h"
@@ -176,6 +177,35 @@ bool CompactHistoryFile(const std::string& folder, const std::string& fileName, 
         CopyFileKeepTime(backup, path, false, daylightSaving, daylightOffset);
     }
     return false;
+}
+
+}  // namespace rendaal
+
+namespace rendaal {
+
+double LastHistoryIndexValueIn(const std::string& folder, const std::vector<std::string>& lines) {
+    for (const auto& line : lines) {
+        const std::string name = HistoryFileName(line);
+        if (line.empty() || line[0] == ';' || !IsPlainFileName(name)) {
+            continue;
+        }
+        const auto text = ReadFile(folder + name);
+        if (!text) {
+            continue;
+        }
+        const auto rows = SplitLines(*text);
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+            if (row->empty()) {
+                continue;
+            }
+            const double value = ParseNumber(AfterLast(';', *row));
+            if (value > 0) {
+                return value;
+            }
+            break;
+        }
+    }
+    return 0.0;
 }
 
 }  // namespace rendaal

@@ -51,3 +51,11 @@ bool CompactHistoryFile(const std::string& folder, const std::string& fileName,
                         bool daylightSaving = false, int daylightOffset = 0);
 
 }  // namespace rendaal
+
+namespace rendaal {
+
+// The index level of the last line of the first listed combination's history file that has
+// one; 0 when none. Stands in for the level a drawn chart leaves behind when no window exists.
+double LastHistoryIndexValueIn(const std::string& folder, const std::vector<std::string>& lines);
+
+}  // namespace rendaal
