@@ -2,10 +2,13 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 #include <string>
 #include <vector>
@@ -13,7 +16,11 @@
 #include <gtest/gtest.h>
 
 #include "core/clock.h"
+#include "core/text.h"
 #include "dialogs/message_form.h"
+#include "download/option_page.h"
+#include "mainwindow/strike_list.h"
+#include "platform/http_client.h"
 
 namespace rendaal {
 namespace {
@@ -295,6 +302,105 @@ TEST_F(AddFormTest, RefillYearsReplacesTheYearList) {
     form.RefillYears(2027, 2032);
     EXPECT_EQ(Items(form.ComboBox2), (QStringList{"2027", "2028", "2029", "2030", "2031", "2032"}));
     EXPECT_EQ(form.ComboBox2->currentIndex(), 0);
+}
+
+// The loopback quote server program, started for one test and ended with it.
+class QuoteSimProcess final {
+public:
+    QuoteSimProcess() {
+        const QString binaryDir = qEnvironmentVariable("RENDAAL_BINARY_DIR");
+        const QString program = binaryDir + "/tools/quotesim/quotesim";
+        if (binaryDir.isEmpty() || !QFileInfo::exists(program)) {
+            return;
+        }
+        process_.start(program, {"--port", "0", "--seed", "11"});
+        if (!process_.waitForStarted(10000)) {
+            return;
+        }
+        // "quotesim: http://127.0.0.1:PORT (AEX 925,43)"
+        const QRegularExpression started("(http://127\\.0\\.0\\.1:\\d+)");
+        while (baseUrl_.empty() && process_.waitForReadyRead(10000)) {
+            const auto match = started.match(QString::fromUtf8(process_.readAllStandardOutput()));
+            if (match.hasMatch()) {
+                baseUrl_ = match.captured(1).toStdString();
+            }
+        }
+    }
+    ~QuoteSimProcess() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000)) {
+                process_.kill();
+                process_.waitForFinished(5000);
+            }
+        }
+    }
+    const std::string& baseUrl() const { return baseUrl_; }
+
+private:
+    QProcess process_;
+    std::string baseUrl_;
+};
+
+// The prices the dialog offers from a served page are exactly what the download run can then
+// look up for the new combination.
+TEST_F(AddFormTest, OffersThePricesOfAServedPageThatTheRunCanLookUp) {
+    QuoteSimProcess server;
+    if (server.baseUrl().empty()) {
+        GTEST_SKIP() << "the quotesim program is not built";
+    }
+    SetAppClock(nullptr);  // the server's market lives on today's date
+    const DateTime now = AppClock().Now();
+    TDataRec window;
+    window.MonthFrom = window.MonthTill = now.month % 12 + 1;  // next month: never expired
+    window.YearFrom = now.month == 12 ? now.year + 1 : now.year;
+    window.YearTill = window.YearFrom + 1;
+    window.PriceFrom = 800;
+    window.PriceTill = 1050;
+    QtPageFetcher fetcher;
+    FetchRequest request;
+    request.url = OptionPageUrl(server.baseUrl(), window);
+    request.proxy = ProxyMode::Direct;
+    request.timeoutMs = 10000;
+    page = StripTags(fetcher.Fetch(request));
+    ASSERT_GT(page.size(), 60u);
+
+    monthFrom = window.MonthFrom;
+    yearFrom = window.YearFrom;
+    yearTill = window.YearTill;
+    Show();
+    const QStringList offered = Items(form.ComboBox3);
+    ASSERT_GT(offered.size(), 3);
+    EXPECT_EQ(offered[0], "Geen");
+    EXPECT_EQ(Items(form.ComboBox4), offered);
+    const int expiryDay = ThirdFriday(window.YearFrom, window.MonthFrom);
+    for (int i = 1; i < offered.size(); ++i) {
+        TDataRec rec = window;
+        rec.OptionKind = 'C';
+        rec.Strike = ParseNumber(offered[i].toStdString());
+        rec.ExpiryMonth = window.MonthFrom;
+        rec.ExpiryYear = window.YearFrom;
+        rec.ExpiryDay = expiryDay == 21 && window.MonthFrom == 3 ? 20 : expiryDay;
+        uint16_t count = 0;
+        LookupPrice(page, rec, "AEX", now, count);
+        EXPECT_EQ(count, 1) << offered[i].toStdString();
+        EXPECT_GE(rec.Strike, 800);
+        EXPECT_LE(rec.Strike, 1050);
+    }
+
+    Choose(form.ComboBox4, offered[1]);
+    Choose(form.ComboBox3, offered.last());
+    const std::string year = std::to_string(window.YearFrom);
+    const std::string put = offered[1].toStdString();
+    const std::string call = offered.last().toStdString();
+    const std::string expected =
+        "AEX " + year.substr(2) + TwoDigits(window.MonthFrom) + " 00" + put + " 00" + call +
+        "; Put: " + kDutchShortMonthNames[window.MonthFrom - 1] + " " + year + " " + put +
+        "; Call: " + kDutchShortMonthNames[window.MonthFrom - 1] + " " + year + " " + call +
+        "; Strangle";
+    EXPECT_EQ(form.ComposedLine, expected);
+    form.OKButton->click();
+    EXPECT_EQ(added, std::vector<std::string>{expected});
 }
 
 }  // namespace
