@@ -1,10 +1,16 @@
 #include <QApplication>
-#include <QWidget>
+
+#include "mainwindow/app_windows.h"
+#include "mainwindow/main_form.h"
+#include "platform/environment.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QWidget w;
-    w.setWindowTitle("Rendaal, versie 1.10a");
-    w.show();
-    return app.exec();
+    app.setApplicationName(QStringLiteral("Rendaal"));
+    rendaal::InitEnvironment();
+    auto windows = rendaal::CreateAppWindows();
+    windows->main->show();
+    const int code = app.exec();
+    windows.reset();
+    return code;
 }

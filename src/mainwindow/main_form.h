@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/calendar.h"
+
+namespace rendaal {
+
+// The settings the main window's scheduled work reads at its first paint.
+struct ScheduleSettings {
+    bool UpdatesOn = true;  // "Updates Aan"
+    bool OpruimOn = false;  // "Opruimen Aan"
+    int Days = 30;          // "Aantal dagen"
+};
+
+// How the main window reaches the other windows; set by CreateAppWindows after all windows
+// exist. A missing member means that part does nothing.
+struct MainFormHooks {
+    std::function<bool()> runDownload;  // DownloadForm->RunDownload(); false when refused
+    std::function<void()> resetPriceCount;
+    // ProcessCombinations with the last run's QuotePage and TDataRec.
+    std::function<void()> processLastPage;
+    // The yes/no question; true for yes.
+    std::function<bool(const QString& caption, const QString& question)> askYes;
+    std::function<void()> showAddForm;
+    std::function<void()> showAbout;
+    std::function<void()> showOptions;
+    std::function<void(const std::string& program, const std::string& version)> checkAtStart;
+    std::function<ScheduleSettings()> scheduleSettings;
+    // Draws the selected combination's chart (every pass) at the given size.
+    std::function<QImage(const std::string& historyFileName, QSize size, bool blocks,
+                         bool separate)>
+        renderChart;
+    std::function<QString()> hoverText;  // the read-out, lines ended by CR
+    std::function<bool(const QImage& image, const QString& path)> saveChartPng;
+};
+
+// The main window: the combination list, the chart of the selected combination, the buttons
+// and the status labels; it owns the program-wide state the other windows read.
+class TMainForm final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Controls (public: the download run and the charts write their result labels).
+    QLabel* Image1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* VoegToeButton = nullptr;
+    QPushButton* DownloadBtn = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QPushButton* DelButton = nullptr;
+    QToolButton* SpeedInfo = nullptr;
+    QTimer* UpdateTimer = nullptr;
+    QLabel* L21 = nullptr;
+    QMenu* InfoPopup = nullptr;
+    QAction* Help1 = nullptr;
+    QAction* OverRendaal1 = nullptr;
+    QPushButton* InstellingenButton = nullptr;
+    QTimer* DownloadTimer = nullptr;
+    QListWidget* FileListBox = nullptr;
+    QPushButton* ModeButton = nullptr;
+    QPushButton* ApartButton = nullptr;
+    QLabel* l1 = nullptr;
+    QLabel* l2 = nullptr;
+    QLabel* l3 = nullptr;
+    QLabel* l4 = nullptr;
+    QLabel* L22 = nullptr;
+    QLabel* L23 = nullptr;
+    QLabel* L24 = nullptr;
+
+    // Program-wide state.
+    std::string ProgramName = "Rendaal";
+    std::string VersionText = "versie 1.10a";
+    std::string AboutText;
+    std::string StartFolder;   // shipped start files and help, ending in "/"
+    std::string DataFolder;    // rules file and history files, ending in "/"
+    std::string HelpFilePath;  // the help page
+    bool BlocksView = true;
+    bool SeparateView = true;
+    bool HoverReady = false;
+    bool FirstPaintDone = false;
+
+    // The combination lines in list order, byte for byte as in the rules file (ListBox1 shows
+    // them; its texts are not used to write the file back).
+    const std::vector<std::string>& Combinations() const { return lines_; }
+    int SelectedIndex() const;  // -1 when nothing is selected
+    std::string RulesFilePath() const { return DataFolder + "Regels.dat"; }
+
+    // Called by the add dialog's OK: sorts the line in, saves the rules file, selects it, gives
+    // every combination a history line from the last quote page and redraws.
+    // False (nothing changes) for a line the rules file cannot hold: empty, starting with ";", or
+    // holding a line break.
+    bool AddCombination(const std::string& line);
+
+    void SetHooks(MainFormHooks hooks) { hooks_ = std::move(hooks); }
+    MainFormHooks& Hooks() { return hooks_; }
+
+    // The chart image last drawn (null before the first chart).
+    const QImage& ChartImage() const { return chart_; }
+
+public slots:
+    void ShowSelected();
+    void ListBox1Click();
+    void ModeButtonClick();
+    void ApartButtonClick();
+    void DownloadBtnClick();
+    void DelButtonClick();
+    void VoegToeButtonClick();
+    void InstellingenButtonClick();
+    void SpeedInfoClick();
+    void Help1Click();
+    void OverRendaal1Click();
+    void DownloadTimerTimer();
+    void UpdateTimerTimer();
+    void SaveChartClick();
+    void ShowHelpFailure(const std::string& address);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormPaint();
+    void FormResize();
+    void FormClose();
+    void Image1MouseMove();
+    void LayoutControls();
+    void FormDestroy();
+    void FillList(std::vector<std::string> lines);
+    void SelectIndex(int index);
+    bool SaveRulesFile();
+    void RunCleanup();
+
+    MainFormHooks hooks_;
+    std::vector<std::string> lines_;
+    QImage chart_;
+    bool downloading_ = false;
+    bool saveFailureShown_ = false;
+    std::optional<Date> closingRunDate_;
+};
+
+// The main window of the running program (set while it exists).
+extern TMainForm* MainForm;
+
+// How the main window tells the user something (a message box by default; tests capture it).
+using UserMessageFn = std::function<void(const QString& caption, const QString& text)>;
+void SetUserMessageHandler(UserMessageFn handler);
+void ShowUserMessage(const QString& caption, const QString& text);
+
+}  // namespace rendaal

@@ -1,0 +1,67 @@
+#include "platform/help.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QUrl>
+#include <QVariant>
+#include <QWidget>
+
+#include "platform/shell.h"
+
+namespace rendaal {
+
+std::string HelpPagePath(const std::string& startFolder) {
+    return startFolder + "help/rendaal.html";
+}
+
+std::string HelpUrl(const std::string& pagePath, int context) {
+    QUrl url = QUrl::fromLocalFile(QString::fromStdString(pagePath));
+    if (context != 0) {
+        url.setFragment(QString::number(context));
+    }
+    return url.toString(QUrl::FullyEncoded).toStdString();
+}
+
+bool OpenHelp(const std::string& pagePath, int context) {
+    return OpenUrl(HelpUrl(pagePath, context));
+}
+
+int HelpContextOf(const QObject* object) {
+    for (; object; object = object->parent()) {
+        const int context = object->property("helpContext").toInt();
+        if (context != 0) {
+            return context;
+        }
+    }
+    return 0;
+}
+
+void SetHelpContext(QObject* object, int context) {
+    object->setProperty("helpContext", context);
+}
+
+HelpKeyFilter::HelpKeyFilter(std::string pagePath,
+                             std::function<void(const std::string&)> onFailure, QObject* parent)
+    : QObject(parent), pagePath_(std::move(pagePath)), onFailure_(std::move(onFailure)) {}
+
+bool HelpKeyFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1 ||
+        static_cast<QKeyEvent*>(event)->modifiers() != Qt::NoModifier) {
+        return QObject::eventFilter(watched, event);
+    }
+    // Key events reach the filter once per widget up the chain; answer only the first.
+    const QObject* target = QApplication::focusWidget();
+    if (!target) {
+        target = QApplication::activeWindow();
+    }
+    if (!target) {
+        target = watched;
+    }
+    const int context = HelpContextOf(target);
+    if (!OpenHelp(pagePath_, context) && onFailure_) {
+        onFailure_(HelpUrl(pagePath_, context));
+    }
+    return true;
+}
+
+}  // namespace rendaal

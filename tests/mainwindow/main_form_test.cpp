@@ -1,0 +1,544 @@
+#include "mainwindow/main_form.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "core/clock.h"
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "mainwindow/startup.h"
+#include "platform/settings_store.h"
+#include "platform/shell.h"
+#include "support/test_support.h"
+
+namespace rendaal {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kA =
+    "AEX 2703 00880.00 00960.00; Put: mrt 2027 880.00; Call: mrt 2027 960.00; Strangle";
+const std::string kB =
+    "AEX 2706 00920.00 00920.00; Put: jun 2027 920.00; Call: jun 2027 920.00; Straddle";
+const std::string kC =
+    "AEX 2712 00860.00 00Geen; Put: dec 2027 860.00; Call: dec 2027 Geen; Single";
+
+std::string Rules(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
+void Wait(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+void ShowAndPaint(QWidget* w) {
+    w->show();
+    QElapsedTimer timer;
+    timer.start();
+    while (!MainForm->FirstPaintDone && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    Wait(30);
+}
+
+// A hidden window gets its resize event only when shown; deliver it now.
+void Resize(QWidget* w, int width, int height) {
+    const QSize old = w->size();
+    w->resize(width, height);
+    QResizeEvent event(QSize(width, height), old);
+    QCoreApplication::sendEvent(w, &event);
+}
+
+void PressF1(QWidget* w) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+}
+
+void MoveMouse(QWidget* w, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &move);
+}
+
+// A home of its own, a start folder with start files, a fixed clock, and captured messages,
+// help addresses and yes/no answers.
+class MainFormTest : public ::testing::Test {
+protected:
+    MainFormTest()
+        : home_("HOME", root_.folder()),
+          config_("XDG_CONFIG_HOME", root_.folder() + "config"),
+          data_("XDG_DATA_HOME", root_.folder() + "data"),
+          start_("RENDAAL_START_FOLDER", start_dir_.folder()),
+          clock_(DateTime{2026, 12, 7, 10, 0, 0, 0}) {
+        SetAppClock(&clock_);
+        fs::create_directories(start_dir_.path() / "help");
+        test::WriteAll(start_dir_.path() / "help" / "rendaal.html", "<html></html>");
+        test::WriteAll(start_dir_.path() / "Regels.dat", Rules({kC, kA, kB}));
+        test::WriteAll(start_dir_.path() / HistoryFileName(kA), "Datum; Put; Call; Som; AEX\r\n");
+        test::WriteAll(start_dir_.path() / "unins000.dat", "x");
+        SetUserMessageHandler([this](const QString& caption, const QString& text) {
+            messages_.push_back((caption + "|" + text).toStdString());
+        });
+        SetUrlOpener([this](const std::string& url) {
+            opened_.push_back(url);
+            return openerWorks_;
+        });
+    }
+    ~MainFormTest() override {
+        SetAppClock(nullptr);
+        SetUserMessageHandler(nullptr);
+        SetUrlOpener(nullptr);
+        SetFaultHook(nullptr);
+    }
+
+    std::string DataFolder() const { return root_.folder() + "data/Rendaal/"; }
+    void WriteRules(const std::vector<std::string>& lines) const {
+        fs::create_directories(DataFolder());
+        test::WriteAll(DataFolder() + "Regels.dat", Rules(lines));
+    }
+    std::string SettingsPath() const { return root_.folder() + "config/Rendaal/Rendaal.reg"; }
+
+    std::unique_ptr<TMainForm> Create() {
+        auto form = std::make_unique<TMainForm>();
+        MainFormHooks hooks;
+        hooks.askYes = [this](const QString& caption, const QString& question) {
+            asked_.push_back((caption + "|" + question).toStdString());
+            return answer_;
+        };
+        hooks.renderChart = [this](const std::string& file, QSize size, bool blocks,
+                                   bool separate) {
+            charts_.push_back(file + (blocks ? " blocks" : " graph") +
+                              (separate ? " separate" : ""));
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            return image;
+        };
+        hooks.runDownload = [this] {
+            ++downloads_;
+            statusDuringRun_ = MainForm->Label1->text().toStdString();
+            return true;
+        };
+        hooks.processLastPage = [this] { ++processed_; };
+        hooks.hoverText = [] { return QStringLiteral("Laatste gegevens:\r  Datum: 07-12-2026\r"); };
+        hooks.scheduleSettings = [this] { return schedule_; };
+        form->SetHooks(std::move(hooks));
+        return form;
+    }
+
+    std::vector<std::string> Listed(const TMainForm& form) const {
+        std::vector<std::string> shown;
+        for (int i = 0; i < form.ListBox1->count(); ++i) {
+            shown.push_back(form.ListBox1->item(i)->text().toStdString());
+        }
+        return shown;
+    }
+
+    test::TempDir root_;
+    test::TempDir start_dir_;
+    test::ScopedEnv home_, config_, data_, start_;
+    FixedClock clock_;
+    std::vector<std::string> messages_;
+    std::vector<std::string> opened_;
+    std::vector<std::string> asked_;
+    std::vector<std::string> charts_;
+    bool openerWorks_ = true;
+    bool answer_ = true;
+    int downloads_ = 0;
+    int processed_ = 0;
+    std::string statusDuringRun_;
+    ScheduleSettings schedule_;
+};
+
+TEST_F(MainFormTest, ControlsAtTheirPlacesWithTheirTexts) {
+    auto form = Create();
+    EXPECT_EQ(form->windowTitle(), "Rendaal, versie 1.10a");
+    EXPECT_EQ(form->font().family(), "Verdana");
+    EXPECT_EQ(form->pos(), QPoint(100, 100));
+    EXPECT_EQ(form->size(), QSize(600, 600));
+    const struct {
+        QWidget* widget;
+        QRect place;
+        const char* text;
+    } buttons[] = {
+        {form->VoegToeButton, {10, 10, 120, 31}, "Voegtoe"},
+        {form->DownloadBtn, {140, 10, 120, 31}, "Download"},
+        {form->DelButton, {10, 50, 120, 31}, "Verwijder"},
+        {form->InstellingenButton, {140, 50, 120, 31}, "Instellingen"},
+        {form->ModeButton, {270, 10, 120, 31}, "Grafiek"},
+        {form->ApartButton, {270, 50, 120, 31}, "Som"},
+        {form->SpeedInfo, {600 - 29 - 10, 11, 29, 28}, ""},
+    };
+    for (const auto& b : buttons) {
+        EXPECT_EQ(b.widget->geometry(), b.place) << b.text;
+        EXPECT_EQ(b.widget->parentWidget(), form->Panel1) << b.text;
+        if (auto* button = qobject_cast<QAbstractButton*>(b.widget); button && *b.text) {
+            EXPECT_EQ(button->text().toStdString(), b.text);
+        }
+    }
+    EXPECT_EQ(form->VoegToeButton->toolTip(), "Voeg een Strangle toe");
+    EXPECT_EQ(form->DownloadBtn->toolTip(), "Download de Optiekoersen");
+    EXPECT_EQ(form->DelButton->toolTip(), "Verwijder de geselecteerde Strangle");
+    EXPECT_EQ(form->SpeedInfo->toolTip(), "Over Rendaal");
+    const struct {
+        QLabel* label;
+        QPoint at;
+    } labels[] = {
+        {form->Label1, {402, 13}}, {form->l1, {402, 37}},  {form->l2, {436, 37}},
+        {form->l3, {470, 37}},     {form->l4, {504, 37}},  {form->L21, {402, 60}},
+        {form->L22, {436, 60}},    {form->L23, {470, 60}}, {form->L24, {504, 60}},
+    };
+    for (const auto& l : labels) {
+        EXPECT_EQ(l.label->pos(), l.at);
+        EXPECT_EQ(l.label->text(), "---");
+    }
+    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 0, 600, 91));
+    EXPECT_EQ(form->Image1->geometry(), QRect(0, 600 - 474, 600, 474));
+    EXPECT_EQ(form->ListBox1->geometry(), QRect(0, 91, 600, 600 - 474 - 91));
+    EXPECT_TRUE(form->Image1->hasMouseTracking());
+    EXPECT_FALSE(form->FileListBox->isVisibleTo(form.get()));
+    EXPECT_EQ(form->UpdateTimer->interval(), 60000);
+    EXPECT_TRUE(form->UpdateTimer->isActive());
+    EXPECT_EQ(form->DownloadTimer->interval(), 60000);
+    EXPECT_FALSE(form->DownloadTimer->isActive());
+    ASSERT_EQ(form->InfoPopup->actions().size(), 2);
+    EXPECT_EQ(form->Help1->text(), "Help");
+    EXPECT_EQ(form->Help1->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(form->OverRendaal1->text(), "Over Rendaal");
+    EXPECT_EQ(form->ProgramName, "Rendaal");
+    EXPECT_EQ(form->VersionText, "versie 1.10a");
+    EXPECT_EQ(form->StartFolder, start_dir_.folder());
+    EXPECT_EQ(form->DataFolder, DataFolder());
+    EXPECT_FALSE(form->HoverReady);
+    EXPECT_FALSE(form->FirstPaintDone);
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(MainFormTest, RestartRestoresBoundsAndViews) {
+    {
+        auto form = Create();
+        form->move(123, 45);
+        form->resize(640, 700);
+        form->ModeButtonClick();
+        form->ApartButtonClick();
+        EXPECT_EQ(form->ModeButton->text(), "Blokjes");
+        EXPECT_EQ(form->ApartButton->text(), "Apart");
+        form->close();
+    }
+    const std::string text = test::ReadAll(SettingsPath());
+    for (const char* expected :
+         {"[HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults]", "\"Left\"=\"123\"", "\"Top\"=\"45\"",
+          "\"Width\"=\"640\"", "\"Height\"=\"700\"", "\"Blokjes\"=\"0\"", "\"Apart\"=\"0\""}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    auto again = Create();
+    EXPECT_EQ(again->pos(), QPoint(123, 45));
+    EXPECT_EQ(again->size(), QSize(640, 700));
+    EXPECT_FALSE(again->BlocksView);
+    EXPECT_FALSE(again->SeparateView);
+    EXPECT_EQ(again->ModeButton->text(), "Blokjes");
+    EXPECT_EQ(again->ApartButton->text(), "Apart");
+    EXPECT_EQ(again->SpeedInfo->x(), 640 - 29 - 10);
+}
+
+TEST_F(MainFormTest, DamagedSettingsGiveDefaultsAndAWholeFileAtClose) {
+    fs::create_directories(root_.path() / "config" / "Rendaal");
+    test::WriteAll(SettingsPath(),
+                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults]\r\n"
+                   "\"Left\"=\"abc\"\r\n\"Width\"=hex:00\r\n\"Top\"=\"1");
+    {
+        auto form = Create();
+        EXPECT_EQ(form->pos(), QPoint(100, 100));
+        EXPECT_EQ(form->size(), QSize(600, 600));
+        form->close();
+    }
+    EXPECT_EQ(ReadWindowSettings(SettingsStore(SettingsPath())), WindowSettings{});
+}
+
+TEST_F(MainFormTest, FirstStartCopiesStartFilesAndTheSecondNothing) {
+    {
+        auto form = Create();
+        EXPECT_EQ(Listed(*form), (std::vector<std::string>{kA, kB, kC}));
+        EXPECT_EQ(form->SelectedIndex(), 0);
+    }
+    EXPECT_TRUE(fs::exists(DataFolder() + HistoryFileName(kA)));
+    EXPECT_FALSE(fs::exists(DataFolder() + "unins000.dat"));
+    fs::remove(DataFolder() + HistoryFileName(kA));
+    test::WriteAll(DataFolder() + "Regels.dat", Rules({kB}));
+    auto second = Create();
+    EXPECT_FALSE(fs::exists(DataFolder() + HistoryFileName(kA)));
+    EXPECT_EQ(Listed(*second), std::vector<std::string>{kB});
+}
+
+TEST_F(MainFormTest, RulesBytesAreKeptExactly) {
+    fs::create_directories(DataFolder());
+    const std::string odd = "AEX 2703 00880.00 00960.00; caf\xe9 \xff";  // not UTF-8
+    test::WriteAll(DataFolder() + "Regels.dat", odd + "\n" + kB + "\r");
+    auto form = Create();
+    form->AddCombination(kC);
+    EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), Rules({odd, kB, kC}));
+}
+
+TEST_F(MainFormTest, DataFolderThatCannotBeCreatedGivesAnEmptyList) {
+    test::WriteAll(root_.path() / "data", "a file where the folder should be");
+    auto form = Create();
+    EXPECT_TRUE(form->Combinations().empty());
+    EXPECT_EQ(form->SelectedIndex(), -1);
+    form->ShowSelected();
+    form->DelButtonClick();
+    EXPECT_TRUE(charts_.empty());
+    EXPECT_TRUE(asked_.empty());
+}
+
+TEST_F(MainFormTest, DeletionAnsweredNoChangesNothing) {
+    auto form = Create();
+    const std::string before = test::ReadAll(DataFolder() + "Regels.dat");
+    answer_ = false;
+    form->ListBox1->setCurrentRow(1);
+    form->DelButtonClick();
+    ASSERT_EQ(asked_.size(), 1u);
+    EXPECT_EQ(asked_[0],
+              "Rendaal - Verwijderen|Wilt u inderdaad de geselecteerde Strangle verwijderen?");
+    EXPECT_EQ(Listed(*form), (std::vector<std::string>{kA, kB, kC}));
+    EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), before);
+}
+
+TEST_F(MainFormTest, DeletionSelectsTheFollowingOrTheNewLastLine) {
+    const struct {
+        const char* name;
+        int selected;
+        std::vector<std::string> left;
+        int selectedAfter;
+    } cases[] = {
+        {"first", 0, {kB, kC}, 0},
+        {"middle", 1, {kA, kC}, 1},
+        {"last", 2, {kA, kB}, 1},
+        {"none selected: the first", -1, {kB, kC}, 0},
+    };
+    for (const auto& c : cases) {
+        WriteRules({kA, kB, kC});
+        test::WriteAll(DataFolder() + HistoryFileName(kA), "Datum; Put; Call; Som; AEX\r\n");
+        auto form = Create();
+        form->ListBox1->setCurrentRow(c.selected);
+        charts_.clear();
+        form->DelButtonClick();
+        EXPECT_EQ(form->Combinations(), c.left) << c.name;
+        EXPECT_EQ(Listed(*form), c.left) << c.name;
+        EXPECT_EQ(form->SelectedIndex(), c.selectedAfter) << c.name;
+        EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), Rules(c.left)) << c.name;
+        ASSERT_EQ(charts_.size(), 1u) << c.name;
+        EXPECT_EQ(charts_[0].substr(0, charts_[0].find(' ')),
+                  HistoryFileName(c.left[static_cast<size_t>(c.selectedAfter)]));
+    }
+    EXPECT_TRUE(fs::exists(DataFolder() + HistoryFileName(kA)));  // the history file stays
+}
+
+TEST_F(MainFormTest, DeletingTheLastCombinationLeavesAnEmptyRulesFile) {
+    WriteRules({kB});
+    {
+        auto form = Create();
+        form->DelButtonClick();
+        EXPECT_TRUE(form->Combinations().empty());
+        EXPECT_EQ(form->SelectedIndex(), -1);
+    }
+    EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), "");
+    auto again = Create();
+    EXPECT_TRUE(again->Combinations().empty());
+}
+
+TEST_F(MainFormTest, RulesFileThatCannotBeWrittenKeepsItsContentAndTellsOnce) {
+    auto form = Create();
+    const std::string before = test::ReadAll(DataFolder() + "Regels.dat");
+    SetFaultHook([](FileOp op, std::string_view path) {
+        return op == FileOp::Rename && path.find("Regels.dat") != std::string_view::npos;
+    });
+    form->DelButtonClick();
+    form->DelButtonClick();
+    EXPECT_EQ(form->Combinations(), std::vector<std::string>{kC});
+    EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), before);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("niet worden opgeslagen"), std::string::npos);
+    SetFaultHook(nullptr);
+    form->AddCombination(kA);
+    EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), Rules({kA, kC}));
+}
+
+TEST_F(MainFormTest, AddedLineIsSortedInSavedSelectedAndProcessed) {
+    auto form = Create();
+    const std::string added =
+        "aex 2706 00900.00 00940.00; Put: jun 2027 900.00; Call: jun 2027 940.00; Strangle";
+    charts_.clear();
+    EXPECT_TRUE(form->AddCombination(added));
+    EXPECT_EQ(Listed(*form), (std::vector<std::string>{kA, added, kB, kC}));
+    EXPECT_EQ(form->SelectedIndex(), 1);
+    EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), Rules({kA, added, kB, kC}));
+    EXPECT_EQ(processed_, 1);
+    EXPECT_TRUE(form->HoverReady);
+    ASSERT_EQ(charts_.size(), 1u);
+    // A line the rules file could not hold as one line is refused.
+    for (const std::string& bad : {std::string(), std::string(";x"), std::string("a\r\nb")}) {
+        EXPECT_FALSE(form->AddCombination(bad));
+    }
+    EXPECT_EQ(form->Combinations().size(), 4u);
+    // A duplicate is listed again and the first of the equal lines is selected.
+    EXPECT_TRUE(form->AddCombination(kB));
+    EXPECT_EQ(form->SelectedIndex(), 2);
+}
+
+TEST_F(MainFormTest, ViewTogglesChooseTheChart) {
+    auto form = Create();
+    charts_.clear();
+    form->ModeButtonClick();
+    form->ApartButtonClick();
+    form->ModeButtonClick();
+    const std::string file = HistoryFileName(kA);
+    EXPECT_EQ(charts_, (std::vector<std::string>{file + " graph separate", file + " graph",
+                                                 file + " blocks"}));
+    EXPECT_EQ(form->ModeButton->text(), "Grafiek");
+    EXPECT_EQ(form->ApartButton->text(), "Apart");
+    form->ListBox1->setCurrentRow(2);  // a click or a key
+    EXPECT_EQ(charts_.back(), HistoryFileName(kC) + " blocks");
+}
+
+TEST_F(MainFormTest, ResizeBeforeTheFirstPaintDrawsNothing) {
+    auto form = Create();
+    charts_.clear();
+    Resize(form.get(), 700, 650);
+    EXPECT_TRUE(charts_.empty());
+    EXPECT_EQ(form->SpeedInfo->x(), 600 - 29 - 10);
+    form->FirstPaintDone = true;
+    Resize(form.get(), 720, 650);
+    EXPECT_EQ(charts_.size(), 1u);
+    EXPECT_EQ(form->SpeedInfo->x(), 720 - 29 - 10);
+    EXPECT_EQ(form->Image1->geometry(), QRect(0, 650 - 474, 720, 474));
+}
+
+TEST_F(MainFormTest, FirstPaintCleansUpDrawsAndDownloadsOnce) {
+    WriteRules({kA});
+    const std::string backup = BeforeLast('.', HistoryFileName(kA)) + ".bak";
+    for (const std::string& name : {std::string("Oud.csv"), HistoryFileName(kA), backup}) {
+        test::WriteAll(DataFolder() + name, "x");
+    }
+    for (const std::string& name :
+         {std::string("Oud.csv"), HistoryFileName(kA), backup, std::string("Regels.dat")}) {
+        fs::last_write_time(DataFolder() + name,
+                            fs::file_time_type::clock::now() - std::chrono::hours(24 * 400));
+    }
+    clock_.Set(DateTime{2100, 1, 4, 10, 0, 0, 0});  // far ahead: every file is old
+    schedule_ = {false, true, 30};
+    auto form = Create();
+    ShowAndPaint(form.get());
+    EXPECT_TRUE(form->FirstPaintDone);
+    EXPECT_FALSE(form->UpdateTimer->isActive());
+    EXPECT_EQ(downloads_, 1);
+    EXPECT_TRUE(form->HoverReady);
+    EXPECT_FALSE(fs::exists(DataFolder() + "Oud.csv"));
+    EXPECT_TRUE(fs::exists(DataFolder() + "Regels.dat"));
+    EXPECT_TRUE(fs::exists(DataFolder() + HistoryFileName(kA)));
+    EXPECT_TRUE(fs::exists(DataFolder() + backup));
+    EXPECT_GE(charts_.size(), 2u);  // before and after the download
+    form->update();
+    Wait(20);
+    EXPECT_EQ(downloads_, 1);
+    EXPECT_FALSE(form->ChartImage().isNull());
+}
+
+TEST_F(MainFormTest, DownloadButtonShowsTheStatusAndIgnoresASecondRun) {
+    auto form = Create();
+    form->Hooks().runDownload = [&] {
+        ++downloads_;
+        statusDuringRun_ = form->Label1->text().toStdString();
+        EXPECT_TRUE(form->L22->text().isEmpty());
+        form->DownloadBtnClick();  // clicked again while the run lets events run
+        return true;
+    };
+    form->DownloadBtnClick();
+    EXPECT_EQ(downloads_, 1);
+    EXPECT_EQ(statusDuringRun_, "Downloading...");
+    EXPECT_TRUE(form->HoverReady);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainFormTest, DownloadTimerFollowsTheWorkingDayRule) {
+    auto form = Create();
+    const struct {
+        DateTime now;
+        int runs;
+    } ticks[] = {
+        {{2026, 12, 5, 12, 0, 0, 0}, 0},  // Saturday
+        {{2026, 12, 6, 12, 0, 0, 0}, 0},  // Sunday
+        {{2026, 12, 7, 8, 59, 0, 0}, 0},  {{2026, 12, 7, 9, 0, 0, 0}, 1},
+        {{2026, 12, 7, 17, 34, 0, 0}, 2}, {{2026, 12, 7, 17, 35, 0, 0}, 3},  // the closing run
+        {{2026, 12, 7, 17, 36, 0, 0}, 3}, {{2026, 12, 7, 22, 0, 0, 0}, 3},
+        {{2026, 12, 8, 17, 50, 0, 0}, 4},  // next day's closing run
+    };
+    for (const auto& t : ticks) {
+        clock_.Set(t.now);
+        form->DownloadTimerTimer();
+        EXPECT_EQ(downloads_, t.runs) << FormatDmyHms(t.now);
+    }
+}
+
+TEST_F(MainFormTest, UpdateTimerChecksOnce) {
+    auto form = Create();
+    std::vector<std::string> checks;
+    form->Hooks().checkAtStart = [&](const std::string& p, const std::string& v) {
+        checks.push_back(p + "|" + v);
+    };
+    form->UpdateTimerTimer();
+    EXPECT_FALSE(form->UpdateTimer->isActive());
+    EXPECT_EQ(checks, std::vector<std::string>{"Rendaal|versie 1.10a"});
+}
+
+TEST_F(MainFormTest, HelpOpensThePageAtTheFocusedContext) {
+    auto form = Create();
+    ShowAndPaint(form.get());
+    const std::string page = "file://" + start_dir_.folder() + "help/rendaal.html";
+    form->ListBox1->setFocus();
+    PressF1(form->ListBox1);
+    form->DownloadBtn->setFocus();
+    PressF1(form->DownloadBtn);
+    form->Help1Click();
+    EXPECT_EQ(opened_, (std::vector<std::string>{page + "#10000", page + "#10000", page}));
+    EXPECT_EQ(form->property("helpContext").toInt(), 1000);
+
+    openerWorks_ = false;
+    PressF1(form->ListBox1);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find(page + "#10000"), std::string::npos);
+    EXPECT_TRUE(form->isVisible());  // the program runs on
+}
+
+TEST_F(MainFormTest, MissingHelpPageIsReportedOnceAtStart) {
+    fs::remove(start_dir_.path() / "help" / "rendaal.html");
+    auto form = Create();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0],
+              "Rendaal|Help file not found\n" + start_dir_.folder() + "help/rendaal.html");
+    EXPECT_EQ(form->Combinations().size(), 3u);
+}
+
+TEST_F(MainFormTest, HoverShowsTheReadOutOnlyAfterADownload) {
+    auto form = Create();
+    ShowAndPaint(form.get());
+    form->HoverReady = false;
+    MoveMouse(form->Image1, QPoint(50, 50));
+    EXPECT_TRUE(form->Image1->toolTip().isEmpty());
+    form->HoverReady = true;
+    MoveMouse(form->Image1, QPoint(60, 60));
+    EXPECT_EQ(form->Image1->toolTip(), "Laatste gegevens:\n  Datum: 07-12-2026");
+}
+
+}  // namespace
+}  // namespace rendaal
