@@ -1,0 +1,208 @@
+#include "platform/qimage_canvas.h"
+
+#include <QFontInfo>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace rendaal {
+namespace {
+
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr QRgb kBlack = 0xFF000000;
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kGreen = 0xFF00FF00;
+
+QImage Blank(int w = 40, int h = 30) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+// The row as a text: '#' for pen pixels, '.' for white, '?' for anything else.
+std::string Row(const QImage& image, int y, int from, int to) {
+    std::string s;
+    for (int x = from; x < to; ++x) {
+        const QRgb p = image.pixel(x, y);
+        s += p == kBlack ? '#' : p == kWhite ? '.' : '?';
+    }
+    return s;
+}
+
+int CountPixels(const QImage& image, QRgb color) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            n += image.pixel(x, y) == color;
+        }
+    }
+    return n;
+}
+
+TEST(QImageCanvas, LineLeavesOutItsLastPixel) {
+    struct Case {
+        int x0, y0, x1, y1;
+        int pixels;
+    } cases[] = {
+        {2, 2, 10, 2, 8}, {10, 2, 2, 2, 8},  {2, 2, 2, 9, 7},
+        {2, 2, 7, 7, 5},  {2, 9, 12, 4, 10}, {5, 5, 5, 5, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x1) + "," + std::to_string(c.y1));
+        QImage image = Blank();
+        QImageCanvas canvas(image);
+        canvas.SetPenColor(Rgb(0, 0, 0));
+        canvas.MoveTo(c.x0, c.y0);
+        canvas.LineTo(c.x1, c.y1);
+        EXPECT_EQ(CountPixels(image, kBlack), c.pixels);
+        EXPECT_EQ(image.pixel(c.x1, c.y1), kWhite);
+        if (c.pixels > 0) {
+            EXPECT_EQ(image.pixel(c.x0, c.y0), kBlack);
+        }
+    }
+    // A polyline joins up: the next segment starts on the left-out pixel.
+    QImage image = Blank();
+    QImageCanvas canvas(image);
+    canvas.MoveTo(2, 2);
+    canvas.LineTo(6, 2);
+    canvas.LineTo(6, 5);
+    EXPECT_EQ(Row(image, 2, 0, 9), "..#####..");
+    EXPECT_EQ(image.pixel(6, 5), kWhite);
+}
+
+TEST(QImageCanvas, LinesFarOutsideAreClippedNotWalked) {
+    QImage image = Blank();
+    QImageCanvas canvas(image);
+    canvas.MoveTo(-1000000, 5);
+    canvas.LineTo(1000000, 5);
+    EXPECT_EQ(Row(image, 5, 0, 40), std::string(40, '#'));
+    EXPECT_EQ(CountPixels(image, kBlack), 40);
+    // Steep and shallow lines through the picture match their unclipped pixels.
+    QImage whole = Blank(500, 500);
+    QImage part = Blank(40, 30);
+    QImageCanvas a(whole);
+    QImageCanvas b(part);
+    a.MoveTo(-150 + 180, -300 + 180);
+    a.LineTo(150 + 180, 300 + 180);
+    b.MoveTo(-150, -300);
+    b.LineTo(150, 300);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            ASSERT_EQ(part.pixel(x, y), whole.pixel(x + 180, y + 180)) << x << "," << y;
+        }
+    }
+    EXPECT_GT(CountPixels(part, kBlack), 0);
+}
+
+TEST(QImageCanvas, DashedPenEighteenOnSixOff) {
+    QImage image = Blank(60, 5);
+    QImageCanvas canvas(image);
+    canvas.SetPenStyle(PenStyle::Dash);
+    canvas.MoveTo(0, 1);
+    canvas.LineTo(60, 1);
+    EXPECT_EQ(Row(image, 1, 0, 60), std::string(18, '#') + std::string(6, '.') +
+                                        std::string(18, '#') + std::string(6, '.') +
+                                        std::string(12, '#'));
+    canvas.SetPenStyle(PenStyle::Solid);
+    canvas.MoveTo(0, 3);
+    canvas.LineTo(60, 3);
+    EXPECT_EQ(Row(image, 3, 0, 60), std::string(60, '#'));
+}
+
+TEST(QImageCanvas, RectangleAndFillRectExtent) {
+    QImage image = Blank();
+    QImageCanvas canvas(image);
+    canvas.SetBrushColor(Rgb(255, 0, 0));
+    canvas.Rectangle(2, 2, 7, 6);  // x 2..6, y 2..5
+    EXPECT_EQ(Row(image, 1, 0, 9), ".........");
+    EXPECT_EQ(Row(image, 2, 0, 9), "..#####..");
+    EXPECT_EQ(Row(image, 5, 0, 9), "..#####..");
+    EXPECT_EQ(Row(image, 6, 0, 9), ".........");
+    EXPECT_EQ(Row(image, 3, 0, 9), "..#???#..");
+    EXPECT_EQ(image.pixel(3, 3), kRed);
+
+    canvas.SetBrushColor(Rgb(0, 255, 0));
+    canvas.FillRect(10, 10, 13, 12);
+    EXPECT_EQ(CountPixels(image, kGreen), 6);
+    EXPECT_EQ(image.pixel(12, 11), kGreen);
+    EXPECT_EQ(image.pixel(13, 11), kWhite);
+    EXPECT_EQ(image.pixel(12, 12), kWhite);
+    // Out-of-picture boxes are cut, not written past the edge.
+    canvas.FillRect(-100, -100, 100000, 2);
+    EXPECT_EQ(Row(image, 1, 0, 40), std::string(40, '?'));
+}
+
+TEST(QImageCanvas, FloodFillStopsAtTheBorderColour) {
+    QImage image = Blank();
+    QImageCanvas canvas(image);
+    canvas.Rectangle(5, 5, 15, 12);  // white inside, black outline
+    canvas.SetPenColor(Rgb(255, 0, 0));
+    canvas.MoveTo(6, 8);
+    canvas.LineTo(14, 8);  // a red line inside: not a border, filled over
+    canvas.SetBrushColor(Rgb(0, 255, 0));
+    canvas.FloodFill(8, 7, Rgb(0, 0, 0));
+    EXPECT_EQ(CountPixels(image, kGreen), 8 * 5);
+    EXPECT_EQ(image.pixel(4, 4), kWhite);
+    EXPECT_EQ(image.pixel(5, 5), kBlack);
+    // Starting on the border colour, or outside the picture, fills nothing.
+    canvas.SetBrushColor(Rgb(255, 0, 0));
+    canvas.FloodFill(5, 5, Rgb(0, 0, 0));
+    canvas.FloodFill(-1, 3, Rgb(0, 0, 0));
+    EXPECT_EQ(CountPixels(image, kRed), 0);
+    // A brush equal to the area's colour still ends.
+    canvas.SetBrushColor(Rgb(255, 255, 255));
+    canvas.FloodFill(0, 0, Rgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(39, 29), kWhite);
+}
+
+TEST(QImageCanvas, ArrowHeadOutlineHoldsTheFill) {
+    // The up arrow's head: its outline touches only diagonally and must still hold a fill.
+    QImage image = Blank(40, 60);
+    QImageCanvas canvas(image);
+    const int x = 20, y = 50;
+    canvas.MoveTo(x, y);
+    for (auto [px, py] :
+         {std::pair{x, y - 20}, {x - 4, y - 20}, {x, y - 35}, {x + 4, y - 20}, {x, y - 20}}) {
+        canvas.LineTo(px, py);
+    }
+    canvas.SetBrushColor(Rgb(0, 255, 0));
+    canvas.FloodFill(x, y - 25, Rgb(0, 0, 0));
+    const int filled = CountPixels(image, kGreen);
+    EXPECT_GT(filled, 10);
+    EXPECT_LT(filled, 8 * 15);
+    EXPECT_EQ(image.pixel(0, 0), kWhite);
+}
+
+TEST(QImageCanvas, TextOnABoxOfTheBrushColour) {
+    QImage image = Blank(200, 40);
+    QImageCanvas canvas(image);
+    EXPECT_EQ(canvas.font().pixelSize(), 12);  // 9 points at 96 dpi
+    canvas.SetFontSize(10);
+    EXPECT_EQ(canvas.font().pixelSize(), 13);
+    canvas.SetFontSize(9);
+    const int width = canvas.TextWidth("AEX P1303_00460.00");
+    EXPECT_GT(width, 80);
+    EXPECT_LT(width, 160);
+    EXPECT_EQ(canvas.TextWidth(""), 0);
+    canvas.SetBrushColor(Rgb(255, 0, 0));
+    canvas.SetFontColor(Rgb(0, 0, 0));
+    canvas.TextOut(10, 5, "AEX");
+    const int w = canvas.TextWidth("AEX");
+    EXPECT_EQ(image.pixel(10, 5), kRed);
+    EXPECT_EQ(image.pixel(10 + w - 1, 5), kRed);
+    EXPECT_EQ(image.pixel(10 + w, 5), kWhite);
+    EXPECT_EQ(image.pixel(9, 5), kWhite);
+    int dark = 0;
+    for (int y = 5; y < 20; ++y) {
+        for (int xx = 10; xx < 10 + w; ++xx) {
+            dark += qRed(image.pixel(xx, y)) < 128;
+        }
+    }
+    EXPECT_GT(dark, 10);  // the glyphs are there
+    EXPECT_FALSE(QFontInfo(canvas.font()).family().isEmpty());
+}
+
+}  // namespace
+}  // namespace rendaal
