@@ -29,10 +29,10 @@ TEST(CutIndexPage, MissingOrMisplacedMarkersGiveEmptyTextsNotACrash) {
         "HOME",
         ";",
         "AEX(",
-        "abc;19-12-08 17:35",          // no HOME: cut from the start
-        ")AEX(1,0HOME;19-12-08",       // markers in the wrong order
-        "HOME;19-12-08 17:35HOMEAEX",  // AEX at the very end
-        "x;1HOME",                     // date shorter than eight characters
+        "abc;19-12-08 17:35",      // no HOME: cut from the start
+        ")AEX(1,0HOME;19-12-08",   // markers in the wrong order
+        "HOME;19-12-08 17:35AEX",  // no "H" after the time, AEX at the very end
+        "x;1HOME",                 // date shorter than eight characters
     };
     for (const char* page : pages) {
         const IndexCut cut = CutIndexPage(page);
