@@ -55,6 +55,9 @@ void QImageCanvas::FillBox(int x1, int y1, int x2, int y2, Color color) {
     y1 = std::max(y1, 0);
     x2 = std::min(x2, image_.width());
     y2 = std::min(y2, image_.height());
+    if (x1 >= x2 || y1 >= y2) {
+        return;  // wholly outside the picture
+    }
     const QRgb rgb = ToRgb(color);
     for (int y = y1; y < y2; ++y) {
         auto* row = reinterpret_cast<QRgb*>(image_.scanLine(y));

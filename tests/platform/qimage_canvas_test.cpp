@@ -132,6 +132,12 @@ TEST(QImageCanvas, RectangleAndFillRectExtent) {
     // Out-of-picture boxes are cut, not written past the edge.
     canvas.FillRect(-100, -100, 100000, 2);
     EXPECT_EQ(Row(image, 1, 0, 40), std::string(40, '?'));
+    const QImage before = image;
+    canvas.FillRect(50, 5, 60, 8);  // wholly right of the picture
+    canvas.FillRect(-60, 5, -50, 8);
+    canvas.Rectangle(45, 5, 56, 16);
+    canvas.Rectangle(-20, 40, -9, 51);
+    EXPECT_EQ(image, before);
 }
 
 TEST(QImageCanvas, FloodFillStopsAtTheBorderColour) {
