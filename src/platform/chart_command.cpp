@@ -25,8 +25,8 @@ void Complain(const std::string& text) {
 int Usage(const std::string& problem) {
     Complain(problem);
     std::fprintf(stderr,
-                 "usage: rendaal-sched --chart <history file> [--blokjes|--grafiek] [--apart] "
-                 "[--size WxH] --out <file.png>\n");
+                 "Gebruik: rendaal-sched --chart <koersbestand> [--blokjes|--grafiek] [--apart] "
+                 "[--size BxH] --out <bestand.png>\n");
     return 2;
 }
 
@@ -71,7 +71,7 @@ int RunChartCommand(const std::vector<std::string>& args) {
             request.separate = true;
         } else if (a == "--size" || a == "--out") {
             if (i + 1 >= args.size()) {
-                return Usage(a + " needs a value");
+                return Usage(a + " heeft een waarde nodig");
             }
             const std::string& value = args[++i];
             if (a == "--out") {
@@ -82,22 +82,22 @@ int RunChartCommand(const std::vector<std::string>& args) {
             const auto w = x == std::string::npos ? std::nullopt : Side(value.substr(0, x));
             const auto h = x == std::string::npos ? std::nullopt : Side(value.substr(x + 1));
             if (!w || !h) {
-                return Usage("size must be WxH, each 1 to " + std::to_string(kMaxChartSide) + ": " +
-                             value);
+                return Usage("grootte moet BxH zijn, elk 1 tot " + std::to_string(kMaxChartSide) +
+                             ": " + value);
             }
             request.width = *w;
             request.height = *h;
         } else if (a.starts_with("--") || history) {
-            return Usage("unexpected argument: " + a);
+            return Usage("onbekende optie: " + a);
         } else {
             history = a;
         }
     }
     if (!history) {
-        return Usage("no history file given");
+        return Usage("geen koersbestand opgegeven");
     }
     if (!out || out->empty()) {
-        return Usage("no output file given (--out)");
+        return Usage("geen uitvoerbestand opgegeven (--out)");
     }
 
     const auto slash = history->rfind('/');
@@ -109,14 +109,14 @@ int RunChartCommand(const std::vector<std::string>& args) {
         request.fileName = history->substr(slash + 1);
     }
     if (!IsPlainFileName(request.fileName)) {
-        return Usage("not a history file name: " + *history);
+        return Usage("geen geldige bestandsnaam: " + *history);
     }
     if (!FileExists(request.folder + request.fileName)) {
-        Complain("history file not found: " + request.folder + request.fileName);
+        Complain("koersbestand niet gevonden: " + request.folder + request.fileName);
         return 1;
     }
     if (!EnsureGuiApplication()) {
-        Complain("cannot draw text without a GUI application");
+        Complain("kan zonder grafische toepassing geen tekst tekenen");
         return 1;
     }
 
@@ -129,7 +129,7 @@ int RunChartCommand(const std::vector<std::string>& args) {
         Complain(*outputs.l21);
     }
     if (!SaveChartPng(image, *out)) {
-        Complain("cannot write " + *out);
+        Complain("kan niet schrijven: " + *out);
         return 1;
     }
     return 0;

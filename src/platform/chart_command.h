@@ -12,7 +12,7 @@ namespace rendaal {
 //
 // The history file is a name in the data folder (DataFolderFor("Rendaal")), or a path when it
 // holds a "/". The view defaults to --blokjes, the size to 658x474 (1 .. 8192 each way);
-// today is the program clock's date. Messages go to stderr.
+// today is the program clock's date. Messages (Dutch, like the program) go to stderr.
 //
 // Returns 0 when the picture was written, 1 when the history file is missing or the picture
 // cannot be written or drawn, 2 for wrong arguments.
