@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
 
@@ -80,7 +81,10 @@ TMessageForm::TMessageForm(QWidget* parent)
     MessageMemo->setFrameStyle(QFrame::NoFrame);
     MessageMemo->setFocusPolicy(Qt::NoFocus);
     MessageMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    MessageMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    MessageMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The height rule allows one font size per line plus two; without a margin the lines of a
+    // normal message fit it.
+    MessageMemo->document()->setDocumentMargin(0);
     QPalette palette = MessageMemo->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     MessageMemo->setPalette(palette);
