@@ -6,6 +6,8 @@
 #include "core/clock.h"
 #include "dialogs/message_form.h"
 #include "dialogs/yesno_dialog.h"
+#include "mainwindow/add_form.h"
+#include "mainwindow/download_form.h"
 #include "mainwindow/graph_form.h"
 #include "mainwindow/main_form.h"
 #include "platform/settings_store.h"
@@ -32,6 +34,11 @@ AppWindows::~AppWindows() {
     while (!windows.empty()) {
         windows.pop_back();
     }
+    // These windows do not clear their program-wide pointers themselves.
+    GraphForm = nullptr;
+    VersionsForm = nullptr;
+    TerminateForm = nullptr;
+    OptionsForm = nullptr;
 }
 
 std::unique_ptr<AppWindows> CreateAppWindows() {
@@ -40,13 +47,15 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     TMainForm* main = mainForm.get();
     app->main = main;
     app->windows.push_back(std::move(mainForm));
-    app->windows.push_back(Placeholder("AddForm"));
+    app->windows.push_back(std::make_unique<TAddForm>());
     auto graph = std::make_unique<TGraphForm>();
     GraphForm = graph.get();
     app->windows.push_back(std::move(graph));
-    app->windows.push_back(Placeholder("DownloadForm"));
+    app->windows.push_back(std::make_unique<TDownloadForm>());
     app->windows.push_back(Placeholder("AboutForm"));
-    app->windows.push_back(std::make_unique<TVersionsForm>());
+    auto versions = std::make_unique<TVersionsForm>();
+    VersionsForm = versions.get();
+    app->windows.push_back(std::move(versions));
     app->windows.push_back(std::make_unique<TYesNoDlg>());
 
     OptionsHooks optionHooks;
@@ -59,13 +68,53 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
         }
     };
     optionHooks.setDownloadTimerInterval = [main](int ms) { main->DownloadTimer->setInterval(ms); };
+    optionHooks.runDownload = [] { DownloadForm->RunDownload(); };
+    optionHooks.refillYears = [](int from, int till) { AddForm->RefillYears(from, till); };
+    optionHooks.yearRange = [] {
+        const TDataRec& rec = DownloadForm->State().DataRec;
+        return std::make_pair(rec.YearFrom, rec.YearTill);
+    };
     optionHooks.programName = main->ProgramName;
     optionHooks.versionText = main->VersionText;
-    app->windows.push_back(std::make_unique<TOptionsForm>(optionHooks));
-    app->windows.push_back(std::make_unique<TTerminateForm>());
+    auto options = std::make_unique<TOptionsForm>(optionHooks);
+    OptionsForm = options.get();
+    app->windows.push_back(std::move(options));
+    auto terminate = std::make_unique<TTerminateForm>();
+    TerminateForm = terminate.get();
+    app->windows.push_back(std::move(terminate));
     app->windows.push_back(std::make_unique<TMessageForm>());
 
+    DownloadForm->AttachLabels({main->Label1, main->L21, main->L22, main->L23, main->L24});
+    DownloadSources sources;
+    sources.CombinationLines = [main] { return main->Combinations(); };
+    sources.Years = [] { return OptionsForm->Years(); };
+    sources.LastHistoryIndexValue = [main] { return main->Charts.lastHistoryIndexValue; };
+    sources.DataFolder = main->DataFolder;
+    DownloadForm->SetSources(std::move(sources));
+
+    AddFormContext addContext;
+    addContext.mainWindow = main;
+    addContext.programName = main->ProgramName;
+    addContext.quotePage = [] { return DownloadForm->State().QuotePage; };
+    addContext.monthFrom = [] { return DownloadForm->State().DataRec.MonthFrom; };
+    addContext.yearFrom = [] { return DownloadForm->State().DataRec.YearFrom; };
+    addContext.yearTill = [] { return DownloadForm->State().DataRec.YearTill; };
+    addContext.addCombination = [main](const std::string& line) { main->AddCombination(line); };
+    AddForm->SetContext(std::move(addContext));
+
     MainFormHooks hooks;
+    hooks.runDownload = [] { return DownloadForm->RunDownload(); };
+    hooks.resetPriceCount = [] { DownloadForm->State().PriceCount = 0; };
+    hooks.processLastPage = [] {
+        DownloadForm->ProcessCombinations(DownloadForm->State().QuotePage,
+                                          DownloadForm->State().DataRec);
+    };
+    hooks.quoteTimeText = [] { return DownloadForm->State().QuoteTimeText; };
+    hooks.showAddForm = [] {
+        AddForm->show();
+        AddForm->raise();
+        AddForm->activateWindow();
+    };
     hooks.askYes = [main](const QString& caption, const QString& question) {
         bool cancel = false;  // the middle button is not offered
         const QRect r = main->frameGeometry();

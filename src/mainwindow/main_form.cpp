@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "charts/hover.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
@@ -20,6 +21,7 @@
 #include "mainwindow/scheduled.h"
 #include "mainwindow/startup.h"
 #include "platform/app_paths.h"
+#include "platform/chart_render.h"
 #include "platform/help.h"
 #include "platform/settings_store.h"
 
@@ -47,10 +49,12 @@ QPushButton* MakeButton(QWidget* parent, const char* text, int x, int y) {
     return button;
 }
 
+// The download run and the charts change these texts without resizing them; wide enough for
+// the longest ("Gedownload: 123 koersen"), clipped by the panel's edge as a growing label would be.
 QLabel* MakeLabel(QWidget* parent, int x, int y) {
     auto* label = new QLabel(QStringLiteral("---"), parent);
-    label->move(x, y);
-    label->adjustSize();
+    label->setGeometry(x, y, 400, label->sizeHint().height());
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
 
@@ -153,6 +157,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     connect(ModeButton, &QPushButton::clicked, this, &TMainForm::ModeButtonClick);
     connect(ApartButton, &QPushButton::clicked, this, &TMainForm::ApartButtonClick);
 
+    SpeedInfo->raise();  // above the wide labels
     UpdateTimer->start();
     FormCreate();
 }
@@ -308,11 +313,43 @@ void TMainForm::ShowSelected() {
         return;
     }
     const std::string historyFile = HistoryFileName(lines_[static_cast<size_t>(index)]);
-    if (!hooks_.renderChart) {
-        return;
+    if (hooks_.renderChart) {
+        chart_ = hooks_.renderChart(historyFile, Image1->size(), BlocksView, SeparateView);
+    } else {
+        ChartRequest request;
+        request.blocks = BlocksView;
+        request.separate = SeparateView;
+        request.folder = DataFolder;
+        request.fileName = historyFile;
+        request.width = Image1->width();
+        request.height = Image1->height();
+        request.today = AppClock().Now().date();
+        request.colors = PaletteSystemColors(palette());
+        ChartOutputs outputs;
+        chart_ = RenderChart(request, Charts, outputs);
+        ApplyChartOutputs(outputs);
     }
-    chart_ = hooks_.renderChart(historyFile, Image1->size(), BlocksView, SeparateView);
     Image1->setPixmap(QPixmap::fromImage(chart_));
+}
+
+void TMainForm::ApplyChartOutputs(const ChartOutputs& outputs) {
+    auto setText = [](QLabel* label, const std::string& text) { label->setText(FromBytes(text)); };
+    if (outputs.l21) {
+        setText(L21, *outputs.l21);
+    }
+    if (outputs.result) {
+        QLabel* const labels[] = {l1, l2, l3, l4};
+        for (size_t i = 0; i < 4; ++i) {
+            const LabelOutput& out = (*outputs.result)[i];
+            setText(labels[i], out.caption);
+            if (out.fontColor) {
+                QPalette p = labels[i]->palette();
+                p.setColor(QPalette::WindowText,
+                           QColor(out.fontColor->r, out.fontColor->g, out.fontColor->b));
+                labels[i]->setPalette(p);
+            }
+        }
+    }
 }
 
 void TMainForm::ListBox1Click() {
@@ -342,7 +379,6 @@ void TMainForm::DownloadBtnClick() {
         closingRunDate_ = now.date();
     }
     Label1->setText(QStringLiteral("Downloading..."));
-    Label1->adjustSize();
     L22->setText(QString());
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
@@ -479,10 +515,16 @@ void TMainForm::UpdateTimerTimer() {
 }
 
 void TMainForm::Image1MouseMove() {
-    if (!HoverReady || !hooks_.hoverText) {
+    if (!HoverReady) {
         return;
     }
-    QString text = hooks_.hoverText();
+    QString text;
+    if (hooks_.hoverText) {
+        text = hooks_.hoverText();
+    } else {
+        const std::string quoteTime = hooks_.quoteTimeText ? hooks_.quoteTimeText() : "";
+        text = FromBytes(HoverText(AppClock().Now().date(), quoteTime, Charts.lastRowTexts));
+    }
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // The read-out ends with a line break; a tool tip would show it as an empty last line.
     while (text.endsWith(QLatin1Char('\n'))) {

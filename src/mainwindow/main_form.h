@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "charts/frame.h"
+#include "charts/history.h"
 #include "core/calendar.h"
 
 namespace rendaal {
@@ -38,11 +40,13 @@ struct MainFormHooks {
     std::function<void()> showOptions;
     std::function<void(const std::string& program, const std::string& version)> checkAtStart;
     std::function<ScheduleSettings()> scheduleSettings;
-    // Draws the selected combination's chart (every pass) at the given size.
+    // Draws the selected combination's chart (every pass) at the given size; unset: the
+    // program's charts.
     std::function<QImage(const std::string& historyFileName, QSize size, bool blocks,
                          bool separate)>
         renderChart;
-    std::function<QString()> hoverText;  // the read-out, lines ended by CR
+    std::function<std::string()> quoteTimeText;  // of the last index page read
+    std::function<QString()> hoverText;  // the read-out, lines ended by CR; unset: the program's
     std::function<bool(const QImage& image, const QString& path)> saveChartPng;
 };
 
@@ -93,6 +97,8 @@ public:
     bool SeparateView = true;
     bool HoverReady = false;
     bool FirstPaintDone = false;
+    // What the last chart left behind (hover read-out, the download's price window).
+    ChartState Charts;
 
     // The combination lines in list order, byte for byte as in the rules file (ListBox1 shows
     // them; its texts are not used to write the file back).
@@ -142,6 +148,7 @@ private:
     void FormClose();
     void Image1MouseMove();
     void LayoutControls();
+    void ApplyChartOutputs(const ChartOutputs& outputs);
     void FormDestroy();
     void FillList(std::vector<std::string> lines);
     void SelectIndex(int index);

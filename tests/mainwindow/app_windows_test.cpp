@@ -1,0 +1,82 @@
+#include "mainwindow/app_windows.h"
+
+#include <gtest/gtest.h>
+
+#include "core/clock.h"
+#include "core/combination.h"
+#include "dialogs/yesno_dialog.h"
+#include "mainwindow/download_form.h"
+#include "mainwindow/main_form.h"
+#include "support/test_support.h"
+
+namespace rendaal {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AppWindowsTest : public ::testing::Test {
+protected:
+    AppWindowsTest()
+        : home_("HOME", root_.folder()),
+          config_("XDG_CONFIG_HOME", root_.folder() + "config"),
+          data_("XDG_DATA_HOME", root_.folder() + "data"),
+          start_("RENDAAL_START_FOLDER",
+                 std::string(std::getenv("RENDAAL_SOURCE_DIR") ? std::getenv("RENDAAL_SOURCE_DIR")
+                                                               : ".") +
+                     "/data/"),
+          clock_(DateTime{2026, 12, 7, 10, 0, 0, 0}) {
+        SetAppClock(&clock_);
+        SetUserMessageHandler([this](const QString&, const QString& text) {
+            messages_.push_back(text.toStdString());
+        });
+    }
+    ~AppWindowsTest() override {
+        SetAppClock(nullptr);
+        SetUserMessageHandler(nullptr);
+    }
+    test::TempDir root_;
+    test::ScopedEnv home_, config_, data_, start_;
+    FixedClock clock_;
+    std::vector<std::string> messages_;
+};
+
+TEST_F(AppWindowsTest, TenWindowsInTheirOrderAndTheShippedStartFiles) {
+    auto app = CreateAppWindows();
+    std::vector<std::string> order;
+    for (const auto& w : app->windows) {
+        order.push_back(w->metaObject()->className());
+    }
+    const std::vector<std::string> expected = {"rendaal::TMainForm",      "rendaal::TAddForm",
+                                               "rendaal::TGraphForm",     "rendaal::TDownloadForm",
+                                               "rendaal::TAboutForm",     "rendaal::TVersionsForm",
+                                               "rendaal::TYesNoDlg",      "rendaal::TOptionsForm",
+                                               "rendaal::TTerminateForm", "rendaal::TMessageForm"};
+    ASSERT_EQ(order.size(), expected.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        // A window not yet built stands in as a plain dialog named after it.
+        const std::string name = app->windows[i]->objectName().toStdString();
+        EXPECT_TRUE(order[i] == expected[i] || "rendaal::T" + name == expected[i])
+            << i << ": " << order[i];
+    }
+    EXPECT_EQ(app->main, MainForm);
+    EXPECT_TRUE(messages_.empty());  // the shipped help page is found
+
+    // The shipped start files: sorted, every history file present and charted.
+    const auto& lines = MainForm->Combinations();
+    ASSERT_GE(lines.size(), 4u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(fs::exists(MainForm->DataFolder + HistoryFileName(lines[i]))) << lines[i];
+        if (i > 0) {
+            EXPECT_FALSE(RulesLess(lines[i], lines[i - 1]));
+        }
+    }
+    MainForm->ShowSelected();
+    EXPECT_EQ(MainForm->ChartImage().size(), MainForm->Image1->size());
+    EXPECT_NE(MainForm->l1->text(), "---");
+    EXPECT_FALSE(MainForm->Charts.lastRowTexts.som.empty());
+    // The download run writes into the main window's labels and reads its list.
+    EXPECT_NE(DownloadForm, nullptr);
+}
+
+}  // namespace
+}  // namespace rendaal
