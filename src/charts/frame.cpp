@@ -7,8 +7,12 @@
 
 namespace rendaal {
 
+int ImageSide(int pixels) {
+    return std::clamp(pixels, 0, kCoordinateLimit);
+}
+
 PlotArea PlotAreaFor(int imageWidth, int imageHeight) {
-    return PlotArea{50, 50, imageWidth - 50, imageHeight - 50};
+    return PlotArea{50, 50, ImageSide(imageWidth) - 50, ImageSide(imageHeight) - 50};
 }
 
 int Nearest(double x) {
@@ -34,7 +38,7 @@ void DrawBackground(Canvas& canvas, const PlotArea& area, int width, int height)
     canvas.SetFontName("Verdana");
     canvas.SetFontSize(9);
     canvas.SetBrushColor(kBackground);
-    canvas.FillRect(0, 0, width, height);
+    canvas.FillRect(0, 0, ImageSide(width), ImageSide(height));
     canvas.SetBrushColor(kWhite);
     canvas.SetPenColor(kBlack);
     canvas.SetPenStyle(PenStyle::Solid);

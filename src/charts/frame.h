@@ -41,6 +41,8 @@ PlotArea PlotAreaFor(int imageWidth, int imageHeight);
 // point far outside the picture rather than an overflow.
 inline constexpr int kCoordinateLimit = 1 << 20;
 
+// An image size as the charts use it: 0 .. kCoordinateLimit.
+int ImageSide(int pixels);
 // Rounds to the nearest integer, halves to even; NaN gives 0, the result stays within
 // +-kCoordinateLimit.
 int Nearest(double x);

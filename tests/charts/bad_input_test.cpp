@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 
 #include "chart_test_support.h"
@@ -81,7 +82,13 @@ TEST(ChartBadInput, ArbitraryBytesAndNamesNeverCrash) {
 TEST(ChartBadInput, TinyAndZeroImagesDivideByNothing) {
     ChartBench b;
     b.Write(kName, {Line("01-12-2026", "05,00", "04,00", "09,00", "915,00")});
-    for (auto [w, h] : {std::pair{0, 0}, {1, 1}, {100, 100}, {101, 99}, {50, 474}}) {
+    for (auto [w, h] : {std::pair{0, 0},
+                        {1, 1},
+                        {100, 100},
+                        {101, 99},
+                        {50, 474},
+                        {-5, -5},
+                        {INT_MIN, INT_MAX}}) {
         for (bool blocks : {true, false}) {
             RecordingCanvas canvas;
             ChartOutputs out;
