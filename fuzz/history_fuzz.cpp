@@ -1,0 +1,84 @@
+// History files: loading for the charts, splitting a line, the value scale, and compaction of a
+// real file in a temporary folder. Any bytes load without a crash; compaction keeps the last
+// line of every date run, is stable when repeated, and leaves the old text in the backup.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "charts/history.h"
+#include "core/fileio.h"
+#include "download/history.h"
+
+namespace {
+
+// Compaction syncs every file it writes; memory-backed storage keeps that cheap.
+const std::string& Folder() {
+    static const std::string folder = [] {
+        std::string pattern = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+        pattern += "/rendaal-history-fuzz-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        return pattern + "/";
+    }();
+    return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace rendaal;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+
+    const HistoryRows rows = HistoryRowsFromText(text);
+    if (rows.lines.empty()) {
+        std::abort();
+    }
+    for (const auto& line : rows.lines) {
+        const HistoryRow row = SplitHistoryRow(line);
+        (void)RowDayNumber(row.dateText);
+    }
+    const ValueScale scale = ChooseValueScale(rows.lines);
+    if (!(scale.top >= 5) || (scale.ticks != 4 && scale.ticks != 5)) {
+        std::abort();
+    }
+    // The file name comes from the rules file, which the user may edit: the first line stands in.
+    const std::string name = text.substr(0, std::min<size_t>(text.find('\n'), 120));
+    (void)ParseChartFileName(name);
+
+    const std::string once = CompactHistoryText(text);
+    if (CompactHistoryText(once) != once) {
+        std::abort();
+    }
+    const auto lines = SplitLines(text);
+    for (size_t i = lines.size(); i-- > 0;) {
+        if (lines[i].empty()) {
+            continue;
+        }
+        if (!(i == 0 && lines[i] == kHistoryHeader)) {
+            const auto kept = CompactHistoryLines(text);
+            if (kept.empty() || kept.back() != lines[i]) {
+                std::abort();  // the newest line was lost
+            }
+        }
+        break;
+    }
+
+    const std::string file = "Strangle_AEX_2612_00940.00_00950.00.csv";
+    if (!WriteFileAtomic(Folder() + file, text) || !CompactHistoryFile(Folder(), file)) {
+        std::abort();
+    }
+    const auto after = ReadFile(Folder() + file);
+    const auto backup = ReadFile(Folder() + BackupFileName(file));
+    if (!after || *after != once || !backup || *backup != text) {
+        std::abort();
+    }
+    const HistoryRows loaded = LoadHistoryRows(Folder(), file);
+    if (loaded.lines.empty()) {
+        std::abort();
+    }
+    return 0;
+}
