@@ -45,11 +45,11 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     setFont(f);
 
     constexpr int kLeft = 8;
-    constexpr int kWidth = 305;
+    constexpr int kWidth = 345;
     NOYBox = new QGroupBox(QStringLiteral("Aantal Jaren"), this);
     NOYBox->setGeometry(kLeft, 8, kWidth, 58);
     JarenLabel = MakeLabel(NOYBox, "Aantal jaren in te lezen", 14, 24, 200);
-    JarenEdit = MakeBox(NOYBox, kYearsLimits, 232, 24);
+    JarenEdit = MakeBox(NOYBox, kYearsLimits, kWidth - 75, 24);
 
     DownloadTimerBox = new QGroupBox(QStringLiteral("DownloadTimer"), this);
     DownloadTimerBox->setGeometry(kLeft, 74, kWidth, 86);
@@ -62,9 +62,9 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     UpdateBox = new QGroupBox(QStringLiteral("Update"), this);
     UpdateBox->setGeometry(kLeft, 168, kWidth, 58);
     UpdatesCheck = new QCheckBox(QStringLiteral("Check voor Updates Aan"), UpdateBox);
-    UpdatesCheck->setGeometry(14, 24, 180, 22);
+    UpdatesCheck->setGeometry(14, 24, 205, 22);
     DownloadBtn = new QPushButton(QStringLiteral("Download Nu"), UpdateBox);
-    DownloadBtn->setGeometry(196, 20, 100, 28);
+    DownloadBtn->setGeometry(kWidth - 122, 20, 110, 28);
     DownloadBtn->setAutoDefault(false);
 
     OpruimBox = new QGroupBox(QStringLiteral("Opruimen"), this);
