@@ -4,6 +4,7 @@
 
 #include "charts/hover.h"
 #include "core/clock.h"
+#include "dialogs/about_form.h"
 #include "dialogs/message_form.h"
 #include "dialogs/yesno_dialog.h"
 #include "mainwindow/add_form.h"
@@ -18,17 +19,6 @@ namespace rendaal {
 
 TGraphForm* GraphForm = nullptr;
 
-namespace {
-
-// Stands in for a window whose work is not part of this build yet.
-std::unique_ptr<QWidget> Placeholder(const char* name) {
-    auto window = std::make_unique<QDialog>();
-    window->setObjectName(name);
-    return window;
-}
-
-}  // namespace
-
 AppWindows::~AppWindows() {
     // Later windows refer to earlier ones (the main window above all): end them first.
     while (!windows.empty()) {
@@ -39,6 +29,7 @@ AppWindows::~AppWindows() {
     VersionsForm = nullptr;
     TerminateForm = nullptr;
     OptionsForm = nullptr;
+    AboutForm = nullptr;
 }
 
 std::unique_ptr<AppWindows> CreateAppWindows() {
@@ -52,7 +43,10 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     GraphForm = graph.get();
     app->windows.push_back(std::move(graph));
     app->windows.push_back(std::make_unique<TDownloadForm>());
-    app->windows.push_back(Placeholder("AboutForm"));
+    auto about = std::make_unique<TAboutForm>(main);
+    AboutForm = about.get();
+    about->setProgram(main->ProgramName, main->VersionText, main->AboutText);
+    app->windows.push_back(std::move(about));
     auto versions = std::make_unique<TVersionsForm>();
     VersionsForm = versions.get();
     app->windows.push_back(std::move(versions));
@@ -129,6 +123,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
         s.Days = OptionsForm->Days();
         return s;
     };
+    hooks.showAbout = [] { AboutForm->exec(); };
     hooks.showOptions = [] { OptionsForm->exec(); };
     hooks.checkAtStart = [](const std::string& program, const std::string& version) {
         VersionsForm->CheckAtStart(program, version);

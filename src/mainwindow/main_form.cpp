@@ -173,7 +173,7 @@ void TMainForm::FormCreate() {
     FirstPaintDone = false;
     ProgramName = "Rendaal";
     VersionText = "versie 1.10a";
-    AboutText = "Rendaal volgt de waarde van AEX-optiecombinaties.";
+    AboutText = "Ontwerp en programmering: Jan de Vries";
     setWindowTitle(FromBytes(ProgramName + ", " + VersionText));
     HoverReady = false;
 

@@ -1,6 +1,9 @@
 #include "mainwindow/app_windows.h"
 
 #include <gtest/gtest.h>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include "core/clock.h"
 #include "core/combination.h"
@@ -52,12 +55,7 @@ TEST_F(AppWindowsTest, TenWindowsInTheirOrderAndTheShippedStartFiles) {
                                                "rendaal::TYesNoDlg",      "rendaal::TOptionsForm",
                                                "rendaal::TTerminateForm", "rendaal::TMessageForm"};
     ASSERT_EQ(order.size(), expected.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        // A window not yet built stands in as a plain dialog named after it.
-        const std::string name = app->windows[i]->objectName().toStdString();
-        EXPECT_TRUE(order[i] == expected[i] || "rendaal::T" + name == expected[i])
-            << i << ": " << order[i];
-    }
+    EXPECT_EQ(order, expected);
     EXPECT_EQ(app->main, MainForm);
     EXPECT_TRUE(messages_.empty());  // the shipped help page is found
 
@@ -76,6 +74,41 @@ TEST_F(AppWindowsTest, TenWindowsInTheirOrderAndTheShippedStartFiles) {
     EXPECT_FALSE(MainForm->Charts.lastRowTexts.som.empty());
     // The download run writes into the main window's labels and reads its list.
     EXPECT_NE(DownloadForm, nullptr);
+}
+
+TEST_F(AppWindowsTest, DeletionAsksTheYesNoDialog) {
+    auto app = CreateAppWindows();
+    const std::vector<std::string> before = MainForm->Combinations();
+    const std::string rules = test::ReadAll(MainForm->RulesFilePath());
+    struct Seen {
+        QString caption;
+        QString message;
+        bool middleShown = true;
+    } seen;
+    auto answer = [&seen](QPushButton* TYesNoDlg::*button) {
+        QTimer::singleShot(0, [&seen, button] {
+            seen.caption = YesNoDlg->windowTitle();
+            seen.message = YesNoDlg->MessageMemo->toPlainText();
+            seen.middleShown = YesNoDlg->CancelBtn->isVisible();
+            (YesNoDlg->*button)->click();
+        });
+    };
+    MainForm->ListBox1->setCurrentRow(1);
+    answer(&TYesNoDlg::NeeBtn);
+    MainForm->DelButtonClick();
+    EXPECT_EQ(seen.caption, "Rendaal - Verwijderen");
+    EXPECT_EQ(seen.message, "Wilt u inderdaad de geselecteerde Strangle verwijderen?");
+    EXPECT_FALSE(seen.middleShown);
+    EXPECT_EQ(MainForm->Combinations(), before);
+    EXPECT_EQ(test::ReadAll(MainForm->RulesFilePath()), rules);
+
+    answer(&TYesNoDlg::JaBtn);
+    MainForm->DelButtonClick();
+    std::vector<std::string> after = before;
+    after.erase(after.begin() + 1);
+    EXPECT_EQ(MainForm->Combinations(), after);
+    EXPECT_EQ(MainForm->SelectedIndex(), 1);
+    EXPECT_EQ(ParseRules(test::ReadAll(MainForm->RulesFilePath())), after);
 }
 
 }  // namespace
