@@ -59,8 +59,10 @@ void QImageCanvas::FillBox(int x1, int y1, int x2, int y2, Color color) {
         return;  // wholly outside the picture
     }
     const QRgb rgb = ToRgb(color);
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
     for (int y = y1; y < y2; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
         std::fill(row + x1, row + x2, rgb);
     }
 }
@@ -135,19 +137,31 @@ void QImageCanvas::Line(int x0, int y0, int x1, int y1) {
         kTo = std::min(kTo, major0 + 1);
     }
     const QRgb rgb = ToRgb(pen_);
+    // bits() once per line: it may copy a shared image, which scanLine() would check per pixel.
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
     const bool dashed = penStyle_ == PenStyle::Dash;
+    if (kFrom >= kTo) {
+        return;
+    }
+    // The closed form once, then stepped: numerator 2 k m + n over 2 n.
+    const int64_t den = 2 * n;
+    const int64_t num = 2 * kFrom * minorLength + n;
+    int64_t steps = num / den;
+    int64_t rest = num % den;
     for (int64_t k = kFrom; k < kTo; ++k) {
-        if (dashed && k % kDashPeriod >= kDashOn) {
-            continue;
+        const int64_t minor = minor0 + minorStep * steps;
+        if ((!dashed || k % kDashPeriod < kDashOn) && minor >= 0 && minor < minorSize) {
+            const int64_t major = major0 + majorStep * k;
+            const int px = static_cast<int>(xMajor ? major : minor);
+            const int py = static_cast<int>(xMajor ? minor : major);
+            reinterpret_cast<QRgb*>(bits + py * stride)[px] = rgb;
         }
-        const int64_t minor = minor0 + minorStep * ((2 * k * minorLength + n) / (2 * n));
-        if (minor < 0 || minor >= minorSize) {
-            continue;
+        rest += 2 * minorLength;
+        if (rest >= den) {
+            rest -= den;
+            ++steps;
         }
-        const int64_t major = major0 + majorStep * k;
-        const int px = static_cast<int>(xMajor ? major : minor);
-        const int py = static_cast<int>(xMajor ? minor : major);
-        reinterpret_cast<QRgb*>(image_.scanLine(py))[px] = rgb;
     }
 }
 
@@ -169,8 +183,10 @@ void QImageCanvas::FloodFill(int x, int y, Color border) {
     const int w = image_.width();
     const int h = image_.height();
     const QRgb stop = ToRgb(border);
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
     auto pixel = [&](int px, int py) -> QRgb& {
-        return reinterpret_cast<QRgb*>(image_.scanLine(py))[px];
+        return reinterpret_cast<QRgb*>(bits + py * stride)[px];
     };
     if (x < 0 || y < 0 || x >= w || y >= h ||
         qRgb(qRed(pixel(x, y)), qGreen(pixel(x, y)), qBlue(pixel(x, y))) == stop) {
