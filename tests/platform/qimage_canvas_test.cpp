@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace rendaal {
@@ -94,6 +95,33 @@ TEST(QImageCanvas, LinesFarOutsideAreClippedNotWalked) {
         }
     }
     EXPECT_GT(CountPixels(part, kBlack), 0);
+}
+
+TEST(QImageCanvas, RandomLinesKeepTheirPixelsWhenClipped) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 300; ++round) {
+        const int x0 = static_cast<int>(rng() % 80), y0 = static_cast<int>(rng() % 80);
+        const int x1 = static_cast<int>(rng() % 80), y1 = static_cast<int>(rng() % 80);
+        QImage whole = Blank(80, 80);
+        QImageCanvas a(whole);
+        a.MoveTo(x0, y0);
+        a.LineTo(x1, y1);
+        ASSERT_EQ(CountPixels(whole, kBlack), std::max(std::abs(x1 - x0), std::abs(y1 - y0)));
+        if (x0 != x1 || y0 != y1) {
+            ASSERT_EQ(whole.pixel(x0, y0), kBlack);
+            ASSERT_EQ(whole.pixel(x1, y1), kWhite);
+        }
+        // The same line through a window of the picture.
+        QImage part = Blank(30, 20);
+        QImageCanvas b(part);
+        b.MoveTo(x0 - 25, y0 - 30);
+        b.LineTo(x1 - 25, y1 - 30);
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 30; ++x) {
+                ASSERT_EQ(part.pixel(x, y), whole.pixel(x + 25, y + 30)) << round;
+            }
+        }
+    }
 }
 
 TEST(QImageCanvas, DashedPenEighteenOnSixOff) {
