@@ -62,6 +62,9 @@ check_start() {
         [ -f "$f" ] && [ "$(basename "$f")" != unins000.dat ] && shipped+=("$(basename "$f")")
     done
     [ -f "$share/Regels.dat" ] || skip "data/ ships no Regels.dat yet"
+    # The program looks for its help page before it copies the start files, and stops at a
+    # message when the page is missing.
+    [ -f "$share/help/rendaal.html" ] || fail "help page not installed at $share/help/rendaal.html"
     # Only a file that exists in the installed folder proves that folder was the source.
     local marker=zz_install_test_marker.csv
     printf 'Datum; Put; Call; Som; AEX\r\n' >"$share/$marker"
@@ -77,15 +80,12 @@ check_start() {
     local data=$work/home/.local/share/Rendaal
     [ -d "$data" ] || fail "no data folder $data"
     for f in "${shipped[@]}"; do
-        [ -f "$data/$f" ] || fail "start file $f was not copied into $data"
+        [ -f "$data/$f" ] ||
+            fail "start file $f was not copied into $data (stopped at a message, such as help not found?)"
         cmp -s "$share/$f" "$data/$f" || fail "start file $f differs from the shipped one"
     done
     [ ! -e "$data/unins000.dat" ] || fail "unins000.dat must not be copied"
 
-    [ -f "$share/help/rendaal.html" ] || fail "help page not installed at $share/help/rendaal.html"
-    if grep -qi "help file not found" "$work/rendaal.log"; then
-        fail "rendaal did not find its help page: $(grep -i "help file not found" "$work/rendaal.log")"
-    fi
     echo "start files copied: ${shipped[*]}"
 }
 
