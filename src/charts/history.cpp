@@ -1,5 +1,6 @@
 #include "charts/history.h"
 
+#include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
 
@@ -91,7 +92,8 @@ HistoryRows HistoryRowsFromText(std::string_view text) {
 }
 
 HistoryRows LoadHistoryRows(const std::string& folder, const std::string& name) {
-    const auto text = ReadFile(folder + name);
+    // Names come from the rules file; one that leaves the data folder is read as missing.
+    const auto text = IsPlainFileName(name) ? ReadFile(folder + name) : std::nullopt;
     return HistoryRowsFromText(text ? std::string_view(*text) : std::string_view());
 }
 

@@ -47,8 +47,8 @@ struct HistoryRows {
     std::string startDate;           // text before the first blank of the first data line
 };
 
-// Reads folder + name, skipping the header line. A missing or unreadable file reads as a file
-// without data lines: one empty line and an empty start date.
+// Reads folder + name, skipping the header line. A missing or unreadable file, or a name with
+// folder parts, reads as a file without data lines: one empty line and an empty start date.
 HistoryRows LoadHistoryRows(const std::string& folder, const std::string& name);
 // The same on text already read (tests, benchmarks).
 HistoryRows HistoryRowsFromText(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "chart_test_support.h"
@@ -98,7 +99,10 @@ TEST(LoadHistoryRows, HeaderOnlyEmptyAndMissingFilesGiveOneEmptyLine) {
     test::TempDir dir;
     test::WriteAll(dir.path() / "h.csv", test::kHeader + "\r\n");
     test::WriteAll(dir.path() / "e.csv", "");
-    for (const char* name : {"h.csv", "e.csv", "missing.csv"}) {
+    std::filesystem::create_directory(dir.path() / "sub");
+    test::WriteAll(dir.path() / "sub" / "d.csv",
+                   test::kHeader + "\r\n" + Line("06-12-2026", "1", "1", "2", "3") + "\r\n");
+    for (const char* name : {"h.csv", "e.csv", "missing.csv", "sub/d.csv", "../sub/d.csv", ""}) {
         SCOPED_TRACE(name);
         const HistoryRows rows = LoadHistoryRows(dir.folder(), name);
         ASSERT_EQ(rows.lines.size(), 1u);
