@@ -24,14 +24,19 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${share_rendaal}
         PATTERN "CMakeLists.txt" EXCLUDE
         PATTERN "README*" EXCLUDE)
 
-install(FILES ${pkg}/${RENDAAL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${pkg}/${RENDAAL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${pkg}/icons/${RENDAAL_APP_ID}.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-foreach(size 16 24 32 48 64 128 256)
-    install(FILES ${pkg}/icons/${size}x${size}/${RENDAAL_APP_ID}.png
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
-endforeach()
+# Menu entry, icons and software-centre data only come with the program they launch.
+if(TARGET rendaal)
+    install(FILES ${pkg}/${RENDAAL_APP_ID}.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${pkg}/${RENDAAL_APP_ID}.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES ${pkg}/icons/${RENDAAL_APP_ID}.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    foreach(size 16 24 32 48 64 128 256)
+        install(FILES ${pkg}/icons/${size}x${size}/${RENDAAL_APP_ID}.png
+                DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    endforeach()
+endif()
 
 # Manual pages and the package changelog are installed compressed, as Debian policy wants
 # (gzip -n: no name or time stamp, so packages build reproducibly).
@@ -56,13 +61,15 @@ install(FILES ${gz_dir}/changelog.gz ${pkg}/debian/copyright DESTINATION ${doc_d
 
 # Example systemd user units. They name the companion by its full installed path, which is
 # only known at install time (--prefix, CPack's /usr), so they are written then.
-foreach(unit rendaal-sched.service rendaal-sched.timer)
-    install(CODE "
-        set(RENDAAL_SCHED \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/rendaal-sched\")
-        configure_file(\"${pkg}/systemd/${unit}.in\" \"${gz_dir}/${unit}\" @ONLY)
-    ")
-    install(FILES ${gz_dir}/${unit} DESTINATION ${share_rendaal})
-endforeach()
+if(TARGET rendaal-sched)
+    foreach(unit rendaal-sched.service rendaal-sched.timer)
+        install(CODE "
+            set(RENDAAL_SCHED \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/rendaal-sched\")
+            configure_file(\"${pkg}/systemd/${unit}.in\" \"${gz_dir}/${unit}\" @ONLY)
+        ")
+        install(FILES ${gz_dir}/${unit} DESTINATION ${share_rendaal})
+    endforeach()
+endif()
 
 # Debian package: `cpack -G DEB` in a build configured with CMAKE_INSTALL_PREFIX=/usr.
 set(CPACK_GENERATOR DEB)
