@@ -75,8 +75,9 @@ VersionCheck ReadVersionList(std::string_view text, std::string_view programName
         r.code = kNameNotFound;
         return r;
     }
-    // A last record without a carriage return runs to the end of the text.
-    const size_t cr = text.find('\r', at);
+    // A record ends at a carriage return, or at a line feed in lists saved with Unix line ends;
+    // a last record without either runs to the end of the text.
+    const size_t cr = text.find_first_of("\r\n", at);
     const std::string_view record =
         text.substr(at, cr == std::string_view::npos ? std::string_view::npos : cr - at);
     const std::vector<std::string> fields = SplitFields(record);

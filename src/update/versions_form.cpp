@@ -379,9 +379,18 @@ void TVersionsForm::DownloadBtnClick() {
     ExitBtn->setFocus();
 }
 
+void TVersionsForm::reject() {
+    cancelDownload_ = downloading_;  // the download ends and removes its file
+    QDialog::reject();
+}
+
+void TVersionsForm::closeEvent(QCloseEvent* event) {
+    cancelDownload_ = downloading_;
+    QDialog::closeEvent(event);
+}
+
 void TVersionsForm::ExitBtnClick() {
     if (downloading_) {
-        cancelDownload_ = true;  // the download ends and removes its file
         close();
         return;
     }

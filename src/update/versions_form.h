@@ -77,8 +77,12 @@ public slots:
     void DownloadBtnClick();
     void ExitBtnClick();
 
+    // Closing the window (Esc, the close box) ends a running download.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     bool Dutch() const { return config_.languageCode == "NLD"; }

@@ -365,6 +365,9 @@ public:
             if (pos == 4096 && pressDuring) {
                 pressDuring->DownloadBtnClick();
             }
+            if (pos == 8192 && closeDuring) {
+                closeDuring->ExitBtn->click();
+            }
             if (!sink(std::string_view(body_).substr(pos, 2048))) {
                 return {};
             }
@@ -375,6 +378,7 @@ public:
     int streams = 0;
     int gaugeSeen = 0;
     TVersionsForm* pressDuring = nullptr;
+    TVersionsForm* closeDuring = nullptr;
 
 private:
     std::string list_;
@@ -396,6 +400,28 @@ TEST_F(VersionsFormTest, GaugeIsCappedAndASecondPressStartsNoSecondDownload) {
     EXPECT_TRUE(form.installerReady());
     EXPECT_EQ(form.Gauge1->value(), form.Gauge1->maximum());
     EXPECT_EQ(fs::file_size(TempFolder() + "setup110a.exe"), 2560000u);
+}
+
+TEST_F(VersionsFormTest, ClosingTheWindowEndsTheDownloadAndRemovesTheFile) {
+    UpdateServer server(true, dir.folder());  // only for the configuration
+    const std::string body = Bytes(100000);
+    TVersionsForm form;
+    Configure(form, server);
+    auto transport =
+        std::make_unique<ChunkTransport>(Record("setup110a.exe", Sha256(body), 98), body);
+    ChunkTransport* t = transport.get();
+    t->closeDuring = &form;
+    form.setTransport(std::move(transport));
+    form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.09");
+    form.DownloadBtn->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.installerReady());
+    EXPECT_TRUE(FolderEmpty(TempFolder()));
+    t->closeDuring = nullptr;  // and it can try again
+    form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.09");
+    form.DownloadBtn->click();
+    EXPECT_TRUE(form.installerReady());
+    EXPECT_EQ(test::ReadAll(TempFolder() + "setup110a.exe"), body);
 }
 
 TEST(InstallerLimits, GaugeAndByteLimit) {
