@@ -23,10 +23,8 @@ protected:
         : home_("HOME", root_.folder()),
           config_("XDG_CONFIG_HOME", root_.folder() + "config"),
           data_("XDG_DATA_HOME", root_.folder() + "data"),
-          start_("RENDAAL_START_FOLDER",
-                 std::string(std::getenv("RENDAAL_SOURCE_DIR") ? std::getenv("RENDAAL_SOURCE_DIR")
-                                                               : ".") +
-                     "/data/"),
+          // Empty: the program's own rule finds the source tree's data/ from the build tree.
+          start_("RENDAAL_START_FOLDER", ""),
           clock_(DateTime{2026, 12, 7, 10, 0, 0, 0}) {
         SetAppClock(&clock_);
         SetUserMessageHandler([this](const QString&, const QString& text) {
@@ -79,6 +77,7 @@ TEST_F(AppWindowsTest, TenWindowsInTheirOrderAndTheShippedStartFiles) {
 TEST_F(AppWindowsTest, DeletionAsksTheYesNoDialog) {
     auto app = CreateAppWindows();
     const std::vector<std::string> before = MainForm->Combinations();
+    ASSERT_GE(before.size(), 3u);
     const std::string rules = test::ReadAll(MainForm->RulesFilePath());
     struct Seen {
         QString caption;
