@@ -95,6 +95,12 @@ TMessageForm::TMessageForm(QWidget* parent)
     connect(Timer, &QTimer::timeout, this, &TMessageForm::TimerTimer);
 }
 
+TMessageForm::~TMessageForm() {
+    if (MessageForm == this) {
+        MessageForm = nullptr;
+    }
+}
+
 void TMessageForm::ShowTimed(int top, int left, int height, int width, const QString& firstLine,
                              const QString& secondLine, quint16 intervalMs) {
     QStringList lines;

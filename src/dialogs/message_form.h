@@ -41,6 +41,7 @@ class TMessageForm final : public QWidget {
 
 public:
     explicit TMessageForm(QWidget* parent = nullptr);
+    ~TMessageForm() override;
 
     // top, left, height, width: the caller's window rectangle in screen pixels. Returns at once;
     // the window closes intervalMs milliseconds after it was first shown. A call while it is

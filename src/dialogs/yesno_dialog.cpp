@@ -110,6 +110,12 @@ TYesNoDlg::TYesNoDlg(QWidget* parent)
     setFixedSize(widths.clientWidth, 82 + kButtonHeight + 15);
 }
 
+TYesNoDlg::~TYesNoDlg() {
+    if (YesNoDlg == this) {
+        YesNoDlg = nullptr;
+    }
+}
+
 bool TYesNoDlg::Ask(int top, int left, int height, int width, const QString& caption,
                     const QString& message, const QString& yesText, const QString& noText,
                     const QString& cancelText, bool defaultYes, bool& cancel) {

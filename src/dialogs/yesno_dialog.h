@@ -40,6 +40,7 @@ class TYesNoDlg final : public QDialog {
 
 public:
     explicit TYesNoDlg(QWidget* parent = nullptr);
+    ~TYesNoDlg() override;
 
     // top, left, height, width: the caller's window rectangle. message: a carriage return starts
     // a new line. defaultYes: the yes button has the focus at first, else the no button.

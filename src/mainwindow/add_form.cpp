@@ -117,6 +117,12 @@ TAddForm::TAddForm(QWidget* parent) : QDialog(parent) {
     connect(CancelButton, &QPushButton::clicked, this, &TAddForm::CancelButtonClick);
 }
 
+TAddForm::~TAddForm() {
+    if (AddForm == this) {
+        AddForm = nullptr;
+    }
+}
+
 void TAddForm::SetContext(AddFormContext context) {
     context_ = std::move(context);
     setWindowTitle(QString::fromStdString(context_.programName) + " - Toevoegen");

@@ -34,6 +34,7 @@ class TAddForm final : public QDialog {
 
 public:
     explicit TAddForm(QWidget* parent = nullptr);
+    ~TAddForm() override;
 
     void SetContext(AddFormContext context);
     // For the settings dialog after a run with another number of years.

@@ -120,8 +120,9 @@ TEST_F(MessageFormTest, SecondCallWhileShowingKeepsTheCountdown) {
     const WindowPos expected = CentreOver(50, 60, 400, 400, form.height(), form.width());
     EXPECT_EQ(form.pos(), QPoint(expected.left, expected.top));
     ASSERT_TRUE(form.Timer->isActive());
-    // A restarted countdown would have (almost) the whole 1500 ms left.
-    EXPECT_LE(form.Timer->remainingTime(), 1150);
+    // A restarted countdown would have (almost) the whole 1500 ms left; a coarse timer may be
+    // 5 % late.
+    EXPECT_LE(form.Timer->remainingTime(), 1250);
     EXPECT_TRUE(WaitFor([&] { return !form.isVisible(); }, 5000));
 }
 
