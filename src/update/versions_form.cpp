@@ -185,9 +185,6 @@ VersionCheck TVersionsForm::ReadVersionList(const std::string& programName,
 }
 
 void TVersionsForm::AddVersionLines(const VersionCheck& check, const std::string& versionText) {
-    for (const std::string& line : ResultLines(kUpdateAdvised, Dutch())) {
-        AddLine(line);
-    }
     AddLine("");
     AddLine((Dutch() ? "Uw huidige versie is " : "Your current version is ") + versionText);
     AddLine((Dutch() ? "De nieuwste versie is " : "The latest version is ") + check.newestText);
@@ -215,6 +212,11 @@ void TVersionsForm::CheckAtStart(const std::string& programName, const std::stri
         return;
     }
     show();
+    // The buttons now offer a new download: "Download Later" must not start an older installer.
+    installerReady_ = false;
+    for (const std::string& line : ResultLines(kUpdateAdvised, Dutch())) {
+        AddLine(line);
+    }
     AddVersionLines(check, versionText);
     DownloadBtn->setText(Dutch() ? QStringLiteral("Start Downloaden")
                                  : QStringLiteral("Start Downloading"));
@@ -244,11 +246,10 @@ void TVersionsForm::CheckNow(int top, int left, int height, int width,
     for (const std::string& line : ResultLines(check.code, Dutch())) {
         AddLine(line);
     }
+    // Whatever the result, the exit button no longer says "Installeer".
+    installerReady_ = false;
     if (check.code == kUpdateAdvised) {
-        AddLine("");
-        AddLine((Dutch() ? "Uw huidige versie is " : "Your current version is ") + versionText);
-        AddLine((Dutch() ? "De nieuwste versie is " : "The latest version is ") + check.newestText);
-        AddLine((Dutch() ? "De Downloadnaam is " : "The Download Name is ") + check.downloadName);
+        AddVersionLines(check, versionText);
         DownloadBtn->setText(Dutch() ? QStringLiteral("Start Downloaden")
                                      : QStringLiteral("Start Downloading"));
         DownloadBtn->show();

@@ -88,6 +88,7 @@ private:
     bool Dutch() const { return config_.languageCode == "NLD"; }
     void ClearMemo();
     void AddLine(const std::string& line);
+    // An empty line and the current, newest and download name lines.
     void AddVersionLines(const VersionCheck& check, const std::string& versionText);
     void Remember(const VersionCheck& check);
     void SayNotVerified();

@@ -336,6 +336,23 @@ TEST_F(VersionsFormTest, FailedStartKeepsTheInstallerForAnotherTry) {
                 (fs::status(started[1]).permissions() | fs::perms::owner_exec));
 }
 
+TEST_F(VersionsFormTest, ANewCheckNeverLetsCloseOrLaterStartAnOlderInstaller) {
+    UpdateServer server(true, dir.folder());
+    const std::string body = Bytes(8192);
+    server.SetInstaller(body, BodyMode::Whole);
+    server.SetList(Record("setup110b.exe", Sha256(body), 8));
+    TVersionsForm form;
+    Configure(form, server);
+    form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
+    form.DownloadBtn->click();
+    ASSERT_TRUE(form.installerReady());
+    form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10b");  // now up to date
+    EXPECT_EQ(form.ExitBtn->text(), "Sluit Venster");
+    form.ExitBtn->click();
+    EXPECT_TRUE(started.empty());
+    EXPECT_FALSE(form.isVisible());
+}
+
 TEST_F(VersionsFormTest, NameMissingFromTheListClearsTheReadyInstaller) {
     UpdateServer server(true, dir.folder());
     const std::string body = Bytes(8192);
