@@ -11,6 +11,7 @@
 
 #include "dialogs/message_form.h"
 #include "platform/environment.h"
+#include "platform/help.h"
 
 namespace rendaal {
 
@@ -107,6 +108,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     : QDialog(parent), languageCode_(ProgramEnvironment().LanguageCode), site_(ReadMakerSite()) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFont(Font("Verdana", 17));
+    SetHelpContext(this, 50000);
 
     constexpr int kWidth = 420;
     Memo1 = new QTextEdit(this);

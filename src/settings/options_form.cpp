@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QSpinBox>
 
+#include "platform/help.h"
 #include "update/versions_form.h"
 
 namespace rendaal {
@@ -81,6 +82,10 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setGeometry(0, 332, 96, 30);
     OKBtn->setDefault(true);
+
+    SetHelpContext(UpdateBox, 32150);
+    SetHelpContext(UpdatesCheck, 32150);
+    SetHelpContext(DownloadBtn, 32050);
 
     connect(DownloadCheck, &QCheckBox::toggled, this, &TOptionsForm::DownloadCheckClick);
     connect(OpruimCheck, &QCheckBox::toggled, this, &TOptionsForm::OpruimCheckClick);

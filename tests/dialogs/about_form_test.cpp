@@ -9,6 +9,7 @@
 #include <QUrlQuery>
 
 #include "dialogs/message_form.h"
+#include "platform/help.h"
 
 namespace rendaal {
 namespace {
@@ -157,6 +158,7 @@ TEST_F(AboutFormTest, InformationPageAndBack) {
     EXPECT_EQ(form.OKBtn->x(), (form.width() - form.OKBtn->width()) / 2);
     EXPECT_EQ(form.width() - form.HomeBtn->x() - form.HomeBtn->width(), form.MailBtn->x());
     EXPECT_EQ(form.OKBtn1->x(), form.OKBtn->x());
+    EXPECT_EQ(HelpContextOf(form.MailBtn), 50000);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/help.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
 #include "update/versions_form.h"
@@ -76,6 +77,8 @@ TEST_F(OptionsFormTest, FirstStartDefaults) {
     EXPECT_FALSE(form->OpruimEdit->isEnabled());
     EXPECT_FALSE(form->NaLabel->isEnabled());
     EXPECT_TRUE(form->DownloadLabel->isEnabled());
+    EXPECT_EQ(HelpContextOf(form->UpdatesCheck), 32150);
+    EXPECT_EQ(HelpContextOf(form->DownloadBtn), 32050);
     // OK sits as far from the right edge as Annuleren from the left.
     EXPECT_EQ(form->width() - form->OKBtn->geometry().right() - 1, form->CancelBtn->x());
 }
