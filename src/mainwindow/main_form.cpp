@@ -349,6 +349,13 @@ void TMainForm::ApplyChartOutputs(const ChartOutputs& outputs) {
                 labels[i]->setPalette(p);
             }
         }
+        // The read-out labels fit their texts and follow each other 5 pixels apart.
+        for (size_t i = 0; i < 4; ++i) {
+            labels[i]->adjustSize();
+            if (i > 0) {
+                labels[i]->move(labels[i - 1]->x() + labels[i - 1]->width() + 5, labels[i]->y());
+            }
+        }
     }
 }
 

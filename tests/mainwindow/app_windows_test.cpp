@@ -70,6 +70,13 @@ TEST_F(AppWindowsTest, TenWindowsInTheirOrderAndTheShippedStartFiles) {
     EXPECT_EQ(MainForm->ChartImage().size(), MainForm->Image1->size());
     EXPECT_NE(MainForm->l1->text(), "---");
     EXPECT_FALSE(MainForm->Charts.lastRowTexts.som.empty());
+    MainForm->ModeButtonClick();  // the graph chart's result read-out, laid out left to right
+    EXPECT_EQ(MainForm->l1->text(), "Resultaat: ");
+    QLabel* const row[] = {MainForm->l1, MainForm->l2, MainForm->l3, MainForm->l4};
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(row[i]->x(), row[i - 1]->x() + row[i - 1]->width() + 5) << i;
+        EXPECT_EQ(row[i]->y(), 37);
+    }
     // The download run writes into the main window's labels and reads its list.
     EXPECT_NE(DownloadForm, nullptr);
 }
