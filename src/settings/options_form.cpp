@@ -22,6 +22,7 @@ QSpinBox* MakeBox(QWidget* parent, BoxLimits limits, int x, int y) {
     box->setSingleStep(limits.step);
     box->setGeometry(x, y, 57, 24);
     box->setAlignment(Qt::AlignRight);
+    box->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     return box;
 }
 
