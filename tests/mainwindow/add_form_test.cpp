@@ -164,6 +164,27 @@ TEST_F(AddFormTest, ComposedLineIsAddedOnOk) {
     EXPECT_EQ(added.size(), 1u);
 }
 
+// The main window lets events run while it gives the new combination its first history line;
+// a second click on OK in that moment must not add the line again.
+TEST_F(AddFormTest, SecondOkWhileTheLineIsBeingAddedAddsNothing) {
+    AddFormContext context;
+    context.quotePage = [this] { return page; };
+    context.monthFrom = [this] { return monthFrom; };
+    context.yearFrom = [this] { return yearFrom; };
+    context.yearTill = [this] { return yearTill; };
+    context.addCombination = [this](const std::string& line) {
+        added.push_back(line);
+        form.OKButtonClick();
+    };
+    form.SetContext(context);
+    Show();
+    Choose(form.ComboBox4, "880.00");
+    Choose(form.ComboBox3, "880.00");
+    form.OKButton->click();
+    EXPECT_EQ(added, std::vector<std::string>{"AEX 2703 00880.00 00880.00; Put: mrt 2027 880.00; "
+                                              "Call: mrt 2027 880.00; Straddle"});
+}
+
 TEST_F(AddFormTest, KindFollowsTheChosenPrices) {
     page = kPage + "C18-06-2027350,0040,0040,5040,20";
     monthFrom = 6;
