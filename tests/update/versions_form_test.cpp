@@ -280,6 +280,22 @@ TEST_F(VersionsFormTest, ServerFaultsStartNothingAndLeaveNoFile) {
     }
 }
 
+TEST_F(VersionsFormTest, UntrustedCertificateStartsNothing) {
+    UpdateServer server(true, dir.folder());
+    const std::string body = Bytes(8192);
+    server.SetInstaller(body, BodyMode::Whole);
+    server.SetList(Record("setup110b.exe", Sha256(body), 8));
+    TVersionsForm form;
+    Configure(form, server);
+    form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
+    form.setTransport(std::make_unique<QtUpdateTransport>());  // trusts only the system's
+    form.DownloadBtn->click();
+    EXPECT_EQ(server.installerRequests, 0);  // refused at the handshake
+    EXPECT_FALSE(form.installerReady());
+    EXPECT_TRUE(FolderEmpty(TempFolder()));
+    EXPECT_FALSE(form.DownloadBtn->isHidden());
+}
+
 TEST_F(VersionsFormTest, ListWithoutDigestDownloadsNothing) {
     UpdateServer server(true, dir.folder());
     server.SetInstaller(Bytes(4096), BodyMode::Whole);
