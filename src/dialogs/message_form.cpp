@@ -68,6 +68,8 @@ int WrappedLineCount(const QStringList& lines, const QFont& font, int textWidth)
 TMessageForm::TMessageForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     MessageForm = this;
+    // Closing by itself must never end the program, even with no other window showing.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setFont(QFont("Verdana", kFontPointSize));
     resize(kClientWidth, kClientHeight);
 

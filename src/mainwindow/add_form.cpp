@@ -50,6 +50,7 @@ int Value(const std::function<int()>& f) {
 TAddForm::TAddForm(QWidget* parent) : QDialog(parent) {
     AddForm = this;
     setModal(false);
+    setAttribute(Qt::WA_QuitOnClose, false);
     setProperty("helpContext", kHelpContext);
     setWindowTitle(QString::fromStdString(context_.programName) + " - Toevoegen");
 
