@@ -89,6 +89,22 @@ std::string HistoryLine(const DateTime& now, std::string_view fields, std::strin
     return line;
 }
 
+bool LooksLikeHistoryText(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    const std::vector<std::string> lines = SplitLines(text);
+    if (lines.empty() || lines[0] != kHistoryHeader) {
+        return false;
+    }
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (!lines[i].empty() && DateKey(lines[i]).empty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string BackupFileName(std::string_view fileName) {
     const auto dot = fileName.rfind('.');
     return std::string(dot == std::string_view::npos ? fileName : fileName.substr(0, dot)) + ".bak";
@@ -163,11 +179,18 @@ bool CompactHistoryFile(const std::string& folder, const std::string& fileName, 
         return true;
     }
     const std::string backup = folder + BackupFileName(fileName);
-    const bool backedUp = CopyFileKeepTime(path, backup, false, daylightSaving, daylightOffset);
     const auto text = ReadFile(path);
     if (!text) {
         return false;
     }
+    // A damaged file must not replace the last good copy: the backup may be all that is left.
+    bool keepBackup = false;
+    if (!LooksLikeHistoryText(*text)) {
+        const auto saved = ReadFile(backup);
+        keepBackup = saved && LooksLikeHistoryText(*saved);
+    }
+    const bool backedUp =
+        !keepBackup && CopyFileKeepTime(path, backup, false, daylightSaving, daylightOffset);
     if (WriteFileAtomic(path, CompactHistoryText(*text))) {
         return true;
     }

@@ -45,8 +45,12 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now);
 
-// Copies the file to its backup, then rewrites it compacted. A missing file is no error; a failed
-// rewrite leaves the file as it was. Returns false when the file could not be compacted.
+// The header, then only dated lines, no NUL byte: a file as this program writes it.
+bool LooksLikeHistoryText(std::string_view text);
+
+// Copies the file to its backup (unless the file is damaged and the backup is not), then
+// rewrites it compacted. A missing file is no error; a failed rewrite leaves the file as it was.
+// Returns false when the file could not be compacted.
 bool CompactHistoryFile(const std::string& folder, const std::string& fileName,
                         bool daylightSaving = false, int daylightOffset = 0);
 

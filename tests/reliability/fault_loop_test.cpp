@@ -1,0 +1,252 @@
+// Every file operation of a download run, of the rules writer and of the settings writer fails
+// in turn, once and for good: every file then holds its old or its new content, and a run that
+// lost a line says so instead of reporting a count.
+#include <filesystem>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "core/regfile.h"
+#include "download/history.h"
+#include "platform/http_client.h"
+#include "platform/settings_store.h"
+#include "reliability/reliability_fixture.h"
+#include "reliability/reliability_support.h"
+
+namespace rendaal::reliability {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr FileOp kOps[] = {FileOp::Open,   FileOp::Write, FileOp::Fsync,
+                           FileOp::Rename, FileOp::Close, FileOp::Read};
+
+const char* OpName(FileOp op) {
+    switch (op) {
+        case FileOp::Open:
+            return "open";
+        case FileOp::Write:
+            return "write";
+        case FileOp::Fsync:
+            return "fsync";
+        case FileOp::Rename:
+            return "rename";
+        case FileOp::Close:
+            return "close";
+        case FileOp::Read:
+            return "read";
+    }
+    return "?";
+}
+
+// Counts the operations of each kind; fails the nth of one kind (and, for good, every later one).
+class Injector final {
+public:
+    void Install(FileOp op, int nth, bool forever) {
+        counts_.clear();
+        injected_ = 0;
+        SetFaultHook([this, op, nth, forever](FileOp seen, std::string_view) {
+            const int n = ++counts_[seen];
+            const bool fail = seen == op && (n == nth || (forever && n > nth));
+            injected_ += fail;
+            return fail;
+        });
+    }
+    void Count() { Install(FileOp::Read, 0, false); }
+    ~Injector() { SetFaultHook(nullptr); }
+    int count(FileOp op) const {
+        const auto it = counts_.find(op);
+        return it == counts_.end() ? 0 : it->second;
+    }
+    int injected() const { return injected_; }
+
+private:
+    std::map<FileOp, int> counts_;
+    int injected_ = 0;
+};
+
+std::vector<std::string> Leftovers(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name.find(".tmp") != std::string::npos) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+int g_faultsInjected = 0;
+
+class FaultLoop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.Start());
+        lines_ = MarketLines(server_.model().IndexLevel());
+        for (const auto& line : lines_) {
+            const std::string name = HistoryFileName(line);
+            old_[name] = std::string(kHistoryHeader) +
+                         "\r\n04-12-2026 17:35:00; 10,00; 11,00; 21,00; 940,00\r\n"
+                         "07-12-2026 10:00:00; 12,00; 13,00; 25,00; 945,00\r\n";
+            oldBak_[name] = std::string(kHistoryHeader) +
+                            "\r\n04-12-2026 17:35:00; 10,00; 11,00; 21,00; 940,00\r\n";
+        }
+    }
+    void Baseline() {
+        fs::remove_all(dir_.path());
+        fs::create_directories(dir_.path());
+        for (const auto& [name, text] : old_) {
+            test::WriteAll(dir_.path() / name, text);
+            test::WriteAll(dir_.path() / BackupFileName(name), oldBak_.at(name));
+        }
+    }
+    RunResult Run(DownloadState& state) {
+        const RunEnvironment env = MarketRun(clock_, fetcher_, dir_.folder(), server_.BaseUrl(),
+                                             lines_, server_.model().IndexLevel());
+        return RunDownload(state, env);
+    }
+    std::string Read(const std::string& name) const {
+        return ReadFile(dir_.folder() + name).value_or("(unreadable)");
+    }
+
+    test::ScopedEnv noProxy_{"http_proxy", ""};
+    quotesim::QuoteServer server_{MarketOptions()};
+    QtPageFetcher fetcher_;
+    FixedClock clock_{kRunTime};
+    test::TempDir dir_;
+    std::vector<std::string> lines_;
+    std::map<std::string, std::string> old_, oldBak_, new_, newBak_;
+};
+
+TEST_F(FaultLoop, DownloadRunKeepsOldOrNewContentAndReportsEveryLoss) {
+    Injector injector;
+    // The clean run gives the new contents and the number of operations of each kind.
+    Baseline();
+    injector.Count();
+    DownloadState clean;
+    const RunResult cleanResult = Run(clean);
+    SetFaultHook(nullptr);
+    ASSERT_EQ(cleanResult.outcome, RunOutcome::Downloaded) << clean.StatusText;
+    ASSERT_EQ(clean.PriceCount, 5) << clean.StatusText;
+    for (const auto& [name, text] : old_) {
+        new_[name] = Read(name);
+        newBak_[name] = Read(BackupFileName(name));
+        ASSERT_NE(new_[name], text);
+    }
+    int runs = 0;
+    for (const FileOp op : kOps) {
+        const int total = injector.count(op);
+        ASSERT_GT(total, 0) << OpName(op);
+        for (const bool forever : {false, true}) {
+            for (int nth = 1; nth <= total; ++nth) {
+                SCOPED_TRACE(std::string(OpName(op)) + " #" + std::to_string(nth) +
+                             (forever ? " and after" : " once"));
+                Baseline();
+                injector.Install(op, nth, forever);
+                DownloadState state;
+                const RunResult result = Run(state);
+                SetFaultHook(nullptr);
+                ++runs;
+                g_faultsInjected += injector.injected();
+                bool anyOld = false;
+                for (const auto& [name, oldText] : old_) {
+                    const std::string now = Read(name);
+                    // Old, new, or the appended line not yet merged (nothing lost either way).
+                    const bool unmerged =
+                        now.rfind(oldText, 0) == 0 && CompactHistoryText(now) == new_[name];
+                    EXPECT_TRUE(now == oldText || now == new_[name] || unmerged) << name << ":\n"
+                                                                                 << now;
+                    anyOld = anyOld || now == oldText;
+                    const std::string bak = Read(BackupFileName(name));
+                    EXPECT_TRUE(bak == oldBak_[name] || bak == newBak_[name])
+                        << BackupFileName(name) << ":\n"
+                        << bak;
+                }
+                if (anyOld) {
+                    EXPECT_EQ(result.outcome, RunOutcome::Error) << state.StatusText;
+                    EXPECT_FALSE(result.error.empty());
+                    EXPECT_EQ(state.StatusText.rfind("Gedownload", 0), std::string::npos)
+                        << state.StatusText;
+                } else {
+                    EXPECT_EQ(result.outcome, RunOutcome::Downloaded) << result.error;
+                }
+                EXPECT_EQ(Leftovers(dir_.folder()), std::vector<std::string>{});
+            }
+        }
+    }
+    std::printf("fault loop, download run: %d runs, %d faults injected, lost: 0\n", runs,
+                g_faultsInjected);
+}
+
+// Runs writer with each operation failing in turn; the file must hold old or new content, and new
+// content whenever the writer reported success.
+template <typename Writer>
+int FailEveryOperation(const std::string& path, const std::string& oldText,
+                       const std::string& newText, Writer writer) {
+    Injector injector;
+    test::WriteAll(path, oldText);
+    injector.Count();
+    EXPECT_TRUE(writer());
+    SetFaultHook(nullptr);
+    EXPECT_EQ(ReadFile(path).value_or(""), newText);
+    int injected = 0;
+    for (const FileOp op : kOps) {
+        const int total = injector.count(op);
+        for (const bool forever : {false, true}) {
+            for (int nth = 1; nth <= total; ++nth) {
+                SCOPED_TRACE(std::string(OpName(op)) + " #" + std::to_string(nth) +
+                             (forever ? " and after" : " once"));
+                test::WriteAll(path, oldText);
+                injector.Install(op, nth, forever);
+                const bool ok = writer();
+                SetFaultHook(nullptr);
+                injected += injector.injected();
+                const std::string now = ReadFile(path).value_or("(unreadable)");
+                EXPECT_TRUE(now == oldText || now == newText) << now;
+                if (ok) {
+                    EXPECT_EQ(now, newText);
+                }
+                EXPECT_EQ(Leftovers(fs::path(path).parent_path().string()),
+                          std::vector<std::string>{});
+            }
+        }
+    }
+    return injected;
+}
+
+TEST(FaultLoopWriters, RulesFileIsOldOrNewAndSuccessMeansNew) {
+    test::TempDir dir;
+    const std::vector<std::string> lines = {
+        "AEX 2612 00945.00 00945.00; Put: dec 2026 945.00; Call: dec 2026 945.00; Straddle",
+        "AEX 2701 00950.00 00Geen; Put: jan 2027 950.00; Call: jan 2027 Geen; Single"};
+    std::string newText;
+    for (const auto& l : lines) {
+        newText += l + "\r\n";
+    }
+    const std::string path = dir.folder() + "Regels.dat";
+    const int injected = FailEveryOperation(path, "; oud\r\n" + lines[0] + "\r\n", newText,
+                                            [&] { return SaveRules(path, lines); });
+    g_faultsInjected += injected;
+    std::printf("fault loop, rules writer: %d faults injected, lost: 0\n", injected);
+}
+
+TEST(FaultLoopWriters, SettingsFileIsOldOrNewAndSuccessMeansNew) {
+    test::TempDir dir;
+    const std::string path = dir.folder() + "Rendaal.reg";
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults";
+    RegFile before;
+    before.WriteInteger(key, "Aantal jaren", 2);
+    RegFile after = before;
+    after.WriteInteger(key, "Aantal minuten", 30);
+    const int injected = FailEveryOperation(path, before.Serialize(), after.Serialize(), [&] {
+        SettingsStore store(path);
+        return store.Write([&](RegFile& file) { file.WriteInteger(key, "Aantal minuten", 30); });
+    });
+    g_faultsInjected += injected;
+    std::printf("fault loop, settings writer: %d faults injected, lost: 0\n", injected);
+}
+
+}  // namespace
+}  // namespace rendaal::reliability

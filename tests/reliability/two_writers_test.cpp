@@ -1,0 +1,118 @@
+// The program's download and the companion program started together, many times: never both
+// downloading at once, never a torn or wrongly merged history file.
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "download/history.h"
+#include "download/run_lock.h"
+#include "platform/http_client.h"
+#include "reliability/reliability_fixture.h"
+#include "reliability/sched_env.h"
+
+namespace rendaal::reliability {
+namespace {
+
+// A compacted history file written by whole lines: the header, then one well-formed line per
+// date.
+::testing::AssertionResult WholeHistory(const std::string& text) {
+    static const std::regex line(
+        R"(\d\d-\d\d-\d{4}( \d{1,2}:\d\d:\d\d)?; \d+,\d\d; [\d.,]+; \d+,\d\d; [\d.,]*)");
+    const auto lines = SplitLines(text);
+    if (lines.empty() || lines[0] != kHistoryHeader) {
+        return ::testing::AssertionFailure() << "no header:\n" << text;
+    }
+    std::string prevDate;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (!std::regex_match(lines[i], line)) {
+            return ::testing::AssertionFailure() << "torn line " << i << ": " << lines[i];
+        }
+        const std::string date = lines[i].substr(0, 10);
+        if (date == prevDate) {
+            return ::testing::AssertionFailure() << "date twice: " << date << "\n" << text;
+        }
+        prevDate = date;
+    }
+    if (text.size() < 2 || text.substr(text.size() - 2) != "\r\n") {
+        return ::testing::AssertionFailure() << "last line not ended";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<std::string> LinesForToday(double level) {
+    TDataRec rec;
+    const Date today = SystemClock().Now().date();
+    SetRequestWindow(rec, today, 1, level);
+    const int c = static_cast<int>(std::nearbyint(level / 5.0)) * 5;
+    char yymm[8];
+    std::snprintf(yymm, sizeof yymm, "%02d%02d", rec.YearFrom % 100, rec.MonthFrom);
+    const std::string s = std::to_string(c) + ".00";
+    return {std::string("AEX ") + yymm + " 00" + s + " 00" + s + "; Put: x " +
+            std::to_string(rec.YearFrom) + " " + s + "; Call: x " + std::to_string(rec.YearFrom) +
+            " " + s + "; Straddle"};
+}
+
+TEST(TwoWriters, ProgramAndCompanionNeverDownloadTogether) {
+    quotesim::QuoteServer market;  // today's market: the companion reads the system clock
+    ASSERT_TRUE(market.Start());
+    const double level = market.model().IndexLevel();
+    const std::vector<std::string> lines = LinesForToday(level);
+    SchedHome home(market.BaseUrl(), lines);
+    const std::string folder = home.DataFolder();
+    const std::string history = folder + HistoryFileName(lines[0]);
+    const std::string ownPid = std::to_string(::getpid()) + "\n";
+
+    SystemClock clock;
+    QtPageFetcher fetcher;
+    std::mt19937 random(7);
+    const int rounds = Rounds(15, 200);
+    int bothRan = 0;
+    int programRefused = 0;
+    int companionRefused = 0;
+    int overlaps = 0;
+    for (int round = 0; round < rounds; ++round) {
+        Child companion = home.Start();
+        ASSERT_GT(companion.pid, 0);
+        ::usleep(random() % 250000);
+        RunLock lock(folder);
+        bool programRan = false;
+        if (lock.TryAcquire()) {
+            RunEnvironment env = MarketRun(clock, fetcher, folder, market.BaseUrl(), lines, level);
+            // Whoever takes the lock writes its pid into the lock file: another pid there
+            // while this run holds it would be a second downloader.
+            env.processEvents = [&] { overlaps += ReadFile(lock.path()).value_or("") != ownPid; };
+            DownloadState state;
+            const RunResult result = RunDownload(state, env);
+            overlaps += ReadFile(lock.path()).value_or("") != ownPid;
+            EXPECT_EQ(result.outcome, RunOutcome::Downloaded) << result.error;
+            lock.Release();
+            programRan = true;
+        } else {
+            ++programRefused;
+        }
+        const Finished done = Wait(companion);
+        const bool companionRefusedNow = done.output.find(kBusyStatus) != std::string::npos;
+        companionRefused += companionRefusedNow;
+        bothRan += programRan && !companionRefusedNow;
+        ASSERT_TRUE(WIFEXITED(done.status));
+        if (!companionRefusedNow) {
+            EXPECT_EQ(WEXITSTATUS(done.status), 0) << done.output;
+        }
+        ASSERT_TRUE(WholeHistory(ReadFile(history).value_or(""))) << "round " << round;
+    }
+    EXPECT_EQ(overlaps, 0);
+    EXPECT_GT(programRefused + companionRefused, 0) << "the two never met";
+    std::printf(
+        "two writers: %d rounds, program refused %d, companion refused %d, one after "
+        "the other %d, overlaps %d, lost: 0\n",
+        rounds, programRefused, companionRefused, bothRan, overlaps);
+}
+
+}  // namespace
+}  // namespace rendaal::reliability
