@@ -163,7 +163,6 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
 }
 
 TMainForm::~TMainForm() {
-    FormDestroy();
     if (MainForm == this) {
         MainForm = nullptr;
     }
@@ -205,10 +204,6 @@ void TMainForm::FormCreate() {
     }
     FillList(LoadCombinationLines(RulesFilePath()));
     SelectIndex(lines_.empty() ? -1 : 0);
-}
-
-void TMainForm::FormDestroy() {
-    // The help filter is a child of this window and goes with it.
 }
 
 void TMainForm::FillList(std::vector<std::string> lines) {
@@ -313,6 +308,10 @@ void TMainForm::ShowSelected() {
         return;
     }
     const std::string historyFile = HistoryFileName(lines_[static_cast<size_t>(index)]);
+    // A hand-edited line could name a file outside the data folder.
+    if (!IsPlainFileName(historyFile)) {
+        return;
+    }
     if (hooks_.renderChart) {
         chart_ = hooks_.renderChart(historyFile, Image1->size(), BlocksView, SeparateView);
     } else {

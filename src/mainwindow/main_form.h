@@ -149,7 +149,6 @@ private:
     void Image1MouseMove();
     void LayoutControls();
     void ApplyChartOutputs(const ChartOutputs& outputs);
-    void FormDestroy();
     void FillList(std::vector<std::string> lines);
     void SelectIndex(int index);
     bool SaveRulesFile();

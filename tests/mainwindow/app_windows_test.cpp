@@ -1,6 +1,8 @@
 #include "mainwindow/app_windows.h"
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -77,6 +79,18 @@ TEST_F(AppWindowsTest, TenWindowsInTheirOrderAndTheShippedStartFiles) {
         EXPECT_EQ(row[i]->x(), row[i - 1]->x() + row[i - 1]->width() + 5) << i;
         EXPECT_EQ(row[i]->y(), 37);
     }
+    // The hover read-out of the last chart, shown once a run or an addition happened.
+    QMouseEvent move(QEvent::MouseMove, QPointF(20, 20),
+                     MainForm->Image1->mapToGlobal(QPointF(20, 20)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(MainForm->Image1, &move);
+    EXPECT_TRUE(MainForm->Image1->toolTip().isEmpty());
+    MainForm->HoverReady = true;
+    QCoreApplication::sendEvent(MainForm->Image1, &move);
+    const QString hint = MainForm->Image1->toolTip();
+    EXPECT_TRUE(hint.startsWith("Laatste gegevens:\n  Datum: 07-12-2026\n")) << hint.toStdString();
+    EXPECT_TRUE(hint.contains(QString::fromStdString(MainForm->Charts.lastRowTexts.som.substr(1))))
+        << hint.toStdString();
     // The download run writes into the main window's labels and reads its list.
     EXPECT_NE(DownloadForm, nullptr);
 }

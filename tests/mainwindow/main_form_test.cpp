@@ -290,6 +290,17 @@ TEST_F(MainFormTest, RulesBytesAreKeptExactly) {
     EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), Rules({odd, kB, kC}));
 }
 
+TEST_F(MainFormTest, LineNamingAFileOutsideTheDataFolderIsNotCharted) {
+    WriteRules({"AEX 2703 ../../x; y", kA});
+    auto form = Create();
+    charts_.clear();
+    form->ListBox1->setCurrentRow(0);
+    form->ShowSelected();
+    EXPECT_TRUE(charts_.empty());
+    form->ListBox1->setCurrentRow(1);
+    EXPECT_EQ(charts_.size(), 1u);
+}
+
 TEST_F(MainFormTest, DataFolderThatCannotBeCreatedGivesAnEmptyList) {
     test::WriteAll(root_.path() / "data", "a file where the folder should be");
     auto form = Create();
