@@ -74,6 +74,7 @@ TEST(CleanUp, ChoosesOldFilesButKeepsWhatIsInUse) {
         {"Single_AEX_2712_00860.00_00Geen.bak", 400},
         {"Rendaal.reg", 400},
         {"download.lock", 400},
+        {"Download.lock", 400},
         {"regels.dat", old},
         {"notes.txt", old},
     };
