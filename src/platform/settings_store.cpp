@@ -38,9 +38,16 @@ std::string SettingsStore::ReadString(std::string_view name, std::string_view fa
 }
 
 bool SettingsStore::Write(const std::function<void(RegFile&)>& change) {
-    Reload();
-    change(file_);
+    const auto text = ReadFile(path_, 1u << 20);
     std::error_code ec;
+    const auto size = std::filesystem::file_size(path_, ec);
+    // A file that is there but could not be read this time would be replaced by the one changed
+    // value, and every other setting lost; an oversized file is garbage and may be replaced.
+    if (!text && !ec && size <= (1u << 20)) {
+        return false;
+    }
+    file_ = text ? RegFile::Parse(*text) : RegFile();
+    change(file_);
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
     return WriteFileAtomic(path_, file_.Serialize());
 }

@@ -34,7 +34,7 @@ public:
     const RegFile& file() const { return file_; }
 
     // Applies change to the freshly read file and writes it; false when it could not be
-    // written (the file on disk keeps its previous content).
+    // written, or could not be read first (the file on disk keeps its previous content).
     bool Write(const std::function<void(RegFile&)>& change);
 
     const std::string& path() const { return path_; }

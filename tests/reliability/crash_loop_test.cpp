@@ -48,6 +48,7 @@ std::optional<long> LastAppend(const std::string& text) {
 }
 
 TEST(CrashLoop, KilledWriterNeverLosesAFinishedLineNorTearsOne) {
+    ShmTmp shm;
     test::TempDir dir;
     const std::string folder = dir.folder();
     const std::string file = folder + kCrashFile;

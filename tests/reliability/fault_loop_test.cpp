@@ -55,11 +55,9 @@ public:
         });
     }
     void Count() { Install(FileOp::Read, 0, false); }
+    // The counts of the last run, kept apart from the runs that follow.
+    std::map<FileOp, int> Snapshot() const { return counts_; }
     ~Injector() { SetFaultHook(nullptr); }
-    int count(FileOp op) const {
-        const auto it = counts_.find(op);
-        return it == counts_.end() ? 0 : it->second;
-    }
     int injected() const { return injected_; }
 
 private:
@@ -79,6 +77,30 @@ std::vector<std::string> Leftovers(const std::string& folder) {
 }
 
 int g_faultsInjected = 0;
+
+// The network is not under test here: in the short loop each page is fetched from the loopback
+// server once and then served from memory. The long loop fetches every page.
+class RecordingFetcher final : public PageFetcher {
+public:
+    explicit RecordingFetcher(PageFetcher& inner) : inner_(inner) {}
+    std::string Fetch(const FetchRequest& request) override {
+        if (LongRun()) {
+            return inner_.Fetch(request);
+        }
+        auto it = pages_.find(request.url);
+        if (it == pages_.end()) {
+            it = pages_.emplace(request.url, inner_.Fetch(request)).first;
+        }
+        return it->second;
+    }
+    FetchStatus FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) override {
+        return inner_.FetchStream(request, onChunk);
+    }
+
+private:
+    PageFetcher& inner_;
+    std::map<std::string, std::string> pages_;
+};
 
 class FaultLoop : public ::testing::Test {
 protected:
@@ -103,7 +125,7 @@ protected:
         }
     }
     RunResult Run(DownloadState& state) {
-        const RunEnvironment env = MarketRun(clock_, fetcher_, dir_.folder(), server_.BaseUrl(),
+        const RunEnvironment env = MarketRun(clock_, recorder_, dir_.folder(), server_.BaseUrl(),
                                              lines_, server_.model().IndexLevel());
         return RunDownload(state, env);
     }
@@ -114,7 +136,9 @@ protected:
     test::ScopedEnv noProxy_{"http_proxy", ""};
     quotesim::QuoteServer server_{MarketOptions()};
     QtPageFetcher fetcher_;
+    RecordingFetcher recorder_{fetcher_};
     FixedClock clock_{kRunTime};
+    ShmTmp shm_;
     test::TempDir dir_;
     std::vector<std::string> lines_;
     std::map<std::string, std::string> old_, oldBak_, new_, newBak_;
@@ -128,6 +152,7 @@ TEST_F(FaultLoop, DownloadRunKeepsOldOrNewContentAndReportsEveryLoss) {
     DownloadState clean;
     const RunResult cleanResult = Run(clean);
     SetFaultHook(nullptr);
+    const std::map<FileOp, int> totals = injector.Snapshot();
     ASSERT_EQ(cleanResult.outcome, RunOutcome::Downloaded) << clean.StatusText;
     ASSERT_EQ(clean.PriceCount, 5) << clean.StatusText;
     for (const auto& [name, text] : old_) {
@@ -137,7 +162,7 @@ TEST_F(FaultLoop, DownloadRunKeepsOldOrNewContentAndReportsEveryLoss) {
     }
     int runs = 0;
     for (const FileOp op : kOps) {
-        const int total = injector.count(op);
+        const int total = totals.count(op) ? totals.at(op) : 0;
         ASSERT_GT(total, 0) << OpName(op);
         for (const bool forever : {false, true}) {
             for (int nth = 1; nth <= total; ++nth) {
@@ -190,10 +215,11 @@ int FailEveryOperation(const std::string& path, const std::string& oldText,
     injector.Count();
     EXPECT_TRUE(writer());
     SetFaultHook(nullptr);
+    const std::map<FileOp, int> totals = injector.Snapshot();
     EXPECT_EQ(ReadFile(path).value_or(""), newText);
     int injected = 0;
     for (const FileOp op : kOps) {
-        const int total = injector.count(op);
+        const int total = totals.count(op) ? totals.at(op) : 0;
         for (const bool forever : {false, true}) {
             for (int nth = 1; nth <= total; ++nth) {
                 SCOPED_TRACE(std::string(OpName(op)) + " #" + std::to_string(nth) +
@@ -217,6 +243,7 @@ int FailEveryOperation(const std::string& path, const std::string& oldText,
 }
 
 TEST(FaultLoopWriters, RulesFileIsOldOrNewAndSuccessMeansNew) {
+    ShmTmp shm;
     test::TempDir dir;
     const std::vector<std::string> lines = {
         "AEX 2612 00945.00 00945.00; Put: dec 2026 945.00; Call: dec 2026 945.00; Straddle",
@@ -233,6 +260,7 @@ TEST(FaultLoopWriters, RulesFileIsOldOrNewAndSuccessMeansNew) {
 }
 
 TEST(FaultLoopWriters, SettingsFileIsOldOrNewAndSuccessMeansNew) {
+    ShmTmp shm;
     test::TempDir dir;
     const std::string path = dir.folder() + "Rendaal.reg";
     const std::string key = "HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults";
@@ -246,6 +274,29 @@ TEST(FaultLoopWriters, SettingsFileIsOldOrNewAndSuccessMeansNew) {
     });
     g_faultsInjected += injected;
     std::printf("fault loop, settings writer: %d faults injected, lost: 0\n", injected);
+}
+
+// The store re-read the file before a write and took a failed read for an empty file, so one
+// failed read replaced every setting by the single value being written, and reported success.
+TEST(FaultLoopWriters, SettingsWriteAfterAFailedReadKeepsTheOtherValues) {
+    test::TempDir dir;
+    const std::string path = dir.folder() + "Rendaal.reg";
+    SettingsStore store(path);
+    ASSERT_TRUE(store.Write([](RegFile& f) { f.WriteInteger(kSettingsKey, "Aantal jaren", 4); }));
+    const std::string before = ReadFile(path).value_or("");
+    for (const FileOp op : {FileOp::Open, FileOp::Read}) {
+        SetFaultHook([op](FileOp seen, std::string_view) { return seen == op; });
+        const bool ok =
+            store.Write([](RegFile& f) { f.WriteInteger(kSettingsKey, "Aantal minuten", 30); });
+        SetFaultHook(nullptr);
+        EXPECT_FALSE(ok) << OpName(op);
+        EXPECT_EQ(ReadFile(path).value_or(""), before) << OpName(op);
+    }
+    // A missing file is no failed read: the first write creates it.
+    const std::string fresh = dir.folder() + "new.reg";
+    EXPECT_TRUE(SettingsStore(fresh).Write(
+        [](RegFile& f) { f.WriteInteger(kSettingsKey, "Aantal minuten", 30); }));
+    EXPECT_EQ(SettingsStore(fresh).ReadInteger("Aantal minuten", 0), 30);
 }
 
 }  // namespace

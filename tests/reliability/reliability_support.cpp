@@ -113,6 +113,28 @@ Finished Wait(Child& child) {
     return done;
 }
 
+ShmTmp::ShmTmp() {
+    if (::access("/dev/shm", W_OK) != 0) {
+        return;
+    }
+    const char* old = std::getenv("TMPDIR");
+    had_ = old != nullptr;
+    old_ = old ? old : "";
+    ::setenv("TMPDIR", "/dev/shm", 1);
+    set_ = true;
+}
+
+ShmTmp::~ShmTmp() {
+    if (!set_) {
+        return;
+    }
+    if (had_) {
+        ::setenv("TMPDIR", old_.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
+}
+
 std::string BinaryDir() {
     const char* dir = std::getenv("RENDAAL_BINARY_DIR");
     return std::string(dir ? dir : ".") + "/";

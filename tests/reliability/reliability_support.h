@@ -32,6 +32,21 @@ struct Finished {
 };
 Finished Wait(Child& child);
 
+// Temporary folders in memory for the scope when the system has /dev/shm: the loops sync every
+// file they write thousands of times, and durability on disk is not what they test.
+class ShmTmp final {
+public:
+    ShmTmp();
+    ~ShmTmp();
+    ShmTmp(const ShmTmp&) = delete;
+    ShmTmp& operator=(const ShmTmp&) = delete;
+
+private:
+    bool set_ = false;
+    bool had_ = false;
+    std::string old_;
+};
+
 // Folder of the test program's build tree ("RENDAAL_BINARY_DIR"), with "/".
 std::string BinaryDir();
 
