@@ -99,6 +99,10 @@ bool QuoteServer::Start(int port, const std::string& certFile, const std::string
         return false;
     }
     thread_ = std::thread([server = server_.get()] { server->listen_after_bind(); });
+    // stop() only ends a server that already runs; a Stop() right after Start() must not hang.
+    while (!server_->is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 
