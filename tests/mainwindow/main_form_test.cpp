@@ -206,6 +206,10 @@ TEST_F(MainFormTest, ControlsAtTheirPlacesWithTheirTexts) {
     EXPECT_EQ(form->Panel1->geometry(), QRect(0, 0, 600, 91));
     EXPECT_EQ(form->Image1->geometry(), QRect(0, 600 - 474, 600, 474));
     EXPECT_EQ(form->ListBox1->geometry(), QRect(0, 91, 600, 600 - 474 - 91));
+    EXPECT_EQ(form->ListBox1->sizeHintForRow(0), 20);
+    EXPECT_EQ(form->property("helpContext").toInt(), 1000);
+    EXPECT_EQ(form->Panel1->property("helpContext").toInt(), 10000);
+    EXPECT_EQ(form->ListBox1->property("helpContext").toInt(), 10000);
     EXPECT_TRUE(form->Image1->hasMouseTracking());
     EXPECT_FALSE(form->FileListBox->isVisibleTo(form.get()));
     EXPECT_EQ(form->UpdateTimer->interval(), 60000);
