@@ -305,6 +305,29 @@ TEST_F(MainFormTest, LineNamingAFileOutsideTheDataFolderIsNotCharted) {
     EXPECT_EQ(charts_.size(), 1u);
 }
 
+TEST_F(MainFormTest, HostileRulesFileLoadsAndChartsWithoutACrash) {
+    fs::create_directories(DataFolder());
+    const std::string text = "AEX 2703 " + std::string(100000, '9') + "; lang\r" +
+                             std::string("\0\x01\xff; \x80\xfe\n", 9) + "zonder puntkomma\r\n" +
+                             "AEX 9999 00abc 00; x\n";
+    test::WriteAll(DataFolder() + "Regels.dat", text);
+    auto form = Create();
+    form->Hooks().renderChart = nullptr;  // the program's own charts
+    ASSERT_EQ(form->Combinations().size(), 4u);
+    EXPECT_EQ(form->ListBox1->count(), 4);
+    for (int row = 0; row < 4; ++row) {
+        form->ListBox1->setCurrentRow(row);
+        form->ShowSelected();
+        EXPECT_EQ(form->SelectedIndex(), row);
+    }
+    form->AddCombination(kA);
+    // Written back byte for byte, in list order.
+    EXPECT_EQ(ParseRules(test::ReadAll(DataFolder() + "Regels.dat")), form->Combinations());
+    EXPECT_NE(
+        test::ReadAll(DataFolder() + "Regels.dat").find(std::string("\0\x01\xff; \x80\xfe", 7)),
+        std::string::npos);
+}
+
 TEST_F(MainFormTest, DataFolderThatCannotBeCreatedGivesAnEmptyList) {
     test::WriteAll(root_.path() / "data", "a file where the folder should be");
     auto form = Create();
