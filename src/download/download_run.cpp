@@ -126,8 +126,8 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
         SetRequestWindow(state.DataRec, now.date(), env.years ? env.years() : 1,
                          env.lastHistoryIndexValue ? env.lastHistoryIndexValue() : 0.0);
 
-        const IndexReadResult index =
-            ReadIndexPage(state, *env.fetcher, IndexPageUrl(env.indexUrlBase), now);
+        const IndexReadResult index = ReadIndexPage(
+            state, *env.fetcher, IndexPageUrl(env.indexUrlBase), now, env.maxPageBytes);
         if (index.display && env.showIndex) {
             env.showIndex(*index.display);
         }
@@ -143,6 +143,7 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
         FetchRequest request;
         request.url = OptionPageUrl(env.optionUrlBase, state.DataRec);
         request.proxy = ProxyMode::Direct;
+        request.maxBytes = env.maxPageBytes;
         state.QuotePage = env.fetcher->Fetch(request);
         Yield(env);
         if (state.QuotePage.empty()) {

@@ -6,6 +6,7 @@
 
 #include "core/calendar.h"
 #include "download/download_state.h"
+#include "download/fetch.h"
 #include "download/index_page.h"
 
 // The download run: request window, index page, option page, every combination's prices into
@@ -34,6 +35,8 @@ struct RunEnvironment {
     std::function<void(const std::string&)> showStatus;
     // Passes of one run before it gives up on missing prices.
     int maxPasses = 3;
+    // A page beyond this size is no page.
+    size_t maxPageBytes = kMaxPageBytes;
 };
 
 // First expiry month still open (after its third Friday, the next month), the years setting's

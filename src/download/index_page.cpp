@@ -164,12 +164,13 @@ IndexLabelLefts LayoutIndexLabels(int l21Left, int l21Width, int l22Width, int l
 }
 
 IndexReadResult ReadIndexPage(DownloadState& state, PageFetcher& fetcher, const std::string& url,
-                              const DateTime& now) {
+                              const DateTime& now, size_t maxBytes) {
     IndexReadResult result;
     FetchRequest request;
     request.url = url;
     request.reload = true;
     request.proxy = ProxyMode::Preconfigured;
+    request.maxBytes = maxBytes;
     std::string page;
     for (int attempt = 0; attempt < 3 && page.empty(); ++attempt) {
         page = fetcher.Fetch(request);

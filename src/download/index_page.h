@@ -72,6 +72,6 @@ struct IndexReadResult {
 // Up to three attempts, the first non-empty body wins. With a page, the state's index texts and
 // DataRec.IndexValue take the new values (even when the quote time then proves unreadable).
 IndexReadResult ReadIndexPage(DownloadState& state, PageFetcher& fetcher, const std::string& url,
-                              const DateTime& now);
+                              const DateTime& now, size_t maxBytes = size_t{16} << 20);
 
 }  // namespace rendaal
