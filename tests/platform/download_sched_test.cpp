@@ -1,0 +1,131 @@
+// The headless companion against the loopback quote server.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <cmath>
+#include <filesystem>
+
+#include "core/clock.h"
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "download/run_lock.h"
+#include "platform/settings_store.h"
+#include "quotesim/quote_server.h"
+#include "support/test_support.h"
+
+namespace rendaal {
+namespace {
+
+using quotesim::Fault;
+using quotesim::QuoteServer;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class Sched : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.Start());
+        program = QCoreApplication::applicationDirPath() + "/../../src/app/rendaal-sched";
+        ASSERT_TRUE(QFileInfo::exists(program)) << program.toStdString();
+        data = home.folder() + "data/Rendaal/";
+        std::filesystem::create_directories(data);
+        std::filesystem::create_directories(home.folder() + "config/Rendaal");
+        SettingsStore settings(home.folder() + "config/Rendaal/Rendaal.reg");
+        ASSERT_TRUE(settings.Write([&](RegFile& f) {
+            f.SetString(kSettingsKey, "IndexUrl", server.BaseUrl());
+            f.SetString(kSettingsKey, "OptionUrl", server.BaseUrl());
+        }));
+        // The first expiry month still open today, exercise prices around the level.
+        const Date today = SystemClock().Now().date();
+        int month = today.month;
+        int year = today.year;
+        if (ThirdFriday(year, month) < today.day && ++month > 12) {
+            month = 1;
+            ++year;
+        }
+        const int c = static_cast<int>(std::lround(server.model().IndexLevel() / 5)) * 5;
+        const std::string yymm = TwoDigits(year % 100) + TwoDigits(month);
+        line = "AEX " + yymm + " 00" + std::to_string(c - 20) + ".00 00" + std::to_string(c + 20) +
+               ".00; Put: x; Call: y; Strangle";
+        test::WriteAll(data + "Regels.dat", line + "\r\n");
+    }
+    Outcome Run(const QStringList& args = {}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", QString::fromStdString(home.folder()));
+        env.insert("XDG_DATA_HOME", QString::fromStdString(home.folder() + "data"));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.folder() + "config"));
+        env.remove("http_proxy");
+        env.remove("HTTP_PROXY");
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), p.readAllStandardOutput().toStdString(),
+                p.readAllStandardError().toStdString()};
+    }
+    std::string History() const {
+        const std::string path = data + HistoryFileName(line);
+        return FileExists(path) ? test::ReadAll(path) : std::string();
+    }
+
+    QuoteServer server;
+    test::TempDir home;
+    QString program;
+    std::string data;
+    std::string line;
+};
+
+TEST_F(Sched, DownloadsAndPrintsTheStatus) {
+    const Outcome o = Run();
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "Gedownload: 2 koersen\n");
+    const auto lines = SplitLines(History());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Datum; Put; Call; Som; AEX");
+    EXPECT_NE(lines[1].find(server.model().IndexText()), std::string::npos) << lines[1];
+    // The request carried the level read in the first pass.
+    EXPECT_NE(server.RequestTargets().back().find("PriceFrom="), std::string::npos);
+}
+
+TEST_F(Sched, NoPricesErrorsAndBusy) {
+    server.SetFault(Fault::EmptyBody);
+    Outcome o = Run();
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_EQ(o.out, "Gedownload: Geen koersen\n");
+
+    server.SetFault(Fault::Garbage, quotesim::FaultTarget::Index);
+    o = Run();
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_EQ(o.out, "Download mislukt\n");
+    EXPECT_FALSE(o.err.empty());
+    EXPECT_EQ(History(), "");
+
+    server.SetFault(Fault::None);
+    server.ClearRequests();
+    RunLock window(data);
+    ASSERT_TRUE(window.TryAcquire());
+    o = Run();
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_EQ(o.out, "Download al bezig\n");
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(Sched, HelpAndUnknownOptions) {
+    Outcome o = Run({"--help"});
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_NE(o.out.find("rendaal-sched"), std::string::npos);
+    o = Run({"--bogus"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+}  // namespace
+}  // namespace rendaal
