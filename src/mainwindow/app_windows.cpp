@@ -2,15 +2,20 @@
 
 #include <QDialog>
 
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
 #include "charts/hover.h"
 #include "core/clock.h"
 #include "dialogs/about_form.h"
 #include "dialogs/message_form.h"
 #include "dialogs/yesno_dialog.h"
+
 #include "mainwindow/add_form.h"
 #include "mainwindow/download_form.h"
 #include "mainwindow/graph_form.h"
 #include "mainwindow/main_form.h"
+#include "platform/help.h"
 #include "platform/settings_store.h"
 #include "settings/options_form.h"
 #include "update/versions_form.h"
@@ -73,6 +78,15 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     auto options = std::make_unique<TOptionsForm>(optionHooks);
     OptionsForm = options.get();
     app->windows.push_back(std::move(options));
+    // Help contexts of windows that do not set their own.
+    if (HelpContextOf(AboutForm) == 0) {
+        SetHelpContext(AboutForm, 50000);
+    }
+    if (HelpContextOf(OptionsForm->UpdatesCheck) == 0) {
+        SetHelpContext(OptionsForm->UpdateBox, 32150);
+        SetHelpContext(OptionsForm->UpdatesCheck, 32150);
+        SetHelpContext(OptionsForm->DownloadBtn, 32050);
+    }
     auto terminate = std::make_unique<TTerminateForm>();
     TerminateForm = terminate.get();
     app->windows.push_back(std::move(terminate));

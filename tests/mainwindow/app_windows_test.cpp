@@ -1,6 +1,7 @@
 #include "mainwindow/app_windows.h"
 
 #include <gtest/gtest.h>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -9,9 +10,13 @@
 
 #include "core/clock.h"
 #include "core/combination.h"
+#include "dialogs/about_form.h"
 #include "dialogs/yesno_dialog.h"
+#include "mainwindow/add_form.h"
 #include "mainwindow/download_form.h"
 #include "mainwindow/main_form.h"
+#include "platform/help.h"
+#include "settings/options_form.h"
 #include "support/test_support.h"
 
 namespace rendaal {
@@ -57,6 +62,12 @@ TEST_F(AppWindowsTest, TenWindowsInTheirOrderAndTheShippedStartFiles) {
     ASSERT_EQ(order.size(), expected.size());
     EXPECT_EQ(order, expected);
     EXPECT_EQ(app->main, MainForm);
+    // F1 finds each window's topic.
+    EXPECT_EQ(HelpContextOf(AddForm), 11000);
+    EXPECT_EQ(HelpContextOf(AboutForm), 50000);
+    EXPECT_EQ(HelpContextOf(YesNoDlg), 90000);
+    EXPECT_EQ(HelpContextOf(OptionsForm->UpdatesCheck), 32150);
+    EXPECT_EQ(HelpContextOf(OptionsForm->DownloadBtn), 32050);
     EXPECT_TRUE(messages_.empty());  // the shipped help page is found
 
     // The shipped start files: sorted, every history file present and charted.
