@@ -1,22 +1,17 @@
 #include "mainwindow/app_windows.h"
 
-#include <QDialog>
-
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
-#include "charts/hover.h"
-#include "core/clock.h"
+
 #include "dialogs/about_form.h"
 #include "dialogs/message_form.h"
 #include "dialogs/yesno_dialog.h"
-
 #include "mainwindow/add_form.h"
 #include "mainwindow/download_form.h"
 #include "mainwindow/graph_form.h"
 #include "mainwindow/main_form.h"
 #include "platform/help.h"
-#include "platform/settings_store.h"
 #include "settings/options_form.h"
 #include "update/versions_form.h"
 
