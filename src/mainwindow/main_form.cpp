@@ -4,10 +4,12 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QDir>
 #include <QFileDialog>
 #include <QFrame>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QToolTip>
 #include <algorithm>
@@ -545,23 +547,35 @@ void TMainForm::SaveChartClick() {
     if (chart_.isNull()) {
         return;
     }
+    // Not in the data folder: the clean-up would delete the picture after a while.
+    QString suggested = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (suggested.isEmpty() || !QDir(suggested).exists()) {
+        suggested = QDir::homePath();
+    }
     const int index = SelectedIndex();
-    std::string suggested = DataFolder;
     if (index >= 0) {
-        suggested += BeforeLast('.', HistoryFileName(lines_[static_cast<size_t>(index)])) + ".png";
+        suggested +=
+            QLatin1Char('/') +
+            FromBytes(BeforeLast('.', HistoryFileName(lines_[static_cast<size_t>(index)])) +
+                      ".png");
     }
     const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Grafiek opslaan"), FromBytes(suggested),
+        QFileDialog::getSaveFileName(this, QStringLiteral("Grafiek opslaan"), suggested,
                                      QStringLiteral("PNG-afbeelding (*.png)"));
-    if (path.isEmpty()) {
-        return;
+    if (!path.isEmpty()) {
+        SaveChartTo(path);
     }
+}
+
+bool TMainForm::SaveChartTo(const QString& path) {
     const bool saved =
-        hooks_.saveChartPng ? hooks_.saveChartPng(chart_, path) : chart_.save(path, "PNG");
+        !chart_.isNull() && (hooks_.saveChartPng ? hooks_.saveChartPng(chart_, path)
+                                                 : SaveChartPng(chart_, path.toStdString()));
     if (!saved) {
         ShowUserMessage(FromBytes(ProgramName),
                         QStringLiteral("De grafiek kon niet worden opgeslagen in ") + path);
     }
+    return saved;
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

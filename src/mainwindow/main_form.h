@@ -115,6 +115,9 @@ public:
     void SetHooks(MainFormHooks hooks) { hooks_ = std::move(hooks); }
     MainFormHooks& Hooks() { return hooks_; }
 
+    // Writes the chart last drawn as a PNG file (replaced whole); tells the user when it fails.
+    bool SaveChartTo(const QString& path);
+
     // The chart image last drawn (null before the first chart).
     const QImage& ChartImage() const { return chart_; }
 

@@ -328,6 +328,24 @@ TEST_F(MainFormTest, HostileRulesFileLoadsAndChartsWithoutACrash) {
         std::string::npos);
 }
 
+TEST_F(MainFormTest, ChartIsSavedAsAPngFile) {
+    auto form = Create();
+    EXPECT_FALSE(form->SaveChartTo(QString::fromStdString(root_.folder() + "none.png")));
+    messages_.clear();
+    form->ShowSelected();
+    const std::string path = root_.folder() + "grafiek.png";
+    ASSERT_TRUE(form->SaveChartTo(QString::fromStdString(path)));
+    const QImage saved(QString::fromStdString(path), "PNG");
+    EXPECT_EQ(saved.size(), form->Image1->size());
+    EXPECT_TRUE(messages_.empty());
+    // A folder in the file's place: the user is told, nothing else changes.
+    fs::create_directory(root_.path() / "map.png");
+    EXPECT_FALSE(form->SaveChartTo(QString::fromStdString(root_.folder() + "map.png")));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("De grafiek kon niet worden opgeslagen in"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(root_.path() / "map.png"));
+}
+
 TEST_F(MainFormTest, DataFolderThatCannotBeCreatedGivesAnEmptyList) {
     test::WriteAll(root_.path() / "data", "a file where the folder should be");
     auto form = Create();
