@@ -126,6 +126,10 @@ void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCo
     }
     const std::string_view whole = rest.substr(0, comma);
     const std::string_view cents = rest.substr(comma + 1, 2);
+    // Prices always have two decimals; fewer means the page was cut off inside this price.
+    if (cents.size() < 2) {
+        return;
+    }
     for (char c : whole) {
         if (!IsPriceChar(c)) {
             return;

@@ -13,6 +13,8 @@
 namespace rendaal {
 namespace {
 
+constexpr qint64 kReadBufferBytes = 256 * 1024;
+
 // Asks the system for every request, so that a changed proxy setting applies at once.
 class SystemProxyFactory final : public QNetworkProxyFactory {
 public:
@@ -81,6 +83,10 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
     }
 
     QNetworkReply* reply = manager.get(req);
+    // Qt reads on its own thread; without a limit it buffers whatever the server sends while this
+    // thread catches up, hundreds of megabytes from a fast server before the size check can stop
+    // it.
+    reply->setReadBufferSize(kReadBufferBytes);
     QEventLoop loop;
     bool stopped = false;  // by us: too large, too slow, a refused redirect or the callback
     int64_t total = -1;
@@ -153,6 +159,13 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
     }
     if (!stopped && status.error.empty() && (status.httpStatus < 200 || status.httpStatus > 299)) {
         status.error = "HTTP status " + std::to_string(status.httpStatus);
+    }
+    // Qt ends a reply whose connection closed as if the body were whole; an announced length
+    // tells the truth (unless the body was inflated, when the length is the compressed one).
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (!stopped && status.error.empty() && announced.isValid() &&
+        status.bytes != announced.toLongLong() && reply->rawHeader("Content-Encoding").isEmpty()) {
+        status.error = "body cut off";
     }
     status.ok = !stopped && status.error.empty();
     delete reply;

@@ -9,6 +9,7 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "download/history.h"
+#include "download/option_page.h"
 #include "platform/http_client.h"
 #include "quotesim/hostile_server.h"
 #include "reliability/reliability_fixture.h"
@@ -27,9 +28,16 @@ double Seconds(Clock::time_point since) {
 }
 
 constexpr Hostility kAll[] = {
-    Hostility::Drip,           Hostility::HugeBody,        Hostility::HugeChunked,
-    Hostility::GzipBomb,       Hostility::TruncatedChunks, Hostility::RedirectLoop,
-    Hostility::RedirectToFile, Hostility::RedirectToFtp,   Hostility::Silent,
+    Hostility::Drip,
+    Hostility::HugeBody,
+    Hostility::HugeChunked,
+    Hostility::GzipBomb,
+    Hostility::TruncatedChunks,
+    Hostility::RedirectLoop,
+    Hostility::RedirectToFile,
+    Hostility::RedirectToFtp,
+    Hostility::Silent,
+    Hostility::TruncatedLength,
 };
 
 // A realistic page, so that a torn or dripped copy would parse into prices if it were accepted.
@@ -63,11 +71,79 @@ TEST(HostileServers, EveryFetchFailsWithinItsTimeOut) {
         EXPECT_FALSE(status.ok) << status.error;
         EXPECT_LE(received, static_cast<int64_t>(kMaxPageBytes));
         EXPECT_LT(took, 3.0 + 1.5);
-        if (h == Hostility::RedirectLoop) {
-            EXPECT_LE(server.requests(), kMaxRedirects + 1);
-        }
+        EXPECT_LT(server.requests(), 20);
         std::printf("fetch, %s: %.2f s, %lld body bytes received, %s\n", quotesim::HostilityName(h),
                     took, static_cast<long long>(received), status.error.c_str());
+    }
+}
+
+// Qt's network thread read a fast server into memory without limit while the size check waited
+// its turn: a 1 GiB chunked body cost the companion over 600 MB before the fetch stopped.
+TEST(HostileServers, FastServerIsNotBufferedBeyondTheReadBuffer) {
+    test::ScopedEnv noProxy("http_proxy", "");
+    QtPageFetcher fetcher;
+    HostileServer server(Hostility::HugeChunked);
+    ASSERT_TRUE(server.Start());
+    FetchRequest request;
+    request.url = server.BaseUrl() + "/page";
+    request.proxy = ProxyMode::Direct;
+    size_t largest = 0;
+    const FetchStatus status = fetcher.FetchStream(request, [&](std::string_view chunk, int64_t) {
+        largest = std::max(largest, chunk.size());
+        return true;
+    });
+    EXPECT_FALSE(status.ok);
+    EXPECT_EQ(status.error, "body too large");
+    EXPECT_LE(largest, size_t{1} << 20);
+    // What the server got rid of: the page limit plus what the socket buffers hold.
+    EXPECT_LT(server.bytesSent(), static_cast<long long>(kMaxPageBytes) + (32LL << 20));
+}
+
+// A page cut off inside a price was taken whole: Qt ends a reply whose connection closed as if
+// its body were complete, and the lookup made "12,3" of the price 12,35.
+TEST(HostileServers, PageCutOffInsideAPriceNeverYieldsThatPrice) {
+    test::ScopedEnv noProxy("http_proxy", "");
+    const std::string page = MarketPage();
+    const std::string row = "<td>P</td><td>18-12-2026</td><td>945,00</td><td>";
+    const size_t at = page.find(row);
+    ASSERT_NE(at, std::string::npos);
+    const size_t comma = page.find(',', at + row.size());
+    // Hang up one decimal into the put's price.
+    const size_t cut = comma + 2;
+    TDataRec rec;
+    ASSERT_TRUE(SetLookupFields(rec, 'P', "AEX", "2612", "00945.00", kMarketDay));
+    uint16_t count = 0;
+    LookupPrice(StripTags(page.substr(0, cut)), rec, "AEX", kRunTime, count);
+    EXPECT_EQ(rec.Price, "0.0");
+
+    QtPageFetcher fetcher;
+    for (const Hostility h : {Hostility::TruncatedChunks, Hostility::TruncatedLength}) {
+        SCOPED_TRACE(quotesim::HostilityName(h));
+        HostileServer server(h, page);
+        server.CutAt(cut);
+        ASSERT_TRUE(server.Start());
+        FetchRequest request;
+        request.url = server.BaseUrl() + "/page";
+        request.proxy = ProxyMode::Direct;
+        int pages = 0;
+        const int tries = Rounds(20, 400);
+        for (int i = 0; i < tries; ++i) {
+            const std::string body = fetcher.Fetch(request);
+            pages += !body.empty();
+            if (!body.empty()) {
+                rec.Price.clear();
+                LookupPrice(StripTags(body), rec, "AEX", kRunTime, count);
+                EXPECT_EQ(rec.Price, "0.0");
+            }
+        }
+        // An announced length shows the cut; a chunked body's cut Qt does not always report.
+        if (h == Hostility::TruncatedLength) {
+            EXPECT_EQ(pages, 0);
+        }
+        std::printf(
+            "%s, cut inside a price: %d of %d fetches taken as a page, no price from "
+            "any\n",
+            quotesim::HostilityName(h), pages, tries);
     }
 }
 
@@ -119,10 +195,10 @@ TEST(HostileServers, CompanionRunEndsWithBoundedMemoryAndUntouchedHistory) {
                 static_cast<long long>(normal.peakKb), normal.exitCode, normal.output.c_str());
     ASSERT_GE(normal.exitCode, 0);
 
-    // The slow ones (a minute per fetch for the dripping server, two seconds of silence per
-    // attempt) run in the long loop only.
+    // The slow ones (a minute per fetch for the dripping server, two seconds of silence or of
+    // stalled inflating per attempt) run in the long loop only.
     std::vector<Hostility> cases = {Hostility::HugeBody, Hostility::HugeChunked,
-                                    Hostility::GzipBomb, Hostility::TruncatedChunks,
+                                    Hostility::TruncatedChunks, Hostility::TruncatedLength,
                                     Hostility::RedirectLoop};
     if (LongRun()) {
         cases = std::vector<Hostility>(std::begin(kAll), std::end(kAll));

@@ -36,7 +36,7 @@ public:
     std::string DataFolder() const { return root_.folder() + "data/Rendaal/"; }
 
     static std::string Program() { return BinaryDir() + "src/app/rendaal-sched"; }
-    Child Start() const { return Spawn(Program(), {}, true); }
+    Child Start() const { return Spawn(Program(), {}, false); }
 
 private:
     test::TempDir root_;

@@ -55,6 +55,8 @@ const char* HostilityName(Hostility h) {
             return "gzip bomb (1 GiB of zeros)";
         case Hostility::TruncatedChunks:
             return "truncated chunked body";
+        case Hostility::TruncatedLength:
+            return "body shorter than its Content-Length";
         case Hostility::RedirectLoop:
             return "redirect loop";
         case Hostility::RedirectToFile:
@@ -254,17 +256,23 @@ void HostileServer::Serve(int fd) {
                     return;
                 }
                 break;
-            case Hostility::TruncatedChunks: {
-                if (!header("200 OK",
-                            "Content-Type: text/html\r\nTransfer-Encoding: chunked\r\n")) {
-                    return;
-                }
-                const std::string half = page_.substr(0, page_.size() / 2);
+            case Hostility::TruncatedChunks:
+            case Hostility::TruncatedLength: {
+                const bool chunked = hostility_ == Hostility::TruncatedChunks;
                 char size[32];
                 std::snprintf(size, sizeof size, "%zx\r\n", page_.size());
-                // Announces the whole page as one chunk, sends half of it and hangs up.
-                Send(fd, size, std::strlen(size));
-                body(half.data(), half.size());
+                if (!header("200 OK", chunked ? std::string("Content-Type: text/html\r\n"
+                                                            "Transfer-Encoding: chunked\r\n")
+                                              : "Content-Type: text/html\r\nContent-Length: " +
+                                                    std::to_string(page_.size()) + "\r\n") ||
+                    (chunked && !Send(fd, size, std::strlen(size)))) {
+                    return;
+                }
+                // The whole page announced (as one chunk, or by its length), part of it sent.
+                const std::string part =
+                    page_.substr(0, cut_ == std::string::npos ? page_.size() / 2 : cut_);
+                body(part.data(), part.size());
+                ::shutdown(fd, SHUT_RDWR);
                 return;
             }
             case Hostility::RedirectLoop:

@@ -17,6 +17,8 @@ enum class Hostility {
     HugeChunked,      // 1 GiB in chunks, no length announced
     GzipBomb,         // Content-Encoding: gzip, a small body that inflates to 1 GiB of zeros
     TruncatedChunks,  // chunks of a real page, then the connection closes before the last chunk
+    TruncatedLength,  // the whole length announced, part of the page sent, then the connection
+                      // closes
     RedirectLoop,     // every path redirects to itself
     RedirectToFile,   // redirect to file:///etc/passwd
     RedirectToFtp,    // redirect to ftp://127.0.0.1/
@@ -31,6 +33,8 @@ public:
     HostileServer(const HostileServer&) = delete;
     HostileServer& operator=(const HostileServer&) = delete;
 
+    // Where the truncating servers hang up: after this many bytes of the page (default: half).
+    void CutAt(size_t bytes) { cut_ = bytes; }
     bool Start();
     void Stop();
     std::string BaseUrl() const;
@@ -45,6 +49,7 @@ private:
     Hostility hostility_;
     std::string page_;
     std::string gzipBody_;
+    size_t cut_ = std::string::npos;
     int listen_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
