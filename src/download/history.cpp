@@ -56,7 +56,8 @@ DateTime TradingStamp(const DateTime& now) {
 std::string FormatHistoryStamp(const DateTime& stamp) {
     std::string text = FormatDmy(stamp.date());
     if (stamp.hour != 0 || stamp.minute != 0 || stamp.second != 0) {
-        text += " " + FormatTimeShort(stamp);
+        text += ' ';
+        text += FormatTimeShort(stamp);
     }
     return text;
 }
@@ -164,12 +165,25 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     }
     content += HistoryLine(now, fields, indexText, som);
     content += kLineEnd;
-    if (ReadOnly(path) || ReadOnly(folder.empty() ? "." : folder) ||
-        !WriteFileAtomic(path, content)) {
+    if (ReadOnly(path) || ReadOnly(folder.empty() ? "." : folder)) {
         return fail("geschreven");
     }
-    CompactHistoryFile(folder, fileName);
-    return {};
+    // The backup holds the appended file, the file itself its compacted form. Both are replaced
+    // whole, so the appended file is never written on its own: one replacement less per line.
+    const std::string backup = folder + BackupFileName(fileName);
+    // A damaged file must not replace the last good copy: the backup may be all that is left.
+    bool keepBackup = ReadOnly(backup);
+    if (!keepBackup && !LooksLikeHistoryText(content)) {
+        const auto saved = ReadFile(backup);
+        keepBackup = saved && LooksLikeHistoryText(*saved);
+    }
+    if (!keepBackup) {
+        WriteFileAtomic(backup, content);
+    }
+    if (WriteFileAtomic(path, CompactHistoryText(content)) || WriteFileAtomic(path, content)) {
+        return {};
+    }
+    return fail("geschreven");
 }
 
 bool CompactHistoryFile(const std::string& folder, const std::string& fileName, bool daylightSaving,

@@ -1,5 +1,7 @@
 #include "download/option_page.h"
 
+#include <string.h>
+
 #include "core/text.h"
 
 namespace rendaal {
@@ -89,9 +91,14 @@ bool SetLookupFields(TDataRec& rec, char kind, std::string_view series, std::str
 }
 
 std::string LookupKey(const TDataRec& rec) {
-    return std::string(1, rec.OptionKind) + TwoDigits(rec.ExpiryDay) + "-" +
-           TwoDigits(rec.ExpiryMonth) + "-" + std::to_string(rec.ExpiryYear) +
-           FormatNumber(rec.Strike, 5, 2);
+    std::string key(1, rec.OptionKind);
+    key += TwoDigits(rec.ExpiryDay);
+    key += '-';
+    key += TwoDigits(rec.ExpiryMonth);
+    key += '-';
+    key += std::to_string(rec.ExpiryYear);
+    key += FormatNumber(rec.Strike, 5, 2);
+    return key;
 }
 
 void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCode,
@@ -102,10 +109,12 @@ void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCo
     const auto seriesDay = SeriesDay(seriesCode, rec.ExpiryYear, rec.ExpiryMonth);
     rec.Price = "0.0";
     const std::string key = LookupKey(rec);
-    const auto at = page.find(key);
-    if (at == std::string_view::npos) {
+    // memmem: the key's first letter is everywhere in a page, which makes a plain find crawl.
+    const void* hit = ::memmem(page.data(), page.size(), key.data(), key.size());
+    if (!hit) {
         return;
     }
+    const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - page.data());
     const std::string_view rest = page.substr(at + key.size());
     if (rest.size() >= 3 && rest[2] == '-') {
         return;
