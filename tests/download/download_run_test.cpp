@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include "core/clock.h"
 #include "core/combination.h"
@@ -280,6 +282,53 @@ TEST_F(Run, UnwritableHistoryEndsTheRunWithoutACount) {
     EXPECT_EQ(state.StatusText, "Download mislukt");
     EXPECT_EQ(History(kStrangle), before);
     EXPECT_EQ(DataLines(kStraddle).size(), 2u);  // written before the failure, and kept
+}
+
+}  // namespace
+}  // namespace rendaal
+
+namespace rendaal {
+namespace {
+
+TEST(RunOnRandomPages, EndsCleanlyWhateverThePagesHold) {
+    std::mt19937 rng(2026);
+    const std::string key = "P19-12-2008400,00";
+    for (int i = 0; i < 300; ++i) {
+        std::string index(rng() % 2000, '\0');
+        std::string option(rng() % 4000, '\0');
+        for (std::string* page : {&index, &option}) {
+            for (char& c : *page) {
+                c = static_cast<char>(rng() % 5 == 0 ? "<>;HOMEAX()-:,0123456789CP"[rng() % 26]
+                                                     : rng() & 0xff);
+            }
+        }
+        option.insert(rng() % (option.size() + 1), key);
+        test::TempDir dir;
+        test::FakeFetcher fetcher;
+        fetcher.Serve(test::kIndexBase, {index});
+        fetcher.Serve(test::kOptionBase, {option});
+        FixedClock clock(DateTime{2008, 12, 8, 18, 0, 0, 0});
+        RunEnvironment env;
+        env.clock = &clock;
+        env.fetcher = &fetcher;
+        env.dataFolder = dir.folder();
+        env.indexUrlBase = test::kIndexBase;
+        env.optionUrlBase = test::kOptionBase;
+        env.lines = [] { return std::vector<std::string>{kStrangle, kCallOnly}; };
+        DownloadState state;
+        const RunResult result = RunDownload(state, env);
+        EXPECT_LE(result.passes, 3);
+        EXPECT_FALSE(state.StatusText.empty());
+        for (const auto& e : fs::directory_iterator(dir.path())) {
+            if (e.path().extension() != ".csv") {
+                continue;
+            }
+            // Every written line is whole: five fields.
+            for (const auto& line : SplitLines(ReadAll(e.path()))) {
+                EXPECT_GE(std::count(line.begin(), line.end(), ';'), 4) << line;
+            }
+        }
+    }
 }
 
 }  // namespace
