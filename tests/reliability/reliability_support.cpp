@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -93,21 +94,56 @@ bool ReadLines(Child& child, std::vector<std::string>& lines, size_t until, int 
     return true;
 }
 
+namespace {
+
+int64_t HighWaterKb(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::atoll(line.c_str() + 6);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
 Finished Wait(Child& child) {
     Finished done;
     std::string& pending = Pending(child.out);
+    // The child's own high-water mark, sampled until it ends: the rusage figure of a spawned
+    // child starts from this (large) test process's peak.
+    bool open = true;
+    for (;;) {
+        done.maxRssKb = std::max(done.maxRssKb, HighWaterKb(child.pid));
+        if (open) {
+            pollfd p{child.out, POLLIN, 0};
+            if (::poll(&p, 1, 5) > 0) {
+                char buf[4096];
+                const ssize_t n = ::read(child.out, buf, sizeof buf);
+                if (n > 0) {
+                    pending.append(buf, static_cast<size_t>(n));
+                } else {
+                    open = false;
+                }
+            }
+        } else {
+            ::usleep(5000);
+        }
+        const pid_t ended = ::waitpid(child.pid, &done.status, WNOHANG);
+        if (ended == child.pid) {
+            break;
+        }
+    }
     char buf[4096];
     ssize_t n;
-    while ((n = ::read(child.out, buf, sizeof buf)) > 0) {
+    while (open && (n = ::read(child.out, buf, sizeof buf)) > 0) {
         pending.append(buf, static_cast<size_t>(n));
     }
     done.output = std::move(pending);
     pending.clear();
     ::close(child.out);
-    rusage usage{};
-    while (::wait4(child.pid, &done.status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    done.maxRssKb = usage.ru_maxrss;
     child.pid = -1;
     child.out = -1;
     return done;
