@@ -5,6 +5,7 @@
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -57,7 +58,7 @@ std::string DriveTypeName(const std::string& path) {
 }
 
 bool CopyFileKeepTime(const std::string& source, const std::string& target, bool failIfExists,
-                      bool daylightSaving, int daylightOffset) {
+                      bool daylightSaving, double daylightOffset) {
     struct stat st {};
     if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return false;
@@ -78,7 +79,7 @@ bool CopyFileKeepTime(const std::string& source, const std::string& target, bool
     if (daylightSaving && daylightOffset != 0) {
         const bool sourceFixed = DriveTypeName(source) == "DRIVE_FIXED";
         const bool targetFixed = DriveTypeName(target) == "DRIVE_FIXED";
-        const time_t shift = static_cast<time_t>(daylightOffset) * 86400;
+        const auto shift = static_cast<time_t>(std::llround(daylightOffset * 86400.0));
         if (sourceFixed && !targetFixed) {
             times[1].tv_sec -= shift;
         } else if (!sourceFixed && targetFixed) {

@@ -187,7 +187,7 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
 }
 
 bool CompactHistoryFile(const std::string& folder, const std::string& fileName, bool daylightSaving,
-                        int daylightOffset) {
+                        double daylightOffset) {
     const std::string path = folder + fileName;
     if (!FileExists(path)) {
         return true;

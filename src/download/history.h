@@ -52,7 +52,7 @@ bool LooksLikeHistoryText(std::string_view text);
 // rewrites it compacted. A missing file is no error; a failed rewrite leaves the file as it was.
 // Returns false when the file could not be compacted.
 bool CompactHistoryFile(const std::string& folder, const std::string& fileName,
-                        bool daylightSaving = false, int daylightOffset = 0);
+                        bool daylightSaving = false, double daylightOffset = 0);
 
 }  // namespace rendaal
 

@@ -4,6 +4,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 
@@ -225,6 +228,26 @@ TEST(CopyFileKeepTime, CopiesWithTheSourceTime) {
     EXPECT_EQ(ReadAll(dst), "inhoud\r\n");
     EXPECT_TRUE(CopyFileKeepTime(src, dst, false));
     EXPECT_EQ(ReadAll(dst), "nieuw\r\n");
+}
+
+TEST(CopyFileKeepTime, DaylightCorrectionBetweenFixedAndOtherDrives) {
+    TempDir dir;
+    const std::string fixed = dir.folder() + "a.csv";
+    WriteAll(fixed, "x");
+    if (DriveTypeName(fixed) != "DRIVE_FIXED" || DriveTypeName("/dev/shm") != "DRIVE_RAMDISK") {
+        GTEST_SKIP() << "needs a fixed temp folder and /dev/shm";
+    }
+    const auto when = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    fs::last_write_time(fixed, when);
+    const std::string ram = "/dev/shm/rendaal-copy-test-" + std::to_string(::getpid());
+    ASSERT_TRUE(CopyFileKeepTime(fixed, ram, false, true, 1.0 / 24));
+    EXPECT_EQ(fs::last_write_time(ram), when - std::chrono::hours(1));
+    // And back: forward by the offset; no correction without daylight saving.
+    ASSERT_TRUE(CopyFileKeepTime(ram, dir.folder() + "b.csv", false, true, 1.0 / 24));
+    EXPECT_EQ(fs::last_write_time(dir.folder() + "b.csv"), when);
+    ASSERT_TRUE(CopyFileKeepTime(fixed, ram, false, false, 1.0 / 24));
+    EXPECT_EQ(fs::last_write_time(ram), when);
+    fs::remove(ram);
 }
 
 TEST(DriveTypeName, KnownKindsAndMissingPaths) {
