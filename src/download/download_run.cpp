@@ -109,6 +109,9 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
                 return result;
             }
             ++result.linesWritten;
+            // Each line costs a few disk syncs; with many combinations the window must still
+            // repaint in between.
+            Yield(env);
         }
     }
     if (!result.restart) {

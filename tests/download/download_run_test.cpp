@@ -133,7 +133,10 @@ TEST_F(Run, WritesEveryCombinationAndReportsTheCount) {
     lines = {kStrangle, kStraddle, kCallOnly, kPutOnly};
     ServeOptions(kRows);
     state.DataRec.IndexValue = 407.4;  // the previous run's level centres the window
+    int yields = 0;
+    env.processEvents = [&yields] { ++yields; };
     const RunResult result = RunDownload(state, env);
+    EXPECT_EQ(yields, 3 + 4);  // after each page, after stripping, after each written line
     EXPECT_EQ(result.outcome, RunOutcome::Downloaded);
     EXPECT_TRUE(result.complete);
     EXPECT_EQ(result.passes, 1);
