@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -177,6 +179,28 @@ TEST_F(HttpsClient, NoRedirectFromHttpsToHttp) {
     r.extraCaPem = test::ReadAll(cert);
     EXPECT_EQ(fetcher.Fetch(r), "");
     EXPECT_TRUE(plain.Requests().empty());
+}
+
+}  // namespace
+}  // namespace rendaal
+
+namespace rendaal {
+namespace {
+
+TEST(HttpClientWaiting, EventsAreServedWhileARequestWaits) {
+    quotesim::ServerOptions options;
+    options.delayMs = 400;
+    QuoteServer server(options);
+    ASSERT_TRUE(server.Start());
+    server.SetFault(Fault::Delay);
+    bool fired = false;
+    QTimer::singleShot(50, [&fired] { fired = true; });
+    QtPageFetcher fetcher;
+    FetchRequest r;
+    r.url = server.BaseUrl() + "/index.php?type=main";
+    r.proxy = ProxyMode::Direct;
+    EXPECT_FALSE(fetcher.Fetch(r).empty());
+    EXPECT_TRUE(fired);
 }
 
 }  // namespace
