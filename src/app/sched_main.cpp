@@ -32,11 +32,13 @@ constexpr int kError = 2;
 void Usage(FILE* out) {
     std::fputs(
         "Gebruik: rendaal-sched [--help]\n"
-        "         rendaal-sched --chart ...\n"
+        "         rendaal-sched --chart <koersbestand> [--blokjes | --grafiek] [--apart]\n"
+        "                       [--size BxH] --out <bestand.png>\n"
         "\n"
         "Haalt eenmaal de koersen op voor alle combinaties in Regels.dat (in de datamap van\n"
         "Rendaal) en schrijft ze in de koersbestanden, zoals de knop Download in Rendaal.\n"
-        "Toont de statustekst. Afsluitcode: 0 koersen gedownload, 1 geen koersen, 2 fout.\n",
+        "Toont de statustekst. Afsluitcode: 0 koersen gedownload, 1 geen koersen, 2 fout.\n"
+        "Met --chart tekent het de grafiek van een koersbestand in een PNG-bestand.\n",
         out);
 }
 

@@ -127,5 +127,18 @@ TEST_F(Sched, HelpAndUnknownOptions) {
     EXPECT_TRUE(server.Requests().empty());
 }
 
+#if __has_include("platform/chart_command.h")
+TEST_F(Sched, ChartCommandDrawsAHistoryFile) {
+    ASSERT_EQ(Run().exitCode, 0);
+    const std::string png = home.folder() + "chart.png";
+    Outcome o = Run({"--chart", QString::fromStdString(HistoryFileName(line)), "--out",
+                     QString::fromStdString(png)});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(test::ReadAll(png).substr(1, 3), "PNG");
+    o = Run({"--chart", "Geen_bestand.csv", "--out", QString::fromStdString(png)});
+    EXPECT_EQ(o.exitCode, 1);
+}
+#endif
+
 }  // namespace
 }  // namespace rendaal
