@@ -80,6 +80,10 @@ protected:
         return test::ReadAll(dir.folder() + HistoryFileName(line));
     }
 
+    // The index page goes through the system proxy; the loopback server must be reached directly.
+    test::ScopedEnv proxy{"http_proxy", ""};
+    test::ScopedEnv proxyUpper{"HTTP_PROXY", ""};
+    test::ScopedEnv noProxy{"no_proxy", "127.0.0.1,localhost"};
     QuoteServer server{Options()};
     QtPageFetcher fetcher;
     FixedClock clock{kNow};

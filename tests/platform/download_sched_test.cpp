@@ -65,6 +65,7 @@ protected:
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.folder() + "config"));
         env.remove("http_proxy");
         env.remove("HTTP_PROXY");
+        env.insert("no_proxy", "127.0.0.1,localhost");
         p.setProcessEnvironment(env);
         p.start(program, args);
         EXPECT_TRUE(p.waitForFinished(60000));
