@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <regex>
 
@@ -78,13 +79,25 @@ TEST(TwoWriters, ProgramAndCompanionNeverDownloadTogether) {
     int overlaps = 0;
     for (int round = 0; round < rounds; ++round) {
         // Even rounds start the companion first, odd rounds start it while the program's run
-        // is under way; the delays let either come first or both meet.
+        // is under way; the delays let either come first or both meet. The first two rounds
+        // make sure they meet: the program tries while the companion holds the lock, and the
+        // companion runs its whole course while the program holds it.
         const bool companionFirst = round % 2 == 0;
+        const bool meet = round < 2;
+        const std::string lockPath = folder + kRunLockName;
         Child companion;
+        std::optional<Finished> early;
         if (companionFirst) {
             companion = home.Start();
             ASSERT_GT(companion.pid, 0);
-            ::usleep(random() % 800000);
+            if (meet) {
+                const std::string theirs = std::to_string(companion.pid) + "\n";
+                for (int i = 0; i < 10000 && ReadFile(lockPath).value_or("") != theirs; ++i) {
+                    ::usleep(1000);
+                }
+            } else {
+                ::usleep(random() % 800000);
+            }
         }
         RunLock lock(folder);
         bool programRan = false;
@@ -93,9 +106,13 @@ TEST(TwoWriters, ProgramAndCompanionNeverDownloadTogether) {
             // Whoever takes the lock writes its pid into the lock file: another pid there
             // while this run holds it would be a second downloader.
             env.processEvents = [&] {
-                if (companion.pid < 0) {
+                if (companion.pid < 0 && !early) {
                     companion = home.Start();
-                    ::usleep(random() % 500000);
+                    if (meet) {
+                        early = Wait(companion);
+                    } else {
+                        ::usleep(random() % 500000);
+                    }
                 }
                 overlaps += ReadFile(lock.path()).value_or("") != ownPid;
             };
@@ -108,8 +125,8 @@ TEST(TwoWriters, ProgramAndCompanionNeverDownloadTogether) {
         } else {
             ++programRefused;
         }
-        ASSERT_GT(companion.pid, 0);
-        const Finished done = Wait(companion);
+        ASSERT_TRUE(early || companion.pid > 0);
+        const Finished done = early ? *early : Wait(companion);
         const bool companionRefusedNow = done.output.find(kBusyStatus) != std::string::npos;
         companionRefused += companionRefusedNow;
         bothRan += programRan && !companionRefusedNow;
