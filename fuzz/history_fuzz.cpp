@@ -1,6 +1,7 @@
 // History files: loading for the charts, splitting a line, the value scale, and compaction of a
 // real file in a temporary folder. Any bytes load without a crash; compaction keeps the last
-// line of every date run, is stable when repeated, and leaves the old text in the backup.
+// line of every date run, is stable when repeated, and leaves the old text in the backup unless
+// that text is damaged and the backup is not.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,13 +69,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const std::string file = "Strangle_AEX_2612_00940.00_00950.00.csv";
+    const std::string backupPath = Folder() + BackupFileName(file);
+    RemoveFile(backupPath);
     if (!WriteFileAtomic(Folder() + file, text) || !CompactHistoryFile(Folder(), file)) {
         std::abort();
     }
-    const auto after = ReadFile(Folder() + file);
-    const auto backup = ReadFile(Folder() + BackupFileName(file));
+    auto after = ReadFile(Folder() + file);
+    auto backup = ReadFile(backupPath);
     if (!after || *after != once || !backup || *backup != text) {
         std::abort();
+    }
+    // A damaged file never replaces a good backup; it is still compacted itself.
+    if (!LooksLikeHistoryText(text)) {
+        const std::string good = std::string(kHistoryHeader) +
+                                 "\r\n01-12-2026 17:35:00; 12,35; 08,40; 20,75; 949,86\r\n";
+        if (!WriteFileAtomic(backupPath, good) || !WriteFileAtomic(Folder() + file, text) ||
+            !CompactHistoryFile(Folder(), file)) {
+            std::abort();
+        }
+        after = ReadFile(Folder() + file);
+        backup = ReadFile(backupPath);
+        if (!after || *after != once || !backup || *backup != good) {
+            std::abort();
+        }
     }
     const HistoryRows loaded = LoadHistoryRows(Folder(), file);
     if (loaded.lines.empty()) {
