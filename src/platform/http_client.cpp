@@ -28,6 +28,29 @@ bool AllowedScheme(const QUrl& url, bool httpsOnly) {
     return scheme == QLatin1String("https") || (!httpsOnly && scheme == QLatin1String("http"));
 }
 
+QNetworkRequest MakeRequest(const QUrl& url, const FetchRequest& request) {
+    QNetworkRequest req(url);
+    req.setHeader(QNetworkRequest::UserAgentHeader, QByteArray::fromStdString(DownloadAgentName()));
+    if (request.reload) {
+        req.setRawHeader("Cache-Control", "no-cache");
+        req.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    }
+    req.setTransferTimeout(request.timeoutMs);
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                     QNetworkRequest::ManualRedirectPolicy);
+    if (url.scheme().toLower() == QLatin1String("https")) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        if (!request.extraCaPem.empty()) {
+            tls.addCaCertificates(QSslCertificate::fromData(
+                QByteArray::fromStdString(request.extraCaPem), QSsl::Pem));
+        }
+        req.setSslConfiguration(tls);
+    }
+    return req;
+}
+
 }  // namespace
 
 std::string QtPageFetcher::Fetch(const FetchRequest& request) {
@@ -48,8 +71,8 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
         status.error = request.requireHttps ? "not an https address" : "not an http address";
         return status;
     }
-    const QUrl url = QUrl::fromEncoded(QByteArray::fromStdString(request.url));
-    if (!url.isValid() || url.host().isEmpty()) {
+    QUrl current = QUrl::fromEncoded(QByteArray::fromStdString(request.url));
+    if (!current.isValid() || current.host().isEmpty()) {
         status.error = "invalid address";
         return status;
     }
@@ -61,61 +84,23 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
         manager.setProxyFactory(new SystemProxyFactory);
     }
 
-    QNetworkRequest req(url);
-    req.setHeader(QNetworkRequest::UserAgentHeader, QByteArray::fromStdString(DownloadAgentName()));
-    if (request.reload) {
-        req.setRawHeader("Cache-Control", "no-cache");
-        req.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    }
-    req.setTransferTimeout(request.timeoutMs);
-    // Qt follows redirects itself but never from https to http; the handler below also refuses
-    // any scheme but http and https.
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                     QNetworkRequest::NoLessSafeRedirectPolicy);
-    req.setMaximumRedirectsAllowed(kMaxRedirects);
-    if (url.scheme().toLower() == QLatin1String("https")) {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        if (!request.extraCaPem.empty()) {
-            tls.addCaCertificates(QSslCertificate::fromData(
-                QByteArray::fromStdString(request.extraCaPem), QSsl::Pem));
-        }
-        req.setSslConfiguration(tls);
-    }
-
-    QNetworkReply* reply = manager.get(req);
-    // Qt reads on its own thread; without a limit it buffers whatever the server sends while this
-    // thread catches up, hundreds of megabytes from a fast server before the size check can stop
-    // it.
-    reply->setReadBufferSize(kReadBufferBytes);
     QEventLoop loop;
-    bool stopped = false;  // by us: too large, too slow, a refused redirect or the callback
+    QNetworkReply* reply = nullptr;
+    bool stopped = false;  // by us: too large, too slow or the callback
     int64_t total = -1;
 
     const auto stop = [&](const char* why) {
         if (!stopped) {
             stopped = true;
             status.error = why;
-            reply->abort();
+            if (reply) {
+                reply->abort();
+            }
         }
     };
     const auto httpStatus = [&] {
         return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     };
-
-    QObject::connect(reply, &QNetworkReply::redirected, reply, [&](const QUrl& target) {
-        if (!AllowedScheme(target, request.requireHttps)) {
-            stop("redirect to another scheme refused");
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        total = length.isValid() ? length.toLongLong() : -1;
-        if (total > static_cast<int64_t>(request.maxBytes)) {
-            stop("body too large");
-        }
-    });
     const auto takeData = [&] {
         if (stopped) {
             return;
@@ -123,7 +108,7 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
         const QByteArray data = reply->readAll();
         const int code = httpStatus();
         if (code < 200 || code > 299) {
-            return;  // an error page is no content
+            return;  // an error page or a redirect's body is no content
         }
         if (status.bytes + data.size() > static_cast<int64_t>(request.maxBytes)) {
             stop("body too large");
@@ -135,25 +120,63 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
             stop("stopped by the receiver");
         }
     };
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, takeData);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
     QTimer deadline;
     if (request.totalTimeoutMs > 0) {
         deadline.setSingleShot(true);
-        QObject::connect(&deadline, &QTimer::timeout, reply,
+        QObject::connect(&deadline, &QTimer::timeout, &loop,
                          [&] { stop("request took too long"); });
         deadline.start(request.totalTimeoutMs);
     }
-    if (!reply->isFinished()) {
-        loop.exec();
+
+    // Redirects are followed here, one fresh reply per hop: Qt's own following now and then
+    // mixed up the headers of the hops.
+    for (int hop = 0;; ++hop) {
+        reply = manager.get(MakeRequest(current, request));
+        // Qt reads on its own thread; without a limit it buffers whatever the server sends while
+        // this thread catches up, hundreds of megabytes from a fast server before the size check
+        // can stop it.
+        reply->setReadBufferSize(kReadBufferBytes);
+        total = -1;
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            total = length.isValid() ? length.toLongLong() : -1;
+            if (total > static_cast<int64_t>(request.maxBytes)) {
+                stop("body too large");
+            }
+        });
+        QObject::connect(reply, &QNetworkReply::readyRead, reply, takeData);
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished()) {
+            loop.exec();
+        }
+        if (reply->bytesAvailable() > 0) {
+            takeData();
+        }
+        status.httpStatus = httpStatus();
+        const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        if (stopped || reply->error() != QNetworkReply::NoError || status.httpStatus < 300 ||
+            status.httpStatus > 399 || target.isEmpty()) {
+            break;
+        }
+        const QUrl next = current.resolved(target);
+        delete reply;
+        reply = nullptr;
+        const bool downgrade = current.scheme().toLower() == QLatin1String("https") &&
+                               next.scheme().toLower() != QLatin1String("https");
+        if (hop >= kMaxRedirects) {
+            status.error = "too many redirects";
+        } else if (downgrade || !AllowedScheme(next, request.requireHttps) ||
+                   next.host().isEmpty()) {
+            status.error = "redirect to another scheme refused";
+        }
+        if (!status.error.empty()) {
+            return status;
+        }
+        current = next;
     }
     deadline.stop();
-    if (reply->bytesAvailable() > 0) {
-        takeData();
-    }
 
-    status.httpStatus = httpStatus();
     if (!stopped && reply->error() != QNetworkReply::NoError) {
         status.error = reply->errorString().toStdString();
     }
