@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ctime>
+
 #include "core/calendar.h"
 
 namespace rendaal {
@@ -25,6 +27,10 @@ public:
 private:
     DateTime now_;
 };
+
+// Local date and time of a moment, and back (mktime); used for file times.
+DateTime LocalDateTime(std::time_t t, int msec = 0);
+std::time_t FromLocalDateTime(const DateTime& t);
 
 // The clock of the running program (the system clock unless a test installed another).
 const Clock& AppClock();

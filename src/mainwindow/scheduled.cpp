@@ -8,6 +8,7 @@
 #include <set>
 #include <system_error>
 
+#include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
@@ -63,32 +64,6 @@ std::vector<std::string> FilesToCleanUp(const std::vector<DataFile>& files, doub
         }
     }
     return chosen;
-}
-
-DateTime LocalDateTime(std::time_t t) {
-    std::tm local{};
-    if (!::localtime_r(&t, &local)) {
-        return {};
-    }
-    return {local.tm_year + 1900,
-            local.tm_mon + 1,
-            local.tm_mday,
-            local.tm_hour,
-            local.tm_min,
-            local.tm_sec,
-            0};
-}
-
-std::time_t FromLocalDateTime(const DateTime& t) {
-    std::tm local{};
-    local.tm_year = t.year - 1900;
-    local.tm_mon = t.month - 1;
-    local.tm_mday = t.day;
-    local.tm_hour = t.hour;
-    local.tm_min = t.minute;
-    local.tm_sec = t.second;
-    local.tm_isdst = -1;
-    return std::mktime(&local);
 }
 
 std::vector<DataFile> ListDataFiles(const std::string& folder, const DateTime& now) {

@@ -43,9 +43,4 @@ std::vector<std::string> CleanUpOldFiles(const std::string& folder, double dayLi
                                          const std::vector<std::string>& combinations,
                                          const DateTime& now);
 
-// Local date and time of a moment.
-DateTime LocalDateTime(std::time_t t);
-// The moment of a local date and time (mktime).
-std::time_t FromLocalDateTime(const DateTime& t);
-
 }  // namespace rendaal

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "core/clock.h"
 #include "support/test_support.h"
 
 namespace rendaal {
