@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace rendaal {
 namespace {
@@ -140,6 +143,32 @@ bool AppendFile(const std::string& path, std::string_view data) {
     bool ok = WriteAll(fd, data, path);
     ok = ok && !Fails(FileOp::Fsync, path) && ::fsync(fd) == 0;
     return CloseChecked(fd, path) && ok;
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder) {
+    int removed = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const auto mark = name.rfind(".tmp");
+        if (mark == std::string::npos || mark == 0 || mark + 4 == name.size() ||
+            name.size() - mark > 4 + 9) {
+            continue;
+        }
+        const std::string digits = name.substr(mark + 4);
+        if (digits.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const pid_t pid = static_cast<pid_t>(std::stol(digits));
+        if (pid == ::getpid() || pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) {
+            continue;
+        }
+        if (it->is_regular_file(ec) && ::unlink(it->path().c_str()) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 bool FileExists(const std::string& path) {

@@ -28,6 +28,10 @@ bool WriteFileAtomic(const std::string& path, std::string_view data);
 // Appends data in one write and syncs; creates the file (mode 0644) when it does not exist.
 bool AppendFile(const std::string& path, std::string_view data);
 
+// Removes the "<name>.tmp<pid>" files that writers killed in the middle of a replacement left in
+// folder; a file whose process still runs is left alone. Returns how many were removed.
+int RemoveStaleTemporaryFiles(const std::string& folder);
+
 bool FileExists(const std::string& path);
 bool RemoveFile(const std::string& path);
 

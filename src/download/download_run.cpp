@@ -4,6 +4,7 @@
 
 #include "core/clock.h"
 #include "core/combination.h"
+#include "core/fileio.h"
 #include "core/text.h"
 #include "download/fetch.h"
 #include "download/history.h"
@@ -122,6 +123,8 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
 
 RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
     RunResult result;
+    // Runs hold the data folder's lock, so no other writer is halfway through a file now.
+    RemoveStaleTemporaryFiles(env.dataFolder);
     const int maxPasses = env.maxPasses < 1 ? 1 : env.maxPasses;
     for (int pass = 1; pass <= maxPasses; ++pass) {
         result.passes = pass;

@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -85,6 +86,29 @@ TEST(FileIo, AppendCreatesAndAppends) {
     EXPECT_EQ(*ReadFile(path), "a\r\nb\r\n");
     EXPECT_TRUE(FileExists(path));
     EXPECT_FALSE(FileExists(tmp.folder()));
+}
+
+}  // namespace
+}  // namespace rendaal
+
+namespace rendaal {
+namespace {
+
+TEST(FileIo, StaleTemporaryFilesOfEndedWritersAreRemoved) {
+    test::TempDir tmp;
+    // A pid far above any pid_max cannot run.
+    test::WriteAll(tmp.path() / "Strangle_AEX.csv.tmp999999999", "torn");
+    test::WriteAll(tmp.path() / ("Regels.dat.tmp" + std::to_string(::getpid())), "mine");
+    test::WriteAll(tmp.path() / "Regels.dat.tmp1", "init runs");
+    test::WriteAll(tmp.path() / "notes.tmp", "no pid");
+    test::WriteAll(tmp.path() / "x.tmp12ab", "not a pid");
+    test::WriteAll(tmp.path() / "Strangle_AEX.csv", "kept");
+    EXPECT_EQ(RemoveStaleTemporaryFiles(tmp.folder()), 1);
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "Strangle_AEX.csv.tmp999999999"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()),
+                            std::filesystem::directory_iterator()),
+              5);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(tmp.folder() + "missing/"), 0);
 }
 
 }  // namespace
