@@ -95,7 +95,10 @@ std::string PadLeft(long long n, int width) {
 }
 
 std::string TwoDigits(long long n) {
-    std::string text = n < 10 ? "0" + std::to_string(n) : std::to_string(n);
+    std::string text = std::to_string(n);
+    if (n < 10) {
+        text.insert(text.begin(), '0');
+    }
     return text.substr(0, 2);
 }
 

@@ -49,7 +49,7 @@ bool WriteWindowSettings(SettingsStore& store, const WindowSettings& s) {
 }
 
 bool HasFileWithExtension(const std::string& folder, const std::string& extension) {
-    const std::string suffix = "." + AsciiLower(extension);
+    const std::string suffix = std::string(".").append(AsciiLower(extension));
     std::error_code ec;
     for (auto it = std::filesystem::directory_iterator(folder, ec);
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
@@ -69,7 +69,7 @@ std::vector<std::string> CopyStartFiles(const std::string& source, const std::st
     if (!std::filesystem::is_directory(target, ec)) {
         return copied;
     }
-    const std::string suffix = "." + AsciiLower(extension);
+    const std::string suffix = std::string(".").append(AsciiLower(extension));
     for (auto it = std::filesystem::directory_iterator(source, ec);
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
