@@ -93,7 +93,8 @@ void BM_ProcessCombinations255(benchmark::State& bench) {
 }
 BENCHMARK(BM_ProcessCombinations255)->Unit(benchmark::kMillisecond);
 
-// The lookups alone: a put and a call per combination, no files.
+// The lookups alone: a put and a call per combination, no files. Arg 0 searches the page for
+// every key; arg 1 indexes it once, as a download pass does (the index is built in the loop).
 void BM_LookupPrice510(benchmark::State& bench) {
     Date expiry;
     const std::string page = StripTags(OptionPage(expiry));
@@ -103,18 +104,38 @@ void BM_LookupPrice510(benchmark::State& bench) {
     rec.ExpiryMonth = expiry.month;
     rec.ExpiryDay = expiry.day;
     uint16_t count = 0;
+    const bool indexed = bench.range(0) == 1;
     for (auto _ : bench) {
+        const PageIndex index(indexed ? std::string_view(page) : std::string_view());
         for (int i = 0; i < 255; ++i) {
             for (char kind : {'P', 'C'}) {
                 rec.OptionKind = kind;
                 rec.Strike = 200 + 5 * i + (kind == 'C' ? 25 : 0);
-                LookupPrice(page, rec, "AEX", now, count);
+                if (indexed) {
+                    LookupPrice(index, rec, "AEX", now, count);
+                } else {
+                    LookupPrice(page, rec, "AEX", now, count);
+                }
                 benchmark::DoNotOptimize(rec.Price);
             }
         }
     }
 }
-BENCHMARK(BM_LookupPrice510)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LookupPrice510)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Reading the stripped page once, the yardstick for the processing.
+void BM_ReadPageOnce(benchmark::State& bench) {
+    Date expiry;
+    const std::string page = StripTags(OptionPage(expiry));
+    for (auto _ : bench) {
+        size_t commas = 0;
+        for (char c : page) {
+            commas += c == ',';
+        }
+        benchmark::DoNotOptimize(commas);
+    }
+}
+BENCHMARK(BM_ReadPageOnce)->Unit(benchmark::kMillisecond);
 
 void BM_CompactHistory65535(benchmark::State& bench) {
     const std::string folder = TempFolder();

@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const DateTime now{2026, 12, 7, 12, 0, 0, 0};
     uint16_t count = 0;
+    const PageIndex index(page);
     for (const Side& side : kSides) {
         TDataRec rec;
         if (!SetLookupFields(rec, side.kind, side.series, side.yymm, side.strike, now.date())) {
@@ -53,7 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         rec.Price = "unchanged";
         const uint16_t before = count;
+        TDataRec indexed = rec;
+        uint16_t indexedCount = count;
         LookupPrice(page, rec, side.series, now, count);
+        // The indexed lookup of a download pass finds exactly what a plain search finds.
+        LookupPrice(index, indexed, side.series, now, indexedCount);
+        if (indexed.Price != rec.Price || indexedCount != count) {
+            std::abort();
+        }
         if (rec.Price == "unchanged") {
             // Only a page too short to hold a row is left alone.
             if (page.size() >= 60 && page != "Default.htm") {

@@ -65,6 +65,7 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
     TDataRec rec = window;
     rec.Price.clear();
     const std::vector<std::string> lines = env.lines ? env.lines() : std::vector<std::string>{};
+    const PageIndex index(page);
     for (size_t i = 0; !page.empty() && i < lines.size(); ++i) {
         const std::string& line = lines[i];
         state.HistoryFileName.clear();
@@ -88,7 +89,7 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         if (noPut) {
             rec.Price = "0.0";
         } else {
-            LookupPrice(page, rec, state.SeriesCode, now, state.PriceCount);
+            LookupPrice(index, rec, state.SeriesCode, now, state.PriceCount);
             const double put = ParseNumber(rec.Price);
             if (put < 0.001 || put > 100) {
                 // The next pass may find it; the other combinations still get their line now.
@@ -98,7 +99,7 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         }
         const std::string putText = WithLeadingZero(rec.Price);
         SetLookupFields(rec, 'C', w.series, w.expiry, w.call, now.date());
-        LookupPrice(page, rec, state.SeriesCode, now, state.PriceCount);
+        LookupPrice(index, rec, state.SeriesCode, now, state.PriceCount);
         const std::string callText = WithLeadingZero(rec.Price);
         const double som = ParseNumber(putText) + ParseNumber(callText);
         if (som > 0) {

@@ -101,26 +101,45 @@ std::string LookupKey(const TDataRec& rec) {
     return key;
 }
 
-void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCode,
-                 const DateTime& now, uint16_t& priceCount) {
-    if (page == "Default.htm" || page.size() < 60) {
-        return;
+namespace {
+
+constexpr size_t kKeyPrefix = 11;  // kind letter and dd-mm-yyyy
+
+bool IsKeyPrefix(std::string_view s) {
+    if (s.size() < kKeyPrefix || (s[0] != 'P' && s[0] != 'C')) {
+        return false;
     }
-    const auto seriesDay = SeriesDay(seriesCode, rec.ExpiryYear, rec.ExpiryMonth);
-    rec.Price = "0.0";
-    const std::string key = LookupKey(rec);
+    for (size_t i = 1; i < kKeyPrefix; ++i) {
+        const bool hyphen = i == 3 || i == 6;
+        if (hyphen ? s[i] != '-' : !IsDigit(s[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<size_t> SearchPage(std::string_view page, std::string_view key) {
     // memmem: the key's first letter is everywhere in a page, which makes a plain find crawl.
     const void* hit = ::memmem(page.data(), page.size(), key.data(), key.size());
     if (!hit) {
+        return std::nullopt;
+    }
+    return static_cast<size_t>(static_cast<const char*>(hit) - page.data());
+}
+
+// The lookup once the key's first occurrence is known.
+void PriceAt(std::string_view page, std::optional<size_t> at, const std::string& key, TDataRec& rec,
+             std::string_view seriesCode, const DateTime& now, uint16_t& priceCount) {
+    if (!at) {
         return;
     }
-    const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - page.data());
-    const std::string_view rest = page.substr(at + key.size());
+    const std::string_view rest = page.substr(*at + key.size());
     if (rest.size() >= 3 && rest[2] == '-') {
         return;
     }
     // Another occurrence of the key could only be tested against the same series day, so a
     // mismatch here holds for the whole page.
+    const auto seriesDay = SeriesDay(seriesCode, rec.ExpiryYear, rec.ExpiryMonth);
     if (!seriesDay || rec.ExpiryDay != *seriesDay) {
         return;
     }
@@ -151,6 +170,57 @@ void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCo
     }
     rec.Price = std::string(whole) + "," + std::string(cents);
     ++priceCount;
+}
+
+bool IgnoredPage(std::string_view page) {
+    return page == "Default.htm" || page.size() < 60;
+}
+
+}  // namespace
+
+void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCode,
+                 const DateTime& now, uint16_t& priceCount) {
+    if (IgnoredPage(page)) {
+        return;
+    }
+    rec.Price = "0.0";
+    const std::string key = LookupKey(rec);
+    PriceAt(page, SearchPage(page, key), key, rec, seriesCode, now, priceCount);
+}
+
+PageIndex::PageIndex(std::string_view page) : page_(page) {
+    for (size_t at = 0; at + kKeyPrefix <= page.size(); ++at) {
+        if ((page[at] == 'P' || page[at] == 'C') && IsKeyPrefix(page.substr(at, kKeyPrefix))) {
+            starts_[page.substr(at, kKeyPrefix)].push_back(at);
+        }
+    }
+}
+
+std::optional<size_t> PageIndex::Find(std::string_view key) const {
+    // Every occurrence of a well-formed key starts at an indexed place; other keys are searched.
+    if (!IsKeyPrefix(key)) {
+        return SearchPage(page_, key);
+    }
+    const auto it = starts_.find(key.substr(0, kKeyPrefix));
+    if (it == starts_.end()) {
+        return std::nullopt;
+    }
+    for (const size_t at : it->second) {
+        if (page_.substr(at, key.size()) == key) {
+            return at;
+        }
+    }
+    return std::nullopt;
+}
+
+void LookupPrice(const PageIndex& page, TDataRec& rec, std::string_view seriesCode,
+                 const DateTime& now, uint16_t& priceCount) {
+    if (IgnoredPage(page.page())) {
+        return;
+    }
+    rec.Price = "0.0";
+    const std::string key = LookupKey(rec);
+    PriceAt(page.page(), page.Find(key), key, rec, seriesCode, now, priceCount);
 }
 
 }  // namespace rendaal

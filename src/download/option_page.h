@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "core/calendar.h"
 #include "download/download_state.h"
@@ -44,6 +47,25 @@ std::string LookupKey(const TDataRec& rec);
 // with a hyphen or of another week) and counts a found price. A page shorter than 60 bytes or
 // "Default.htm" leaves rec.Price as it was.
 void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCode,
+                 const DateTime& now, uint16_t& priceCount);
+
+// Where the keys of one page stand, found in one scan, so that the hundreds of lookups of a
+// download pass do not each search the whole page. The page must outlive the index.
+class PageIndex final {
+public:
+    explicit PageIndex(std::string_view page);
+    std::string_view page() const { return page_; }
+    // Position of the first occurrence of key in the page, as a plain search finds it.
+    std::optional<size_t> Find(std::string_view key) const;
+
+private:
+    std::string_view page_;
+    // Every "P" or "C" followed by a dd-mm-yyyy date, by those eleven characters.
+    std::unordered_map<std::string_view, std::vector<size_t>> starts_;
+};
+
+// The same lookup on an indexed page.
+void LookupPrice(const PageIndex& page, TDataRec& rec, std::string_view seriesCode,
                  const DateTime& now, uint16_t& priceCount);
 
 }  // namespace rendaal

@@ -187,6 +187,30 @@ TEST(LookupPrice, SurvivesRandomPages) {
     }
 }
 
+TEST(PageIndex, FindsTheFirstOccurrenceAsAPlainSearchDoes) {
+    std::mt19937 rng(7);
+    const std::string keys[] = {"P19-12-2008400,00",  "C19-12-2008400,00", "P19-12-2008 5,00",
+                                "P19-12-20081000,00", "P0--1-2008400,00",  "C19-12-2008"};
+    for (int i = 0; i < 2000; ++i) {
+        std::string page;
+        while (page.size() < 400) {
+            // Fragments of keys make overlapping and near-miss occurrences likely.
+            const std::string& k = keys[rng() % std::size(keys)];
+            page += rng() % 3 == 0 ? k.substr(0, rng() % (k.size() + 1)) : k;
+            page += "0123456789,-PC"[rng() % 14];
+        }
+        const PageIndex index(page);
+        for (const auto& key : keys) {
+            const auto plain = page.find(key);
+            const auto found = index.Find(key);
+            ASSERT_EQ(found.has_value(), plain != std::string::npos) << page << " " << key;
+            if (found) {
+                ASSERT_EQ(*found, plain);
+            }
+        }
+    }
+}
+
 TEST(LookupPrice, SixteenMebibytePage) {
     std::string page(16u << 20, 'x');
     page.replace(page.size() - 40, 22, "P19-12-2008400,0012,35");
