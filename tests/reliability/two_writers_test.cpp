@@ -17,6 +17,9 @@
 #include "reliability/reliability_fixture.h"
 #include "reliability/sched_env.h"
 
+// GCC 12 warns about std::regex's own internals when optimising (a known false positive).
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 namespace rendaal::reliability {
 namespace {
 
