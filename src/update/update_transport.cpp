@@ -16,17 +16,22 @@ constexpr size_t kChunk = 2048;
 QtUpdateTransport::QtUpdateTransport(std::string caFile, int timeoutMs)
     : caFile_(std::move(caFile)), timeoutMs_(timeoutMs) {}
 
-std::optional<std::string> QtUpdateTransport::Get(const std::string& url, size_t maxBytes) {
+FetchRequest QtUpdateTransport::RequestFor(const std::string& url) const {
     FetchRequest req;
     req.url = url;
     req.reload = true;
     req.proxy = ProxyMode::Direct;
     req.timeoutMs = timeoutMs_;
-    req.maxBytes = maxBytes;
     req.requireHttps = url.starts_with("https://");
     if (!caFile_.empty()) {
         req.extraCaPem = ReadFile(caFile_, 1u << 20).value_or("");
     }
+    return req;
+}
+
+std::optional<std::string> QtUpdateTransport::Get(const std::string& url, size_t maxBytes) {
+    FetchRequest req = RequestFor(url);
+    req.maxBytes = maxBytes;
     QtPageFetcher fetcher;
     std::string body = fetcher.Fetch(req);
     if (body.empty()) {
@@ -37,17 +42,9 @@ std::optional<std::string> QtUpdateTransport::Get(const std::string& url, size_t
 
 StreamOutcome QtUpdateTransport::Stream(const std::string& url,
                                         const std::function<bool(std::string_view)>& sink) {
-    FetchRequest req;
-    req.url = url;
-    req.reload = true;
-    req.proxy = ProxyMode::Direct;
-    req.timeoutMs = timeoutMs_;
+    FetchRequest req = RequestFor(url);
     req.totalTimeoutMs = kInstallerTotalTimeoutMs;
     req.maxBytes = size_t{1} << 40;  // the sink bounds the body by the announced size
-    req.requireHttps = url.starts_with("https://");
-    if (!caFile_.empty()) {
-        req.extraCaPem = ReadFile(caFile_, 1u << 20).value_or("");
-    }
     QtPageFetcher fetcher;
     const FetchStatus status = fetcher.FetchStream(req, [&](std::string_view data, int64_t) {
         for (size_t pos = 0; pos < data.size(); pos += kChunk) {

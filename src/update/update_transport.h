@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "download/fetch.h"
+
 // How the update window reaches the maker's site: the small version list whole, the installer in
 // chunks. Tests and the window use the Qt Network implementation against loopback servers.
 namespace rendaal {
@@ -40,6 +42,9 @@ public:
                          const std::function<bool(std::string_view)>& sink) override;
 
 private:
+    // A fresh copy from the server, without a proxy; https addresses with certificate checks.
+    FetchRequest RequestFor(const std::string& url) const;
+
     std::string caFile_;
     int timeoutMs_;
 };
