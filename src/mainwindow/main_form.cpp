@@ -269,14 +269,15 @@ void TMainForm::RunCleanup() {
     const ScheduleSettings settings =
         hooks_.scheduleSettings ? hooks_.scheduleSettings() : ScheduleSettings{};
     const DateTime now = AppClock().Now();
+    const std::vector<DataFile> files = ListDataFiles(DataFolder, now);
     FileListBox->clear();
-    for (const auto& file : ListDataFiles(DataFolder, now)) {
+    for (const auto& file : files) {
         FileListBox->addItem(FromBytes(file.name));
     }
     if (FileListBox->count() == 0) {
         return;
     }
-    CleanUpOldFiles(DataFolder, settings.Days, lines_, now);
+    CleanUpOldFiles(DataFolder, files, settings.Days, lines_);
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {

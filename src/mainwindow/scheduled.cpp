@@ -87,8 +87,14 @@ std::vector<DataFile> ListDataFiles(const std::string& folder, const DateTime& n
 std::vector<std::string> CleanUpOldFiles(const std::string& folder, double dayLimit,
                                          const std::vector<std::string>& combinations,
                                          const DateTime& now) {
+    return CleanUpOldFiles(folder, ListDataFiles(folder, now), dayLimit, combinations);
+}
+
+std::vector<std::string> CleanUpOldFiles(const std::string& folder,
+                                         const std::vector<DataFile>& files, double dayLimit,
+                                         const std::vector<std::string>& combinations) {
     std::vector<std::string> deleted;
-    for (const auto& name : FilesToCleanUp(ListDataFiles(folder, now), dayLimit, combinations)) {
+    for (const auto& name : FilesToCleanUp(files, dayLimit, combinations)) {
         if (RemoveFile(folder + name)) {
             deleted.push_back(name);
         }

@@ -42,5 +42,9 @@ std::vector<DataFile> ListDataFiles(const std::string& folder, const DateTime& n
 std::vector<std::string> CleanUpOldFiles(const std::string& folder, double dayLimit,
                                          const std::vector<std::string>& combinations,
                                          const DateTime& now);
+// The same on files already listed.
+std::vector<std::string> CleanUpOldFiles(const std::string& folder,
+                                         const std::vector<DataFile>& files, double dayLimit,
+                                         const std::vector<std::string>& combinations);
 
 }  // namespace rendaal
