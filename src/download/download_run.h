@@ -71,6 +71,12 @@ struct RunResult {
     bool complete = true;  // false when the pass limit was reached with prices missing
     int passes = 0;
     std::string error;
+    // Said to the user without ending the run: a history rebuilt from its backup, a file that
+    // could not be written, lines skipped. The window shows them once, the companion on stderr.
+    std::vector<std::string> notes;
+    // Why nothing or not all was downloaded (server not reachable, time-out, ...), shown in
+    // brackets after the status and on the companion's stderr; empty when nothing went wrong.
+    std::string reason;
 };
 
 // One whole run with at most env.maxPasses passes.
