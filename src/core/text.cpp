@@ -64,6 +64,16 @@ double ParseNumber(std::string_view s) {
     return value;
 }
 
+std::optional<int64_t> ParseInteger(std::string_view s) {
+    int64_t v = 0;
+    const char* last = s.data() + s.size();
+    const auto [end, ec] = std::from_chars(s.data(), last, v);
+    if (s.empty() || ec != std::errc() || end != last) {
+        return std::nullopt;
+    }
+    return v;
+}
+
 std::string FormatNumber(double value, int width, int decimals, char separator) {
     width = std::clamp(width, 0, 255);
     decimals = std::clamp(decimals, 0, 255);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,9 @@ std::string BeforeLast(char c, std::string_view s);
 std::string AfterLast(char c, std::string_view s);
 
 double ParseNumber(std::string_view s);
+// The whole text as a decimal integer: an optional "-" and digits, nothing else (no spaces, no
+// "+"). Empty when it is not one or lies outside int64_t; callers check their own range.
+std::optional<int64_t> ParseInteger(std::string_view s);
 std::string FormatNumber(double value, int width, int decimals, char separator = kDecimalSeparator);
 
 std::string PadLeft(long long n, int width);

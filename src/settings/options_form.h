@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "core/settings_values.h"
 #include "platform/settings_store.h"
-#include "settings/settings_values.h"
 
 class QCheckBox;
 class QGroupBox;

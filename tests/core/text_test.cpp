@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "support/test_support.h"
@@ -77,6 +79,32 @@ TEST(ParseNumber, HugeAndBinaryTextsGiveZeroNotACrash) {
                                       3)),
               0.0);
     EXPECT_EQ(ParseNumber("\xff\xfe"), 0.0);
+}
+
+TEST(ParseInteger, OnlyAWholeDecimalIntegerIsOne) {
+    const struct {
+        std::string text;
+        std::optional<int64_t> value;
+    } cases[] = {
+        {"0", 0},
+        {"-8", -8},
+        {"007", 7},
+        {"9223372036854775807", INT64_MAX},
+        {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"+5", std::nullopt},
+        {" 5", std::nullopt},
+        {"5 ", std::nullopt},
+        {"5x", std::nullopt},
+        {"0x1A", std::nullopt},
+        {"1,5", std::nullopt},
+        {std::string("5\0", 2), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseInteger(c.text), c.value) << '"' << c.text << '"';
+    }
 }
 
 struct FormatCase {

@@ -1,8 +1,9 @@
-#include "settings/settings_values.h"
+#include "core/settings_values.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string>
+
+#include "core/text.h"
 
 namespace rendaal {
 
@@ -57,13 +58,11 @@ int BoxValue(std::string_view text, BoxLimits limits) {
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return limits.min;
     }
-    int64_t v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec == std::errc::result_out_of_range) {
-        return negative ? limits.min : limits.max;  // a huge number is still a number
+    const auto v = ParseInteger(text);
+    if (!v) {
+        return negative ? limits.min : limits.max;  // only digits: a huge number is still a number
     }
-    (void)end;
-    return Clamp(negative ? -v : v, limits.min, limits.max);
+    return Clamp(negative ? -*v : *v, limits.min, limits.max);
 }
 
 int TimerIntervalMs(int minutes) {
