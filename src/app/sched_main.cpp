@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/overview_command.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "download/download_run.h"
@@ -34,11 +35,15 @@ void Usage(FILE* out) {
         "Gebruik: rendaal-sched [--help]\n"
         "         rendaal-sched --chart <koersbestand> [--blokjes | --grafiek] [--apart]\n"
         "                       [--size BxH] --out <bestand.png>\n"
+        "         rendaal-sched --overview [--csv] [--rente X] [--dividend Y]\n"
+        "         rendaal-sched --iv <koersbestand> [--csv] [--rente X] [--dividend Y]\n"
         "\n"
         "Haalt eenmaal de koersen op voor alle combinaties in Regels.dat (in de datamap van\n"
         "Rendaal) en schrijft ze in de koersbestanden, zoals de knop Download in Rendaal.\n"
         "Toont de statustekst. Afsluitcode: 0 koersen gedownload, 1 geen koersen, 2 fout.\n"
-        "Met --chart tekent het de grafiek van een koersbestand in een PNG-bestand.\n",
+        "Met --chart tekent het de grafiek van een koersbestand in een PNG-bestand.\n"
+        "--overview toont de stand van alle combinaties, --iv de impliciete volatiliteit per\n"
+        "dag van een koersbestand (rente en dividend in procenten per jaar).\n",
         out);
 }
 
@@ -59,6 +64,10 @@ int main(int argc, char** argv) {
         return rendaal::RunChartCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     }
 #endif
+    if (!args.empty() && (args[0] == "--overview" || args[0] == "--iv")) {
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        return args[0] == "--iv" ? rendaal::RunIvCommand(rest) : rendaal::RunOverviewCommand(rest);
+    }
     if (!args.empty()) {
         std::fprintf(stderr, "rendaal-sched: onbekende optie %s\n", args[0].c_str());
         Usage(stderr);

@@ -1,0 +1,144 @@
+#include "app/overview_command.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "analytics/overview.h"
+#include "analytics/rate_settings.h"
+#include "analytics/report.h"
+#include "charts/history.h"
+#include "core/clock.h"
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "platform/app_paths.h"
+#include "platform/settings_store.h"
+
+namespace rendaal {
+namespace {
+
+constexpr const char* kUsage =
+    "Gebruik: rendaal-sched --overview [--csv] [--rente X] [--dividend Y]\n"
+    "         rendaal-sched --iv <koersbestand> [--csv] [--rente X] [--dividend Y]\n";
+
+void Complain(const std::string& text) {
+    std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
+}
+
+int Usage(const std::string& problem) {
+    Complain(problem);
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+struct Options {
+    bool csv = false;
+    std::optional<double> rente;
+    std::optional<double> dividend;
+    std::vector<std::string> operands;
+};
+
+// Empty with the message already given when the arguments are wrong.
+std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
+    Options o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--csv") {
+            o.csv = true;
+        } else if (a == "--rente" || a == "--dividend") {
+            if (i + 1 >= args.size()) {
+                Usage(a + " heeft een waarde nodig");
+                return std::nullopt;
+            }
+            const auto v = ParsePercent(args[++i]);
+            if (!v) {
+                Usage(a + " moet een percentage zijn (-100 tot 100): " + args[i]);
+                return std::nullopt;
+            }
+            (a == "--rente" ? o.rente : o.dividend) = *v;
+        } else if (a.starts_with("--")) {
+            Usage("onbekende optie: " + a);
+            return std::nullopt;
+        } else {
+            o.operands.push_back(a);
+        }
+    }
+    return o;
+}
+
+// The stored rates, overridden by the options; a stored text that is not a number is reported
+// only when it is used.
+Rates RatesFor(const Options& o) {
+    const SettingsStore settings;
+    const RateSettings stored = ReadRateSettings(settings.file(), kSettingsKey);
+    if (!o.rente || !o.dividend) {
+        for (const auto& p : stored.problems) {
+            Complain(p);
+        }
+    }
+    return {o.rente.value_or(stored.rates.r), o.dividend.value_or(stored.rates.q)};
+}
+
+void Write(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+int RunOverviewCommand(const std::vector<std::string>& args) {
+    const auto o = ParseOptions(args);
+    if (!o) {
+        return 2;
+    }
+    if (!o->operands.empty()) {
+        return Usage("onbekend argument: " + o->operands.front());
+    }
+    const Rates rates = RatesFor(*o);
+    const std::string folder = DataFolderFor("Rendaal");
+    const std::string rulesPath = folder + "Regels.dat";
+    const auto lines = IsRegularFile(rulesPath) ? LoadRules(rulesPath) : std::nullopt;
+    if (!lines) {
+        Complain("kan de combinaties niet lezen: " + rulesPath);
+        return 1;
+    }
+    const auto rows = LoadOverview(folder, *lines, rates, AppClock().Now());
+    Write(o->csv ? OverviewCsv(rows) : OverviewTable(rows));
+    return 0;
+}
+
+int RunIvCommand(const std::vector<std::string>& args) {
+    const auto o = ParseOptions(args);
+    if (!o) {
+        return 2;
+    }
+    if (o->operands.size() != 1) {
+        return Usage(o->operands.empty() ? "geen koersbestand opgegeven"
+                                         : "één koersbestand: " + o->operands[1]);
+    }
+    const std::string& history = o->operands.front();
+    const auto slash = history.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? DataFolderFor("Rendaal") : history.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? history : history.substr(slash + 1);
+    if (!IsPlainFileName(name)) {
+        return Usage("geen geldige bestandsnaam: " + history);
+    }
+    const auto text = IsRegularFile(folder + name) ? ReadFile(folder + name) : std::nullopt;
+    if (!text) {
+        Complain("kan het koersbestand niet lezen: " + folder + name);
+        return 1;
+    }
+    const Rates rates = RatesFor(*o);
+    const auto rows = IvHistory(name, HistoryRowsFromText(*text).lines, rates);
+    Write(o->csv ? IvCsv(rows) : IvTable(rows));
+    return 0;
+}
+
+}  // namespace rendaal
