@@ -18,9 +18,13 @@ function(rendaal_library name)
 endfunction()
 
 # One test program per test folder: every *_test.cpp of the folder. GUI test programs get a
-# main() that creates a QApplication; all run with a throwaway HOME and the offscreen platform.
+# main() that creates a QApplication; all run with a throwaway HOME and the offscreen platform
+# (QPA: another platform text for it, such as "offscreen:configfile=<screens>").
 function(rendaal_tests name)
-    cmake_parse_arguments(ARG "GUI" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI" "QPA" "LIBS" ${ARGN})
+    if(NOT ARG_QPA)
+        set(ARG_QPA offscreen)
+    endif()
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
     if(NOT srcs)
         return()
@@ -39,7 +43,7 @@ function(rendaal_tests name)
     # property of gtest_discover_tests keeps only its first entry, and the discovery run needs
     # the throwaway home as much as the tests do.
     set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env
-        QT_QPA_PLATFORM=offscreen HOME=${home} XDG_CONFIG_HOME=${home}/config
+        QT_QPA_PLATFORM=${ARG_QPA} HOME=${home} XDG_CONFIG_HOME=${home}/config
         XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache
         RENDAAL_SOURCE_DIR=${PROJECT_SOURCE_DIR}
         RENDAAL_BINARY_DIR=${CMAKE_BINARY_DIR} ASAN_OPTIONS=detect_leaks=0)

@@ -1,8 +1,13 @@
 #include "mainwindow/app_windows.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTranslator>
 
 #include "dialogs/about_form.h"
 #include "dialogs/message_form.h"
@@ -12,6 +17,7 @@
 #include "mainwindow/graph_form.h"
 #include "mainwindow/main_form.h"
 #include "platform/help.h"
+#include "platform/window_stack.h"
 #include "settings/options_form.h"
 #include "update/versions_form.h"
 
@@ -30,6 +36,26 @@ AppWindows::~AppWindows() {
     TerminateForm = nullptr;
     OptionsForm = nullptr;
     AboutForm = nullptr;
+}
+
+bool SetUpDesktopIdentity() {
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
+    QIcon builtIn;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        builtIn.addFile(QStringLiteral(":/icons/%1x%1/%2.png").arg(size).arg(kDesktopFileName),
+                        QSize(size, size));
+    }
+    QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kDesktopFileName), builtIn));
+    // The windows speak Dutch whatever the locale, so the file dialog and the standard buttons do
+    // too.
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QStringLiteral("qtbase_nl"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 std::unique_ptr<AppWindows> CreateAppWindows() {
@@ -87,6 +113,16 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     app->windows.push_back(std::move(terminate));
     app->windows.push_back(std::make_unique<TMessageForm>());
 
+    // Secondary windows stay above the window they were opened from.
+    new WindowStacking(main);
+    // The run's error box belongs to the main window, not to the never shown download window.
+    DownloadForm->SetErrorHandler([main](const std::string& text) {
+        auto* box =
+            new QMessageBox(QMessageBox::Critical, QString::fromStdString(main->ProgramName),
+                            QString::fromStdString(text), QMessageBox::Ok, main);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
     DownloadForm->AttachLabels({main->Label1, main->L21, main->L22, main->L23, main->L24});
     DownloadSources sources;
     sources.CombinationLines = [main] { return main->Combinations(); };
@@ -109,9 +145,10 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     hooks.runDownload = [] { return DownloadForm->RunDownload(); };
     hooks.resetPriceCount = [] { DownloadForm->State().PriceCount = 0; };
     hooks.processLastPage = [] {
-        DownloadForm->ProcessCombinations(DownloadForm->State().QuotePage,
-                                          DownloadForm->State().DataRec);
+        return DownloadForm->ProcessCombinations(DownloadForm->State().QuotePage,
+                                                 DownloadForm->State().DataRec);
     };
+    hooks.lastRunNotes = [] { return DownloadForm->LastResult().notes; };
     hooks.quoteTimeText = [] { return DownloadForm->State().QuoteTimeText; };
     hooks.showAddForm = [] {
         AddForm->show();

@@ -15,6 +15,13 @@ struct AppWindows {
     ~AppWindows();
 };
 
+// What the desktop shows for the program: the desktop entry's name (so the window is matched
+// with its menu entry), the window icon (the installed theme's, else the built-in one), and Qt's
+// own buttons and dialogs in Dutch, as the program speaks. Returns whether Qt's Dutch texts were
+// found.
+bool SetUpDesktopIdentity();
+inline constexpr const char* kDesktopFileName = "nl.rendaal.Rendaal";
+
 // Creates TMainForm, TAddForm, TGraphForm, TDownloadForm, TAboutForm, TVersionsForm, TYesNoDlg,
 // TOptionsForm, TTerminateForm and TMessageForm, each running its creation work, then connects
 // the main window to the others.

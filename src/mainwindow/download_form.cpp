@@ -155,6 +155,7 @@ bool TDownloadForm::RunDownload() {
         const BusyCursor busy;
         const RunResult result = rendaal::RunDownload(state_, Environment());
         running_ = false;
+        lastResult_ = result;
         if (result.outcome == RunOutcome::Error) {
             ShowError(result.error);
         }
@@ -162,14 +163,14 @@ bool TDownloadForm::RunDownload() {
     return true;
 }
 
-void TDownloadForm::ProcessCombinations(const std::string& page, const TDataRec& rec) {
+bool TDownloadForm::ProcessCombinations(const std::string& page, const TDataRec& rec) {
     if (running_) {
-        return;
+        return false;
     }
     RunLock lock(DataFolder());
     if (!lock.TryAcquire()) {
         ShowStatus(std::string(kBusyStatus));
-        return;
+        return false;
     }
     running_ = true;
     const PassResult result = rendaal::ProcessCombinations(state_, page, rec, Environment());
@@ -178,6 +179,7 @@ void TDownloadForm::ProcessCombinations(const std::string& page, const TDataRec&
         ShowStatus(std::string(kFailedStatus));
         ShowError(result.error);
     }
+    return true;
 }
 
 }  // namespace rendaal

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "download/download_run.h"
 #include "download/download_state.h"
 
 namespace rendaal {
@@ -53,8 +54,11 @@ public:
     // false and does nothing while a run is in progress here or in the companion program.
     bool RunDownload();
     // Processes every combination line against an already downloaded page (the add dialog
-    // calls it with QuotePage and the DataRec of the last run). Ignored while a run is going.
-    void ProcessCombinations(const std::string& page, const TDataRec& rec);
+    // calls it with QuotePage and the DataRec of the last run). Refused (false) while a run here
+    // or in the companion program holds the data folder.
+    bool ProcessCombinations(const std::string& page, const TDataRec& rec);
+    // What the last run came to (its notes above all); empty before the first.
+    const RunResult& LastResult() const { return lastResult_; }
     bool Running() const { return running_; }
 
     DownloadState& State() { return state_; }
@@ -82,6 +86,7 @@ private:
     std::string indexUrlBase_;
     std::string optionUrlBase_;
     bool running_ = false;
+    RunResult lastResult_;
 };
 
 // Set by the constructor; the one instance lives for the whole program.

@@ -6,13 +6,18 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QToolTip>
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include "charts/hover.h"
@@ -38,8 +43,19 @@ UserMessageFn gMessageHandler;
 constexpr int kPanelHeight = 91;
 constexpr int kImageHeight = 474;
 constexpr int kItemHeight = 20;
-// A damaged settings file must not ask for a chart image of gigabytes.
-constexpr int kMaxWindowSide = 16384;
+constexpr int kDesignWidth = 676;
+// Below the preferred height the list keeps this many rows and the chart this many pixels.
+constexpr int kMinListRows = 3;
+constexpr int kMinChartHeight = 240;
+constexpr int kPreferredListRows = 8;
+// Room kept between a text and the info button.
+constexpr int kInfoGap = 6;
+// The window frame is only known once the window is shown; what a usual one takes.
+constexpr int kFrameWidth = 10;
+constexpr int kFrameHeight = 40;
+// The longest texts the panel's rows show, for the width that shows them whole.
+constexpr const char* kLongestStatus = "Gedownload: 123 koersen (niet alle koersen gevonden)";
+constexpr const char* kIndexRowSample[] = {"AEX:", "1234,56", "-123,45", "@ 07-12-2026 17:35:00"};
 
 QString FromBytes(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -51,13 +67,24 @@ QPushButton* MakeButton(QWidget* parent, const char* text, int x, int y) {
     return button;
 }
 
-// The download run and the charts change these texts without resizing them; wide enough for
-// the longest ("Gedownload: 123 koersen"), clipped by the panel's edge as a growing label would be.
+// Sized to their texts whenever those change (FitLabels).
 QLabel* MakeLabel(QWidget* parent, int x, int y) {
     auto* label = new QLabel(QStringLiteral("---"), parent);
-    label->setGeometry(x, y, 400, label->sizeHint().height());
+    label->move(x, y);
+    label->adjustSize();
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
+}
+
+// The width a button needs for the widest of the captions it can show.
+int ButtonWidth(const QPushButton* button, std::initializer_list<const char*> captions) {
+    const QFontMetrics fm(button->font());
+    const int chrome = button->sizeHint().width() - fm.horizontalAdvance(button->text());
+    int width = 0;
+    for (const char* caption : captions) {
+        width = std::max(width, chrome + fm.horizontalAdvance(QString::fromUtf8(caption)));
+    }
+    return width;
 }
 
 }  // namespace
@@ -78,8 +105,9 @@ void ShowUserMessage(const QString& caption, const QString& text) {
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     MainForm = this;
+    // 17 pixels at the usual 96 dpi; in points, so it follows a desktop set to larger fonts.
     QFont font(QStringLiteral("Verdana"));
-    font.setPixelSize(17);
+    font.setPointSizeF(12.75);
     setFont(font);
 
     Image1 = new QLabel(this);
@@ -159,7 +187,24 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     connect(ModeButton, &QPushButton::clicked, this, &TMainForm::ModeButtonClick);
     connect(ApartButton, &QPushButton::clicked, this, &TMainForm::ApartButtonClick);
 
-    SpeedInfo->raise();  // above the wide labels
+    SpeedInfo->raise();
+    Panel1->installEventFilter(this);
+    LayoutPanel();
+
+    firstLineTimer_ = new QTimer(this);
+    firstLineTimer_->setInterval(1000);
+    connect(firstLineTimer_, &QTimer::timeout, this, &TMainForm::TryWaitingFirstLine);
+    rulesWatcher_ = new QFileSystemWatcher(this);
+    rulesReloadTimer_ = new QTimer(this);
+    rulesReloadTimer_->setSingleShot(true);
+    // Editors and tools write in steps; read once they are done.
+    rulesReloadTimer_->setInterval(300);
+    connect(rulesReloadTimer_, &QTimer::timeout, this, &TMainForm::ReloadRulesFile);
+    connect(rulesWatcher_, &QFileSystemWatcher::fileChanged, rulesReloadTimer_,
+            qOverload<>(&QTimer::start));
+    connect(rulesWatcher_, &QFileSystemWatcher::directoryChanged, rulesReloadTimer_,
+            qOverload<>(&QTimer::start));
+
     UpdateTimer->start();
     FormCreate();
 }
@@ -188,14 +233,14 @@ void TMainForm::FormCreate() {
     qApp->installEventFilter(help);
     SetHelpContext(this, 1000);
 
-    const WindowSettings settings = ReadWindowSettings(SettingsStore());
-    move(settings.Left, settings.Top);
-    resize(std::clamp(settings.Width, 1, kMaxWindowSide),
-           std::clamp(settings.Height, 1, kMaxWindowSide));
+    const SettingsStore store;
+    const WindowSettings settings = ReadWindowSettings(store);
+    PlaceWindow();
     BlocksView = settings.Blokjes;
     SeparateView = settings.Apart;
-    LayoutControls();
+    Panel1->resize(width(), panelHeight_);
     SpeedInfo->move(Panel1->width() - SpeedInfo->width() - 10, SpeedInfo->y());
+    LayoutControls();
     ModeButton->setText(BlocksView ? QStringLiteral("Grafiek") : QStringLiteral("Blokjes"));
     ApartButton->setText(SeparateView ? QStringLiteral("Som") : QStringLiteral("Apart"));
 
@@ -206,15 +251,176 @@ void TMainForm::FormCreate() {
     }
     FillList(LoadCombinationLines(RulesFilePath()));
     SelectIndex(lines_.empty() ? -1 : 0);
+    WatchRulesFile();
+}
+
+void TMainForm::PlaceWindow() {
+    const SettingsStore store;
+    const WindowSettings stored = ReadWindowSettings(store);
+    // The screen the stored window was on; one that is off every screen comes to the main one.
+    const QPoint centre(static_cast<int>(std::clamp<int64_t>(
+                            int64_t{stored.Left} + stored.Width / 2, INT_MIN / 2, INT_MAX / 2)),
+                        static_cast<int>(std::clamp<int64_t>(
+                            int64_t{stored.Top} + stored.Height / 2, INT_MIN / 2, INT_MAX / 2)));
+    QScreen* screen = QGuiApplication::screenAt(centre);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QSize minimum = MinimumClientSize();
+    const QSize preferred = PreferredClientSize();
+    const ScreenArea placed = PlaceMainWindow(
+        stored, HasStoredSize(store),
+        {minimum.width(), minimum.height(), preferred.width(), preferred.height()},
+        {area.left(), area.top(), area.width(), area.height()}, kFrameWidth, kFrameHeight);
+    // A screen smaller than the minimum wins: a window larger than the screen is of no use.
+    setMinimumSize(std::min(minimum.width(), placed.width),
+                   std::min(minimum.height(), placed.height));
+    move(placed.left, placed.top);
+    resize(placed.width, placed.height);
+}
+
+QSize TMainForm::MinimumClientSize() const {
+    const QFontMetrics fm(Label1->font());
+    // As a label measures its text: a pixel or two beyond the advance.
+    const auto textWidth = [&fm](const char* text) {
+        return fm.boundingRect(QRect(0, 0, 10000, 1000), Qt::AlignLeft | Qt::AlignVCenter,
+                               QString::fromUtf8(text))
+                   .width() +
+               2;
+    };
+    const int labelsLeft = Label1->x();
+    const int statusRow =
+        labelsLeft + textWidth(kLongestStatus) + kInfoGap + SpeedInfo->width() + 10;
+    int indexRow = labelsLeft + 10;
+    for (const char* text : kIndexRowSample) {
+        indexRow += textWidth(text) + 5;
+    }
+    const int width = std::max({kDesignWidth, statusRow, indexRow});
+    const int listFrame = 2 * ListBox1->frameWidth();
+    return {width, panelHeight_ + listFrame + kMinListRows * itemHeight_ + kMinChartHeight};
+}
+
+QSize TMainForm::PreferredClientSize() const {
+    const int listFrame = 2 * ListBox1->frameWidth();
+    return {MinimumClientSize().width(),
+            panelHeight_ + listFrame + kPreferredListRows * itemHeight_ + kImageHeight};
+}
+
+void TMainForm::LayoutPanel() {
+    // The design's places at the usual font size; a larger font widens the columns and rows
+    // instead of cutting the captions.
+    int height = 31;
+    for (QPushButton* b :
+         {VoegToeButton, DelButton, DownloadBtn, InstellingenButton, ModeButton, ApartButton}) {
+        height = std::max(height, b->sizeHint().height());
+    }
+    const struct {
+        QPushButton* top;
+        std::initializer_list<const char*> topCaptions;
+        QPushButton* bottom;
+        std::initializer_list<const char*> bottomCaptions;
+    } columns[] = {
+        {VoegToeButton, {"Voegtoe"}, DelButton, {"Verwijder"}},
+        {DownloadBtn, {"Download"}, InstellingenButton, {"Instellingen"}},
+        {ModeButton, {"Blokjes", "Grafiek"}, ApartButton, {"Apart", "Som"}},
+    };
+    const int secondRow = 10 + height + 9;
+    int x = 10;
+    for (const auto& c : columns) {
+        const int w = std::max(
+            {120, ButtonWidth(c.top, c.topCaptions), ButtonWidth(c.bottom, c.bottomCaptions)});
+        c.top->setGeometry(x, 10, w, height);
+        c.bottom->setGeometry(x, secondRow, w, height);
+        x += w + 10;
+    }
+    const int labelsLeft = x + 2;
+    const int lineHeight = QFontMetrics(Label1->font()).height();
+    const int statusTop = 13;
+    const int readOutTop = std::max(37, statusTop + lineHeight + 2);
+    const int indexTop = std::max(60, readOutTop + lineHeight + 2);
+    Label1->move(labelsLeft, statusTop);
+    QLabel* const readOut[] = {l1, l2, l3, l4};
+    QLabel* const index[] = {L21, L22, L23, L24};
+    for (int i = 0; i < 4; ++i) {
+        readOut[i]->move(labelsLeft + 34 * i, readOutTop);
+        index[i]->move(labelsLeft + 34 * i, indexTop);
+    }
+    panelHeight_ = std::max({kPanelHeight, secondRow + height + 10, indexTop + lineHeight + 8});
+    itemHeight_ = std::max(kItemHeight, QFontMetrics(ListBox1->font()).height());
+}
+
+void TMainForm::FitLabels() {
+    const int besideInfo = SpeedInfo->x() - kInfoGap;
+    const int panelRight = Panel1->width() - 2;
+    // Cut at the given edge only when the text is wider than the room left.
+    const auto fit = [](QLabel* label, int right) {
+        label->adjustSize();
+        label->resize(std::clamp(right - label->x(), 0, label->width()), label->height());
+    };
+    fit(Label1, besideInfo);
+    QLabel* const readOut[] = {l1, l2, l3, l4};
+    for (QLabel* label : readOut) {
+        fit(label, besideInfo);
+    }
+    // The index row follows its first label: a longer message there pushes the values on.
+    QLabel* const index[] = {L21, L22, L23, L24};
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            const int after = index[i - 1]->x() + index[i - 1]->sizeHint().width() + 5;
+            if (index[i]->x() < after) {
+                index[i]->move(after, index[i]->y());
+            }
+        }
+        fit(index[i], panelRight);
+    }
 }
 
 void TMainForm::FillList(std::vector<std::string> lines) {
     lines_ = std::move(lines);
+    const QSignalBlocker block(ListBox1);
     ListBox1->clear();
     for (const auto& line : lines_) {
         auto* item = new QListWidgetItem(FromBytes(line));
-        item->setSizeHint(QSize(0, kItemHeight));
+        item->setSizeHint(QSize(0, itemHeight_));
         ListBox1->addItem(item);
+    }
+}
+
+void TMainForm::WatchRulesFile() {
+    // The folder too: a file replaced by a rename is a new file the watch on the old one misses,
+    // and a file that does not exist yet can only be seen arriving there.
+    const QString file = FromBytes(RulesFilePath());
+    const QString folder = FromBytes(DataFolder);
+    if (!rulesWatcher_->directories().contains(folder) && QFileInfo(folder).isDir()) {
+        rulesWatcher_->addPath(folder);
+    }
+    if (!rulesWatcher_->files().contains(file) && QFileInfo(file).isFile()) {
+        rulesWatcher_->addPath(file);
+    }
+}
+
+void TMainForm::ReloadRulesFile() {
+    WatchRulesFile();
+    // A file that is gone or cannot be read keeps the list: the next change writes it again.
+    std::optional<std::vector<std::string>> loaded = LoadRules(RulesFilePath());
+    if (!loaded) {
+        return;
+    }
+    std::sort(loaded->begin(), loaded->end(), RulesLess);
+    if (*loaded == lines_) {
+        return;  // our own save, or a change that changed nothing
+    }
+    const int index = SelectedIndex();
+    const std::string selected = index >= 0 ? lines_[static_cast<size_t>(index)] : std::string();
+    FillList(std::move(*loaded));
+    const auto same = std::find(lines_.begin(), lines_.end(), selected);
+    int keep = same != lines_.end()
+                   ? static_cast<int>(same - lines_.begin())
+                   : std::min(std::max(index, 0), static_cast<int>(lines_.size()) - 1);
+    SelectIndex(keep);
+    if (same == lines_.end()) {
+        ShowSelected();
     }
 }
 
@@ -236,10 +442,14 @@ void TMainForm::SelectIndex(int index) {
 void TMainForm::LayoutControls() {
     const int w = width();
     const int h = height();
-    Panel1->setGeometry(0, 0, w, kPanelHeight);
-    const int imageTop = std::max(kPanelHeight, h - kImageHeight);
-    Image1->setGeometry(0, imageTop, w, kImageHeight);
-    ListBox1->setGeometry(0, kPanelHeight, w, imageTop - kPanelHeight);
+    Panel1->setGeometry(0, 0, w, panelHeight_);
+    // The chart keeps its height while the list has rows to give; below that both give.
+    const int below = std::max(h - panelHeight_, 0);
+    const int listMinimum = 2 * ListBox1->frameWidth() + kMinListRows * itemHeight_;
+    const int image = std::clamp(below - listMinimum, 0, kImageHeight);
+    Image1->setGeometry(0, h - image, w, image);
+    ListBox1->setGeometry(0, panelHeight_, w, below - image);
+    FitLabels();
 }
 
 void TMainForm::paintEvent(QPaintEvent* event) {
@@ -291,6 +501,7 @@ void TMainForm::FormResize() {
         return;
     }
     SpeedInfo->move(Panel1->width() - SpeedInfo->width() - 10, SpeedInfo->y());
+    FitLabels();
     ShowSelected();
 }
 
@@ -359,6 +570,7 @@ void TMainForm::ApplyChartOutputs(const ChartOutputs& outputs) {
             }
         }
     }
+    FitLabels();
 }
 
 void TMainForm::ListBox1Click() {
@@ -388,20 +600,103 @@ void TMainForm::DownloadBtnClick() {
         closingRunDate_ = now.date();
     }
     Label1->setText(QStringLiteral("Downloading..."));
-    L22->setText(QString());
+    HoldIndexRow();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
     if (hooks_.resetPriceCount) {
         hooks_.resetPriceCount();
     }
-    if (hooks_.runDownload) {
-        hooks_.runDownload();
-    }
+    const bool ran = hooks_.runDownload ? hooks_.runDownload() : false;
+    SettleIndexRow(!ran);
+    FitLabels();
     HoverReady = true;
     ShowSelected();
     QApplication::restoreOverrideCursor();
     downloading_ = false;
+    if (ran) {
+        ShowRunNotes();
+    }
+    if (firstLineWaiting_) {
+        TryWaitingFirstLine();
+    }
     QCoreApplication::processEvents();
+}
+
+void TMainForm::HoldIndexRow() {
+    // The whole row goes blank while a run reads it: a row with the level gone and the change
+    // left reads as if the change were the level.
+    QLabel* const row[] = {L21, L22, L23, L24};
+    if (!indexRowOld_) {
+        for (int i = 0; i < 4; ++i) {
+            heldRow_.texts[i] = row[i]->text();
+            heldRow_.palettes[i] = row[i]->palette();
+            heldRow_.places[i] = row[i]->geometry();
+        }
+    }
+    for (QLabel* label : row) {
+        label->setText(QString());
+        label->setPalette(QPalette());
+    }
+}
+
+void TMainForm::SettleIndexRow(bool refused) {
+    QLabel* const row[] = {L21, L22, L23, L24};
+    if (!L21->text().isEmpty()) {
+        indexRowOld_ = false;  // a fresh read: the run set the whole row
+        return;
+    }
+    // No new read: the last one comes back, greyed when the run failed, with its own time stamp.
+    const bool old = indexRowOld_ || !refused;
+    const QColor grey = palette().color(QPalette::Disabled, QPalette::WindowText);
+    for (int i = 0; i < 4; ++i) {
+        row[i]->setText(heldRow_.texts[i]);
+        QPalette p = heldRow_.palettes[i];
+        if (old) {
+            p.setColor(QPalette::WindowText, grey);
+        }
+        row[i]->setPalette(p);
+        row[i]->setGeometry(heldRow_.places[i]);
+    }
+    indexRowOld_ = old;
+}
+
+void TMainForm::ShowRunNotes() {
+    const std::vector<std::string> notes =
+        hooks_.lastRunNotes ? hooks_.lastRunNotes() : std::vector<std::string>{};
+    // Each note once: a timer run every few minutes must not repeat the same box.
+    std::string text;
+    for (const std::string& note : notes) {
+        if (std::find(notesShown_.begin(), notesShown_.end(), note) == notesShown_.end()) {
+            notesShown_.push_back(note);
+            text += (text.empty() ? "" : "\r") + note;
+        }
+    }
+    if (!text.empty()) {
+        ShowUserMessage(FromBytes(ProgramName), FromBytes(text));
+    }
+}
+
+void TMainForm::TryWaitingFirstLine() {
+    if (!firstLineWaiting_ || downloading_) {
+        return;
+    }
+    if (hooks_.processLastPage && !hooks_.processLastPage()) {
+        return;  // still held; the timer tries again
+    }
+    firstLineWaiting_ = false;
+    firstLineTimer_->stop();
+    ShowSelected();
+}
+
+void TMainForm::BringToFront() {
+    if (isMinimized()) {
+        showNormal();
+    }
+    show();
+    raise();
+    activateWindow();
+    // Where the window manager does not let a window take the focus, it at least asks for it.
+    QApplication::alert(this);
 }
 
 bool TMainForm::SaveRulesFile() {
@@ -428,6 +723,7 @@ void TMainForm::DelButtonClick() {
         index = 0;
         SelectIndex(0);
     }
+    const std::string asked = lines_[static_cast<size_t>(index)];
     const bool yes =
         hooks_.askYes &&
         hooks_.askYes(FromBytes(ProgramName + " - Verwijderen"),
@@ -435,11 +731,14 @@ void TMainForm::DelButtonClick() {
     if (!yes) {
         return;
     }
-    // The question lets timers run; the selection may have moved meanwhile.
-    index = std::min(index, static_cast<int>(lines_.size()) - 1);
-    if (index < 0) {
+    // The question lets timers run: the list may have been reloaded from disk meanwhile. The
+    // line asked about goes, wherever it is now; one that is gone already is not replaced by
+    // another.
+    const auto at = std::find(lines_.begin(), lines_.end(), asked);
+    if (at == lines_.end()) {
         return;
     }
+    index = static_cast<int>(at - lines_.begin());
     lines_.erase(lines_.begin() + index);
     {
         const QSignalBlocker block(ListBox1);
@@ -459,14 +758,19 @@ bool TMainForm::AddCombination(const std::string& line) {
     {
         const QSignalBlocker block(ListBox1);
         auto* item = new QListWidgetItem(FromBytes(line));
-        item->setSizeHint(QSize(0, kItemHeight));
+        item->setSizeHint(QSize(0, itemHeight_));
         ListBox1->insertItem(static_cast<int>(position), item);
     }
     SaveRulesFile();
     const auto first = std::find(lines_.begin(), lines_.end(), line);
     SelectIndex(static_cast<int>(first - lines_.begin()));
-    if (hooks_.processLastPage) {
-        hooks_.processLastPage();
+    // The new combination's first line must not be dropped because a run (here or in the
+    // companion) holds the data folder: it is written as soon as the folder is free.
+    if (hooks_.processLastPage && !hooks_.processLastPage()) {
+        firstLineWaiting_ = true;
+        Label1->setText(QStringLiteral("Nieuwe combinatie wacht tot de download klaar is"));
+        FitLabels();
+        firstLineTimer_->start();
     }
     HoverReady = true;
     ShowSelected();
@@ -580,6 +884,10 @@ bool TMainForm::SaveChartTo(const QString& path) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // A label's text changed (the download run sets them too): fit the labels to their texts.
+    if (watched == Panel1 && event->type() == QEvent::LayoutRequest) {
+        FitLabels();
+    }
     if (watched == Image1) {
         if (event->type() == QEvent::MouseMove) {
             Image1MouseMove();

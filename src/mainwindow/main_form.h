@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPalette>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -16,6 +17,8 @@
 #include "charts/frame.h"
 #include "charts/history.h"
 #include "core/calendar.h"
+
+class QFileSystemWatcher;
 
 namespace rendaal {
 
@@ -31,8 +34,11 @@ struct ScheduleSettings {
 struct MainFormHooks {
     std::function<bool()> runDownload;  // DownloadForm->RunDownload(); false when refused
     std::function<void()> resetPriceCount;
-    // ProcessCombinations with the last run's QuotePage and TDataRec.
-    std::function<void()> processLastPage;
+    // ProcessCombinations with the last run's QuotePage and TDataRec; false when a run here or
+    // in the companion holds the data folder and nothing was done.
+    std::function<bool()> processLastPage;
+    // What the last run had to tell besides its status (a history rebuilt from its backup, ...).
+    std::function<std::vector<std::string>()> lastRunNotes;
     // The yes/no question; true for yes.
     std::function<bool(const QString& caption, const QString& question)> askYes;
     std::function<void()> showAddForm;
@@ -115,6 +121,17 @@ public:
     void SetHooks(MainFormHooks hooks) { hooks_ = std::move(hooks); }
     MainFormHooks& Hooks() { return hooks_; }
 
+    // Client sizes: the least that shows the whole panel with a few list rows and a chart, and
+    // what a first start opens at (the panel, eight list rows and the chart at its full height).
+    QSize MinimumClientSize() const;
+    QSize PreferredClientSize() const;
+    // The index row holds the values of an earlier read, greyed, after a run that read none.
+    bool IndexRowIsOld() const { return indexRowOld_; }
+    // True while a new combination waits for the data folder to get its first history line.
+    bool FirstLineWaiting() const { return firstLineWaiting_; }
+    // A second start for the same data folder asked for this window.
+    void BringToFront();
+
     // Writes the chart last drawn as a PNG file (replaced whole); tells the user when it fails.
     bool SaveChartTo(const QString& path);
 
@@ -151,6 +168,15 @@ private:
     void FormClose();
     void Image1MouseMove();
     void LayoutControls();
+    void LayoutPanel();
+    void FitLabels();
+    void PlaceWindow();
+    void HoldIndexRow();
+    void SettleIndexRow(bool refused);
+    void ShowRunNotes();
+    void TryWaitingFirstLine();
+    void WatchRulesFile();
+    void ReloadRulesFile();
     void ApplyChartOutputs(const ChartOutputs& outputs);
     void FillList(std::vector<std::string> lines);
     void SelectIndex(int index);
@@ -163,6 +189,22 @@ private:
     bool downloading_ = false;
     bool saveFailureShown_ = false;
     std::optional<Date> closingRunDate_;
+
+    int panelHeight_ = 91;
+    int itemHeight_ = 20;
+    // The index row as last read (texts, colours and places), shown greyed when a run reads none.
+    struct IndexRow {
+        QString texts[4];
+        QPalette palettes[4];
+        QRect places[4];
+    };
+    IndexRow heldRow_;
+    bool indexRowOld_ = false;
+    std::vector<std::string> notesShown_;
+    bool firstLineWaiting_ = false;
+    QTimer* firstLineTimer_ = nullptr;
+    QFileSystemWatcher* rulesWatcher_ = nullptr;
+    QTimer* rulesReloadTimer_ = nullptr;
 };
 
 // The main window of the running program (set while it exists).

@@ -48,6 +48,43 @@ bool WriteWindowSettings(SettingsStore& store, const WindowSettings& s) {
     });
 }
 
+bool HasStoredSize(const SettingsStore& store) {
+    // Read as ReadWindowSettings reads them: a number beyond int is no number.
+    constexpr int64_t kMissing = std::numeric_limits<int64_t>::min();
+    const auto usable = [&store](std::string_view name) {
+        const int64_t v = store.ReadInteger(name, kMissing);
+        return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max();
+    };
+    return usable("Width") && usable("Height");
+}
+
+namespace {
+
+// One side: the length clamped to [minimum, room], then the start moved so start..start+length
+// +frame lies in the area. 64-bit so that stored numbers near the int limits cannot overflow.
+void FitSide(int64_t storedStart, int64_t length, int64_t minimum, int64_t areaStart,
+             int64_t areaLength, int64_t frame, int& start, int& size) {
+    const int64_t room = std::max<int64_t>(areaLength - frame, 1);
+    length = std::clamp<int64_t>(std::max(length, minimum), 1, room);
+    const int64_t last = areaStart + areaLength - (length + frame);
+    start =
+        static_cast<int>(std::clamp<int64_t>(storedStart, areaStart, std::max(areaStart, last)));
+    size = static_cast<int>(length);
+}
+
+}  // namespace
+
+ScreenArea PlaceMainWindow(const WindowSettings& stored, bool sizeStored,
+                           const WindowSizeLimits& limits, const ScreenArea& available,
+                           int frameWidth, int frameHeight) {
+    ScreenArea placed;
+    FitSide(stored.Left, sizeStored ? stored.Width : limits.preferredWidth, limits.minWidth,
+            available.left, available.width, std::max(frameWidth, 0), placed.left, placed.width);
+    FitSide(stored.Top, sizeStored ? stored.Height : limits.preferredHeight, limits.minHeight,
+            available.top, available.height, std::max(frameHeight, 0), placed.top, placed.height);
+    return placed;
+}
+
 bool HasFileWithExtension(const std::string& folder, const std::string& extension) {
     const std::string suffix = std::string(".").append(AsciiLower(extension));
     std::error_code ec;

@@ -23,6 +23,32 @@ struct WindowSettings {
 WindowSettings ReadWindowSettings(const SettingsStore& store);
 // Stored as text values ("Left"="100", "Blokjes"="1"); false when the file could not be written.
 bool WriteWindowSettings(SettingsStore& store, const WindowSettings& settings);
+// Whether both "Width" and "Height" hold usable numbers (a first start has neither).
+bool HasStoredSize(const SettingsStore& store);
+
+struct ScreenArea {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const ScreenArea&, const ScreenArea&) = default;
+};
+
+// What the main window needs to show its whole panel, and what it likes to have at a first
+// start; both are client sizes.
+struct WindowSizeLimits {
+    int minWidth = 0;
+    int minHeight = 0;
+    int preferredWidth = 0;
+    int preferredHeight = 0;
+};
+
+// The main window's client bounds: the stored size (the preferred one when none is stored), no
+// smaller than the minimum and no larger than the available area less the frame; then moved so
+// the whole frame lies on that area. Any stored number, however absurd, gives a window on it.
+ScreenArea PlaceMainWindow(const WindowSettings& stored, bool sizeStored,
+                           const WindowSizeLimits& limits, const ScreenArea& available,
+                           int frameWidth, int frameHeight);
 
 // Whether the folder holds a file whose name ends in "." + extension (letter case ignored).
 bool HasFileWithExtension(const std::string& folder, const std::string& extension);

@@ -130,7 +130,10 @@ protected:
             statusDuringRun_ = MainForm->Label1->text().toStdString();
             return true;
         };
-        hooks.processLastPage = [this] { ++processed_; };
+        hooks.processLastPage = [this] {
+            ++processed_;
+            return folderFree_;
+        };
         hooks.hoverText = [] { return QStringLiteral("Laatste gegevens:\r  Datum: 07-12-2026\r"); };
         hooks.scheduleSettings = [this] { return schedule_; };
         form->SetHooks(std::move(hooks));
@@ -154,6 +157,7 @@ protected:
     std::vector<std::string> asked_;
     std::vector<std::string> charts_;
     bool openerWorks_ = true;
+    bool folderFree_ = true;
     bool answer_ = true;
     int downloads_ = 0;
     int processed_ = 0;
@@ -165,8 +169,13 @@ TEST_F(MainFormTest, ControlsAtTheirPlacesWithTheirTexts) {
     auto form = Create();
     EXPECT_EQ(form->windowTitle(), "Rendaal, versie 1.10a");
     EXPECT_EQ(form->font().family(), "Verdana");
-    EXPECT_EQ(form->pos(), QPoint(100, 100));
-    EXPECT_EQ(form->size(), QSize(600, 600));
+    // A first start on the 800x800 test screen: as wide as it allows, as high as the panel, eight
+    // list rows and the chart need, moved up so that its frame fits.
+    const int listFrame = 2 * form->ListBox1->frameWidth();
+    const int w = 790;
+    const int h = 91 + listFrame + 8 * 20 + 474;
+    EXPECT_EQ(form->pos(), QPoint(0, 33));
+    EXPECT_EQ(form->size(), QSize(w, h));
     const struct {
         QWidget* widget;
         QRect place;
@@ -178,7 +187,7 @@ TEST_F(MainFormTest, ControlsAtTheirPlacesWithTheirTexts) {
         {form->InstellingenButton, {140, 50, 120, 31}, "Instellingen"},
         {form->ModeButton, {270, 10, 120, 31}, "Grafiek"},
         {form->ApartButton, {270, 50, 120, 31}, "Som"},
-        {form->SpeedInfo, {600 - 29 - 10, 11, 29, 28}, ""},
+        {form->SpeedInfo, {w - 29 - 10, 11, 29, 28}, ""},
     };
     for (const auto& b : buttons) {
         EXPECT_EQ(b.widget->geometry(), b.place) << b.text;
@@ -203,9 +212,9 @@ TEST_F(MainFormTest, ControlsAtTheirPlacesWithTheirTexts) {
         EXPECT_EQ(l.label->pos(), l.at);
         EXPECT_EQ(l.label->text(), "---");
     }
-    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 0, 600, 91));
-    EXPECT_EQ(form->Image1->geometry(), QRect(0, 600 - 474, 600, 474));
-    EXPECT_EQ(form->ListBox1->geometry(), QRect(0, 91, 600, 600 - 474 - 91));
+    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 0, w, 91));
+    EXPECT_EQ(form->Image1->geometry(), QRect(0, h - 474, w, 474));
+    EXPECT_EQ(form->ListBox1->geometry(), QRect(0, 91, w, h - 474 - 91));
     EXPECT_EQ(form->ListBox1->sizeHintForRow(0), 20);
     EXPECT_EQ(form->property("helpContext").toInt(), 1000);
     EXPECT_EQ(form->Panel1->property("helpContext").toInt(), 10000);
@@ -232,8 +241,8 @@ TEST_F(MainFormTest, ControlsAtTheirPlacesWithTheirTexts) {
 TEST_F(MainFormTest, RestartRestoresBoundsAndViews) {
     {
         auto form = Create();
-        form->move(123, 45);
-        form->resize(640, 700);
+        form->move(0, 45);
+        form->resize(790, 700);
         form->ModeButtonClick();
         form->ApartButtonClick();
         EXPECT_EQ(form->ModeButton->text(), "Blokjes");
@@ -242,18 +251,18 @@ TEST_F(MainFormTest, RestartRestoresBoundsAndViews) {
     }
     const std::string text = test::ReadAll(SettingsPath());
     for (const char* expected :
-         {"[HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults]", "\"Left\"=\"123\"", "\"Top\"=\"45\"",
-          "\"Width\"=\"640\"", "\"Height\"=\"700\"", "\"Blokjes\"=\"0\"", "\"Apart\"=\"0\""}) {
+         {"[HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults]", "\"Left\"=\"0\"", "\"Top\"=\"45\"",
+          "\"Width\"=\"790\"", "\"Height\"=\"700\"", "\"Blokjes\"=\"0\"", "\"Apart\"=\"0\""}) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
     }
     auto again = Create();
-    EXPECT_EQ(again->pos(), QPoint(123, 45));
-    EXPECT_EQ(again->size(), QSize(640, 700));
+    EXPECT_EQ(again->pos(), QPoint(0, 45));
+    EXPECT_EQ(again->size(), QSize(790, 700));
     EXPECT_FALSE(again->BlocksView);
     EXPECT_FALSE(again->SeparateView);
     EXPECT_EQ(again->ModeButton->text(), "Blokjes");
     EXPECT_EQ(again->ApartButton->text(), "Apart");
-    EXPECT_EQ(again->SpeedInfo->x(), 640 - 29 - 10);
+    EXPECT_EQ(again->SpeedInfo->x(), 790 - 29 - 10);
 }
 
 TEST_F(MainFormTest, DamagedSettingsGiveDefaultsAndAWholeFileAtClose) {
@@ -263,11 +272,12 @@ TEST_F(MainFormTest, DamagedSettingsGiveDefaultsAndAWholeFileAtClose) {
                    "\"Left\"=\"abc\"\r\n\"Width\"=hex:00\r\n\"Top\"=\"1");
     {
         auto form = Create();
-        EXPECT_EQ(form->pos(), QPoint(100, 100));
-        EXPECT_EQ(form->size(), QSize(600, 600));
+        EXPECT_EQ(form->size(), Create()->size());  // as at a first start
         form->close();
     }
-    EXPECT_EQ(ReadWindowSettings(SettingsStore(SettingsPath())), WindowSettings{});
+    const WindowSettings written = ReadWindowSettings(SettingsStore(SettingsPath()));
+    EXPECT_TRUE(written.Blokjes && written.Apart);
+    EXPECT_TRUE(HasStoredSize(SettingsStore(SettingsPath())));
 }
 
 TEST_F(MainFormTest, FirstStartCopiesStartFilesAndTheSecondNothing) {
@@ -452,6 +462,78 @@ TEST_F(MainFormTest, AddedLineIsSortedInSavedSelectedAndProcessed) {
     EXPECT_EQ(form->SelectedIndex(), 2);
 }
 
+TEST_F(MainFormTest, RulesFileChangedOnDiskIsReloadedKeepingTheSelection) {
+    WriteRules({kA, kB, kC});
+    auto form = Create();
+    form->ListBox1->setCurrentRow(1);
+    ASSERT_EQ(form->Combinations()[1], kB);
+    const std::string kD =
+        "AEX 2609 00800.00 00850.00; Put: sep 2026 800.00; Call: sep 2026 850.00; Strangle";
+    const std::string kE =
+        "AEX 2610 00800.00 00850.00; Put: okt 2026 800.00; Call: okt 2026 850.00; Strangle";
+    const std::string path = DataFolder() + "Regels.dat";
+    const struct {
+        const char* name;
+        std::vector<std::string> lines;
+        bool byRename;
+        std::string selected;
+    } cases[] = {
+        {"replaced by a rename (editors, other tools)", {kC, kE, kB, kD}, true, kB},
+        {"rewritten in place", {kB}, false, kB},
+        {"the selected line gone: the row keeps its place", {kA, kC}, true, kA},
+    };
+    for (const auto& c : cases) {
+        if (c.byRename) {
+            test::WriteAll(path + ".new", Rules(c.lines));
+            fs::rename(path + ".new", path);
+        } else {
+            test::WriteAll(path, Rules(c.lines));
+        }
+        std::vector<std::string> sorted = c.lines;
+        std::sort(sorted.begin(), sorted.end(), RulesLess);
+        QElapsedTimer timer;
+        timer.start();
+        while (form->Combinations() != sorted && timer.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        ASSERT_EQ(form->Combinations(), sorted) << c.name;
+        EXPECT_EQ(Listed(*form), sorted) << c.name;
+        ASSERT_GE(form->SelectedIndex(), 0) << c.name;
+        EXPECT_EQ(form->Combinations()[static_cast<size_t>(form->SelectedIndex())], c.selected)
+            << c.name;
+    }
+    // The window's own saves are not read back as changes.
+    form->AddCombination(kB);
+    Wait(500);
+    EXPECT_EQ(form->Combinations(), (std::vector<std::string>{kA, kB, kC}));
+    EXPECT_EQ(form->Combinations()[static_cast<size_t>(form->SelectedIndex())], kB);
+}
+
+TEST_F(MainFormTest, RunNotesAreToldOnceAndAFolderInUseKeepsTheNewLineWaiting) {
+    auto form = Create();
+    std::vector<std::string> notes = {"Strangle_a.csv hersteld uit de backup"};
+    form->Hooks().lastRunNotes = [&notes] { return notes; };
+    form->DownloadBtnClick();
+    form->DownloadBtnClick();
+    notes.push_back("Strangle_b.csv kon niet worden geschreven");
+    form->DownloadBtnClick();
+    ASSERT_EQ(messages_.size(), 2u);
+    EXPECT_NE(messages_[0].find("Strangle_a.csv hersteld"), std::string::npos);
+    EXPECT_EQ(messages_[1].find("Strangle_a.csv"), std::string::npos) << messages_[1];
+    EXPECT_NE(messages_[1].find("Strangle_b.csv"), std::string::npos);
+
+    folderFree_ = false;
+    processed_ = 0;
+    EXPECT_TRUE(form->AddCombination(kA));
+    EXPECT_TRUE(form->FirstLineWaiting());
+    EXPECT_EQ(processed_, 1);
+    // The next run's end tries again; the folder is free by then.
+    folderFree_ = true;
+    form->DownloadBtnClick();
+    EXPECT_FALSE(form->FirstLineWaiting());
+    EXPECT_EQ(processed_, 2);
+}
+
 TEST_F(MainFormTest, ViewTogglesChooseTheChart) {
     auto form = Create();
     charts_.clear();
@@ -470,14 +552,15 @@ TEST_F(MainFormTest, ViewTogglesChooseTheChart) {
 TEST_F(MainFormTest, ResizeBeforeTheFirstPaintDrawsNothing) {
     auto form = Create();
     charts_.clear();
-    Resize(form.get(), 700, 650);
+    const int first = form->width();
+    Resize(form.get(), 795, 650);
     EXPECT_TRUE(charts_.empty());
-    EXPECT_EQ(form->SpeedInfo->x(), 600 - 29 - 10);
+    EXPECT_EQ(form->SpeedInfo->x(), first - 29 - 10);
     form->FirstPaintDone = true;
-    Resize(form.get(), 720, 650);
+    Resize(form.get(), 780, 700);  // below the minimum width: kept at it
     EXPECT_EQ(charts_.size(), 1u);
-    EXPECT_EQ(form->SpeedInfo->x(), 720 - 29 - 10);
-    EXPECT_EQ(form->Image1->geometry(), QRect(0, 650 - 474, 720, 474));
+    EXPECT_EQ(form->SpeedInfo->x(), 790 - 29 - 10);
+    EXPECT_EQ(form->Image1->geometry(), QRect(0, 700 - 474, 790, 474));
 }
 
 TEST_F(MainFormTest, FirstPaintCleansUpDrawsAndDownloadsOnce) {

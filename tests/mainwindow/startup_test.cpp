@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "core/fileio.h"
 #include "support/test_support.h"
 
@@ -74,6 +76,81 @@ TEST(WindowSettings, DamagedFileIsReplacedWhole) {
     ASSERT_TRUE(WriteWindowSettings(store, WindowSettings{}));
     EXPECT_EQ(ReadWindowSettings(SettingsStore(path.string())), WindowSettings{});
     EXPECT_EQ(test::ReadAll(path).rfind("REGEDIT4\r\n", 0), 0u);
+}
+
+// A 1366x768 screen with a 30-pixel bar at its top; a window that wants 918x727 and needs at
+// least 918x395, in a frame of 10x40.
+TEST(WindowPlacement, AnyStoredBoundsGiveAWindowOnTheScreen) {
+    const ScreenArea screen{0, 30, 1366, 738};
+    const WindowSizeLimits limits{918, 395, 918, 727};
+    const struct {
+        const char* name;
+        WindowSettings stored;
+        bool sizeStored;
+        ScreenArea available;
+        ScreenArea expected;
+    } cases[] = {
+        {"first start: the preferred size, lower when the screen is low",
+         {100, 100, 600, 600},
+         false,
+         screen,
+         {100, 30, 918, 698}},
+        {"stored size and place", {20, 40, 1000, 500}, true, screen, {20, 40, 1000, 500}},
+        {"smaller than the panel needs", {20, 40, 600, 300}, true, screen, {20, 40, 918, 395}},
+        {"huge size costs no more than the screen",
+         {0, 30, 99999999, 99999999},
+         true,
+         screen,
+         {0, 30, 1356, 698}},
+        {"far left comes onto the screen",
+         {-99999999, 40, 1000, 500},
+         true,
+         screen,
+         {0, 40, 1000, 500}},
+        {"beyond the right and bottom edges",
+         {5000, 3000, 1000, 500},
+         true,
+         screen,
+         {356, 228, 1000, 500}},
+        {"int limits do not overflow",
+         {INT_MAX, INT_MIN, INT_MAX, INT_MIN},
+         true,
+         screen,
+         {0, 30, 1356, 395}},
+        {"second screen to the right keeps its place",
+         {2000, 100, 1000, 500},
+         true,
+         {1366, 0, 1920, 1080},
+         {2000, 100, 1000, 500}},
+        {"screen smaller than the minimum wins",
+         {0, 0, 600, 600},
+         false,
+         {0, 0, 800, 600},
+         {0, 0, 790, 560}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlaceMainWindow(c.stored, c.sizeStored, limits, c.available, 10, 40), c.expected)
+            << c.name;
+    }
+}
+
+TEST(WindowPlacement, SizeCountsAsStoredOnlyWhenBothSidesAreNumbers) {
+    test::TempDir dir;
+    const auto path = dir.path() / "Rendaal.reg";
+    const struct {
+        std::string values;
+        bool stored;
+    } cases[] = {
+        {"", false},
+        {"\"Width\"=\"700\"\r\n", false},
+        {"\"Width\"=\"700\"\r\n\"Height\"=\"hoog\"\r\n", false},
+        {"\"Width\"=\"700\"\r\n\"Height\"=\"99999999999\"\r\n", false},
+        {"\"Width\"=\"700\"\r\n\"Height\"=\"650\"\r\n", true},
+    };
+    for (const auto& c : cases) {
+        test::WriteAll(path, SettingsText(c.values));
+        EXPECT_EQ(HasStoredSize(SettingsStore(path.string())), c.stored) << c.values;
+    }
 }
 
 class StartFiles : public ::testing::Test {

@@ -1,0 +1,503 @@
+// The program as a desktop user meets it: the first start, windows opened from other windows, a
+// download that fails, a combination added while the data folder is held, a second start.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <chrono>
+#include <functional>
+#include <future>
+
+#include "core/clock.h"
+#include "core/combination.h"
+#include "dialogs/about_form.h"
+#include "dialogs/message_form.h"
+#include "dialogs/yesno_dialog.h"
+#include "download/fake_fetcher.h"
+#include "download/run_lock.h"
+#include "mainwindow/add_form.h"
+#include "mainwindow/app_windows.h"
+#include "mainwindow/download_form.h"
+#include "mainwindow/main_form.h"
+#include "platform/shell.h"
+#include "platform/single_instance.h"
+#include "settings/options_form.h"
+#include "support/test_support.h"
+#include "update/update_transport.h"
+#include "update/versions_form.h"
+
+namespace rendaal {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kLine =
+    "AEX 2612 00900.00 00950.00; Put: dec 2026 900.00; Call: dec 2026 950.00; Strangle";
+const std::string kAdded =
+    "AEX 2612 00880.00 00960.00; Put: dec 2026 880.00; Call: dec 2026 960.00; Strangle";
+const std::string kAddedInRun =
+    "AEX 2612 00860.00 00Geen; Put: dec 2026 860.00; Call: dec 2026 Geen; Single";
+
+const std::string kIndexPage = test::IndexPageHtml("07-12-26", "10:00", "905,12", "3,21");
+const std::string kOptionPage = test::OptionPageHtml({{'P', "18-12-2026", "900,00", "12,35"},
+                                                      {'C', "18-12-2026", "950,00", "3,10"},
+                                                      {'P', "18-12-2026", "880,00", "10,20"},
+                                                      {'C', "18-12-2026", "960,00", "2,05"},
+                                                      {'P', "18-12-2026", "860,00", "8,15"}});
+
+bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return done();
+}
+
+// A version list that never arrives: the update window shows, nothing leaves the machine.
+class NoServer final : public UpdateTransport {
+public:
+    std::optional<std::string> Get(const std::string&, size_t) override { return std::nullopt; }
+    StreamOutcome Stream(const std::string&,
+                         const std::function<bool(std::string_view)>&) override {
+        return {};
+    }
+};
+
+// Serves the fake pages and runs a hook while the run waits for one, as the real client lets
+// clicks run.
+class HookedFetcher final : public PageFetcher {
+public:
+    std::string Fetch(const FetchRequest& r) override {
+        if (hook) {
+            auto once = std::move(hook);
+            hook = nullptr;
+            once();
+        }
+        return pages.Fetch(r);
+    }
+    FetchStatus FetchStream(const FetchRequest& r, const ChunkCallback& c) override {
+        return pages.FetchStream(r, c);
+    }
+    test::FakeFetcher pages;
+    std::function<void()> hook;
+};
+
+std::string HistoryOf(const TMainForm& main, const std::string& line) {
+    const fs::path path = main.DataFolder + HistoryFileName(line);
+    return fs::exists(path) ? test::ReadAll(path) : std::string();
+}
+
+class DesktopScenario : public ::testing::Test {
+protected:
+    DesktopScenario()
+        : home_("HOME", root_.folder()),
+          config_("XDG_CONFIG_HOME", root_.folder() + "config"),
+          data_("XDG_DATA_HOME", root_.folder() + "data"),
+          start_("RENDAAL_START_FOLDER", start_dir_.folder()),
+          clock_(DateTime{2026, 12, 7, 10, 0, 0, 0}) {
+        SetAppClock(&clock_);
+        fs::create_directories(start_dir_.path() / "help");
+        test::WriteAll(start_dir_.path() / "help" / "rendaal.html", "<html></html>");
+        test::WriteAll(start_dir_.path() / "Regels.dat", kLine + "\r\n");
+        // Nothing may leave the machine, even from a window the test does not drive.
+        fs::create_directories(root_.path() / "config" / "Rendaal");
+        test::WriteAll(root_.path() / "config" / "Rendaal" / "Rendaal.reg",
+                       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults]\r\n"
+                       "\"IndexUrl\"=\"http://127.0.0.1:9\"\r\n"
+                       "\"OptionUrl\"=\"http://127.0.0.1:9\"\r\n"
+                       "\"SiteUrl\"=\"http://127.0.0.1:9/\"\r\n");
+        SetUserMessageHandler([this](const QString&, const QString& text) {
+            messages_.push_back(text.toStdString());
+        });
+        SetUrlOpener([](const std::string&) { return false; });
+        static const bool dutch = SetUpDesktopIdentity();
+        dutchQt_ = dutch;
+    }
+    ~DesktopScenario() override {
+        SetAppClock(nullptr);
+        SetUserMessageHandler(nullptr);
+        SetUrlOpener(nullptr);
+    }
+
+    std::unique_ptr<AppWindows> Start() {
+        auto app = CreateAppWindows();
+        auto fetcher = std::make_unique<HookedFetcher>();
+        fetcher_ = fetcher.get();
+        ServePages(true);
+        DownloadForm->SetFetcher(std::move(fetcher));
+        DownloadForm->SetPageAddresses(test::kIndexBase, test::kOptionBase);
+        DownloadForm->SetErrorHandler([this](const std::string& e) { messages_.push_back(e); });
+        VersionsForm->setTransport(std::make_unique<NoServer>());
+        return app;
+    }
+    // Up means the pages of a reachable server, down an empty answer as from a gone one.
+    void ServePages(bool up) {
+        fetcher_->pages.Serve(test::kIndexBase, {up ? kIndexPage : std::string()});
+        fetcher_->pages.Serve(test::kOptionBase, {up ? kOptionPage : std::string()});
+    }
+    static void ShowAndPaint(TMainForm* main) {
+        main->show();
+        ASSERT_TRUE(WaitFor([main] { return main->FirstPaintDone && main->HoverReady; }));
+        WaitFor([] { return false; }, 50);
+    }
+
+    test::TempDir root_;
+    test::TempDir start_dir_;
+    test::ScopedEnv home_, config_, data_, start_;
+    FixedClock clock_;
+    HookedFetcher* fetcher_ = nullptr;
+    std::vector<std::string> messages_;
+    bool dutchQt_ = false;
+};
+
+// Every visible child of the panel lies inside it and no two overlap.
+void ExpectPanelClear(const TMainForm& main, const char* when) {
+    const QList<QWidget*> children =
+        main.Panel1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (int i = 0; i < children.size(); ++i) {
+        const QWidget* a = children[i];
+        if (!a->isVisible() || a->geometry().isEmpty()) {
+            continue;
+        }
+        EXPECT_TRUE(main.Panel1->rect().contains(a->geometry()))
+            << when << ": " << a->objectName().toStdString() << " " << a->x() << "," << a->y()
+            << " " << a->width() << "x" << a->height();
+        for (int j = i + 1; j < children.size(); ++j) {
+            const QWidget* b = children[j];
+            if (b->isVisible() && a->geometry().intersects(b->geometry())) {
+                ADD_FAILURE() << when << ": overlap at " << a->x() << "," << a->y() << " and "
+                              << b->x() << "," << b->y();
+            }
+        }
+    }
+}
+
+TEST_F(DesktopScenario, FirstStartShowsTheWholePanelEightRowsAndTheChart) {
+    auto app = Start();
+    TMainForm* main = app->main;
+    ShowAndPaint(main);
+
+    const QRect area = main->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(main->frameGeometry())) << main->width() << "x" << main->height();
+    EXPECT_GE(main->ListBox1->viewport()->height() / main->ListBox1->sizeHintForRow(0), 8);
+    EXPECT_EQ(main->Image1->height(), 474);
+    EXPECT_GE(main->Image1->width(), 676);
+    EXPECT_EQ(main->ChartImage().size(), main->Image1->size());
+    EXPECT_EQ(main->minimumSize(), main->MinimumClientSize());
+
+    // At the first size and at the least one, with the longest texts the rows show: nothing is
+    // cut, nothing lies under the info button.
+    for (const QSize size : {main->size(), main->minimumSize()}) {
+        main->resize(size);
+        ASSERT_TRUE(WaitFor([&] { return main->size() == size; }));
+        main->Label1->setText(
+            QStringLiteral("Gedownload: 123 koersen (niet alle koersen gevonden)"));
+        WaitFor([] { return false; }, 50);
+        EXPECT_EQ(main->Label1->width(), main->Label1->sizeHint().width());
+        for (QLabel* label : {main->L21, main->L22, main->L23, main->L24}) {
+            EXPECT_EQ(label->width(), label->sizeHint().width()) << label->text().toStdString();
+        }
+        ExpectPanelClear(*main, "after a run");
+        // The chart's message in the first label of the index row, once sized for "AEX:".
+        main->L21->setText(QStringLiteral("Laatste koesrsen niet gedownload"));
+        WaitFor([] { return false; }, 50);
+        EXPECT_EQ(main->L21->width(), main->L21->sizeHint().width());
+        ExpectPanelClear(*main, "with the chart's message");
+        main->DownloadBtnClick();
+    }
+    // Below the minimum the window keeps it.
+    main->resize(300, 200);
+    EXPECT_EQ(main->size(), main->minimumSize());
+
+    // Desktop identity: the entry's name, an icon (the built-in one here), Qt's texts in Dutch.
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "nl.rendaal.Rendaal");
+    EXPECT_FALSE(main->windowIcon().isNull());
+    EXPECT_TRUE(dutchQt_);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Annuleren");
+}
+
+TEST_F(DesktopScenario, StoredBoundsThatDoNotFitTheScreenAreMovedOntoIt) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+        const char* name;
+        const char* values;
+    } cases[] = {
+        {"huge size", "\"Width\"=\"99999999\"\r\n\"Height\"=\"99999999\"\r\n"},
+        {"far left", "\"Left\"=\"-99999999\"\r\n\"Width\"=\"1000\"\r\n\"Height\"=\"700\"\r\n"},
+        {"past the bottom right", "\"Left\"=\"5000\"\r\n\"Top\"=\"3000\"\r\n"},
+    };
+    for (const auto& c : cases) {
+        test::WriteAll(root_.path() / "config" / "Rendaal" / "Rendaal.reg",
+                       std::string("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Rendaal\\"
+                                   "Defaults]\r\n") +
+                           c.values);
+        auto app = Start();
+        TMainForm* main = app->main;
+        EXPECT_TRUE(area.contains(main->geometry())) << c.name;
+        main->ShowSelected();
+        EXPECT_LE(main->ChartImage().width(), area.width()) << c.name;
+        EXPECT_LE(main->ChartImage().height(), area.height()) << c.name;
+    }
+}
+
+TEST_F(DesktopScenario, SecondaryWindowsStayAboveTheWindowThatOpenedThem) {
+    auto app = Start();
+    TMainForm* main = app->main;
+    ShowAndPaint(main);
+    const auto transientOf = [](QWidget* w) {
+        return w->windowHandle() ? w->windowHandle()->transientParent() : nullptr;
+    };
+
+    main->VoegToeButtonClick();  // not modal: it must not sink behind the main window
+    ASSERT_TRUE(AddForm->isVisible());
+    EXPECT_EQ(transientOf(AddForm), main->windowHandle());
+    AddForm->close();
+
+    // "Download Nu" in the modal settings dialog: the update window opens above the dialog and
+    // takes clicks while the dialog is still open.
+    bool updateAboveSettings = false;
+    bool updateClosedByClick = false;
+    QTimer::singleShot(0, [&] {
+        OptionsForm->DownloadBtn->click();
+        updateAboveSettings =
+            VersionsForm->isVisible() && transientOf(VersionsForm) == OptionsForm->windowHandle();
+        const QPoint exit =
+            VersionsForm->ExitBtn->mapTo(VersionsForm, VersionsForm->ExitBtn->rect().center());
+        QTest::mouseClick(VersionsForm->windowHandle(), Qt::LeftButton, {}, exit);
+        updateClosedByClick = !VersionsForm->isVisible();
+        OptionsForm->reject();
+    });
+    main->InstellingenButtonClick();
+    EXPECT_TRUE(updateAboveSettings);
+    EXPECT_TRUE(updateClosedByClick);
+
+    // About, "Home" with no browser: the message window shows above the about window.
+    bool messageAboveAbout = false;
+    QTimer::singleShot(0, [&] {
+        AboutForm->HomeBtn->click();
+        messageAboveAbout =
+            MessageForm->isVisible() && transientOf(MessageForm) == AboutForm->windowHandle();
+        MessageForm->close();
+        AboutForm->reject();
+    });
+    main->OverRendaal1Click();
+    EXPECT_TRUE(messageAboveAbout);
+
+    // The question before a deletion and the save dialog belong to the main window; the save
+    // dialog speaks Dutch.
+    bool questionAboveMain = false;
+    QTimer::singleShot(0, [&] {
+        questionAboveMain = YesNoDlg->isVisible() && transientOf(YesNoDlg) == main->windowHandle();
+        YesNoDlg->NeeBtn->click();
+    });
+    main->DelButtonClick();
+    EXPECT_TRUE(questionAboveMain);
+    EXPECT_EQ(main->Combinations().size(), 1u);
+
+    QString cancelText;
+    bool saveAboveMain = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        saveAboveMain = transientOf(dialog) == main->windowHandle();
+        if (auto* box = dialog->findChild<QDialogButtonBox*>()) {
+            if (QPushButton* cancel = box->button(QDialogButtonBox::Cancel)) {
+                cancelText = cancel->text();
+            }
+        }
+        dialog->reject();
+    });
+    main->SaveChartClick();
+    EXPECT_TRUE(saveAboveMain);
+    EXPECT_EQ(cancelText, "Annuleren");
+}
+
+TEST_F(DesktopScenario, FailedDownloadKeepsTheLastReadGreyedAndSaysSo) {
+    auto app = Start();
+    TMainForm* main = app->main;
+    ShowAndPaint(main);
+    QLabel* const row[] = {main->L21, main->L22, main->L23, main->L24};
+    const auto texts = [&row] {
+        std::vector<std::string> t;
+        for (QLabel* label : row) {
+            t.push_back(label->text().toStdString());
+        }
+        return t;
+    };
+    const std::vector<std::string> good = texts();
+    ASSERT_EQ(good[0], "AEX:");
+    ASSERT_EQ(good[1], "905,12");
+    ASSERT_EQ(good[3], "@ 07-12-2026 10:00:00");
+    const QColor levelColour = main->L22->palette().color(QPalette::WindowText);
+    const QColor grey = main->palette().color(QPalette::Disabled, QPalette::WindowText);
+    ASSERT_NE(levelColour, grey);
+
+    // The companion holds the folder: nothing was read, nothing failed, the row stays as it is.
+    {
+        RunLock companion(main->DataFolder);
+        ASSERT_TRUE(companion.TryAcquire());
+        main->DownloadBtnClick();
+    }
+    EXPECT_TRUE(main->Label1->text().startsWith("Download al bezig"));
+    EXPECT_EQ(texts(), good);
+    EXPECT_FALSE(main->IndexRowIsOld());
+
+    // Server gone: the whole row of the last read, greyed, never a level without its change.
+    clock_.Set(DateTime{2026, 12, 7, 11, 0, 0, 0});
+    ServePages(false);
+    main->DownloadBtnClick();
+    EXPECT_TRUE(main->Label1->text().startsWith("Gedownload: Geen koersen"))
+        << main->Label1->text().toStdString();
+    EXPECT_EQ(texts(), good);
+    EXPECT_TRUE(main->IndexRowIsOld());
+    for (QLabel* label : row) {
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), grey);
+    }
+    ExpectPanelClear(*main, "greyed row");
+    // A second failure keeps the same last good read.
+    main->DownloadBtnClick();
+    EXPECT_EQ(texts(), good);
+
+    ServePages(true);
+    main->DownloadBtnClick();
+    EXPECT_FALSE(main->IndexRowIsOld());
+    EXPECT_EQ(main->L22->palette().color(QPalette::WindowText), levelColour);
+    EXPECT_NE(main->L21->palette().color(QPalette::WindowText), grey);
+}
+
+TEST_F(DesktopScenario, AddedCombinationGetsItsFirstLineOnceTheFolderIsFree) {
+    auto app = Start();
+    TMainForm* main = app->main;
+    ShowAndPaint(main);
+    ASSERT_NE(HistoryOf(*main, kLine).find("12,35"), std::string::npos);
+
+    // The companion holds the data folder when OK is pressed.
+    {
+        RunLock companion(main->DataFolder);
+        ASSERT_TRUE(companion.TryAcquire());
+        main->AddCombination(kAdded);
+        EXPECT_TRUE(main->FirstLineWaiting());
+        EXPECT_TRUE(main->Label1->text().contains("wacht")) << main->Label1->text().toStdString();
+        WaitFor([] { return false; }, 1500);  // the retry finds it still held
+        EXPECT_EQ(HistoryOf(*main, kAdded).find("10,20"), std::string::npos);
+    }
+    EXPECT_TRUE(WaitFor([main] { return !main->FirstLineWaiting(); }, 5000));
+    EXPECT_NE(HistoryOf(*main, kAdded).find("10,20"), std::string::npos);
+    EXPECT_EQ(ParseRules(test::ReadAll(main->RulesFilePath())).size(), 2u);
+
+    // OK pressed while this window's own run waits for a page.
+    fetcher_->hook = [main] { main->AddCombination(kAddedInRun); };
+    main->DownloadBtnClick();
+    EXPECT_FALSE(main->FirstLineWaiting());
+    EXPECT_NE(HistoryOf(*main, kAddedInRun).find("8,15"), std::string::npos);
+}
+
+// A stable key for the data folder, a socket in a runtime folder of the test's own.
+class SecondStart : public DesktopScenario {
+protected:
+    SecondStart() {
+        fs::permissions(runtime_.path(), fs::perms::owner_all, fs::perm_options::replace);
+        fs::create_directories(DataFolder());
+    }
+    std::string DataFolder() const { return root_.folder() + "data/Rendaal/"; }
+    QString Runtime() const { return QString::fromStdString(runtime_.path().string()); }
+    test::TempDir runtime_;
+};
+
+TEST_F(SecondStart, SameFolderAsksTheRunningOneAnotherFolderRunsOnItsOwn) {
+    SingleInstance first(DataFolder(), Runtime());
+    ASSERT_TRUE(first.Claim());
+    EXPECT_TRUE(first.Problem().isEmpty()) << first.Problem().toStdString();
+    int shown = 0;
+    QObject::connect(&first, &SingleInstance::ShowRequested, [&shown] { ++shown; });
+
+    // Something else on the socket is no request.
+    QLocalSocket stranger;
+    stranger.connectToServer(first.SocketPath());
+    ASSERT_TRUE(stranger.waitForConnected(2000));
+    stranger.write(QByteArray(200, 'x') + "\nshow\n");
+    stranger.flush();
+    WaitFor([] { return false; }, 200);
+    EXPECT_EQ(shown, 0);
+
+    // The same folder reached through a symlink is the same folder.
+    fs::create_directory_symlink(DataFolder(), root_.path() / "link");
+    SingleInstance second((root_.path() / "link").string(), Runtime());
+    ASSERT_FALSE(second.Claim());
+    auto answered = std::async(std::launch::async, [&second] { return second.AskRunningToShow(); });
+    ASSERT_TRUE(WaitFor([&answered] {
+        return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }));
+    EXPECT_TRUE(answered.get());
+    EXPECT_EQ(shown, 1);
+
+    SingleInstance other(root_.folder() + "other/", Runtime());
+    EXPECT_TRUE(other.Claim());
+
+    // A FIFO where the lock belongs neither hangs the start nor keeps the program from running.
+    SingleInstance third(root_.folder() + "third/", Runtime());
+    ASSERT_EQ(::mkfifo(third.LockPath().toLocal8Bit().constData(), 0600), 0);
+    EXPECT_TRUE(third.Claim());
+    EXPECT_FALSE(third.Problem().isEmpty());
+}
+
+TEST_F(SecondStart, TheRealProgramRaisesTheFirstAndEndsAndACrashFreesTheFolder) {
+    const QString program =
+        QString::fromLocal8Bit(qgetenv("RENDAAL_BINARY_DIR")) + QStringLiteral("/src/app/rendaal");
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* proxy :
+         {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"}) {
+        env.remove(QString::fromLatin1(proxy));
+    }
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
+    const QString socket = SingleInstance(DataFolder(), Runtime()).SocketPath();
+
+    const auto startWindow = [&](QProcess& p) {
+        p.setProcessEnvironment(env);
+        p.start(program, {});
+        ASSERT_TRUE(p.waitForStarted(10000));
+        ASSERT_TRUE(WaitFor([&] { return fs::exists(socket.toStdString()); }, 30000));
+    };
+    QProcess first;
+    startWindow(first);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(program, {});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAllStandardError().contains("draait al"));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // A crash leaves the socket file and the lock file behind; the next start runs all the same.
+    first.kill();
+    first.waitForFinished(10000);
+    ASSERT_TRUE(fs::exists(socket.toStdString()));
+    QProcess again;
+    again.setProcessEnvironment(env);
+    again.start(program, {});
+    ASSERT_TRUE(again.waitForStarted(10000));
+    EXPECT_FALSE(again.waitForFinished(4000));  // still running: it took the folder
+    again.terminate();
+    EXPECT_TRUE(again.waitForFinished(30000));
+    EXPECT_EQ(again.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace rendaal
