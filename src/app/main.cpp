@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
         return shown ? 0 : 1;
     }
     if (!instance.Problem().isEmpty()) {
-        std::fprintf(stderr, "Rendaal: kan niet nagaan of het al draait (%s)\n",
+        std::fprintf(stderr, "Rendaal: een tweede start vindt dit venster niet (%s)\n",
                      instance.Problem().toLocal8Bit().constData());
     }
 

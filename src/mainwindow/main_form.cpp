@@ -403,6 +403,10 @@ void TMainForm::WatchRulesFile() {
 void TMainForm::ReloadRulesFile() {
     WatchRulesFile();
     // A file that is gone or cannot be read keeps the list: the next change writes it again.
+    // Only a regular file is read: a FIFO put in its place would block the window.
+    if (!QFileInfo(FromBytes(RulesFilePath())).isFile()) {
+        return;
+    }
     std::optional<std::vector<std::string>> loaded = LoadRules(RulesFilePath());
     if (!loaded) {
         return;
