@@ -88,6 +88,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> lines =
         LoadRules(folder + "Regels.dat").value_or(std::vector<std::string>{});
     const SettingsStore settings;
+    if (!settings.problem().empty()) {
+        std::fprintf(stderr, "rendaal-sched: %s\n", settings.problem().c_str());
+    }
     const int years =
         static_cast<int>(std::clamp<int64_t>(settings.ReadInteger("Aantal jaren", 1), 1, 5));
 

@@ -234,6 +234,9 @@ void TMainForm::FormCreate() {
     SetHelpContext(this, 1000);
 
     const SettingsStore store;
+    if (!store.problem().empty()) {
+        ShowUserMessage(FromBytes(ProgramName), FromBytes(store.problem()));
+    }
     const WindowSettings settings = ReadWindowSettings(store);
     PlaceWindow();
     BlocksView = settings.Blokjes;

@@ -1,5 +1,11 @@
 #include "platform/settings_store.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -7,6 +13,37 @@
 #include "platform/app_paths.h"
 
 namespace rendaal {
+namespace {
+
+constexpr size_t kMaxSettingsBytes = 1u << 20;
+
+// Another name for a file that cannot be parsed, so that the first write does not destroy it:
+// "<path>.bad", or "<path>.bad.2" and on when an earlier one is there. Renames whatever stands
+// there (a symlink itself, not its target). Empty when it could not be moved.
+std::optional<std::string> SetAside(const std::string& path) {
+    for (int n = 1; n <= 9; ++n) {
+        const std::string aside = path + ".bad" + (n == 1 ? "" : "." + std::to_string(n));
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            return aside;
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        // File systems without the no-replace flag.
+        std::error_code ec;
+        if ((errno == EINVAL || errno == ENOSYS) &&
+            !std::filesystem::exists(std::filesystem::symlink_status(aside, ec)) &&
+            std::rename(path.c_str(), aside.c_str()) == 0) {
+            return aside;
+        }
+        if (errno != EINVAL && errno != ENOSYS) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 std::string SettingsFilePath() {
     return ConfigFolder() + "Rendaal.reg";
@@ -16,9 +53,63 @@ SettingsStore::SettingsStore(std::string path) : path_(std::move(path)) {
     Reload();
 }
 
+SettingsStore::Loaded SettingsStore::Load() const {
+    Loaded out;
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            out.state = FileState::Unreadable;
+            out.reason = std::strerror(errno);
+        }
+        return out;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        out.state = FileState::Unreadable;
+        out.reason = S_ISDIR(st.st_mode) ? "het is een map" : "het is geen gewoon bestand";
+        return out;
+    }
+    if (static_cast<uint64_t>(st.st_size) > kMaxSettingsBytes) {
+        out.state = FileState::Unparsable;
+        out.reason = "groter dan 1 MiB";
+        return out;
+    }
+    const auto bytes = ReadFile(path_, kMaxSettingsBytes);
+    if (!bytes) {
+        out.state = FileState::Unreadable;
+        out.reason = std::strerror(errno);
+        return out;
+    }
+    auto file = RegFile::Parse(*bytes);
+    if (!file) {
+        out.state = FileState::Unparsable;
+        out.reason = "geen REGEDIT4- of \"Windows Registry Editor Version 5.00\"-bestand";
+        return out;
+    }
+    out.state = FileState::Read;
+    out.file = std::move(*file);
+    return out;
+}
+
 void SettingsStore::Reload() {
-    const auto text = ReadFile(path_, 1u << 20);
-    file_ = text ? RegFile::Parse(*text) : RegFile();
+    Loaded loaded = Load();
+    file_ = std::move(loaded.file);
+    switch (loaded.state) {
+        case FileState::Missing:
+        case FileState::Read:
+            problem_.clear();
+            break;
+        case FileState::Unreadable:
+            problem_ = "De instellingen in " + path_ + " kunnen niet gelezen worden (" +
+                       loaded.reason +
+                       "). De standaardinstellingen worden gebruikt en niet opgeslagen.";
+            break;
+        case FileState::Unparsable:
+            problem_ = path_ + " is geen instellingenbestand (" + loaded.reason +
+                       "). De standaardinstellingen worden gebruikt; het bestand wordt niet "
+                       "overschreven maar bij het opslaan bewaard als " +
+                       path_ + ".bad.";
+            break;
+    }
 }
 
 int64_t SettingsStore::ReadInteger(std::string_view name, int64_t fallback) const {
@@ -38,16 +129,18 @@ std::string SettingsStore::ReadString(std::string_view name, std::string_view fa
 }
 
 bool SettingsStore::Write(const std::function<void(RegFile&)>& change) {
-    const auto text = ReadFile(path_, 1u << 20);
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path_, ec);
+    Loaded now = Load();
     // A file that is there but could not be read this time would be replaced by the one changed
-    // value, and every other setting lost; an oversized file is garbage and may be replaced.
-    if (!text && !ec && size <= (1u << 20)) {
+    // value, and every other setting lost.
+    if (now.state == FileState::Unreadable) {
         return false;
     }
-    file_ = text ? RegFile::Parse(*text) : RegFile();
+    if (now.state == FileState::Unparsable && !SetAside(path_)) {
+        return false;
+    }
+    file_ = std::move(now.file);
     change(file_);
+    std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
     return WriteFileAtomic(path_, file_.Serialize());
 }

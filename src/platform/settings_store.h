@@ -25,6 +25,9 @@ public:
 
     // A missing, unreadable or damaged file gives no values (every read takes its default).
     void Reload();
+    // Empty when the file was read or is not there yet; otherwise a message for the user that
+    // names the file, why it was not read and what becomes of it.
+    const std::string& problem() const { return problem_; }
 
     // Missing or not a decimal integer: the default.
     int64_t ReadInteger(std::string_view name, int64_t fallback) const;
@@ -34,14 +37,24 @@ public:
     const RegFile& file() const { return file_; }
 
     // Applies change to the freshly read file and writes it; false when it could not be
-    // written, or could not be read first (the file on disk keeps its previous content).
+    // written, or could not be read first (the file on disk keeps its previous content). A file
+    // that reads but cannot be parsed is first renamed to "<path>.bad" and a new one written.
     bool Write(const std::function<void(RegFile&)>& change);
 
     const std::string& path() const { return path_; }
 
 private:
+    enum class FileState { Missing, Read, Unreadable, Unparsable };
+    struct Loaded {
+        FileState state = FileState::Missing;
+        RegFile file;
+        std::string reason;
+    };
+    Loaded Load() const;
+
     std::string path_;
     RegFile file_;
+    std::string problem_;
 };
 
 }  // namespace rendaal

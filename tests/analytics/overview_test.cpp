@@ -187,7 +187,7 @@ TEST(ParsePercent, CommaPointAndText) {
     }
     const std::string key = "HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults";
     auto read = [&](const std::string& values) {
-        return ReadRateSettings(RegFile::Parse("REGEDIT4\r\n\r\n[" + key + "]\r\n" + values), key);
+        return ReadRateSettings(*RegFile::Parse("REGEDIT4\r\n\r\n[" + key + "]\r\n" + values), key);
     };
     const RateSettings defaults = read("");
     EXPECT_DOUBLE_EQ(defaults.rates.r, 0.02);

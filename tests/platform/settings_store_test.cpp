@@ -1,6 +1,9 @@
 #include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "core/fileio.h"
 #include "platform/app_paths.h"
@@ -65,16 +68,62 @@ TEST(SettingsStore, WritesKeepValuesWrittenElsewhereInTheMeantime) {
     EXPECT_EQ(reread.ReadInteger("Top", 100), 5);
 }
 
-TEST(SettingsStore, DamagedFileReadsAsDefaultsAndIsReplacedByAValidOne) {
+// A file the registry editor wrote by default was read as empty and overwritten at close.
+TEST(SettingsStore, WindowsExportKeepsItsFormAndEveryValue) {
     test::TempDir tmp;
     const std::string path = tmp.folder() + "Rendaal.reg";
-    test::WriteAll(path, std::string("\x00\x01REGEDIT4 garbage \xff", 20));
+    test::WriteAll(path, test::ReadAll(std::string(RENDAAL_REGFILES) + "version5-utf16-wine.reg"));
+    SettingsStore store(path);
+    EXPECT_TRUE(store.problem().empty());
+    EXPECT_EQ(store.ReadInteger("Left", 100), 120);
+    ASSERT_TRUE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Left", "7"); }));
+    const std::string written = test::ReadAll(path);
+    EXPECT_EQ(written.substr(0, 4), std::string("\xFF\xFEW\0", 4));
+    const SettingsStore again(path);
+    EXPECT_EQ(again.ReadInteger("Left", 100), 7);
+    EXPECT_EQ(again.ReadString("Naam", ""), "\u00c4\u00e4b\u00e9");
+    EXPECT_EQ(again.file().Find(kSettingsKey, "Bin")->text, "hex:00,ff,10");
+}
+
+TEST(SettingsStore, UnparsableFileIsKeptAsBadNeverOverwritten) {
+    test::TempDir tmp;
+    const std::string path = tmp.folder() + "Rendaal.reg";
+    const std::string garbage("\x00\x01REGEDIT4 garbage \xff", 20);
+    test::WriteAll(path, garbage);
     SettingsStore store(path);
     EXPECT_EQ(store.ReadInteger("Width", 600), 600);
     EXPECT_EQ(store.ReadString("IndexUrl", "default"), "default");
+    EXPECT_NE(store.problem().find(path + ".bad"), std::string::npos) << store.problem();
     ASSERT_TRUE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Width", "700"); }));
-    EXPECT_EQ(test::ReadAll(path).rfind("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER", 0), 0u);
-    EXPECT_EQ(SettingsStore(path).ReadInteger("Width", 600), 700);
+    EXPECT_EQ(test::ReadAll(path + ".bad"), garbage);
+    const SettingsStore again(path);
+    EXPECT_TRUE(again.problem().empty());
+    EXPECT_EQ(again.ReadInteger("Width", 600), 700);
+    // A later bad file does not take the place of the one kept before.
+    test::WriteAll(path, "[x]");
+    ASSERT_TRUE(SettingsStore(path).Write([](RegFile&) {}));
+    EXPECT_EQ(test::ReadAll(path + ".bad"), garbage);
+    EXPECT_EQ(test::ReadAll(path + ".bad.2"), "[x]");
+}
+
+// A FIFO in its place hung the window at start and at close.
+TEST(SettingsStore, SpecialFileInItsPlaceIsNamedAndLeftAlone) {
+    for (const char* kind : {"folder", "fifo"}) {
+        SCOPED_TRACE(kind);
+        test::TempDir tmp;
+        const std::string path = tmp.folder() + "Rendaal.reg";
+        if (std::string(kind) == "folder") {
+            std::filesystem::create_directory(path);
+        } else {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        }
+        SettingsStore store(path);
+        EXPECT_EQ(store.ReadInteger("Width", 600), 600);
+        EXPECT_NE(store.problem().find(path), std::string::npos) << store.problem();
+        EXPECT_FALSE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Width", "1"); }));
+        EXPECT_FALSE(std::filesystem::is_regular_file(path));
+        EXPECT_FALSE(std::filesystem::exists(path + ".bad"));
+    }
 }
 
 TEST(SettingsStore, FailedWriteKeepsThePreviousFile) {

@@ -1,4 +1,7 @@
 // The program starts on damaged files, shows what it can and keeps the best surviving copy.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -89,7 +92,42 @@ TEST_F(DamagedStart, GarbageRulesAndSettingsStartWithDefaultsAndDrawEveryLine) {
     // Closing wrote the settings afresh: a file that reads again.
     const auto settings = ReadFile(Settings());
     ASSERT_TRUE(settings);
-    EXPECT_EQ(RegFile::Parse(*settings).Serialize(), *settings);
+    ASSERT_TRUE(RegFile::Parse(*settings));
+    EXPECT_EQ(RegFile::Parse(*settings)->Serialize(), *settings);
+}
+
+// A settings file in a form it did not know was read as empty and replaced at close; a FIFO in
+// its place hung the window.
+TEST_F(DamagedStart, SettingsItCannotReadAreToldOnceAndNeverReplaced) {
+    const std::string bad = "Windows Registry Editor Version 6.00\r\n" + Garbage(200, 5);
+    for (const bool fifo : {false, true}) {
+        SCOPED_TRACE(fifo ? "fifo" : "unparsable");
+        fs::remove(Settings());
+        fs::remove(Settings() + ".bad");
+        if (fifo) {
+            ASSERT_EQ(::mkfifo(Settings().c_str(), 0600), 0);
+        } else {
+            test::WriteAll(Settings(), bad);
+        }
+        messages_.clear();
+        const auto told = [this] {
+            return std::count_if(messages_.begin(), messages_.end(), [this](const std::string& m) {
+                return m.find(Settings()) != std::string::npos;
+            });
+        };
+        for (int start = 0; start < 2; ++start) {
+            auto app = CreateAppWindows();
+            ASSERT_NE(MainForm, nullptr);
+        }
+        if (fifo) {
+            EXPECT_EQ(told(), 2);  // nothing could be written, so each start says it again
+            EXPECT_EQ(fs::status(Settings()).type(), fs::file_type::fifo);
+        } else {
+            EXPECT_EQ(told(), 1);
+            EXPECT_EQ(test::ReadAll(Settings() + ".bad"), bad);
+            EXPECT_TRUE(RegFile::Parse(test::ReadAll(Settings())));
+        }
+    }
 }
 
 TEST_F(DamagedStart, DamagedHistoryAndBackupAreShownAndLeftAsTheyAre) {
