@@ -1,8 +1,10 @@
 #include "core/calendar.h"
 
-#include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+
+#include "core/text.h"
 
 namespace rendaal {
 namespace {
@@ -34,15 +36,11 @@ Date CivilFromDays(int64_t z) {
 const int64_t kSerialZero = DaysFromCivil(1899, 12, 30);
 
 std::optional<int> ParseInt(std::string_view s) {
-    int v = 0;
-    if (s.empty()) {
+    const auto v = ParseInteger(s);
+    if (!v || *v < INT_MIN || *v > INT_MAX) {
         return std::nullopt;
     }
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size()) {
-        return std::nullopt;
-    }
-    return v;
+    return static_cast<int>(*v);
 }
 
 }  // namespace
