@@ -12,16 +12,13 @@
 #include "dialogs/message_form.h"
 #include "platform/environment.h"
 #include "platform/help.h"
+#include "platform/qt_text.h"
 
 namespace rendaal {
 
 TAboutForm* AboutForm = nullptr;
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 QFont Font(const char* family, int px, bool bold = false, bool italic = false) {
     QFont f(QString::fromLatin1(family));
@@ -191,11 +188,11 @@ void TAboutForm::setProgram(const std::string& programName, const std::string& v
 
 void TAboutForm::SetTexts() {
     const bool dutch = Dutch();
-    NameLabel->setText(Q(programName_));
-    VersionLabel->setText(Q(versionText_));
-    CreditLabel->setText(Q(aboutText_));
+    NameLabel->setText(ToQString(programName_));
+    VersionLabel->setText(ToQString(versionText_));
+    CreditLabel->setText(ToQString(aboutText_));
     if (MainPanel->isVisible() || !isVisible()) {
-        setWindowTitle(Q(programName_) +
+        setWindowTitle(ToQString(programName_) +
                        (dutch ? QStringLiteral(" - Informatie") : QStringLiteral(" - About")));
     }
     Label1->setText(dutch ? QStringLiteral("Rendaal is een eenvoudig programma om")
@@ -216,7 +213,7 @@ void TAboutForm::SetTexts() {
 
     QStringList mail;
     for (const std::string& line : MailTemplateLines(dutch, author_)) {
-        mail << Q(line);
+        mail << ToQString(line);
     }
     MailMemo->setPlainText(mail.join(QLatin1Char('\n')));
 
@@ -231,7 +228,7 @@ void TAboutForm::SetTexts() {
         }
         first = false;
         c.setBlockFormat(centred);
-        c.insertText(Q(line));
+        c.insertText(ToQString(line));
     }
 }
 
@@ -245,12 +242,12 @@ void TAboutForm::showEvent(QShowEvent* event) {
 
 void TAboutForm::AutorBtnClick() {
     MainPanel->hide();
-    setWindowTitle(Q(programName_) + QStringLiteral(" - Informatie"));
+    setWindowTitle(ToQString(programName_) + QStringLiteral(" - Informatie"));
 }
 
 void TAboutForm::OKBtn1Click() {
     const QString caller = parentWidget() ? parentWidget()->window()->windowTitle()
-                                          : Q(programName_ + ", " + versionText_);
+                                          : ToQString(programName_ + ", " + versionText_);
     setWindowTitle(caller + QStringLiteral(" - Informatie"));
     MainPanel->show();
 }

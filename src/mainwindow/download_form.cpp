@@ -13,6 +13,7 @@
 #include "download/run_lock.h"
 #include "platform/app_paths.h"
 #include "platform/http_client.h"
+#include "platform/qt_text.h"
 #include "platform/settings_store.h"
 
 namespace rendaal {
@@ -36,10 +37,6 @@ void SetColour(QLabel* label, const Rgb& c) {
     label->setPalette(palette);
 }
 
-QString Text(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-
 }  // namespace
 
 TDownloadForm::TDownloadForm(QWidget* parent) : QWidget(parent) {
@@ -53,8 +50,8 @@ TDownloadForm::TDownloadForm(QWidget* parent) : QWidget(parent) {
     indexUrlBase_ = settings.ReadString("IndexUrl", kDefaultIndexUrl);
     optionUrlBase_ = settings.ReadString("OptionUrl", kDefaultOptionUrl);
     showError_ = [this](const std::string& text) {
-        auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Rendaal"), Text(text),
-                                    QMessageBox::Ok, parentWidget());
+        auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Rendaal"),
+                                    ToQString(text), QMessageBox::Ok, parentWidget());
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     };
@@ -88,7 +85,7 @@ void TDownloadForm::SetPageAddresses(std::string indexUrlBase, std::string optio
 
 void TDownloadForm::ShowStatus(const std::string& text) {
     if (labels_.Label1) {
-        labels_.Label1->setText(Text(text));
+        labels_.Label1->setText(ToQString(text));
     }
 }
 
@@ -111,10 +108,10 @@ void TDownloadForm::ShowIndex(const IndexDisplay& d) {
     }
     SetColour(labels_.L22, d.L22Colour);
     SetColour(labels_.L23, d.L23Colour);
-    labels_.L21->setText(Text(d.L21));
-    labels_.L22->setText(Text(d.L22));
-    labels_.L23->setText(Text(d.L23));
-    labels_.L24->setText(Text(d.L24));
+    labels_.L21->setText(ToQString(d.L21));
+    labels_.L22->setText(ToQString(d.L22));
+    labels_.L23->setText(ToQString(d.L23));
+    labels_.L24->setText(ToQString(d.L24));
     for (QLabel* label : labels) {
         label->adjustSize();
     }

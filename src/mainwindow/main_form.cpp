@@ -30,6 +30,7 @@
 #include "platform/app_paths.h"
 #include "platform/chart_render.h"
 #include "platform/help.h"
+#include "platform/qt_text.h"
 #include "platform/settings_store.h"
 
 namespace rendaal {
@@ -56,10 +57,6 @@ constexpr int kFrameHeight = 40;
 // The longest texts the panel's rows show, for the width that shows them whole.
 constexpr const char* kLongestStatus = "Gedownload: 123 koersen (niet alle koersen gevonden)";
 constexpr const char* kIndexRowSample[] = {"AEX:", "1234,56", "-123,45", "@ 07-12-2026 17:35:00"};
-
-QString FromBytes(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QPushButton* MakeButton(QWidget* parent, const char* text, int x, int y) {
     auto* button = new QPushButton(QString::fromUtf8(text), parent);
@@ -220,13 +217,13 @@ void TMainForm::FormCreate() {
     ProgramName = "Rendaal";
     VersionText = "versie 1.10a";
     AboutText = "Ontwerp en programmering: Jan de Vries";
-    setWindowTitle(FromBytes(ProgramName + ", " + VersionText));
+    setWindowTitle(ToQString(ProgramName + ", " + VersionText));
     HoverReady = false;
 
     StartFolder = rendaal::StartFolder();
     HelpFilePath = HelpPagePath(StartFolder);
     if (!FileExists(HelpFilePath)) {
-        ShowUserMessage(FromBytes(ProgramName), FromBytes("Help file not found\r" + HelpFilePath));
+        ShowUserMessage(ToQString(ProgramName), ToQString("Help file not found\r" + HelpFilePath));
     }
     auto* help = new HelpKeyFilter(
         HelpFilePath, [this](const std::string& address) { ShowHelpFailure(address); }, this);
@@ -235,7 +232,7 @@ void TMainForm::FormCreate() {
 
     const SettingsStore store;
     if (!store.problem().empty()) {
-        ShowUserMessage(FromBytes(ProgramName), FromBytes(store.problem()));
+        ShowUserMessage(ToQString(ProgramName), ToQString(store.problem()));
     }
     const WindowSettings settings = ReadWindowSettings(store);
     PlaceWindow();
@@ -384,7 +381,7 @@ void TMainForm::FillList(std::vector<std::string> lines) {
     const QSignalBlocker block(ListBox1);
     ListBox1->clear();
     for (const auto& line : lines_) {
-        auto* item = new QListWidgetItem(FromBytes(line));
+        auto* item = new QListWidgetItem(ToQString(line));
         item->setSizeHint(QSize(0, itemHeight_));
         ListBox1->addItem(item);
     }
@@ -393,8 +390,8 @@ void TMainForm::FillList(std::vector<std::string> lines) {
 void TMainForm::WatchRulesFile() {
     // The folder too: a file replaced by a rename is a new file the watch on the old one misses,
     // and a file that does not exist yet can only be seen arriving there.
-    const QString file = FromBytes(RulesFilePath());
-    const QString folder = FromBytes(DataFolder);
+    const QString file = ToQString(RulesFilePath());
+    const QString folder = ToQString(DataFolder);
     if (!rulesWatcher_->directories().contains(folder) && QFileInfo(folder).isDir()) {
         rulesWatcher_->addPath(folder);
     }
@@ -407,7 +404,7 @@ void TMainForm::ReloadRulesFile() {
     WatchRulesFile();
     // A file that is gone or cannot be read keeps the list: the next change writes it again.
     // Only a regular file is read: a FIFO put in its place would block the window.
-    if (!QFileInfo(FromBytes(RulesFilePath())).isFile()) {
+    if (!QFileInfo(ToQString(RulesFilePath())).isFile()) {
         return;
     }
     std::optional<std::vector<std::string>> loaded = LoadRules(RulesFilePath());
@@ -489,7 +486,7 @@ void TMainForm::RunCleanup() {
     const std::vector<DataFile> files = ListDataFiles(DataFolder, now);
     FileListBox->clear();
     for (const auto& file : files) {
-        FileListBox->addItem(FromBytes(file.name));
+        FileListBox->addItem(ToQString(file.name));
     }
     if (FileListBox->count() == 0) {
         return;
@@ -553,7 +550,7 @@ void TMainForm::ShowSelected() {
 }
 
 void TMainForm::ApplyChartOutputs(const ChartOutputs& outputs) {
-    auto setText = [](QLabel* label, const std::string& text) { label->setText(FromBytes(text)); };
+    auto setText = [](QLabel* label, const std::string& text) { label->setText(ToQString(text)); };
     if (outputs.l21) {
         setText(L21, *outputs.l21);
     }
@@ -679,7 +676,7 @@ void TMainForm::ShowRunNotes() {
         }
     }
     if (!text.empty()) {
-        ShowUserMessage(FromBytes(ProgramName), FromBytes(text));
+        ShowUserMessage(ToQString(ProgramName), ToQString(text));
     }
 }
 
@@ -714,8 +711,8 @@ bool TMainForm::SaveRulesFile() {
     if (!saveFailureShown_) {
         saveFailureShown_ = true;
         ShowUserMessage(
-            FromBytes(ProgramName),
-            FromBytes("De lijst met combinaties kon niet worden opgeslagen in " + RulesFilePath() +
+            ToQString(ProgramName),
+            ToQString("De lijst met combinaties kon niet worden opgeslagen in " + RulesFilePath() +
                       ".\rDe wijziging geldt tot het programma sluit."));
     }
     return false;
@@ -733,7 +730,7 @@ void TMainForm::DelButtonClick() {
     const std::string asked = lines_[static_cast<size_t>(index)];
     const bool yes =
         hooks_.askYes &&
-        hooks_.askYes(FromBytes(ProgramName + " - Verwijderen"),
+        hooks_.askYes(ToQString(ProgramName + " - Verwijderen"),
                       QStringLiteral("Wilt u inderdaad de geselecteerde Strangle verwijderen?"));
     if (!yes) {
         return;
@@ -764,7 +761,7 @@ bool TMainForm::AddCombination(const std::string& line) {
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(position), line);
     {
         const QSignalBlocker block(ListBox1);
-        auto* item = new QListWidgetItem(FromBytes(line));
+        auto* item = new QListWidgetItem(ToQString(line));
         item->setSizeHint(QSize(0, itemHeight_));
         ListBox1->insertItem(static_cast<int>(position), item);
     }
@@ -815,8 +812,8 @@ void TMainForm::Help1Click() {
 }
 
 void TMainForm::ShowHelpFailure(const std::string& address) {
-    ShowUserMessage(FromBytes(ProgramName),
-                    FromBytes("De help kon niet worden geopend: er is geen programma gevonden "
+    ShowUserMessage(ToQString(ProgramName),
+                    ToQString("De help kon niet worden geopend: er is geen programma gevonden "
                               "dat deze pagina toont.\r" +
                               address));
 }
@@ -843,7 +840,7 @@ void TMainForm::Image1MouseMove() {
         text = hooks_.hoverText();
     } else {
         const std::string quoteTime = hooks_.quoteTimeText ? hooks_.quoteTimeText() : "";
-        text = FromBytes(HoverText(AppClock().Now().date(), quoteTime, Charts.lastRowTexts));
+        text = ToQString(HoverText(AppClock().Now().date(), quoteTime, Charts.lastRowTexts));
     }
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // The read-out ends with a line break; a tool tip would show it as an empty last line.
@@ -868,7 +865,7 @@ void TMainForm::SaveChartClick() {
     if (index >= 0) {
         suggested +=
             QLatin1Char('/') +
-            FromBytes(BeforeLast('.', HistoryFileName(lines_[static_cast<size_t>(index)])) +
+            ToQString(BeforeLast('.', HistoryFileName(lines_[static_cast<size_t>(index)])) +
                       ".png");
     }
     const QString path =
@@ -884,7 +881,7 @@ bool TMainForm::SaveChartTo(const QString& path) {
         !chart_.isNull() && (hooks_.saveChartPng ? hooks_.saveChartPng(chart_, path)
                                                  : SaveChartPng(chart_, path.toStdString()));
     if (!saved) {
-        ShowUserMessage(FromBytes(ProgramName),
+        ShowUserMessage(ToQString(ProgramName),
                         QStringLiteral("De grafiek kon niet worden opgeslagen in ") + path);
     }
     return saved;

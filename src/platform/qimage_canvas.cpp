@@ -7,15 +7,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/qt_text.h"
+
 namespace rendaal {
 namespace {
 
 QRgb ToRgb(Color c) {
     return qRgb(c.r, c.g, c.b);
-}
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -35,7 +33,7 @@ void QImageCanvas::UpdateFont() {
 }
 
 void QImageCanvas::SetFontName(const std::string& name) {
-    fontName_ = FromUtf8(name);
+    fontName_ = ToQString(name);
     UpdateFont();
 }
 
@@ -166,7 +164,7 @@ void QImageCanvas::Line(int x0, int y0, int x1, int y1) {
 }
 
 void QImageCanvas::TextOut(int x, int y, const std::string& text) {
-    const QString s = FromUtf8(text);
+    const QString s = ToQString(text);
     const QFontMetrics metrics(font_);
     QPainter painter(&image_);
     painter.setFont(font_);
@@ -176,7 +174,7 @@ void QImageCanvas::TextOut(int x, int y, const std::string& text) {
 }
 
 int QImageCanvas::TextWidth(const std::string& text) {
-    return QFontMetrics(font_).horizontalAdvance(FromUtf8(text));
+    return QFontMetrics(font_).horizontalAdvance(ToQString(text));
 }
 
 void QImageCanvas::FloodFill(int x, int y, Color border) {

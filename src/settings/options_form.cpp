@@ -8,6 +8,7 @@
 #include <QSpinBox>
 
 #include "platform/help.h"
+#include "platform/qt_text.h"
 #include "update/versions_form.h"
 
 namespace rendaal {
@@ -30,10 +31,6 @@ QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y, int w) {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
     label->setGeometry(x, y, w, 24);
     return label;
-}
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
 }
 
 }  // namespace
@@ -115,7 +112,7 @@ bool TOptionsForm::DownloadTimerOn() const {
 }
 
 void TOptionsForm::FormCreate() {
-    setWindowTitle(Q(hooks_.programName) + QStringLiteral(" - Instellingen"));
+    setWindowTitle(ToQString(hooks_.programName) + QStringLiteral(" - Instellingen"));
     const UserSettings s = ReadUserSettings(store_.file(), kSettingsKey);
     years_ = s.years;
     DownloadCheck->setChecked(s.downloadTimer);

@@ -21,6 +21,7 @@
 #include "platform/app_paths.h"
 #include "platform/environment.h"
 #include "platform/process.h"
+#include "platform/qt_text.h"
 #include "platform/shell.h"
 
 namespace rendaal {
@@ -29,10 +30,6 @@ TVersionsForm* VersionsForm = nullptr;
 TTerminateForm* TerminateForm = nullptr;
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // Installer files are written in blocks rather than per network chunk.
 constexpr size_t kWriteBlock = 256 * 1024;
@@ -59,7 +56,7 @@ int GaugeProgress(uint32_t kb, int32_t maximum) {
 }
 
 std::string FileSha256(const std::string& path) {
-    QFile file(Q(path));
+    QFile file(ToQString(path));
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
@@ -110,8 +107,8 @@ TVersionsForm::TVersionsForm(QWidget* parent) : QDialog(parent), config_(Default
         QCoreApplication::quit();
     };
     errorHook_ = [this](const QString& text) {
-        auto* box = new QMessageBox(QMessageBox::Warning, Q(programName_), text, QMessageBox::Ok,
-                                    parentWidget());
+        auto* box = new QMessageBox(QMessageBox::Warning, ToQString(programName_), text,
+                                    QMessageBox::Ok, parentWidget());
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     };
@@ -136,7 +133,7 @@ QStringList TVersionsForm::MemoLines() const {
 }
 
 void TVersionsForm::showEvent(QShowEvent* event) {
-    setWindowTitle(Q(programName_) + QStringLiteral(" - Update"));
+    setWindowTitle(ToQString(programName_) + QStringLiteral(" - Update"));
     QDialog::showEvent(event);
 }
 
@@ -146,7 +143,7 @@ void TVersionsForm::ClearMemo() {
 }
 
 void TVersionsForm::AddLine(const std::string& line) {
-    memoLines_ << Q(line);
+    memoLines_ << ToQString(line);
     QTextCursor c(Memo1->document());
     c.movePosition(QTextCursor::End);
     if (memoLines_.size() > 1) {
@@ -155,7 +152,7 @@ void TVersionsForm::AddLine(const std::string& line) {
     QTextBlockFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
     c.setBlockFormat(centred);
-    c.insertText(Q(line));
+    c.insertText(ToQString(line));
 }
 
 VersionCheck TVersionsForm::ReadVersionList(const std::string& programName,
@@ -179,7 +176,7 @@ VersionCheck TVersionsForm::ReadVersionList(const std::string& programName,
     if (check.damaged() && errorHook_) {
         errorHook_((Dutch() ? QStringLiteral("De versielijst is beschadigd: ")
                             : QStringLiteral("The version list is damaged: ")) +
-                   Q(check.error));
+                   ToQString(check.error));
     }
     return check;
 }
