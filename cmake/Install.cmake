@@ -78,6 +78,8 @@ set(CPACK_PACKAGE_VERSION ${RENDAAL_RELEASE_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Rendaal developers")
 set(CPACK_PACKAGE_CONTACT "Rendaal developers <rendaal@example.org>")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${RENDAAL_HOMEPAGE})
+# GPL-3.0-or-later; a Debian package states it in /usr/share/doc/rendaal/copyright (DEP-5).
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "follow AEX option combinations day by day")
 set(CPACK_PACKAGE_DESCRIPTION
     "Rendaal follows the value of option combinations on the AEX index. You define
