@@ -17,28 +17,47 @@ namespace {
 
 constexpr size_t kMaxSettingsBytes = 1u << 20;
 
-// Another name for a file that cannot be parsed, so that the first write does not destroy it:
-// "<path>.bad", or "<path>.bad.2" and on when an earlier one is there. Renames whatever stands
-// there (a symlink itself, not its target). Empty when it could not be moved.
+constexpr int kAsideNames = 9;
+
+// Where a file that cannot be parsed is kept: "<path>.bad", then "<path>.bad.2" and on, so that an
+// earlier kept file is never replaced.
+std::string AsideName(const std::string& path, int n) {
+    return path + ".bad" + (n == 1 ? "" : "." + std::to_string(n));
+}
+
+bool Taken(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+std::string FreeAsideName(const std::string& path) {
+    for (int n = 1; n <= kAsideNames; ++n) {
+        if (!Taken(AsideName(path, n))) {
+            return AsideName(path, n);
+        }
+    }
+    return AsideName(path, 1);
+}
+
+// Renames whatever stands at path (a symlink itself, not its target) to the first free aside
+// name. Empty when it could not be moved.
 std::optional<std::string> SetAside(const std::string& path) {
-    for (int n = 1; n <= 9; ++n) {
-        const std::string aside = path + ".bad" + (n == 1 ? "" : "." + std::to_string(n));
+    for (int n = 1; n <= kAsideNames; ++n) {
+        const std::string aside = AsideName(path, n);
         if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
             return aside;
         }
         if (errno == EEXIST) {
             continue;
         }
-        // File systems without the no-replace flag.
-        std::error_code ec;
-        if ((errno == EINVAL || errno == ENOSYS) &&
-            !std::filesystem::exists(std::filesystem::symlink_status(aside, ec)) &&
-            std::rename(path.c_str(), aside.c_str()) == 0) {
-            return aside;
-        }
         if (errno != EINVAL && errno != ENOSYS) {
             return std::nullopt;
         }
+        // A file system without the no-replace flag: look first, then rename.
+        if (Taken(aside)) {
+            continue;
+        }
+        return std::rename(path.c_str(), aside.c_str()) == 0 ? std::optional(aside) : std::nullopt;
     }
     return std::nullopt;
 }
@@ -107,7 +126,7 @@ void SettingsStore::Reload() {
             problem_ = path_ + " is geen instellingenbestand (" + loaded.reason +
                        "). De standaardinstellingen worden gebruikt; het bestand wordt niet "
                        "overschreven maar bij het opslaan bewaard als " +
-                       path_ + ".bad.";
+                       FreeAsideName(path_) + ".";
             break;
     }
 }

@@ -101,7 +101,9 @@ TEST(SettingsStore, UnparsableFileIsKeptAsBadNeverOverwritten) {
     EXPECT_EQ(again.ReadInteger("Width", 600), 700);
     // A later bad file does not take the place of the one kept before.
     test::WriteAll(path, "[x]");
-    ASSERT_TRUE(SettingsStore(path).Write([](RegFile&) {}));
+    SettingsStore second(path);
+    EXPECT_NE(second.problem().find(path + ".bad.2"), std::string::npos) << second.problem();
+    ASSERT_TRUE(second.Write([](RegFile&) {}));
     EXPECT_EQ(test::ReadAll(path + ".bad"), garbage);
     EXPECT_EQ(test::ReadAll(path + ".bad.2"), "[x]");
 }
