@@ -24,7 +24,7 @@ std::optional<std::string> StoredText(const RegFile& file, std::string_view key,
 }
 
 double ReadOne(const RegFile& file, std::string_view key, std::string_view name,
-               double defaultPercent, std::vector<std::string>& problems) {
+               double defaultPercent, std::string& problem) {
     const auto text = StoredText(file, key, name);
     if (!text) {
         return defaultPercent / 100;
@@ -32,8 +32,8 @@ double ReadOne(const RegFile& file, std::string_view key, std::string_view name,
     if (const auto v = ParsePercent(*text)) {
         return *v;
     }
-    problems.push_back("\"" + std::string(name) + "\" is geen percentage (\"" + *text + "\"); " +
-                       PercentText(defaultPercent / 100) + " wordt gebruikt.");
+    problem = "\"" + std::string(name) + "\" is geen percentage (\"" + *text + "\"); " +
+              PercentText(defaultPercent / 100) + " wordt gebruikt.";
     return defaultPercent / 100;
 }
 
@@ -69,8 +69,8 @@ std::string PercentText(double fraction) {
 
 RateSettings ReadRateSettings(const RegFile& file, std::string_view key) {
     RateSettings s;
-    s.rates.r = ReadOne(file, key, kRenteValue, kDefaultRentePercent, s.problems);
-    s.rates.q = ReadOne(file, key, kDividendValue, kDefaultDividendPercent, s.problems);
+    s.rates.r = ReadOne(file, key, kRenteValue, kDefaultRentePercent, s.renteProblem);
+    s.rates.q = ReadOne(file, key, kDividendValue, kDefaultDividendPercent, s.dividendProblem);
     return s;
 }
 

@@ -7,15 +7,11 @@
 
 #include "analytics/black_scholes.h"
 #include "core/regfile.h"
+#include "core/settings_values.h"
 
 // The rate and dividend yield the volatilities are solved with, as the user stores them:
 // percent per year as text with "," or "." decimals.
 namespace rendaal {
-
-inline constexpr std::string_view kRenteValue = "Rente";
-inline constexpr std::string_view kDividendValue = "Dividend";
-// On/off: the block chart draws the theoretical value of today.
-inline constexpr std::string_view kTheorieValue = "Theorie";
 
 inline constexpr double kDefaultRentePercent = 2.0;
 inline constexpr double kDefaultDividendPercent = 3.0;
@@ -28,8 +24,9 @@ std::string PercentText(double fraction);
 
 struct RateSettings {
     Rates rates{kDefaultRentePercent / 100, kDefaultDividendPercent / 100};
-    // One Dutch sentence per stored text that is not a number and was replaced by its default.
-    std::vector<std::string> problems;
+    // A Dutch sentence when the stored text is not a number and its default is used instead.
+    std::string renteProblem;
+    std::string dividendProblem;
 };
 
 // Missing values take their defaults silently; a DWORD counts as a whole percent.

@@ -72,10 +72,11 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
 Rates RatesFor(const Options& o) {
     const SettingsStore settings;
     const RateSettings stored = ReadRateSettings(settings.file(), kSettingsKey);
-    if (!o.rente || !o.dividend) {
-        for (const auto& p : stored.problems) {
-            Complain(p);
-        }
+    if (!o.rente && !stored.renteProblem.empty()) {
+        Complain(stored.renteProblem);
+    }
+    if (!o.dividend && !stored.dividendProblem.empty()) {
+        Complain(stored.dividendProblem);
     }
     return {o.rente.value_or(stored.rates.r), o.dividend.value_or(stored.rates.q)};
 }

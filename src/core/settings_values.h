@@ -15,6 +15,11 @@ inline constexpr std::string_view kMinutesValue = "Aantal minuten";
 inline constexpr std::string_view kUpdatesValue = "Updates Aan";
 inline constexpr std::string_view kDaysValue = "Aantal dagen";
 inline constexpr std::string_view kOpruimValue = "Opruimen Aan";
+// Percent per year as text ("2,0"): the rate and dividend yield volatilities are solved with.
+inline constexpr std::string_view kRenteValue = "Rente";
+inline constexpr std::string_view kDividendValue = "Dividend";
+// On/off (default off): the block chart draws today's theoretical value.
+inline constexpr std::string_view kTheorieValue = "Theorie";
 
 struct BoxLimits {
     int min;
