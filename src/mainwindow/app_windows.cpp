@@ -16,6 +16,7 @@
 #include "mainwindow/download_form.h"
 #include "mainwindow/graph_form.h"
 #include "mainwindow/main_form.h"
+#include "mainwindow/overview_form.h"
 #include "platform/help.h"
 #include "platform/window_stack.h"
 #include "settings/options_form.h"
@@ -175,6 +176,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
         VersionsForm->CheckAtStart(program, version);
     };
     main->SetHooks(std::move(hooks));
+    InstallOverview(*main);
     return app;
 }
 

@@ -25,6 +25,7 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
+#include "mainwindow/overview_form.h"
 #include "mainwindow/scheduled.h"
 #include "mainwindow/startup.h"
 #include "platform/app_paths.h"
@@ -32,6 +33,7 @@
 #include "platform/help.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
+#include "platform/theory_render.h"
 
 namespace rendaal {
 
@@ -544,6 +546,11 @@ void TMainForm::ShowSelected() {
         request.colors = PaletteSystemColors(palette());
         ChartOutputs outputs;
         chart_ = RenderChart(request, Charts, outputs);
+        theoryHover_.clear();
+        if (TheoryView && BlocksView) {
+            DrawTheoryOnImage(chart_, request, Charts, WindowRates(), AppClock().Now());
+            theoryHover_ = TheoryHoverFor(DataFolder, lines_[static_cast<size_t>(index)]);
+        }
         ApplyChartOutputs(outputs);
     }
     Image1->setPixmap(QPixmap::fromImage(chart_));
@@ -840,7 +847,8 @@ void TMainForm::Image1MouseMove() {
         text = hooks_.hoverText();
     } else {
         const std::string quoteTime = hooks_.quoteTimeText ? hooks_.quoteTimeText() : "";
-        text = ToQString(HoverText(AppClock().Now().date(), quoteTime, Charts.lastRowTexts));
+        text = ToQString(HoverText(AppClock().Now().date(), quoteTime, Charts.lastRowTexts) +
+                         theoryHover_);
     }
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // The read-out ends with a line break; a tool tip would show it as an empty last line.
@@ -876,6 +884,12 @@ void TMainForm::SaveChartClick() {
     }
 }
 
+void TMainForm::TheorieClick() {
+    TheoryView = !TheoryView;
+    StoreTheoryView(TheoryView);
+    ShowSelected();
+}
+
 bool TMainForm::SaveChartTo(const QString& path) {
     const bool saved =
         !chart_.isNull() && (hooks_.saveChartPng ? hooks_.saveChartPng(chart_, path)
@@ -899,8 +913,14 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             QMenu menu(this);
             QAction* save = menu.addAction(QStringLiteral("Grafiek opslaan..."));
             save->setEnabled(!chart_.isNull());
-            if (menu.exec(static_cast<QContextMenuEvent*>(event)->globalPos()) == save) {
+            QAction* theory = menu.addAction(QStringLiteral("Theorie"));
+            theory->setCheckable(true);
+            theory->setChecked(TheoryView);
+            QAction* chosen = menu.exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+            if (chosen == save) {
                 SaveChartClick();
+            } else if (chosen == theory) {
+                TheorieClick();
             }
             return true;
         }

@@ -102,6 +102,7 @@ public:
     bool BlocksView = true;
     bool SeparateView = true;
     bool HoverReady = false;
+    bool TheoryView = false;  // "Theorie": the block chart shows today's theoretical value
     bool FirstPaintDone = false;
     // What the last chart left behind (hover read-out, the download's price window).
     ChartState Charts;
@@ -153,6 +154,7 @@ public slots:
     void DownloadTimerTimer();
     void UpdateTimerTimer();
     void SaveChartClick();
+    void TheorieClick();
     void ShowHelpFailure(const std::string& address);
 
 protected:
@@ -186,6 +188,7 @@ private:
     MainFormHooks hooks_;
     std::vector<std::string> lines_;
     QImage chart_;
+    std::string theoryHover_;  // read-out lines of the chart last drawn with "Theorie"
     bool downloading_ = false;
     bool saveFailureShown_ = false;
     std::optional<Date> closingRunDate_;

@@ -1,0 +1,329 @@
+#include "mainwindow/overview_form.h"
+
+#include <QAbstractItemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QVBoxLayout>
+
+#include <optional>
+
+#include "analytics/rate_settings.h"
+#include "analytics/report.h"
+#include "core/clock.h"
+#include "mainwindow/main_form.h"
+#include "platform/qt_text.h"
+#include "platform/settings_store.h"
+
+namespace rendaal {
+namespace {
+
+constexpr int kIndexRole = Qt::UserRole;
+constexpr int kSortRole = Qt::UserRole + 1;
+const QColor kStaleColor(255, 236, 200);
+const QColor kFlagColor(255, 200, 200);
+
+// Numbers and dates sort by value, empty cells first; text sorts as text.
+class SortItem final : public QTableWidgetItem {
+public:
+    using QTableWidgetItem::QTableWidgetItem;
+    bool operator<(const QTableWidgetItem& other) const override {
+        const QVariant a = data(kSortRole);
+        const QVariant b = other.data(kSortRole);
+        if (a.isValid() || b.isValid()) {
+            if (!a.isValid() || !b.isValid()) {
+                return !a.isValid();
+            }
+            return a.toDouble() < b.toDouble();
+        }
+        return text() < other.text();
+    }
+};
+
+std::optional<double> DayKey(const std::optional<Date>& d) {
+    return d ? std::optional<double>(static_cast<double>(DayNumber(*d))) : std::nullopt;
+}
+
+// Sort values in the order of OverviewColumns(); empty for the text columns.
+std::vector<std::optional<double>> SortKeys(const OverviewRow& r) {
+    return {std::nullopt,
+            std::nullopt,
+            DayKey(r.expiry),
+            r.days ? std::optional<double>(static_cast<double>(*r.days)) : std::nullopt,
+            DayKey(r.firstDate),
+            DayKey(r.lastDate),
+            std::nullopt,
+            r.somFirst,
+            r.somLast,
+            r.resultEur,
+            r.aexLast,
+            r.intrinsic,
+            r.timeValue,
+            r.beLow,
+            r.beHigh,
+            r.ivPut,
+            r.ivCall,
+            std::nullopt};
+}
+
+enum Column {
+    kKeyColumn = 0,
+    kStaleColumn = 6,
+    kSomLastColumn = 8,
+    kAexColumn = 10,
+    kCheckColumn = 17
+};
+
+bool HasCheck(const OverviewRow& r, const char* flag) {
+    return std::find(r.checks.begin(), r.checks.end(), flag) != r.checks.end();
+}
+
+bool gRateProblemTold = false;
+
+}  // namespace
+
+Rates WindowRates() {
+    const SettingsStore store;
+    const RateSettings s = ReadRateSettings(store.file(), kSettingsKey);
+    const std::string problems = s.renteProblem +
+                                 (s.renteProblem.empty() || s.dividendProblem.empty() ? "" : "\r") +
+                                 s.dividendProblem;
+    if (!problems.empty() && !gRateProblemTold) {
+        gRateProblemTold = true;
+        ShowUserMessage(QStringLiteral("Rendaal"), ToQString(problems));
+    }
+    return s.rates;
+}
+
+bool TheoryViewStored() {
+    return SettingsStore().ReadBool(kTheorieValue, false);
+}
+
+bool StoreTheoryView(bool on) {
+    SettingsStore store;
+    return store.Write(
+        [on](RegFile& file) { file.WriteInteger(kSettingsKey, kTheorieValue, on ? 1 : 0); });
+}
+
+std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
+    const auto rows = LoadOverview(folder, {line}, WindowRates(), AppClock().Now());
+    return rows.empty() ? std::string() : TheoryHoverLines(rows.front());
+}
+
+TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setWindowTitle(QStringLiteral("Overzicht"));
+    resize(1100, 360);
+
+    Grid = new QTableWidget(this);
+    Grid->setObjectName("Grid");
+    const auto& columns = OverviewColumns();
+    Grid->setColumnCount(static_cast<int>(columns.size()));
+    QStringList titles;
+    for (const auto& c : columns) {
+        titles << QString::fromUtf8(c.title);
+    }
+    Grid->setHorizontalHeaderLabels(titles);
+    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid->verticalHeader()->hide();
+    Grid->setSortingEnabled(true);
+    Grid->sortByColumn(-1, Qt::AscendingOrder);
+
+    RenteEdit = new QLineEdit(this);
+    RenteEdit->setObjectName("RenteEdit");
+    DividendEdit = new QLineEdit(this);
+    DividendEdit->setObjectName("DividendEdit");
+    for (QLineEdit* edit : {RenteEdit, DividendEdit}) {
+        edit->setMaximumWidth(80);
+        edit->setToolTip(QStringLiteral("Procent per jaar, bijvoorbeeld 2,5"));
+    }
+    StatusLabel = new QLabel(this);
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(QStringLiteral("Rente %:"), this));
+    bar->addWidget(RenteEdit);
+    bar->addSpacing(16);
+    bar->addWidget(new QLabel(QStringLiteral("Dividend %:"), this));
+    bar->addWidget(DividendEdit);
+    bar->addSpacing(16);
+    bar->addWidget(StatusLabel, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(Grid, 1);
+
+    connect(RenteEdit, &QLineEdit::editingFinished, this, &TOverviewForm::RenteEditEditingFinished);
+    connect(DividendEdit, &QLineEdit::editingFinished, this,
+            &TOverviewForm::DividendEditEditingFinished);
+    connect(Grid, &QTableWidget::cellDoubleClicked, this, &TOverviewForm::GridCellDoubleClicked);
+}
+
+void TOverviewForm::showEvent(QShowEvent* event) {
+    const SettingsStore store;
+    RenteEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kRenteValue)));
+    DividendEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kDividendValue)));
+    Refresh();
+    QWidget::showEvent(event);
+}
+
+void TOverviewForm::Refresh() {
+    const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
+    const auto rows = LoadOverview(folder, all, WindowRates(), AppClock().Now());
+    const auto& columns = OverviewColumns();
+    const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
+    const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
+    Grid->setSortingEnabled(false);
+    Grid->clearContents();
+    Grid->setRowCount(static_cast<int>(rows.size()));
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        const OverviewRow& r = rows[static_cast<size_t>(i)];
+        const auto cells = OverviewCells(r);
+        const auto keys = SortKeys(r);
+        const bool stale = r.stale.value_or(false);
+        for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
+            auto* item = new SortItem(ToQString(cells[static_cast<size_t>(c)]));
+            if (const auto& key = keys[static_cast<size_t>(c)]) {
+                item->setData(kSortRole, *key);
+            }
+            item->setData(kIndexRole, i);
+            item->setTextAlignment(
+                Qt::AlignVCenter |
+                (columns[static_cast<size_t>(c)].number ? Qt::AlignRight : Qt::AlignLeft));
+            if (stale) {
+                QFont f = item->font();
+                f.setItalic(true);
+                item->setFont(f);
+            }
+            if (stale && c == kStaleColumn) {
+                item->setBackground(kStaleColor);
+            }
+            const bool flagged = (c == kCheckColumn && !r.checks.empty()) ||
+                                 (c == kSomLastColumn && HasCheck(r, kBelowIntrinsicFlag)) ||
+                                 (c == kAexColumn && HasCheck(r, kNoIndexFlag));
+            if (flagged) {
+                item->setBackground(kFlagColor);
+                item->setToolTip(ToQString(JoinChecks(r.checks)));
+            }
+            Grid->setItem(i, c, item);
+        }
+    }
+    Grid->setSortingEnabled(true);
+    Grid->sortByColumn(sortColumn, order);
+    Grid->resizeColumnsToContents();
+    StatusLabel->setText(rows.empty() ? QStringLiteral("Geen combinaties") : QString());
+}
+
+void TOverviewForm::RateEdited(QLineEdit* edit, std::string_view name) {
+    const std::string text = edit->text().toStdString();
+    const auto v = ParsePercent(text);
+    if (!v) {
+        StatusLabel->setText(
+            QStringLiteral("%1: geen percentage (-100 tot 100); niet bewaard")
+                .arg(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
+        return;
+    }
+    SettingsStore store;
+    const bool saved =
+        store.Write([&](RegFile& file) { file.SetString(kSettingsKey, name, PercentText(*v)); });
+    edit->setText(ToQString(PercentText(*v)));
+    Refresh();
+    if (!saved) {
+        StatusLabel->setText(QStringLiteral("De instelling kon niet worden bewaard"));
+    }
+}
+
+void TOverviewForm::RenteEditEditingFinished() {
+    RateEdited(RenteEdit, kRenteValue);
+}
+
+void TOverviewForm::DividendEditEditingFinished() {
+    RateEdited(DividendEdit, kDividendValue);
+}
+
+void TOverviewForm::GridCellDoubleClicked(int row, int column) {
+    const QTableWidgetItem* item = Grid->item(row, column);
+    if (item != nullptr && selectCombination) {
+        selectCombination(item->data(kIndexRole).toInt());
+    }
+}
+
+void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows) {
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* item = list->item(i);
+        const OverviewRow* r =
+            i < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(i)] : nullptr;
+        const bool stale = r != nullptr && r->stale.value_or(false);
+        QFont f = item->font();
+        if (f.italic() != stale) {
+            f.setItalic(stale);
+            item->setFont(f);
+        }
+        QString tip;
+        if (stale) {
+            tip = r->lastDate
+                      ? QStringLiteral("Laatste koers: %1").arg(ToQString(FormatDmy(*r->lastDate)))
+                      : QStringLiteral("Nog geen koersen");
+        }
+        if (item->toolTip() != tip) {
+            item->setToolTip(tip);
+        }
+    }
+}
+
+void InstallOverview(TMainForm& form) {
+    form.TheoryView = TheoryViewStored();
+    auto* overview = new TOverviewForm(&form);
+    overview->lines = [&form] { return form.Combinations(); };
+    overview->selectCombination = [&form](int index) {
+        if (index >= 0 && index < form.ListBox1->count()) {
+            form.ListBox1->setCurrentRow(index);
+            form.activateWindow();
+        }
+    };
+
+    auto* action = new QAction(QStringLiteral("Overzicht..."), &form);
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    action->setShortcutContext(Qt::WindowShortcut);
+    form.addAction(action);
+    form.ListBox1->addAction(action);
+    form.ListBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    QObject::connect(action, &QAction::triggered, overview, [overview, &form] {
+        overview->folder = form.DataFolder;
+        if (overview->isVisible()) {
+            overview->Refresh();
+        } else {
+            overview->show();
+        }
+        overview->raise();
+        overview->activateWindow();
+    });
+
+    // Histories grow with every download and go stale when a close passes, so the marks are
+    // renewed when the list changes and once a minute. A list filled line by line is marked
+    // once, after the last line.
+    auto mark = [&form] {
+        MarkStaleCombinations(form.ListBox1, LoadOverview(form.DataFolder, form.Combinations(),
+                                                          WindowRates(), AppClock().Now()));
+    };
+    auto* soon = new QTimer(&form);
+    soon->setSingleShot(true);
+    soon->setInterval(0);
+    QObject::connect(soon, &QTimer::timeout, &form, mark);
+    QAbstractItemModel* model = form.ListBox1->model();
+    auto later = [soon] { soon->start(); };
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, soon, later);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, soon, later);
+    QObject::connect(model, &QAbstractItemModel::modelReset, soon, later);
+    auto* minute = new QTimer(&form);
+    minute->setInterval(60000);
+    QObject::connect(minute, &QTimer::timeout, &form, [mark, overview] {
+        mark();
+        if (overview->isVisible()) {
+            overview->Refresh();
+        }
+    });
+    minute->start();
+    soon->start();
+}
+
+}  // namespace rendaal

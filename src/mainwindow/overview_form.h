@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "analytics/black_scholes.h"
+#include "analytics/overview.h"
+
+namespace rendaal {
+
+class TMainForm;
+
+// The rate and dividend yield as stored ("Rente", "Dividend"); a stored text that is not a
+// number takes its default, and the user is told so once per program run.
+Rates WindowRates();
+// The stored "Theorie" switch of the block chart (default off).
+bool TheoryViewStored();
+bool StoreTheoryView(bool on);
+// The hover read-out's lines for the combination's last row when "Theorie" is on.
+std::string TheoryHoverFor(const std::string& folder, const std::string& line);
+
+// "Overzicht": where every combination stands, one sortable row each, with the rate and
+// dividend the volatilities are solved with.
+class TOverviewForm final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TOverviewForm(QWidget* parent = nullptr);
+
+    QTableWidget* Grid = nullptr;
+    QLineEdit* RenteEdit = nullptr;
+    QLineEdit* DividendEdit = nullptr;
+    QLabel* StatusLabel = nullptr;
+
+    // Where the rows come from and where a double-click goes (index into lines()).
+    std::string folder;
+    std::function<std::vector<std::string>()> lines;
+    std::function<void(int index)> selectCombination;
+
+    // Reads the histories again and refills the table, keeping the sort order.
+    void Refresh();
+
+public slots:
+    void RenteEditEditingFinished();
+    void DividendEditEditingFinished();
+    void GridCellDoubleClicked(int row, int column);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void RateEdited(QLineEdit* edit, std::string_view name);
+};
+
+// Italics and a tooltip naming the last date for every stale combination of the list; rows
+// are in list order.
+void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows);
+
+// Gives the main window its "Overzicht" (Ctrl+O, and in the list's context menu) and keeps the
+// list's stale marks up to date.
+void InstallOverview(TMainForm& form);
+
+}  // namespace rendaal

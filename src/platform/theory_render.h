@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QImage>
+
+#include "analytics/black_scholes.h"
+#include "charts/chart_request.h"
+#include "charts/history.h"
+#include "core/calendar.h"
+
+namespace rendaal {
+
+// Draws the "Theorie" line over a block chart that RenderChart drew for request: the value of
+// the combination today at every index level, priced with its last implied volatilities, on
+// the value scale the chart left in state. Nothing for a graph chart, or when the history
+// gives no volatility.
+void DrawTheoryOnImage(QImage& image, const ChartRequest& request, const ChartState& state,
+                       const Rates& rates, const DateTime& now);
+
+}  // namespace rendaal
