@@ -1,0 +1,130 @@
+#include "mainwindow/overview_form.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/clock.h"
+#include "core/combination.h"
+#include "core/regfile.h"
+#include "core/settings_values.h"
+#include "platform/settings_store.h"
+#include "support/test_support.h"
+
+namespace rendaal {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kStrangle =
+    "AEX 2703 00880.00 00960.00; Put: mrt 2027 880.00; Call: mrt 2027 "
+    "960.00; Strangle";
+const std::string kSingle =
+    "AEX 2712 00860.00 00Geen; Put: dec 2027 860.00; Call: dec 2027 "
+    "Geen; Single";
+const std::string kNoFile = "AEX 2709 00800.00 00990.00; x; Strangle";
+const std::string kFar = "AEX 2912 00800.00 00990.00; x; Strangle";
+
+struct OverviewFormTest : testing::Test {
+    test::TempDir dir;
+    // Tuesday 8 December 2026 after the close: the start files end on Friday 4 December.
+    FixedClock clock{DateTime{2026, 12, 8, 18, 0, 0, 0}};
+    TOverviewForm form;
+    std::vector<std::string> lines{kSingle, kStrangle, kNoFile, kFar};
+    int selected = -1;
+
+    OverviewFormTest() {
+        SetAppClock(&clock);
+        fs::remove(SettingsFilePath());
+        const fs::path data = fs::path(std::getenv("RENDAAL_SOURCE_DIR")) / "data";
+        for (const auto& line : {kStrangle, kSingle}) {
+            fs::copy_file(data / HistoryFileName(line), dir.path() / HistoryFileName(line));
+        }
+        form.folder = dir.folder();
+        form.lines = [this] { return lines; };
+        form.selectCombination = [this](int index) { selected = index; };
+        form.show();
+    }
+    ~OverviewFormTest() override { SetAppClock(nullptr); }
+
+    int Column(const char* title) const {
+        for (int c = 0; c < form.Grid->columnCount(); ++c) {
+            if (form.Grid->horizontalHeaderItem(c)->text() == QString::fromUtf8(title)) {
+                return c;
+            }
+        }
+        return -1;
+    }
+    QString Cell(int row, const char* title) const {
+        return form.Grid->item(row, Column(title))->text();
+    }
+};
+
+TEST_F(OverviewFormTest, SortsByValueMarksStaleRowsAndSelectsTheListedLine) {
+    ASSERT_EQ(form.Grid->rowCount(), 4);
+    // Empty cells first, then by value: the Single and the two without history have no high side.
+    form.Grid->sortByColumn(Column("BE hoog"), Qt::AscendingOrder);
+    EXPECT_TRUE(Cell(2, "BE hoog").isEmpty());
+    EXPECT_EQ(Cell(3, "BE hoog").toStdString(), "1003,21");
+    // As text "1109" would sort before "283".
+    form.Grid->sortByColumn(Column("Dagen"), Qt::AscendingOrder);
+    EXPECT_EQ(Cell(0, "Dagen").toStdString(), "101");
+    EXPECT_EQ(Cell(1, "Dagen").toStdString(), "283");
+    EXPECT_EQ(Cell(2, "Dagen").toStdString(), "374");
+    EXPECT_EQ(Cell(3, "Dagen").toStdString(), "1109");
+
+    const int result = Column("Resultaat €");
+    EXPECT_TRUE(form.Grid->item(0, result)->textAlignment() & Qt::AlignRight);
+    // Every history ends on Friday while Monday's close has passed: stale, in italics.
+    EXPECT_EQ(Cell(0, "Oud").toStdString(), "ja");
+    EXPECT_TRUE(form.Grid->item(0, 0)->font().italic());
+
+    // Row 1 is now the 2709 combination, third in the list.
+    emit form.Grid->cellDoubleClicked(1, 0);
+    EXPECT_EQ(selected, 2);
+}
+
+TEST_F(OverviewFormTest, RateEditsAreStoredOnlyWhenTheyAreNumbers) {
+    form.Grid->sortByColumn(Column("Dagen"), Qt::AscendingOrder);
+    QString before = Cell(0, "IV put %");
+    form.RenteEdit->setText("veel");
+    emit form.RenteEdit->editingFinished();
+    EXPECT_FALSE(SettingsStore().file().Find(kSettingsKey, kRenteValue));
+    EXPECT_FALSE(form.StatusLabel->text().isEmpty());
+    EXPECT_EQ(Cell(0, "IV put %"), before);
+
+    form.RenteEdit->setText("4.5");
+    emit form.RenteEdit->editingFinished();
+    EXPECT_EQ(SettingsStore().ReadString(kRenteValue, ""), "4,5");
+    EXPECT_EQ(form.RenteEdit->text(), "4,5");
+    // A higher rate lowers the put's forward value, so the same price implies more volatility.
+    EXPECT_GT(Cell(0, "IV put %").replace(',', '.').toDouble(),
+              before.replace(',', '.').toDouble());
+}
+
+TEST(MarkStaleCombinations, ItalicsAndTheLastDate) {
+    QListWidget list;
+    list.addItem("a");
+    list.addItem("b");
+    list.addItem("c");
+    std::vector<OverviewRow> rows(2);
+    rows[0].stale = true;
+    rows[0].lastDate = Date{2026, 12, 3};
+    rows[1].stale = false;
+    list.item(1)->setFont([] {
+        QFont f;
+        f.setItalic(true);
+        return f;
+    }());
+    MarkStaleCombinations(&list, rows);
+    EXPECT_TRUE(list.item(0)->font().italic());
+    EXPECT_TRUE(list.item(0)->toolTip().contains("03-12-2026"));
+    EXPECT_FALSE(list.item(1)->font().italic());
+    EXPECT_TRUE(list.item(1)->toolTip().isEmpty());
+    EXPECT_FALSE(list.item(2)->font().italic());  // more lines than rows: left unmarked
+}
+
+}  // namespace
+}  // namespace rendaal
