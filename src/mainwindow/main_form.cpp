@@ -102,6 +102,26 @@ void ShowUserMessage(const QString& caption, const QString& text) {
     QMessageBox::information(MainForm, caption, shown);
 }
 
+namespace {
+
+// Like ShowUserMessage, but the box does not wait for an answer: a note after a timer's run must
+// not hold up the window's work.
+void ShowUserNote(const QString& caption, const QString& text) {
+    if (gMessageHandler) {
+        ShowUserMessage(caption, text);
+        return;
+    }
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    auto* box =
+        new QMessageBox(QMessageBox::Information, caption, shown, QMessageBox::Ok, MainForm);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+}  // namespace
+
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     MainForm = this;
     // 17 pixels at the usual 96 dpi; in points, so it follows a desktop set to larger fonts.
@@ -413,7 +433,6 @@ void TMainForm::ReloadRulesFile() {
     if (!loaded) {
         return;
     }
-    std::sort(loaded->begin(), loaded->end(), RulesLess);
     if (*loaded == lines_) {
         return;  // our own save, or a change that changed nothing
     }
@@ -421,9 +440,9 @@ void TMainForm::ReloadRulesFile() {
     const std::string selected = index >= 0 ? lines_[static_cast<size_t>(index)] : std::string();
     FillList(std::move(*loaded));
     const auto same = std::find(lines_.begin(), lines_.end(), selected);
-    int keep = same != lines_.end()
-                   ? static_cast<int>(same - lines_.begin())
-                   : std::min(std::max(index, 0), static_cast<int>(lines_.size()) - 1);
+    const int keep = same != lines_.end()
+                         ? static_cast<int>(same - lines_.begin())
+                         : std::min(std::max(index, 0), static_cast<int>(lines_.size()) - 1);
     SelectIndex(keep);
     if (same == lines_.end()) {
         ShowSelected();
@@ -683,7 +702,7 @@ void TMainForm::ShowRunNotes() {
         }
     }
     if (!text.empty()) {
-        ShowUserMessage(ToQString(ProgramName), ToQString(text));
+        ShowUserNote(ToQString(ProgramName), ToQString(text));
     }
 }
 
