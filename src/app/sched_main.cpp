@@ -34,7 +34,7 @@ void Usage(FILE* out) {
     std::fputs(
         "Gebruik: rendaal-sched [--help]\n"
         "         rendaal-sched --chart <koersbestand> [--blokjes | --grafiek] [--apart]\n"
-        "                       [--size BxH] --out <bestand.png>\n"
+        "                       [--size BxH] [--theorie] --out <bestand.png>\n"
         "         rendaal-sched --overview [--csv] [--rente X] [--dividend Y]\n"
         "         rendaal-sched --iv <koersbestand> [--csv] [--rente X] [--dividend Y]\n"
         "\n"

@@ -8,12 +8,15 @@
 #include <memory>
 #include <optional>
 
+#include "analytics/rate_settings.h"
 #include "charts/chart_request.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "platform/app_paths.h"
 #include "platform/chart_render.h"
+#include "platform/settings_store.h"
+#include "platform/theory_render.h"
 
 namespace rendaal {
 namespace {
@@ -26,7 +29,7 @@ int Usage(const std::string& problem) {
     Complain(problem);
     std::fprintf(stderr,
                  "Gebruik: rendaal-sched --chart <koersbestand> [--blokjes|--grafiek] [--apart] "
-                 "[--size BxH] --out <bestand.png>\n");
+                 "[--size BxH] [--theorie] --out <bestand.png>\n");
     return 2;
 }
 
@@ -61,6 +64,7 @@ int RunChartCommand(const std::vector<std::string>& args) {
     std::optional<std::string> history;
     std::optional<std::string> out;
     ChartRequest request;
+    bool theorie = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--blokjes") {
@@ -69,6 +73,8 @@ int RunChartCommand(const std::vector<std::string>& args) {
             request.blocks = false;
         } else if (a == "--apart") {
             request.separate = true;
+        } else if (a == "--theorie") {
+            theorie = true;
         } else if (a == "--size" || a == "--out") {
             if (i + 1 >= args.size()) {
                 return Usage(a + " heeft een waarde nodig");
@@ -124,7 +130,16 @@ int RunChartCommand(const std::vector<std::string>& args) {
     request.colors = PaletteSystemColors();
     ChartState state;
     ChartOutputs outputs;
-    const QImage image = RenderChart(request, state, outputs);
+    QImage image = RenderChart(request, state, outputs);
+    if (theorie) {
+        const RateSettings rates = ReadRateSettings(SettingsStore().file(), kSettingsKey);
+        for (const auto* problem : {&rates.renteProblem, &rates.dividendProblem}) {
+            if (!problem->empty()) {
+                Complain(*problem);
+            }
+        }
+        DrawTheoryOnImage(image, request, state, rates.rates, AppClock().Now());
+    }
     if (outputs.l21) {
         Complain(*outputs.l21);
     }

@@ -8,11 +8,12 @@ namespace rendaal {
 // "rendaal-sched --chart ...": draws a combination's chart into a PNG file without a window,
 // by the same road as the main window (RenderChart). args are the arguments after "--chart":
 //
-//   <history file> [--blokjes | --grafiek] [--apart] [--size WxH] --out <file.png>
+//   <history file> [--blokjes | --grafiek] [--apart] [--size WxH] [--theorie] --out <file.png>
 //
 // The history file is a name in the data folder (DataFolderFor("Rendaal")), or a path when it
 // holds a "/". The view defaults to --blokjes, the size to 658x474 (1 .. 8192 each way);
-// today is the program clock's date. Messages (Dutch, like the program) go to stderr.
+// today is the program clock's date. --theorie draws the block chart's "Theorie" line with the
+// stored rate and dividend. Messages (Dutch, like the program) go to stderr.
 //
 // Returns 0 when the picture was written, 1 when the history file is missing or the picture
 // cannot be written or drawn, 2 for wrong arguments.

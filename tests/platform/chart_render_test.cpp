@@ -94,6 +94,29 @@ TEST_F(ChartCommandTest, PngEqualsTheWindowPicture) {
     }
 }
 
+// The "Theorie" line: purple, only inside the plot area, and the picture otherwise the chart's.
+TEST_F(ChartCommandTest, TheorieDrawsThePurpleLineInsideThePlot) {
+    ASSERT_EQ(RunChartCommand({kName, "--theorie", "--out", Out("t.png")}), 0);
+    const QImage png =
+        QImage(QString::fromStdString(Out("t.png"))).convertToFormat(QImage::Format_RGB32);
+    ChartState state;
+    ChartOutputs outputs;
+    const QImage plain = RenderChart(Request(true, false, 658, 474), state, outputs);
+    ASSERT_EQ(png.size(), plain.size());
+    int purple = 0;
+    for (int y = 0; y < png.height(); ++y) {
+        for (int x = 0; x < png.width(); ++x) {
+            if (png.pixel(x, y) == plain.pixel(x, y)) {
+                continue;
+            }
+            EXPECT_EQ(png.pixel(x, y), qRgb(128, 0, 128)) << x << "," << y;
+            EXPECT_TRUE(x >= 50 && x <= 608 && y >= 50 && y <= 424) << x << "," << y;
+            ++purple;
+        }
+    }
+    EXPECT_GT(purple, 200);
+}
+
 TEST_F(ChartCommandTest, RenderedChartHasItsFrame) {
     ChartState state;
     ChartOutputs outputs;
