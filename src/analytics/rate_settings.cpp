@@ -32,8 +32,11 @@ double ReadOne(const RegFile& file, std::string_view key, std::string_view name,
     if (const auto v = ParsePercent(*text)) {
         return *v;
     }
-    problem = "\"" + std::string(name) + "\" is geen percentage (\"" + *text + "\"); " +
-              PercentText(defaultPercent / 100) + " wordt gebruikt.";
+    // Appended piece by piece: GCC 12 warns (-Wrestrict) on the chained operator+ here.
+    std::string message(1, '"');
+    message.append(name).append("\" is geen percentage (\"").append(*text).append("\"); ");
+    message.append(PercentText(defaultPercent / 100)).append(" wordt gebruikt.");
+    problem = std::move(message);
     return defaultPercent / 100;
 }
 
