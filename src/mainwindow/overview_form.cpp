@@ -4,8 +4,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
+#include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 
 #include "analytics/rate_settings.h"
@@ -127,6 +129,7 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid->verticalHeader()->hide();
+    Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 6);
     Grid->setSortingEnabled(true);
     Grid->sortByColumn(-1, Qt::AscendingOrder);
 
@@ -163,6 +166,17 @@ void TOverviewForm::showEvent(QShowEvent* event) {
     RenteEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kRenteValue)));
     DividendEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kDividendValue)));
     Refresh();
+    if (!sized_) {
+        // Wide enough for every column at first, within the screen.
+        sized_ = true;
+        int w = 2 * Grid->frameWidth() + 40;
+        for (int c = 0; c < Grid->columnCount(); ++c) {
+            w += Grid->columnWidth(c);
+        }
+        const QScreen* s = screen();
+        const int room = s != nullptr ? s->availableGeometry().width() - 40 : w;
+        resize(std::max(400, std::min(w, room)), height());
+    }
     QWidget::showEvent(event);
 }
 

@@ -58,6 +58,8 @@ protected:
 
 private:
     void RateEdited(QLineEdit* edit, std::string_view name);
+
+    bool sized_ = false;
 };
 
 // Italics and a tooltip naming the last date for every stale combination of the list; rows
