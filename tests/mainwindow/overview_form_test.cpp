@@ -10,6 +10,8 @@
 #include "core/combination.h"
 #include "core/regfile.h"
 #include "core/settings_values.h"
+#include "mainwindow/app_windows.h"
+#include "mainwindow/main_form.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
 
@@ -124,6 +126,52 @@ TEST(MarkStaleCombinations, ItalicsAndTheLastDate) {
     EXPECT_FALSE(list.item(1)->font().italic());
     EXPECT_TRUE(list.item(1)->toolTip().isEmpty());
     EXPECT_FALSE(list.item(2)->font().italic());  // more lines than rows: left unmarked
+}
+
+// The wiring in the running program: the start files' combinations go stale when Monday's close
+// passes without a download; Ctrl+O opens the overview; "Theorie" is stored.
+TEST(InstallOverview, StaleListItemsCtrlOAndTheTheorieSwitch) {
+    test::TempDir root;
+    test::ScopedEnv home("HOME", root.folder());
+    test::ScopedEnv config("XDG_CONFIG_HOME", root.folder() + "config");
+    test::ScopedEnv data("XDG_DATA_HOME", root.folder() + "data");
+    test::ScopedEnv start("RENDAAL_START_FOLDER", "");
+    FixedClock clock(DateTime{2026, 12, 8, 18, 0, 0, 0});
+    SetAppClock(&clock);
+    SetUserMessageHandler([](const QString&, const QString&) {});
+    auto app = CreateAppWindows();
+    QCoreApplication::processEvents();
+
+    QListWidget* list = MainForm->ListBox1;
+    ASSERT_GT(list->count(), 0);
+    for (int i = 0; i < list->count(); ++i) {
+        EXPECT_TRUE(list->item(i)->font().italic()) << i;
+        EXPECT_TRUE(list->item(i)->toolTip().contains("04-12-2026")) << i;
+    }
+
+    QAction* overview = nullptr;
+    for (QAction* a : MainForm->actions()) {
+        if (a->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_O)) {
+            overview = a;
+        }
+    }
+    ASSERT_NE(overview, nullptr);
+    EXPECT_TRUE(list->actions().contains(overview));
+    overview->trigger();
+    auto* form = MainForm->findChild<TOverviewForm*>();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->Grid->rowCount(), list->count());
+
+    EXPECT_FALSE(MainForm->TheoryView);
+    MainForm->TheorieClick();
+    EXPECT_TRUE(MainForm->TheoryView);
+    EXPECT_TRUE(SettingsStore().ReadBool(kTheorieValue, false));
+    EXPECT_TRUE(TheoryViewStored());
+
+    app.reset();
+    SetUserMessageHandler(nullptr);
+    SetAppClock(nullptr);
 }
 
 }  // namespace
