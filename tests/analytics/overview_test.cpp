@@ -178,6 +178,15 @@ TEST(TheoreticalValue, SumOfTheLegsAndTheValueAtExpiry) {
     EXPECT_TRUE(TheoreticalValue({880, std::nullopt}, 0.22, std::nullopt, 920, t, rates));
 }
 
+TEST(TheoryHoverLines, VolatilitiesAndTimeValueOrADash) {
+    OverviewRow row;
+    row.ivPut = 0.1794;
+    row.timeValue = 37.31;
+    EXPECT_EQ(TheoryHoverLines(row),
+              "  IV put   : 17,94 %\r  IV call  : -\r  Tijdwaarde: \xE2\x82\xAC"
+              "37,31\r");
+}
+
 TEST(ParsePercent, CommaPointAndText) {
     EXPECT_DOUBLE_EQ(*ParsePercent("2,0"), 0.02);
     EXPECT_DOUBLE_EQ(*ParsePercent(" 3.5 "), 0.035);
