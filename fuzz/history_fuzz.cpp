@@ -1,7 +1,7 @@
 // History files: loading for the charts, splitting a line, the value scale, and compaction of a
 // real file in a temporary folder. Any bytes load without a crash; compaction keeps the last
 // line of every date run, is stable when repeated, and leaves the old text in the backup unless
-// that text is damaged and the backup is not.
+// that text is damaged or lacks a date of a good backup; an append never loses a backed-up date.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,19 +79,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!after || *after != once || !backup || *backup != text) {
         std::abort();
     }
-    // A damaged file never replaces a good backup; it is still compacted itself.
-    if (!LooksLikeHistoryText(text)) {
-        const std::string good = std::string(kHistoryHeader) +
-                                 "\r\n01-12-2026 17:35:00; 12,35; 08,40; 20,75; 949,86\r\n";
-        if (!WriteFileAtomic(backupPath, good) || !WriteFileAtomic(Folder() + file, text) ||
-            !CompactHistoryFile(Folder(), file)) {
-            std::abort();
-        }
-        after = ReadFile(Folder() + file);
-        backup = ReadFile(backupPath);
-        if (!after || *after != once || !backup || *backup != good) {
-            std::abort();
-        }
+    // A backup is only replaced by a text holding every date it holds; the file is still
+    // compacted itself.
+    const std::string good =
+        std::string(kHistoryHeader) + "\r\n01-12-2026 17:35:00; 12,35; 08,40; 20,75; 949,86\r\n";
+    if (!WriteFileAtomic(backupPath, good) || !WriteFileAtomic(Folder() + file, text) ||
+        !CompactHistoryFile(Folder(), file)) {
+        std::abort();
+    }
+    after = ReadFile(Folder() + file);
+    backup = ReadFile(backupPath);
+    const bool keep = !LooksLikeHistoryText(text) || !HoldsEveryDate(text, good);
+    if (!after || *after != once || !backup || *backup != (keep ? good : text)) {
+        std::abort();
+    }
+    // An append to whatever the file holds keeps every date of the good backup, in the file and
+    // in the backup, and the new line.
+    if (!WriteFileAtomic(backupPath, good) || !WriteFileAtomic(Folder() + file, text)) {
+        std::abort();
+    }
+    const auto appended = AppendHistoryLine(Folder(), file, "; 12,00; 08,00", " 950,00", 20.0,
+                                            DateTime{2026, 12, 7, 10, 0, 0, 0});
+    after = ReadFile(Folder() + file);
+    backup = ReadFile(backupPath);
+    if (!appended.ok || !after || !backup || !HoldsEveryDate(*after, good) ||
+        !HoldsEveryDate(*backup, good) ||
+        after->find("07-12-2026 10:00:00; 12,00; 08,00; 20,00;  950,00\r\n") == std::string::npos) {
+        std::abort();
     }
     const HistoryRows loaded = LoadHistoryRows(Folder(), file);
     if (loaded.lines.empty()) {

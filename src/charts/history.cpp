@@ -120,7 +120,9 @@ HistoryRow SplitHistoryRow(std::string_view line) {
     row.putField = fields[1];
     row.callField = fields[2];
     row.somField = fields[3];
-    if (more) {
+    // An index column that holds no level (empty when the index page failed, or damaged) reads
+    // as empty, so that no reader takes a stray number for a level.
+    if (more && ParseIndexLevel(rest)) {
         row.aexField = rest;
     }
     return row;

@@ -59,7 +59,7 @@ struct HistoryRow {
     std::string putField;  // field texts keep the blank after each ";"
     std::string callField;
     std::string somField;
-    std::string aexField;  // everything after the fourth ";"
+    std::string aexField;  // everything after the fourth ";" when it is a level, else empty
 };
 
 HistoryRow SplitHistoryRow(std::string_view line);

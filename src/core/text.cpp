@@ -74,6 +74,35 @@ std::optional<int64_t> ParseInteger(std::string_view s) {
     return v;
 }
 
+std::optional<double> ParseIndexLevel(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && s.back() == ' ') {
+        s.remove_suffix(1);
+    }
+    // 100000 with a few decimals is the longest level; the bound keeps absurd texts out early.
+    if (s.empty() || s.size() > 12) {
+        return std::nullopt;
+    }
+    int separators = 0;
+    for (char c : s) {
+        if (c == ',' || c == '.') {
+            ++separators;
+        } else if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+    }
+    if (separators > 1 || s.front() == ',' || s.front() == '.') {
+        return std::nullopt;
+    }
+    const double value = ParseNumber(s);
+    if (!(value >= kMinIndexLevel && value <= kMaxIndexLevel)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::string FormatNumber(double value, int width, int decimals, char separator) {
     width = std::clamp(width, 0, 255);
     decimals = std::clamp(decimals, 0, 255);

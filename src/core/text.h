@@ -25,6 +25,13 @@ double ParseNumber(std::string_view s);
 std::optional<int64_t> ParseInteger(std::string_view s);
 std::string FormatNumber(double value, int width, int decimals, char separator = kDecimalSeparator);
 
+// An index level as pages and history files write it ("912,37", spaces around allowed): digits
+// with at most one decimal separator and a value of 1 to 100,000. Anything else is no level, so
+// that no stray text ever feeds the request window's arithmetic or a history line.
+inline constexpr double kMinIndexLevel = 1;
+inline constexpr double kMaxIndexLevel = 100000;
+std::optional<double> ParseIndexLevel(std::string_view s);
+
 std::string PadLeft(long long n, int width);
 std::string TwoDigits(long long n);
 std::string RemoveSpaces(std::string_view s);

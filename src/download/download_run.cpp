@@ -1,5 +1,6 @@
 #include "download/download_run.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/clock.h"
@@ -30,6 +31,34 @@ DateTime Now(const RunEnvironment& env) {
     return (env.clock ? *env.clock : AppClock()).Now();
 }
 
+// A restart meets the same skipped lines again; the user hears of them once.
+void AddNotes(std::vector<std::string>& notes, const std::vector<std::string>& more) {
+    for (const auto& note : more) {
+        if (std::find(notes.begin(), notes.end(), note) == notes.end()) {
+            notes.push_back(note);
+        }
+    }
+}
+
+// Keys of hand-edited lines can be any length; a note names each by its start.
+std::string SkippedLinesNote(const std::vector<std::string>& keys) {
+    std::string note = keys.size() == 1 ? "Overgeslagen regel (onbruikbare vervaldatum of naam):"
+                                        : "Overgeslagen regels (onbruikbare vervaldatum of naam):";
+    for (size_t i = 0; i < keys.size(); ++i) {
+        std::string key = keys[i].substr(0, 60);
+        for (char& c : key) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+                c = '?';
+            }
+        }
+        if (keys[i].size() > key.size()) {
+            key += "...";
+        }
+        note += (i == 0 ? " \"" : ", \"") + key + "\"";
+    }
+    return note;
+}
+
 }  // namespace
 
 void SetRequestWindow(TDataRec& rec, const Date& today, int years, double lastHistoryIndexValue) {
@@ -44,6 +73,14 @@ void SetRequestWindow(TDataRec& rec, const Date& today, int years, double lastHi
     rec.MonthFrom = rec.MonthTill = month;
     rec.YearFrom = year;
     rec.YearTill = year + years;
+    // A level from a page or a history line may be anything; out of range it is no level, so
+    // the centre below always fits an int.
+    if (!(rec.IndexValue >= kMinIndexLevel && rec.IndexValue <= kMaxIndexLevel)) {
+        rec.IndexValue = 0;
+    }
+    if (!(lastHistoryIndexValue >= kMinIndexLevel && lastHistoryIndexValue <= kMaxIndexLevel)) {
+        lastHistoryIndexValue = 0;
+    }
     if (rec.IndexValue < 100 && lastHistoryIndexValue < 100) {
         rec.IndexValue = 250;
     } else if (rec.IndexValue < 1 && lastHistoryIndexValue > 1) {
@@ -66,6 +103,11 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
     rec.Price.clear();
     const std::vector<std::string> lines = env.lines ? env.lines() : std::vector<std::string>{};
     const PageIndex index(page);
+    // A text that is no level (the index page failed, or gave nonsense) leaves the column empty.
+    const std::string indexText =
+        ParseIndexLevel(state.IndexValueText) ? state.IndexValueText : std::string();
+    std::vector<std::string> skipped;
+    std::vector<std::string> failed;
     for (size_t i = 0; !page.empty() && i < lines.size(); ++i) {
         const std::string& line = lines[i];
         state.HistoryFileName.clear();
@@ -75,13 +117,15 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         const KeyWords w = SplitKey(CombinationKey(line));
         const std::string fileName = HistoryFileName(line);
         // A rules file edited by hand must not make the run write outside the data folder.
-        if (!IsPlainFileName(fileName)) {
+        if (!IsUsableHistoryName(fileName)) {
+            skipped.push_back(CombinationKey(line));
             continue;
         }
         state.SeriesCode = w.series;
         state.HistoryFileName = fileName;
         const DateTime now = Now(env);
         if (!SetLookupFields(rec, 'P', w.series, w.expiry, w.put, now.date())) {
+            skipped.push_back(CombinationKey(line));
             continue;
         }
         // A Single without a put has nothing to look up; it is written like one without a call.
@@ -105,16 +149,32 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         if (som > 0) {
             const auto written =
                 AppendHistoryLine(env.dataFolder, fileName, "; " + putText + "; " + callText,
-                                  state.IndexValueText, som, Now(env));
+                                  indexText, som, Now(env));
+            if (!written.note.empty()) {
+                result.notes.push_back(written.note);
+            }
             if (!written.ok) {
-                result.error = written.error;
-                return result;
+                // The other combinations' files may well be writable; this one is reported.
+                failed.push_back(written.error);
+                result.notes.push_back(written.error);
+                continue;
             }
             ++result.linesWritten;
             // Each line costs a few disk syncs; with many combinations the window must still
             // repaint in between.
             Yield(env);
         }
+    }
+    if (!skipped.empty()) {
+        result.notes.push_back(SkippedLinesNote(skipped));
+    }
+    if (!failed.empty()) {
+        result.error = failed.front();
+        if (failed.size() > 1) {
+            result.error += " Ook " + std::to_string(failed.size() - 1) +
+                            " andere koersbestanden konden niet worden geschreven.";
+        }
+        return result;
     }
     if (!result.restart) {
         Status(state, env, DownloadedStatus(state.PriceCount));
@@ -137,6 +197,9 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
             state, *env.fetcher, IndexPageUrl(env.indexUrlBase), now, env.maxPageBytes);
         if (index.display && env.showIndex) {
             env.showIndex(*index.display);
+        }
+        if (!index.reason.empty() && result.reason.empty()) {
+            result.reason = index.reason;
         }
         if (!index.error.empty()) {
             result.outcome = RunOutcome::Error;
@@ -164,6 +227,7 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
         const PassResult passResult =
             ProcessCombinations(state, state.QuotePage, state.DataRec, env);
         result.outcome = RunOutcome::Downloaded;
+        AddNotes(result.notes, passResult.notes);
         if (!passResult.error.empty()) {
             result.outcome = RunOutcome::Error;
             result.error = passResult.error;

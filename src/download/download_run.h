@@ -53,7 +53,11 @@ inline constexpr std::string_view kBusyStatus = "Download al bezig";
 struct PassResult {
     bool restart = false;  // some combination's put price was missing or implausible
     int linesWritten = 0;
-    std::string error;  // a history file could not be written; the pass stopped there
+    // Some history file could not be written (the other combinations were still processed);
+    // names the first such file. The status is not set then.
+    std::string error;
+    // Every file that could not be written, histories rebuilt from their backup, lines skipped.
+    std::vector<std::string> notes;
 };
 
 // Every combination line against one page. Sets the status text unless a restart is wanted.

@@ -2,6 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <set>
+
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
@@ -70,7 +76,19 @@ std::string WithLeadingZero(std::string text) {
 }
 
 std::string SomText(double som) {
-    return WithLeadingZero(FormatNumber(som, 4, 2));
+    // Whole, never cut to a width: the sum of two prices that passed their checks is small, but
+    // a cut text would be a wrong number in the file.
+    if (!std::isfinite(som)) {
+        som = 0;
+    }
+    char buf[400];
+    const int n = std::snprintf(buf, sizeof buf, "%4.2f", som);
+    std::string text(buf,
+                     n > 0 && static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : 0);
+    if (const auto p = text.find('.'); p != std::string::npos) {
+        text[p] = kDecimalSeparator;
+    }
+    return WithLeadingZero(text);
 }
 
 std::string HistoryLine(const DateTime& now, std::string_view fields, std::string_view indexText,
@@ -80,10 +98,13 @@ std::string HistoryLine(const DateTime& now, std::string_view fields, std::strin
     line += "; ";
     line += SomText(som);
     line += "; ";
-    line += indexText;
-    // A line break from a page would split the line in two.
+    // Whatever the index page held, only a level is written; otherwise the column stays empty.
+    if (ParseIndexLevel(indexText)) {
+        line += indexText;
+    }
+    // A line break or other control byte from a page would split or garble the line.
     for (char& c : line) {
-        if (c == '\r' || c == '\n' || c == '\0') {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
             c = ' ';
         }
     }
@@ -99,11 +120,60 @@ bool LooksLikeHistoryText(std::string_view text) {
         return false;
     }
     for (size_t i = 1; i < lines.size(); ++i) {
-        if (!lines[i].empty() && DateKey(lines[i]).empty()) {
+        // A line cut short has lost its last fields: the file was truncated.
+        if (!lines[i].empty() &&
+            (DateKey(lines[i]).empty() || std::count(lines[i].begin(), lines[i].end(), ';') < 4)) {
             return false;
         }
     }
     return true;
+}
+
+bool IsUsableHistoryName(std::string_view name) {
+    return IsPlainFileName(name) && name.size() <= kMaxHistoryNameBytes;
+}
+
+std::set<std::string> HistoryDates(std::string_view text) {
+    std::set<std::string> dates;
+    for (const auto& line : SplitLines(text)) {
+        const std::string key = DateKey(line);
+        if (!key.empty()) {
+            dates.insert(key.substr(0, 10));
+        }
+    }
+    return dates;
+}
+
+bool HoldsEveryDate(std::string_view text, std::string_view of) {
+    const std::set<std::string> have = HistoryDates(text);
+    for (const auto& date : HistoryDates(of)) {
+        if (!have.count(date)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string RebuildHistoryText(std::string_view backup, std::string_view damaged) {
+    std::string text(kHistoryHeader);
+    text += kLineEnd;
+    for (const auto& line : SplitLines(backup)) {
+        if (!DateKey(line).empty()) {
+            text += line;
+            text += kLineEnd;
+        }
+    }
+    // What the damaged file holds beyond the backup is kept as far as it is dated.
+    const std::set<std::string> saved = HistoryDates(backup);
+    for (const auto& line : SplitLines(damaged)) {
+        const std::string key = DateKey(line);
+        if (!key.empty() && !saved.count(key.substr(0, 10)) &&
+            line.find('\0') == std::string::npos) {
+            text += line;
+            text += kLineEnd;
+        }
+    }
+    return text;
 }
 
 std::string BackupFileName(std::string_view fileName) {
@@ -146,19 +216,40 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now) {
     const std::string path = folder + fileName;
+    const std::string backup = folder + BackupFileName(fileName);
     const auto fail = [&](const std::string& why) {
-        return HistoryWriteResult{false,
-                                  "Het koersbestand " + path + " kan niet worden " + why + "."};
+        return HistoryWriteResult{
+            false, "Het koersbestand " + path + " kan niet worden " + why + ".", {}};
     };
-    std::string content;
+    std::optional<std::string> current;
     if (FileExists(path)) {
-        const auto old = ReadFile(path);
-        if (!old) {
+        // A file that exists but cannot be read may hold more than anything else: leave it.
+        current = ReadFile(path);
+        if (!current) {
             return fail("gelezen");
         }
-        content = *old;
+    }
+    const auto saved = FileExists(backup) ? ReadFile(backup) : std::nullopt;
+    const bool savedGood = saved && LooksLikeHistoryText(*saved);
+    HistoryWriteResult result;
+    std::string content;
+    if (savedGood && !HistoryDates(*saved).empty() &&
+        (!current || !LooksLikeHistoryText(*current) || !HoldsEveryDate(*current, *saved))) {
+        // Deleted, emptied, cut off or garbled: the backup is the last good copy, so the history
+        // goes on from there instead of starting again with one line.
+        content = RebuildHistoryText(*saved, current.value_or(std::string()));
+        result.note = "Het koersbestand " + path + " was " +
+                      (!current           ? "verdwenen"
+                       : current->empty() ? "leeg"
+                                          : "beschadigd of onvolledig") +
+                      " en is hersteld uit de reservekopie " + BackupFileName(fileName) + ".";
+    } else if (current) {
+        content = *current;
         if (!content.empty() && content.back() != '\n' && content.back() != '\r') {
             content += kLineEnd;
+        }
+        if (content.empty()) {
+            content = std::string(kHistoryHeader) + std::string(kLineEnd);
         }
     } else {
         content = std::string(kHistoryHeader) + std::string(kLineEnd);
@@ -170,18 +261,18 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     }
     // The backup holds the appended file, the file itself its compacted form. Both are replaced
     // whole, so the appended file is never written on its own: one replacement less per line.
-    const std::string backup = folder + BackupFileName(fileName);
-    // A damaged file must not replace the last good copy: the backup may be all that is left.
-    bool keepBackup = ReadOnly(backup);
-    if (!keepBackup && !LooksLikeHistoryText(content)) {
-        const auto saved = ReadFile(backup);
-        keepBackup = saved && LooksLikeHistoryText(*saved);
+    // A backup is only replaced by a text that holds every date it holds: it may be all that is
+    // left of a damaged file.
+    // One that exists but cannot be read is kept too: nobody knows what it holds.
+    bool keepBackup = ReadOnly(backup) || (!saved && FileExists(backup));
+    if (!keepBackup && savedGood) {
+        keepBackup = !LooksLikeHistoryText(content) || !HoldsEveryDate(content, *saved);
     }
     if (!keepBackup) {
         WriteFileAtomic(backup, content);
     }
     if (WriteFileAtomic(path, CompactHistoryText(content)) || WriteFileAtomic(path, content)) {
-        return {};
+        return result;
     }
     return fail("geschreven");
 }
@@ -197,11 +288,13 @@ bool CompactHistoryFile(const std::string& folder, const std::string& fileName, 
     if (!text) {
         return false;
     }
-    // A damaged file must not replace the last good copy: the backup may be all that is left.
+    // A backup is only replaced by a text that holds every date it holds: the backup may be all
+    // that is left of a damaged or cut-off file.
     bool keepBackup = false;
-    if (!LooksLikeHistoryText(*text)) {
+    if (FileExists(backup)) {
         const auto saved = ReadFile(backup);
-        keepBackup = saved && LooksLikeHistoryText(*saved);
+        keepBackup = !saved || (LooksLikeHistoryText(*saved) &&
+                                (!LooksLikeHistoryText(*text) || !HoldsEveryDate(*text, *saved)));
     }
     const bool backedUp =
         !keepBackup && CopyFileKeepTime(path, backup, false, daylightSaving, daylightOffset);
@@ -220,6 +313,22 @@ bool CompactHistoryFile(const std::string& folder, const std::string& fileName, 
 
 namespace rendaal {
 
+namespace {
+
+// Everything after a line's fourth ";", as the charts read it; empty when there is none.
+std::string_view IndexColumn(std::string_view line) {
+    for (int i = 0; i < 4; ++i) {
+        const auto p = line.find(';');
+        if (p == std::string_view::npos) {
+            return {};
+        }
+        line.remove_prefix(p + 1);
+    }
+    return line;
+}
+
+}  // namespace
+
 double LastHistoryIndexValueIn(const std::string& folder, const std::vector<std::string>& lines) {
     for (const auto& line : lines) {
         const std::string name = HistoryFileName(line);
@@ -235,9 +344,9 @@ double LastHistoryIndexValueIn(const std::string& folder, const std::vector<std:
             if (row->empty()) {
                 continue;
             }
-            const double value = ParseNumber(AfterLast(';', *row));
-            if (value > 0) {
-                return value;
+            // A line without a level (index page failed, or damaged) gives none either.
+            if (const auto level = ParseIndexLevel(IndexColumn(*row))) {
+                return *level;
             }
             break;
         }

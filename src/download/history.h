@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,17 +37,34 @@ std::string CompactHistoryText(std::string_view text);
 struct HistoryWriteResult {
     bool ok = true;
     std::string error;  // a message for the user when !ok
+    std::string note;   // said once when the file was rebuilt from its backup
 };
 
 // Appends the stamped line to folder + fileName (created with its header when missing), then
 // compacts the file. The file is replaced whole at every step, so it never holds a torn line;
-// when it cannot be written it keeps its previous content and the result says why.
+// when it cannot be written it keeps its previous content and the result says why. A file that
+// is missing, empty, damaged or holds fewer dates than a readable backup is rebuilt from the
+// backup first (with the note saying so); the backup is only replaced by a text holding every
+// date it holds.
 HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::string& fileName,
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now);
 
-// The header, then only dated lines, no NUL byte: a file as this program writes it.
+// The header, then only dated lines of at least five fields, no NUL byte: a file as this
+// program writes it.
 bool LooksLikeHistoryText(std::string_view text);
+
+// The dates (dd-mm-yyyy) of a text's dated lines.
+std::set<std::string> HistoryDates(std::string_view text);
+bool HoldsEveryDate(std::string_view text, std::string_view of);
+// The backup's dated lines, then those of a damaged file whose dates the backup lacks, under
+// the header.
+std::string RebuildHistoryText(std::string_view backup, std::string_view damaged);
+
+// Room for ".tmp<pid>" of an atomic replacement within the file system's 255-byte names.
+inline constexpr size_t kMaxHistoryNameBytes = 240;
+// A name the run may write in its data folder.
+bool IsUsableHistoryName(std::string_view name);
 
 // Copies the file to its backup (unless the file is damaged and the backup is not), then
 // rewrites it compacted. A missing file is no error; a failed rewrite leaves the file as it was.

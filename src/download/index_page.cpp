@@ -182,8 +182,15 @@ IndexReadResult ReadIndexPage(DownloadState& state, PageFetcher& fetcher, const 
     const IndexCut cut = CutIndexPage(StripTags(page));
     state.PreviousIndexValueText = state.IndexValueText;
     state.QuoteTimeText = cut.QuoteTimeText;
-    state.IndexValueText = cut.IndexValueText;
-    state.DataRec.IndexValue = ParseNumber(cut.IndexValueText);
+    // A level outside what the AEX can be is no level: it must neither centre the next request
+    // window nor go into the history lines.
+    const auto level = ParseIndexLevel(cut.IndexValueText);
+    state.IndexValueText = level ? cut.IndexValueText : std::string();
+    state.DataRec.IndexValue = level.value_or(0.0);
+    if (!level) {
+        result.reason = "geen geldige indexstand op de indexpagina (\"" +
+                        Printable(cut.IndexValueText.substr(0, 40)) + "\")";
+    }
     state.IndexChangeText = cut.IndexChangeText;
     const auto stamp = QuoteStamp(cut.DateText, cut.QuoteTimeText, now);
     if (!stamp) {

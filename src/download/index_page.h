@@ -67,10 +67,13 @@ struct IndexReadResult {
     bool gotPage = false;
     std::optional<IndexDisplay> display;  // set when the page was read without error
     std::string error;                    // a message for the user; empty when none
+    // Set when the page held no level in range: the run goes on without one.
+    std::string reason;
 };
 
 // Up to three attempts, the first non-empty body wins. With a page, the state's index texts and
-// DataRec.IndexValue take the new values (even when the quote time then proves unreadable).
+// DataRec.IndexValue take the new values (even when the quote time then proves unreadable); a
+// level outside 1..100,000 leaves IndexValueText empty and IndexValue 0.
 IndexReadResult ReadIndexPage(DownloadState& state, PageFetcher& fetcher, const std::string& url,
                               const DateTime& now, size_t maxBytes = size_t{16} << 20);
 

@@ -11,12 +11,17 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// A price cell is a few characters before its comma; anything longer, or holding a field or line
-// separator, would end up as a broken history line.
+// A price cell is a few digits before its comma; anything longer or holding other characters
+// would end up as a broken or nonsensical history line.
 constexpr size_t kMaxPriceDigits = 10;
 
-bool IsPriceChar(char c) {
-    return c != ';' && c != '\r' && c != '\n' && c != '\0';
+bool AllDigits(std::string_view s) {
+    for (char c : s) {
+        if (!IsDigit(c)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -158,17 +163,15 @@ void PriceAt(std::string_view page, std::optional<size_t> at, const std::string&
     if (cents.size() < 2) {
         return;
     }
-    for (char c : whole) {
-        if (!IsPriceChar(c)) {
-            return;
-        }
+    if (whole.empty() || !AllDigits(whole) || !AllDigits(cents)) {
+        return;
     }
-    for (char c : cents) {
-        if (!IsPriceChar(c)) {
-            return;
-        }
-    }
+    // No option of the index costs this much; such a cell is a fault of the page.
     rec.Price = std::string(whole) + "," + std::string(cents);
+    if (ParseNumber(rec.Price) > kMaxPrice) {
+        rec.Price = "0.0";
+        return;
+    }
     ++priceCount;
 }
 

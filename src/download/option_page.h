@@ -43,9 +43,13 @@ bool SetLookupFields(TDataRec& rec, char kind, std::string_view series, std::str
 // "P19-12-2008400,00": kind, expiry date, exercise price with two decimals.
 std::string LookupKey(const TDataRec& rec);
 
+// A price beyond this is a page's nonsense, not a price.
+inline constexpr double kMaxPrice = 100000;
+
 // Sets rec.Price to the option's price text ("0.0" when it is not listed, expired, marked
-// with a hyphen or of another week) and counts a found price. A page shorter than 60 bytes or
-// "Default.htm" leaves rec.Price as it was.
+// with a hyphen, of another week, not a number text "digits,dd" or above kMaxPrice) and counts
+// a found price.
+// A page shorter than 60 bytes or "Default.htm" leaves rec.Price as it was.
 void LookupPrice(std::string_view page, TDataRec& rec, std::string_view seriesCode,
                  const DateTime& now, uint16_t& priceCount);
 

@@ -148,7 +148,8 @@ TEST(SplitHistoryRow, ShortAndOddLines) {
     EXPECT_EQ(three.callField, " 2");
     EXPECT_EQ(three.somField, "");
     const HistoryRow more = SplitHistoryRow("d t; 1; 2; 3; 4; 5");
-    EXPECT_EQ(more.aexField, " 4; 5");
+    EXPECT_EQ(more.somField, " 3");
+    EXPECT_EQ(more.aexField, "");  // " 4; 5" is no level
 }
 
 TEST(RowDayNumber, UnparseableDatesCountAsNoDate) {

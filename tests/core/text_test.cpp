@@ -72,6 +72,22 @@ TEST(ParseNumber, Table) {
     }
 }
 
+TEST(ParseIndexLevel, OnlyLevelsTheAexCanHave) {
+    const std::pair<const char*, double> levels[] = {
+        {" 405,10", 405.1}, {"512.34", 512.34},      {"1", 1},
+        {"100000", 100000}, {"99999,99 ", 99999.99},
+    };
+    for (const auto& [text, value] : levels) {
+        ASSERT_TRUE(ParseIndexLevel(text).has_value()) << text;
+        EXPECT_DOUBLE_EQ(*ParseIndexLevel(text), value) << text;
+    }
+    for (const char* text :
+         {"9e15", "-1", "NaN", "9000000000000000,00", "911;37", "0,99", "100000,01", "", " ", ",5",
+          "1,2,3", "1.234,56", "12\t", "inf", "\xff", "00000000000000001"}) {
+        EXPECT_FALSE(ParseIndexLevel(text).has_value()) << text;
+    }
+}
+
 TEST(ParseNumber, HugeAndBinaryTextsGiveZeroNotACrash) {
     EXPECT_EQ(ParseNumber(std::string(100000, '9') + ".5"), 0.0);
     EXPECT_EQ(ParseNumber(std::string("1\0"

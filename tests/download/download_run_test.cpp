@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <random>
 
@@ -58,7 +59,18 @@ TEST(SetRequestWindow, PriceWindowAroundTheLastLevel) {
         {512.5, 0, 410, 610},  // 102.5 rounds to 102
         {517.5, 0, 420, 620},  // 103.5 rounds to 104
         {0.5, 512, 410, 610},  // no level read: the chart's
-        {50, 80, 150, 350},   {925.43, 0, 825, 1025},
+        {50, 80, 150, 350},
+        {925.43, 0, 825, 1025},
+        // Levels beyond any the AEX can have are none (the release build asked for
+        // PriceFrom=65436&PriceTill=100 after a stored 9000000000000000,00).
+        {9e15, 0, 150, 350},
+        {0, 9e15, 150, 350},
+        {-1, 512, 410, 610},
+        {NAN, 0, 150, 350},
+        {0, NAN, 150, 350},
+        {100000.01, 0, 150, 350},
+        {0, 1e300, 150, 350},
+        {100000, 0, 99900, 100100},
     };
     for (const Case& c : cases) {
         TDataRec rec;
@@ -271,8 +283,8 @@ TEST_F(Run, UnreadableIndexTimeEndsTheRunWithAMessage) {
     EXPECT_EQ(OptionRequests(), 0u);
 }
 
-TEST_F(Run, UnwritableHistoryEndsTheRunWithoutACount) {
-    lines = {kStraddle, kStrangle};
+TEST_F(Run, UnwritableHistoryIsReportedAndTheOthersAreStillWritten) {
+    lines = {kStrangle, kStraddle};
     ServeOptions(kRows);
     state.DataRec.IndexValue = 405;
     ASSERT_EQ(RunDownload(state, env).outcome, RunOutcome::Downloaded);
@@ -284,7 +296,87 @@ TEST_F(Run, UnwritableHistoryEndsTheRunWithoutACount) {
     EXPECT_NE(result.error.find(HistoryFileName(kStrangle)), std::string::npos);
     EXPECT_EQ(state.StatusText, "Download mislukt");
     EXPECT_EQ(History(kStrangle), before);
-    EXPECT_EQ(DataLines(kStraddle).size(), 2u);  // written before the failure, and kept
+    EXPECT_EQ(DataLines(kStraddle).size(), 2u);  // the line after the failing one
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_NE(result.notes[0].find(HistoryFileName(kStrangle)), std::string::npos);
+}
+
+// A level outside 1..100,000 is no level: the prices are kept with an empty index column and
+// the reason is given; the next request window does not use it.
+TEST_F(Run, IndexLevelThatIsNoLevel) {
+    lines = {kStrangle};
+    for (const char* level :
+         {"9e15", "-1", "NaN", "9000000000000000,00", "911;37", "0,50", "100000,01", "12\t3", ""}) {
+        SCOPED_TRACE(level);
+        TempDir folder;
+        env.dataFolder = folder.folder();
+        fetcher = FakeFetcher();
+        ServeOptions(kRows);
+        fetcher.Serve(test::kIndexBase, {test::IndexPageHtml("08-12-08", "17:35", level, "2,00")});
+        state = DownloadState{};
+        state.DataRec.IndexValue = 405;
+        const RunResult result = RunDownload(state, env);
+        EXPECT_EQ(result.outcome, RunOutcome::Downloaded) << result.error;
+        EXPECT_NE(result.reason.find("indexstand"), std::string::npos) << result.reason;
+        EXPECT_EQ(DataLines(kStrangle),
+                  std::vector<std::string>{"08-12-2008 18:00:00; 00,65; 05,20; 05,85; "});
+        EXPECT_EQ(state.IndexValueText, "");
+        SetRequestWindow(state.DataRec, {2008, 12, 8}, 1, 0);
+        EXPECT_EQ(state.DataRec.PriceFrom, 150);
+        EXPECT_EQ(state.DataRec.PriceTill, 350);
+    }
+}
+
+// Prices that are no number texts, or absurd, are no prices; a call beyond 100,000 is none.
+TEST_F(Run, OnlyNumberTextsAreWrittenAsPrices) {
+    struct Case {
+        const char* put;
+        const char* call;
+        const char* line;  // empty: nothing written
+    };
+    const Case cases[] = {
+        {"0,65", "9999999999,99", "08-12-2008 18:00:00; 00,65; 00.0; 00,65;  405,10"},
+        {"0,65", "100000,01", "08-12-2008 18:00:00; 00,65; 00.0; 00,65;  405,10"},
+        {"0,65", "100000,00", "08-12-2008 18:00:00; 00,65; 100000,00; 100000,65;  405,10"},
+        {"0,65", "12,ab", "08-12-2008 18:00:00; 00,65; 00.0; 00,65;  405,10"},
+        {"0,65", "x y z,\t", "08-12-2008 18:00:00; 00,65; 00.0; 00,65;  405,10"},
+        {"0,65",
+         "1\x01"
+         "2,35",
+         "08-12-2008 18:00:00; 00,65; 00.0; 00,65;  405,10"},
+        {"9999999999,99", "5,20", ""},
+        {"0;65,00", "5,20", ""},
+    };
+    lines = {kStrangle};
+    env.maxPasses = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        TempDir folder;
+        env.dataFolder = folder.folder();
+        ServeOptions({{'C', "19-12-2008", "420,00", c.call}, {'P', "19-12-2008", "400,00", c.put}});
+        state = DownloadState{};
+        state.DataRec.IndexValue = 405;
+        RunDownload(state, env);
+        EXPECT_EQ(DataLines(kStrangle),
+                  *c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
+    }
+}
+
+// One rules line with a 300-character name first in the list stopped every other line.
+TEST_F(Run, UnusableLinesAreNamedInOneNoteAndDoNotStopTheOthers) {
+    const std::string longName = "AEX 0812 00400.00 00" + std::string(300, '4') +
+                                 "; Put: dec 2008 400.00; Call: dec 2008 4; Strangle";
+    lines = {longName, "AEX 08x2 00400.00 00420.00; an expiry that is no number; Strangle",
+             kStrangle};
+    ServeOptions(kRows);
+    state.DataRec.IndexValue = 405;
+    const RunResult result = RunDownload(state, env);
+    EXPECT_EQ(result.outcome, RunOutcome::Downloaded) << result.error;
+    EXPECT_EQ(DataLines(kStrangle).size(), 1u);
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_NE(result.notes[0].find("AEX 0812 00400.00 0044"), std::string::npos) << result.notes[0];
+    EXPECT_NE(result.notes[0].find("AEX 08x2"), std::string::npos) << result.notes[0];
+    EXPECT_LT(result.notes[0].size(), 300u);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <optional>
+#include <set>
 
 #include "core/fileio.h"
 #include "core/text.h"
@@ -51,7 +53,14 @@ TEST(TradingStamp, WeekendsAndEarlyMornings) {
 
 TEST(HistoryLine, LeadingZerosAndSum) {
     const std::pair<double, const char*> soms[] = {
-        {5.2, "05,20"}, {123.456, "123,46"}, {5.85, "05,85"}, {0.004, "00,00"}, {10, "10,00"}};
+        {5.2, "05,20"},
+        {123.456, "123,46"},
+        {5.85, "05,85"},
+        {0.004, "00,00"},
+        {10, "10,00"},
+        {100100, "100100,00"},
+        {10000000064.0, "10000000064,00"},  // was cut to "10000000064,"
+    };
     for (const auto& [som, text] : soms) {
         EXPECT_EQ(SomText(som), text) << som;
     }
@@ -60,9 +69,14 @@ TEST(HistoryLine, LeadingZerosAndSum) {
     EXPECT_EQ(WithLeadingZero("12,35"), "12,35");
     EXPECT_EQ(HistoryLine({2008, 12, 19, 17, 35, 0, 0}, "; 05,20; 00,65", " 512,34", 5.85),
               "19-12-2008 17:35:00; 05,20; 00,65; 05,85;  512,34");
-    // A line break inside a page text must not split the line.
-    EXPECT_EQ(HistoryLine({2008, 12, 19, 17, 35, 0, 0}, "; 05,20; 00.0", "\n512,34\r", 5.2),
-              "19-12-2008 17:35:00; 05,20; 00.0; 05,20;  512,34 ");
+    // Only a level goes into the index column; a line break or ";" from a page would break the
+    // line, a huge number the next request window.
+    for (const char* index :
+         {"\n512,34\r", "911;37", "9e15", "-1", "NaN", "9000000000000000,00", "512,34\t", ""}) {
+        EXPECT_EQ(HistoryLine({2008, 12, 19, 17, 35, 0, 0}, "; 05,20; 00.0", index, 5.2),
+                  "19-12-2008 17:35:00; 05,20; 00.0; 05,20; ")
+            << index;
+    }
 }
 
 TEST(BackupFileName, ReplacesFromTheLastDot) {
@@ -147,6 +161,94 @@ TEST_F(HistoryFiles, CompactionKeepsEveryLineItDoesNotMerge) {
     WriteAll(Path(), "Datum; Put; Call; Som; AEX\r\n01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500");
     ASSERT_TRUE(Append({2008, 4, 2, 10, 0, 0, 0}).ok);
     EXPECT_EQ(SplitLines(ReadAll(Path())).size(), 3u);
+}
+
+// A file deleted or emptied by the user, a sync tool or a full disk made the next append replace
+// a good backup of 100 lines by a one-line file.
+TEST_F(HistoryFiles, LostOrDamagedFileIsRebuiltFromItsBackup) {
+    const std::string good = std::string(kHistoryHeader) +
+                             "\r\n01-12-2008 17:35:00; 10,00; 10,00; 20,00;  500,00\r\n"
+                             "02-12-2008 17:35:00; 11,00; 10,00; 21,00;  501,00\r\n"
+                             "03-12-2008 17:35:00; 12,00; 10,00; 22,00;  502,00\r\n";
+    const std::string newLine = "04-12-2008 17:40:00; 12,35; 10,00; 22,35;  512,34\r\n";
+    struct Case {
+        const char* name;
+        std::optional<std::string> file;  // empty: no file
+        const char* note;                 // how the note names the damage
+        std::string kept;                 // a line of the damaged file the backup lacks
+    };
+    const Case cases[] = {
+        {"missing", std::nullopt, "verdwenen", ""},
+        {"empty", "", "leeg", ""},
+        {"cut inside a line", good.substr(0, good.size() - 20), "beschadigd", ""},
+        {"cut after a line", good.substr(0, good.find("02-12")), "beschadigd", ""},
+        {"damaged header", "Datum; Pu\x01\r\n" + good.substr(good.find("01-12")), "beschadigd", ""},
+        {"binary", std::string("\0\xff\xfe\x01garbage\0", 12), "beschadigd", ""},
+        {"header only, backup's lines gone", std::string(kHistoryHeader) + "\r\n", "beschadigd",
+         ""},
+        {"damaged, with a date the backup lacks",
+         good + "29-11-2008 17:35:00; 09,00; 10,00; 19,00;  499,00\r\n\x01\x02\r\n", "beschadigd",
+         "29-11-2008 17:35:00; 09,00; 10,00; 19,00;  499,00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(Path());
+        if (c.file) {
+            WriteAll(Path(), *c.file);
+        }
+        WriteAll(Backup(), good);
+        const auto result = Append({2008, 12, 4, 17, 40, 0, 0});
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_NE(result.note.find(name), std::string::npos) << result.note;
+        EXPECT_NE(result.note.find(c.note), std::string::npos) << result.note;
+        const std::string file = ReadAll(Path());
+        EXPECT_TRUE(LooksLikeHistoryText(file)) << file;
+        EXPECT_EQ(HistoryDates(file), HistoryDates(good + newLine + c.kept));
+        EXPECT_NE(file.find(good.substr(good.find("01-12"))), std::string::npos);
+        EXPECT_NE(file.find(newLine), std::string::npos);
+        if (!c.kept.empty()) {
+            EXPECT_NE(file.find(c.kept), std::string::npos);
+        }
+        // The backup still holds all it held; the user hears of the rebuild once.
+        EXPECT_TRUE(HoldsEveryDate(ReadAll(Backup()), good));
+        const auto again = Append({2008, 12, 5, 17, 40, 0, 0});
+        ASSERT_TRUE(again.ok) << again.error;
+        EXPECT_EQ(again.note, "");
+        EXPECT_EQ(SplitLines(ReadAll(Path())).size(), 6u + !c.kept.empty());
+    }
+}
+
+TEST_F(HistoryFiles, BackupIsOnlyReplacedByATextHoldingEveryDateItHolds) {
+    const std::string good = std::string(kHistoryHeader) +
+                             "\r\n01-12-2008 17:35:00; 10,00; 10,00; 20,00;  500,00\r\n"
+                             "02-12-2008 17:35:00; 11,00; 10,00; 21,00;  501,00\r\n";
+    // Compaction on its own: a file that lacks the backup's second date leaves the backup.
+    WriteAll(Path(), good.substr(0, good.find("02-12")));
+    WriteAll(Backup(), good);
+    ASSERT_TRUE(CompactHistoryFile(dir.folder(), name));
+    EXPECT_EQ(ReadAll(Backup()), good);
+    // A file holding every date (and more) refreshes it.
+    WriteAll(Path(), good + "03-12-2008 17:35:00; 12,00; 10,00; 22,00;  502,00\r\n");
+    ASSERT_TRUE(CompactHistoryFile(dir.folder(), name));
+    EXPECT_EQ(ReadAll(Backup()), ReadAll(Path()));
+}
+
+// The companion centres its request window on the last stored level; a stored
+// "9000000000000000,00" made it ask for PriceFrom=65436&PriceTill=100.
+TEST_F(HistoryFiles, LastStoredLevelIsOnlyALevel) {
+    const std::string line =
+        "AEX 0812 00400.00 00420.00; Put: dec 2008 400.00; Call: dec 2008 "
+        "420.00; Strangle";
+    const std::pair<const char*, double> cases[] = {
+        {" 512,34", 512.34}, {" 9000000000000000,00", 0},
+        {" 9e15", 0},        {" 911;37", 0},
+        {" -1", 0},          {"", 0},
+    };
+    for (const auto& [level, value] : cases) {
+        WriteAll(Path(), std::string(kHistoryHeader) +
+                             "\r\n19-12-2008 17:40:00; 12,35; 10,00; 22,35;" + level + "\r\n");
+        EXPECT_DOUBLE_EQ(LastHistoryIndexValueIn(dir.folder(), {line}), value) << level;
+    }
 }
 
 // Appending must either store the whole new line or leave the file exactly as it was.

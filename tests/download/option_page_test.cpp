@@ -132,6 +132,14 @@ TEST(LookupPrice, CasesThatGiveNoPrice) {
         {"comma far away", Padded("P19-12-2008400,00" + std::string(5000, '7') + ",12"), "AEX",
          monday, 19, "0.0"},
         {"line break in the price", Padded("P19-12-2008400,001\n,35"), "AEX", monday, 19, "0.0"},
+        // Written into history lines as they came before prices had to be number texts.
+        {"letters as decimals", Padded("P19-12-2008400,0012,ab"), "AEX", monday, 19, "0.0"},
+        {"words and a tab", Padded("P19-12-2008400,00x y z,\t5"), "AEX", monday, 19, "0.0"},
+        {"control byte",
+         Padded("P19-12-2008400,001\x01"
+                "2,35"),
+         "AEX", monday, 19, "0.0"},
+        {"no digits before the comma", Padded("P19-12-2008400,00,35"), "AEX", monday, 19, "0.0"},
         {"page of 59 bytes", std::string(37, '.') + "P19-12-2008400,0012,35", "AEX", monday, 19,
          "old"},
         {"Default.htm", "Default.htm", "AEX", monday, 19, "old"},
