@@ -19,7 +19,7 @@
 #include "core/text.h"
 #include "dialogs/message_form.h"
 #include "download/option_page.h"
-#include "mainwindow/strike_list.h"
+#include "download/strike_list.h"
 #include "platform/http_client.h"
 
 namespace rendaal {

@@ -1,4 +1,4 @@
-#include "mainwindow/strike_list.h"
+#include "download/strike_list.h"
 
 #include <random>
 #include <string>
