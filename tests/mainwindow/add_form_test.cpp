@@ -190,7 +190,7 @@ TEST_F(AddFormTest, SeriesChangeShowsThePreviousLineAndOkAddsIt) {
     Choose(form.ComboBox4, "880.00");
     Choose(form.ComboBox3, "1000.00");
     const std::string aexLine =
-        "AEX 2703 00880.00 001000.00; Put: mrt 2027 880.00; Call: mrt 2027 1000.00; Strangle";
+        "AEX 2703 00880.00 01000.00; Put: mrt 2027 880.00; Call: mrt 2027 1000.00; Strangle";
     ASSERT_EQ(form.ComposedLine, aexLine);
     form.RadioGroupButtons->button(1)->click();  // "AX2"
     EXPECT_EQ(form.SeriesIndex(), 1);
