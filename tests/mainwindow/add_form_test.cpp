@@ -405,8 +405,10 @@ TEST_F(AddFormTest, OffersThePricesOfAServedPageThatTheRunCanLookUp) {
     const std::string year = std::to_string(window.YearFrom);
     const std::string put = offered[1].toStdString();
     const std::string call = offered.last().toStdString();
+    // The highest price has four digits, so its field takes one zero and keeps the width.
+    ASSERT_EQ(call.find('.'), 4u) << call;
     const std::string expected =
-        "AEX " + year.substr(2) + TwoDigits(window.MonthFrom) + " 00" + put + " 00" + call +
+        "AEX " + year.substr(2) + TwoDigits(window.MonthFrom) + " 00" + put + " 0" + call +
         "; Put: " + kDutchShortMonthNames[window.MonthFrom - 1] + " " + year + " " + put +
         "; Call: " + kDutchShortMonthNames[window.MonthFrom - 1] + " " + year + " " + call +
         "; Strangle";
