@@ -7,7 +7,7 @@
 
 #include "core/calendar.h"
 #include "download/option_page.h"
-#include "mainwindow/strike_list.h"
+#include "download/strike_list.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/text.h"
 
@@ -36,6 +37,18 @@ void DrawExpiryLines(Canvas& canvas, const PlotArea& area, const ChartHeader& he
         canvas.MoveTo(Nearest(xh), area.bottom);
         canvas.LineTo(area.right, area.bottom - h);
         canvas.SetPenStyle(PenStyle::Solid);
+    }
+}
+
+// A level outside the index window (or a value above the scale) would put its square on the
+// axes and their labels; what lies beyond the plot area is cut off.
+void DrawSquare(Canvas& canvas, const PlotArea& area, int x, int y) {
+    const int x1 = std::max(x - 5, area.left);
+    const int y1 = std::max(y - 5, area.top);
+    const int x2 = std::min(x + 6, area.right + 1);
+    const int y2 = std::min(y + 6, area.bottom + 1);
+    if (x1 < x2 && y1 < y2) {
+        canvas.Rectangle(x1, y1, x2, y2);
     }
 }
 
@@ -166,6 +179,7 @@ void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
 
     std::string lastAexText;
     bool firstPoint = true;
+    std::pair<int, int> last;  // the previous square's centre
     for (const auto& line : rows.lines) {
         const HistoryRow row = SplitHistoryRow(line);
         const auto date = ParseDmy(row.dateText);
@@ -191,9 +205,14 @@ void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
         if (firstPoint) {
             canvas.MoveTo(x, y);
             firstPoint = false;
+        } else if (const auto join = ClipToPlot(area, last.first, last.second, x, y)) {
+            if (join->x0 != last.first || join->y0 != last.second) {
+                canvas.MoveTo(join->x0, join->y0);
+            }
+            canvas.LineTo(join->x1, join->y1);
         }
-        canvas.LineTo(x, y);
-        canvas.Rectangle(x - 5, y - 5, x + 6, y + 6);
+        last = {x, y};
+        DrawSquare(canvas, area, x, y);
         canvas.SetBrushColor(kWhite);
     }
 

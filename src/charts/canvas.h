@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "core/color.h"
 
 // The drawing surface of the charts. The operations keep the semantics of the Windows image
 // canvas the charts were laid out on, so the pixel arithmetic of the charts holds unchanged:
@@ -13,17 +14,6 @@
 // - FloodFill fills, with the brush, the 4-connected area around (x, y) up to the border colour.
 // - Font sizes are points at 96 dots per inch (size 9 is 12 pixels high).
 namespace rendaal {
-
-struct Color {
-    uint8_t r = 0;
-    uint8_t g = 0;
-    uint8_t b = 0;
-    friend bool operator==(const Color&, const Color&) = default;
-};
-
-inline constexpr Color Rgb(int r, int g, int b) {
-    return Color{static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)};
-}
 
 enum class PenStyle { Solid, Dash };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "core/text.h"
 
@@ -23,6 +25,50 @@ int Nearest(double x) {
                    static_cast<double>(kCoordinateLimit));
     // The default floating-point rounding mode rounds halves to even.
     return static_cast<int>(std::nearbyint(x));
+}
+
+std::optional<Segment> ClipToPlot(const PlotArea& area, int x0, int y0, int x1, int y1) {
+    if (area.right < area.left || area.bottom < area.top) {
+        return std::nullopt;  // an image too small to hold a plot
+    }
+    // Liang-Barsky: the segment is p(t) = start + t * d for t in 0..1.
+    const double dx = static_cast<double>(x1) - x0;
+    const double dy = static_cast<double>(y1) - y0;
+    double from = 0;
+    double to = 1;
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {static_cast<double>(x0) - area.left, static_cast<double>(area.right) - x0,
+                        static_cast<double>(y0) - area.top, static_cast<double>(area.bottom) - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) {
+                return std::nullopt;  // parallel to this edge and outside it
+            }
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) {
+            from = std::max(from, t);
+        } else {
+            to = std::min(to, t);
+        }
+    }
+    if (from > to) {
+        return std::nullopt;
+    }
+    auto at = [&](double t) {
+        // Rounding may step a hair outside; the clamp keeps the end on the area.
+        return std::pair{std::clamp(Nearest(x0 + t * dx), area.left, area.right),
+                         std::clamp(Nearest(y0 + t * dy), area.top, area.bottom)};
+    };
+    Segment s{x0, y0, x1, y1};
+    if (from > 0) {
+        std::tie(s.x0, s.y0) = at(from);
+    }
+    if (to < 1) {
+        std::tie(s.x1, s.y1) = at(to);
+    }
+    return s;
 }
 
 int Centre(Canvas& canvas, const PlotArea& area, const std::string& text) {

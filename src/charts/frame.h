@@ -37,6 +37,17 @@ struct PlotArea {
 };
 PlotArea PlotAreaFor(int imageWidth, int imageHeight);
 
+struct Segment {
+    int x0 = 0;
+    int y0 = 0;
+    int x1 = 0;
+    int y1 = 0;
+    bool operator==(const Segment&) const = default;
+};
+// The part of the segment from (x0, y0) to (x1, y1) that lies on the plot area, its frame
+// included; an end inside stays exactly where it was. Empty when nothing of it is on the area.
+std::optional<Segment> ClipToPlot(const PlotArea& area, int x0, int y0, int x1, int y1);
+
 // Coordinates are clamped to this range, so that absurd values in a history file give a
 // point far outside the picture rather than an overflow.
 inline constexpr int kCoordinateLimit = 1 << 20;

@@ -1,6 +1,8 @@
 #include "charts/graph_chart.h"
 
 #include <cmath>
+#include <iterator>
+#include <map>
 
 #include "core/text.h"
 
@@ -70,6 +72,8 @@ Color SignColor(double v) {
 
 void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span) {
     const double p = span.pixelsPerDay;
+    std::vector<AxisLabel> days;
+    std::vector<AxisLabel> months;
     for (int64_t d = span.firstDay; d <= span.lastDay; ++d) {
         const int x = DayX(area, span, d);
         const Date date = FromDayNumber(d);
@@ -101,14 +105,51 @@ void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span) {
             }
         }
         if (label) {
-            const std::string text = std::to_string(day);
-            canvas.TextOut(x - Half(canvas.TextWidth(text)), area.bottom + 5, text);
+            std::string text = std::to_string(day);
+            const int width = canvas.TextWidth(text);
+            days.push_back({x - Half(width), width, first, std::move(text)});
         }
         if (first) {
-            const std::string name = ShortMonthName(date.month);
-            canvas.TextOut(x - Half(canvas.TextWidth(name)), area.bottom + 22, name);
+            std::string name = ShortMonthName(date.month);
+            const int width = canvas.TextWidth(name);
+            months.push_back({x - Half(width), width, true, std::move(name)});
         }
     }
+    for (const auto* row : {&days, &months}) {
+        const int y = area.bottom + (row == &days ? 5 : 22);
+        for (const AxisLabel& label : SpacedLabels(*row)) {
+            canvas.TextOut(label.x, y, label.text);
+        }
+    }
+}
+
+std::vector<AxisLabel> SpacedLabels(const std::vector<AxisLabel>& labels) {
+    // Left edges of the labels kept so far, with their right edges.
+    std::map<int, int> kept;
+    auto fits = [&](const AxisLabel& l) {
+        const int right = l.x + l.width;
+        auto next = kept.lower_bound(l.x);
+        if (next != kept.end() && next->first < right + kAxisLabelGap) {
+            return false;
+        }
+        return next == kept.begin() || std::prev(next)->second + kAxisLabelGap <= l.x;
+    };
+    std::vector<bool> keep(labels.size());
+    for (const bool firstRound : {true, false}) {
+        for (size_t i = 0; i < labels.size(); ++i) {
+            if (labels[i].preferred == firstRound && fits(labels[i])) {
+                keep[i] = true;
+                kept.emplace(labels[i].x, labels[i].x + labels[i].width);
+            }
+        }
+    }
+    std::vector<AxisLabel> result;
+    for (size_t i = 0; i < labels.size(); ++i) {
+        if (keep[i]) {
+            result.push_back(labels[i]);
+        }
+    }
+    return result;
 }
 
 const char* ShortMonthName(int month) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "charts/canvas.h"
 #include "charts/frame.h"
@@ -23,6 +24,19 @@ TimeSpan TimeSpanFor(const std::vector<std::string>& lines, const Date& today,
 
 // Day ticks, grid lines, day numbers and month names under the plot.
 void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span);
+
+// A text under an axis, its box from x to x + width.
+struct AxisLabel {
+    int x = 0;
+    int width = 0;
+    bool preferred = false;  // kept before the others (day 1 of a month)
+    std::string text;
+};
+// Pixels that must stay free between two labels of a row: closer, "30" and "1" read as "301".
+inline constexpr int kAxisLabelGap = 2;
+// The labels of one row that are drawn, in their given (left to right) order: the preferred
+// ones first, then the others, each only where it keeps kAxisLabelGap from every label kept.
+std::vector<AxisLabel> SpacedLabels(const std::vector<AxisLabel>& labels);
 
 // One pass of the "Grafiek" view: value against time for pass.series.
 void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,

@@ -14,6 +14,10 @@ Kind KindOf(std::string_view putField, std::string_view callField) {
     return putField == callField ? Kind::Straddle : Kind::Strangle;
 }
 
+std::string StrikeField(std::string_view price) {
+    return (price.size() >= 7 ? "0" : "00") + std::string(price);
+}
+
 const char* KindName(Kind kind) {
     switch (kind) {
         case Kind::Single:

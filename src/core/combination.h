@@ -25,6 +25,10 @@ struct KeyWords {
     std::string call;    // the whole rest after the third space
 };
 KeyWords SplitKey(std::string_view key);
+// A key's strike field: "00350.00", "00Geen"; a four-digit price takes one zero ("01000.00"), so
+// that the fields keep their width and the sorted list stays in strike order. Readers take any
+// number of leading zeros.
+std::string StrikeField(std::string_view price);
 
 // Kind prefix + key words joined by "_" + ".csv"; e.g. Strangle_AEX_1306_00350.00_00360.00.csv
 std::string HistoryFileName(std::string_view line);

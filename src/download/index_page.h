@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/calendar.h"
+#include "core/color.h"
 #include "download/download_state.h"
 
 // The index page of the mobile market site: level, change and quote time of the AEX.
@@ -33,15 +34,9 @@ std::optional<DateTime> ParseClockTime(std::string_view text);
 std::optional<DateTime> QuoteStamp(std::string_view dateText, std::string_view quoteTimeText,
                                    const DateTime& now);
 
-struct Rgb {
-    int r = 0;
-    int g = 0;
-    int b = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-inline constexpr Rgb kGreen{0, 128, 0};
-inline constexpr Rgb kRed{255, 0, 0};
-inline constexpr Rgb kBlue{0, 0, 255};
+inline constexpr Color kGreen = Rgb(0, 128, 0);
+inline constexpr Color kRed = Rgb(255, 0, 0);
+inline constexpr Color kBlue = Rgb(0, 0, 255);
 
 // What the index read-out labels show after a read.
 struct IndexDisplay {
@@ -49,8 +44,8 @@ struct IndexDisplay {
     std::string L22;  // level
     std::string L23;  // change
     std::string L24;  // "@ dd-mm-yyyy hh:mm:ss"
-    Rgb L22Colour;    // the day's direction (the change)
-    Rgb L23Colour;    // the direction since the previous read
+    Color L22Colour;  // the day's direction (the change)
+    Color L23Colour;  // the direction since the previous read
 };
 IndexDisplay MakeIndexDisplay(const DownloadState& state, const DateTime& stamp);
 

@@ -13,7 +13,7 @@
 
 #include "core/clock.h"
 #include "dialogs/message_form.h"
-#include "mainwindow/strike_list.h"
+#include "download/strike_list.h"
 
 namespace rendaal {
 

@@ -31,7 +31,7 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-void SetColour(QLabel* label, const Rgb& c) {
+void SetColour(QLabel* label, const Color& c) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(c.r, c.g, c.b));
     label->setPalette(palette);

@@ -148,6 +148,35 @@ TEST(BlockChart, SquaresByWeekdayAtTheirIndexLevel) {
     EXPECT_TRUE(b.outputs.hintsOn);
 }
 
+TEST(BlockChart, SquaresAndJoinsOutsideTheWindowAreCutAtThePlotArea) {
+    ChartBench b;
+    // Window 440 .. 520 on x 50 .. 610.
+    b.Write(kStrangle, {Line("07-12-2026", "05,00", "05,00", "10,00", "478,5"),  // x 320
+                        Line("08-12-2026", "05,00", "05,00", "10,00", "430"),    // x -20
+                        Line("09-12-2026", "05,00", "05,00", "10,00", "521"),    // x 617
+                        Line("10-12-2026", "05,00", "05,00", "10,00", "520,5"),  // x 614
+                        Line("11-12-2026", "05,00", "05,00", "-0,20", "480")});  // y 428
+    DrawBlockChart(b.Pass(kStrangle, 660, 474, kToday), b.canvas, b.state, b.outputs);
+    std::vector<std::vector<int>> boxes;
+    bool squares = false;
+    for (const Call& c : b.canvas.calls()) {
+        if (c.op == Op::LineTo && c.state.pen == kRed) {
+            break;  // the AEX mark: the squares are done
+        }
+        if (c.op == Op::Rectangle) {
+            boxes.push_back({c.x1, c.y1, c.x2, c.y2});
+            squares = boxes.size() > 1;  // after the frame
+        } else if (c.op == Op::LineTo && squares) {
+            EXPECT_TRUE(c.x1 >= 50 && c.x1 <= 610 && c.x2 >= 50 && c.x2 <= 610) << c.x1 << c.x2;
+            EXPECT_TRUE(c.y1 >= 50 && c.y1 <= 424 && c.y2 >= 50 && c.y2 <= 424) << c.y1 << c.y2;
+        }
+    }
+    // The frame, then the squares: the two wholly outside are left out, the others cut.
+    const std::vector<std::vector<int>> expected = {
+        {50, 50, 611, 425}, {315, 232, 326, 243}, {609, 232, 611, 243}, {325, 423, 336, 425}};
+    EXPECT_EQ(boxes, expected);
+}
+
 std::vector<Call> DashedLines(const RecordingCanvas& canvas) {
     std::vector<Call> out;
     for (const auto& c : canvas.Of(Op::LineTo)) {

@@ -124,8 +124,8 @@ TEST(TimeAxis, SixtyTwoDaysAtNinePixels) {
                                      {410, 13}, {500, 13}, {590, 13}, {599, 17}};
     EXPECT_EQ(r.ticks, ticks);
     EXPECT_EQ(r.grid, std::vector<int>({50, 329, 599}));
-    EXPECT_EQ(r.labels,
-              std::vector<std::string>({"1", "10", "20", "30", "1", "10", "20", "30", "1"}));
+    // 30 November lies nine pixels before 1 December: "30" and "1" would read "301".
+    EXPECT_EQ(r.labels, std::vector<std::string>({"1", "10", "20", "30", "1", "10", "20", "1"}));
     EXPECT_EQ(r.months, std::vector<std::string>({"okt", "nov", "dec"}));
 }
 
@@ -152,6 +152,33 @@ TEST(TimeAxis, FortyPixelsMarksEveryDay) {
     EXPECT_EQ(r.ticks[9], (Mark{410, 13}));
     EXPECT_EQ(r.grid, std::vector<int>({50, 210, 410}));
     EXPECT_EQ(r.labels.size(), 12u);
+}
+
+TEST(TimeAxis, LabelsThatWouldTouchAreLeftOut) {
+    struct Case {
+        const char* what;
+        std::vector<AxisLabel> labels;
+        std::vector<std::string> kept;
+    } cases[] = {
+        {"day 1 wins over the label before it",
+         {{583, 14, false, "30"}, {596, 7, true, "1"}},
+         {"1"}},
+        {"day 1 wins over the label after it", {{0, 7, true, "1"}, {8, 7, false, "2"}}, {"1"}},
+        {"two pixels apart both stay", {{580, 14, false, "30"}, {596, 7, true, "1"}}, {"30", "1"}},
+        {"of two month starts the first stays",
+         {{0, 7, true, "1"}, {8, 7, true, "1"}, {16, 7, true, "1"}},
+         {"1", "1"}},
+        {"a dropped label frees no room for its neighbour",
+         {{0, 14, false, "10"}, {15, 14, false, "20"}, {31, 14, false, "30"}},
+         {"10", "30"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> kept;
+        for (const AxisLabel& l : SpacedLabels(c.labels)) {
+            kept.push_back(l.text);
+        }
+        EXPECT_EQ(kept, c.kept) << c.what;
+    }
 }
 
 TEST(TimeSpan, StartsTodayShowsOneDay) {

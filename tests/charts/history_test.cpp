@@ -39,6 +39,11 @@ TEST(ParseChartFileName, NamesOfTheFiveKinds) {
          "AEX C1303_00Geen.0", 20, 0, 460, true},
         {"Strangle_AX4_2612_00462_00462.5.csv", "Strangle", "AX4", 2026, 12, "AX4 P2612_00462.0",
          "AX4 C2612_00462.5", 20, 462, 462.5, false},
+        // Four-digit strikes: older versions wrote one zero more.
+        {"Strangle_AEX_2703_00950.00_001000.00.csv", "Strangle", "AEX", 2027, 3,
+         "AEX P2703_00950.00", "AEX C2703_001000.00", 20, 950, 1000, false},
+        {"Strangle_AEX_2703_01000.00_00950.00.csv", "Strangle", "AEX", 2027, 3,
+         "AEX P2703_01000.00", "AEX C2703_00950.00", 20, 950, 1000, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -142,7 +142,7 @@ TEST(ReadIndexPage, ReadOutTextsAndColours) {
         const char* level;
         const char* change;
         const char* previous;
-        Rgb l22, l23;
+        Color l22, l23;
     };
     const Case cases[] = {
         {"512,34", "1,20", "", kGreen, kGreen},  // first read: previous is 0

@@ -19,7 +19,7 @@
 #include "core/text.h"
 #include "dialogs/message_form.h"
 #include "download/option_page.h"
-#include "mainwindow/strike_list.h"
+#include "download/strike_list.h"
 #include "platform/http_client.h"
 
 namespace rendaal {
@@ -190,7 +190,7 @@ TEST_F(AddFormTest, SeriesChangeShowsThePreviousLineAndOkAddsIt) {
     Choose(form.ComboBox4, "880.00");
     Choose(form.ComboBox3, "1000.00");
     const std::string aexLine =
-        "AEX 2703 00880.00 001000.00; Put: mrt 2027 880.00; Call: mrt 2027 1000.00; Strangle";
+        "AEX 2703 00880.00 01000.00; Put: mrt 2027 880.00; Call: mrt 2027 1000.00; Strangle";
     ASSERT_EQ(form.ComposedLine, aexLine);
     form.RadioGroupButtons->button(1)->click();  // "AX2"
     EXPECT_EQ(form.SeriesIndex(), 1);
@@ -405,8 +405,10 @@ TEST_F(AddFormTest, OffersThePricesOfAServedPageThatTheRunCanLookUp) {
     const std::string year = std::to_string(window.YearFrom);
     const std::string put = offered[1].toStdString();
     const std::string call = offered.last().toStdString();
+    // The highest price has four digits, so its field takes one zero and keeps the width.
+    ASSERT_EQ(call.find('.'), 4u) << call;
     const std::string expected =
-        "AEX " + year.substr(2) + TwoDigits(window.MonthFrom) + " 00" + put + " 00" + call +
+        "AEX " + year.substr(2) + TwoDigits(window.MonthFrom) + " 00" + put + " 0" + call +
         "; Put: " + kDutchShortMonthNames[window.MonthFrom - 1] + " " + year + " " + put +
         "; Call: " + kDutchShortMonthNames[window.MonthFrom - 1] + " " + year + " " + call +
         "; Strangle";

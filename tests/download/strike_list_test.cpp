@@ -1,10 +1,12 @@
-#include "mainwindow/strike_list.h"
+#include "download/strike_list.h"
 
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "core/combination.h"
 
 namespace rendaal {
 namespace {
@@ -191,7 +193,7 @@ TEST(ComposeLineTest, BuildsTheCombinationLine) {
         {{kAEX, "juni", "2027", "Geen", "Geen"},
          "AEX 2706 00Geen 00Geen; Put: jun 2027 Geen; Call: jun 2027 Geen; Single"},
         {{kAX2, "december", "2030", "1000.00", "1000.00"},
-         "AX2 3012 001000.00 001000.00; Put: dec 2030 1000.00; Call: dec 2030 1000.00; Straddle"},
+         "AX2 3012 01000.00 01000.00; Put: dec 2030 1000.00; Call: dec 2030 1000.00; Straddle"},
         {{kAX1, "januari", "2028", "900.00", "910.00"},
          "AX1 2801 00900.00 00910.00; Put: jan 2028 900.00; Call: jan 2028 910.00; Strangle"},
         {{3, "oktober", "2027", "900.00", "910.00"},
@@ -204,6 +206,15 @@ TEST(ComposeLineTest, BuildsTheCombinationLine) {
         EXPECT_EQ(composed.line, c.expected);
         EXPECT_TRUE(composed.complete) << c.expected;
     }
+}
+
+TEST(ComposeLineTest, FourDigitStrikesSortAfterThreeDigitOnes) {
+    const std::string low = ComposeLine({kAEX, "maart", "2027", "950.00", "990.00"}, 0).line;
+    const std::string high = ComposeLine({kAEX, "maart", "2027", "1000.00", "1000.00"}, 0).line;
+    EXPECT_TRUE(RulesLess(low, high));
+    EXPECT_FALSE(RulesLess(high, low));
+    EXPECT_LT(HistoryFileName(low).substr(9), HistoryFileName(high).substr(9));
+    EXPECT_EQ(CombinationKey(low).size(), CombinationKey(high).size());
 }
 
 TEST(ComposeLineTest, EveryMonthHasItsNumberAndShortName) {

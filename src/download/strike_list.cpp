@@ -1,4 +1,4 @@
-#include "mainwindow/strike_list.h"
+#include "download/strike_list.h"
 
 #include <algorithm>
 #include <optional>
@@ -149,11 +149,12 @@ Composition ComposeLine(const LineChoices& choices, int previousMonth) {
     line = series + " ";
     line += year.size() > 2 ? year.substr(2, 2) : "";
     line += TwoDigits(std::clamp(month, 0, 99)) + " ";
-    line += "00" + put + " ";
-    line += "00" + call + "; ";
+    const std::string putField = StrikeField(put);
+    const std::string callField = StrikeField(call);
+    line += putField + " " + callField + "; ";
     line += "Put: " + shortMonth + " " + year + " " + put + "; ";
     line += "Call: " + shortMonth + " " + year + " " + call + "; ";
-    line += KindName(KindOf("00" + put, "00" + call));
+    line += KindName(KindOf(putField, callField));
 
     const bool fourDigitYear = year.size() == 4 && std::all_of(year.begin(), year.end(), IsDigit);
     result.complete = knownSeries && knownMonth && fourDigitYear && !put.empty() && !call.empty();
