@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (check.code < kNoUpdateNeeded || check.code > kSomethingWrong) {
             std::abort();
         }
-        if (check.installerSizeKb < 0 || (!check.sha256.empty() && check.sha256.size() != 64)) {
+        if (check.installerSizeKb < 0 || check.installerSizeKb > kMaxInstallerKb ||
+            (!check.sha256.empty() && check.sha256.size() != 64)) {
             std::abort();
         }
         (void)InstallerDisplayName(check.downloadName);

@@ -34,12 +34,26 @@ struct FetchRequest {
     std::string extraCaPem;
 };
 
+// Why a fetch fell short, in kinds a user can be told about.
+enum class FetchFailure {
+    None,
+    Refused,         // not an allowed address, or a redirect to a less safe scheme
+    Certificate,     // the TLS handshake or the certificate check failed
+    TimedOut,        // no data for timeoutMs, or the whole request beyond totalTimeoutMs
+    ConnectionLost,  // the connection broke, or the body ended before its announced length
+    TooLarge,        // beyond maxBytes
+    HttpStatus,      // an answer other than 2xx
+    Unreachable,     // no connection could be made
+    Stopped,         // the chunk callback asked to stop
+};
+
 struct FetchStatus {
     bool ok = false;       // the whole body arrived with a 2xx status
     int httpStatus = 0;    // 0 when no answer came
     int64_t bytes = 0;     // body bytes delivered to the caller
     bool aborted = false;  // the chunk callback asked to stop
     std::string error;     // a short reason when !ok
+    FetchFailure failure = FetchFailure::None;
 };
 
 // Receives each piece of the body as it arrives; total is -1 when the server did not announce

@@ -11,6 +11,7 @@
 
 #include "dialogs/about_form.h"
 #include "dialogs/message_form.h"
+#include "dialogs/versions_form.h"
 #include "dialogs/yesno_dialog.h"
 #include "mainwindow/add_form.h"
 #include "mainwindow/download_form.h"
@@ -20,7 +21,6 @@
 #include "platform/help.h"
 #include "platform/window_stack.h"
 #include "settings/options_form.h"
-#include "update/versions_form.h"
 
 namespace rendaal {
 
@@ -95,8 +95,11 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
         const TDataRec& rec = DownloadForm->State().DataRec;
         return std::make_pair(rec.YearFrom, rec.YearTill);
     };
+    optionHooks.checkNow = [main](const QRect& r) {
+        VersionsForm->CheckNow(r.top(), r.left(), r.height(), r.width(), main->ProgramName,
+                               main->VersionText);
+    };
     optionHooks.programName = main->ProgramName;
-    optionHooks.versionText = main->VersionText;
     auto options = std::make_unique<TOptionsForm>(optionHooks);
     OptionsForm = options.get();
     app->windows.push_back(std::move(options));

@@ -9,7 +9,6 @@
 
 #include "platform/help.h"
 #include "platform/qt_text.h"
-#include "update/versions_form.h"
 
 namespace rendaal {
 
@@ -194,10 +193,8 @@ void TOptionsForm::OKBtnClick() {
 }
 
 void TOptionsForm::DownloadBtnClick() {
-    if (VersionsForm) {
-        const QRect r = frameGeometry();
-        VersionsForm->CheckNow(r.top(), r.left(), r.height(), r.width(), hooks_.programName,
-                               hooks_.versionText);
+    if (hooks_.checkNow) {
+        hooks_.checkNow(frameGeometry());
     }
 }
 

@@ -12,6 +12,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QRect;
 class QSpinBox;
 
 namespace rendaal {
@@ -28,8 +29,9 @@ struct OptionsHooks {
     std::function<void(int from, int till)> refillYears;
     // YearFrom and YearTill as the latest download run left them.
     std::function<std::pair<int, int>()> yearRange;
+    // "Download Nu": the version check, shown centred over the dialog's frame.
+    std::function<void(const QRect& caller)> checkNow;
     std::string programName = "Rendaal";
-    std::string versionText = "versie 1.10a";
 };
 
 // "Rendaal - Instellingen": created once at start (it then loads the settings and switches the

@@ -62,6 +62,17 @@ std::string VersionListText(std::string_view body) {
     return text;
 }
 
+FetchedList FetchVersionList(UpdateTransport& transport, const std::string& siteUrl) {
+    FetchedList list;
+    for (int attempt = 0; attempt < 3 && list.text.empty(); ++attempt) {
+        if (const auto reply = transport.Get(siteUrl + "versions.dat", kVersionListMaxBytes)) {
+            list.text = VersionListText(reply->body);
+            list.verifiedHttps = reply->verifiedHttps;
+        }
+    }
+    return list;
+}
+
 VersionCheck ReadVersionList(std::string_view text, std::string_view programName,
                              std::string_view versionText) {
     VersionCheck r;
@@ -97,6 +108,12 @@ VersionCheck ReadVersionList(std::string_view text, std::string_view programName
     if (size.empty() || ec != std::errc() || end != size.data() + size.size() ||
         r.installerSizeKb < 0) {
         r.error = "the installer size \"" + size.substr(0, 40) + "\" is not a number";
+        r.installerSizeKb = 0;
+        return r;
+    }
+    if (r.installerSizeKb > kMaxInstallerKb) {
+        r.error = "the installer size " + size + " KB is beyond " +
+                  std::to_string(kMaxInstallerKb) + " KB";
         r.installerSizeKb = 0;
         return r;
     }
@@ -144,6 +161,22 @@ std::vector<std::string> ResultLines(int code, bool dutch) {
         default:
             return {dutch ? "Er is iets niet goed gegaan" : "Something went wrong"};
     }
+}
+
+std::vector<std::string> InformationOnlyLines(bool verifiedHttps, bool hasDigest,
+                                              std::string_view siteUrl, bool dutch) {
+    std::vector<std::string> lines;
+    if (!verifiedHttps) {
+        lines.emplace_back(dutch ? "De versielijst kwam niet over een beveiligde verbinding."
+                                 : "The version list did not come over a secure connection.");
+    } else if (!hasDigest) {
+        lines.emplace_back(dutch ? "De versielijst noemt geen controlegetal voor de installatie."
+                                 : "The version list names no checksum for the installer.");
+    }
+    lines.emplace_back(dutch ? "Download de nieuwe versie zelf van"
+                             : "Please download the new version from");
+    lines.emplace_back(siteUrl);
+    return lines;
 }
 
 std::string InstallerDisplayName(std::string_view downloadName) {

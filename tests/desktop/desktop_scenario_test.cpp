@@ -23,6 +23,7 @@
 #include "core/combination.h"
 #include "dialogs/about_form.h"
 #include "dialogs/message_form.h"
+#include "dialogs/versions_form.h"
 #include "dialogs/yesno_dialog.h"
 #include "download/fake_fetcher.h"
 #include "download/run_lock.h"
@@ -35,7 +36,6 @@
 #include "settings/options_form.h"
 #include "support/test_support.h"
 #include "update/update_transport.h"
-#include "update/versions_form.h"
 
 namespace rendaal {
 namespace {
@@ -68,7 +68,7 @@ bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
 // A version list that never arrives: the update window shows, nothing leaves the machine.
 class NoServer final : public UpdateTransport {
 public:
-    std::optional<std::string> Get(const std::string&, size_t) override { return std::nullopt; }
+    std::optional<ListReply> Get(const std::string&, size_t) override { return std::nullopt; }
     StreamOutcome Stream(const std::string&,
                          const std::function<bool(std::string_view)>&) override {
         return {};
@@ -139,7 +139,7 @@ protected:
         DownloadForm->SetFetcher(std::move(fetcher));
         DownloadForm->SetPageAddresses(test::kIndexBase, test::kOptionBase);
         DownloadForm->SetErrorHandler([this](const std::string& e) { messages_.push_back(e); });
-        VersionsForm->setTransport(std::make_unique<NoServer>());
+        VersionsForm->SetTransport(std::make_unique<NoServer>());
         return app;
     }
     // Up means the pages of a reachable server, down an empty answer as from a gone one.

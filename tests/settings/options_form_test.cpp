@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRect>
 #include <QSpinBox>
 
 #include <optional>
@@ -13,7 +14,6 @@
 #include "platform/help.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
-#include "update/versions_form.h"
 
 namespace rendaal {
 namespace {
@@ -27,6 +27,7 @@ struct FakeMain {
     std::vector<int> yearList;
     int selectedYear = 0;
     std::function<int()> years;
+    std::vector<QRect> checks;
 
     OptionsHooks Hooks() {
         OptionsHooks h;
@@ -44,6 +45,7 @@ struct FakeMain {
             selectedYear = yearList.empty() ? 0 : yearList.front();
         };
         h.yearRange = [this] { return std::pair{yearFrom, yearTill}; };
+        h.checkNow = [this](const QRect& caller) { checks.push_back(caller); };
         return h;
     }
 };
@@ -225,36 +227,11 @@ TEST_F(OptionsFormTest, TextThatIsNotANumberCountsAsTheMinimum) {
     EXPECT_EQ(form->Minutes(), 1);
 }
 
-class ListTransport final : public UpdateTransport {
-public:
-    std::optional<std::string> Get(const std::string&, size_t) override {
-        ++gets;
-        return std::string(60, '-') + "Rendaal,setup110a.exe,a,2500,x\r\n";
-    }
-    StreamOutcome Stream(const std::string&,
-                         const std::function<bool(std::string_view)>&) override {
-        return {};
-    }
-    int gets = 0;
-};
-
 TEST_F(OptionsFormTest, DownloadNuChecksNowOverTheDialog) {
-    TVersionsForm versions;
-    auto transport = std::make_unique<ListTransport>();
-    ListTransport* t = transport.get();
-    versions.setTransport(std::move(transport));
-    UpdateConfig c = versions.config();
-    c.languageCode = "NLD";
-    versions.setConfig(c);
-    VersionsForm = &versions;
     auto form = Make();
     form->show();
     form->DownloadBtn->click();
-    EXPECT_EQ(t->gets, 1);
-    EXPECT_TRUE(versions.isVisible());
-    EXPECT_EQ(versions.MemoLines(),
-              (QStringList{"", "Een Update is niet nodig,", "u heeft de nieuwste versie."}));
-    VersionsForm = nullptr;
+    EXPECT_EQ(main.checks, std::vector<QRect>{form->frameGeometry()});
 }
 
 }  // namespace

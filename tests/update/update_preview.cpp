@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "dialogs/about_form.h"
+#include "dialogs/versions_form.h"
 #include "settings/options_form.h"
-#include "update/versions_form.h"
 
 using namespace rendaal;
 
@@ -16,9 +16,10 @@ namespace {
 
 class SampleList final : public UpdateTransport {
 public:
-    std::optional<std::string> Get(const std::string&, size_t) override {
-        return "Parlith,setup1209a.exe,a,1800,-\r\nRendaal,setup110b.exe,b,2500," +
-               std::string(64, '0') + "\r\n";
+    std::optional<ListReply> Get(const std::string&, size_t) override {
+        return ListReply{"Parlith,setup1209a.exe,a,1800,-\r\nRendaal,setup110b.exe,b,2500," +
+                             std::string(64, '0') + "\r\n",
+                         true};
     }
     StreamOutcome Stream(const std::string&,
                          const std::function<bool(std::string_view)>&) override {
@@ -40,10 +41,10 @@ int main(int argc, char** argv) {
         form->show();
     } else if (what == "update" || what == "downloaded") {
         auto* form = new TVersionsForm;
-        form->setTransport(std::make_unique<SampleList>());
-        UpdateConfig c = form->config();
+        form->SetTransport(std::make_unique<SampleList>());
+        UpdateConfig c = form->Config();
         c.languageCode = lang;
-        form->setConfig(c);
+        form->SetConfig(c);
         form->CheckNow(0, 0, 400, 600, "Rendaal", "versie 1.10a");
         if (what == "downloaded") {
             form->Gauge1->show();

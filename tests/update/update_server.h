@@ -13,6 +13,9 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,8 +23,10 @@
 
 namespace rendaal::test {
 
-// Writes a self-signed certificate for 127.0.0.1 and its key as PEM files.
-inline bool MakeTestCertificate(const std::string& certPath, const std::string& keyPath) {
+// Writes a self-signed certificate and its key as PEM files; altNames are the names it is good
+// for.
+inline bool MakeTestCertificate(const std::string& certPath, const std::string& keyPath,
+                                const char* altNames = "IP:127.0.0.1,DNS:localhost") {
     EVP_PKEY* key = EVP_RSA_gen(2048);
     X509* cert = X509_new();
     if (!key || !cert) {
@@ -39,7 +44,7 @@ inline bool MakeTestCertificate(const std::string& certPath, const std::string& 
     X509V3_CTX ctx;
     X509V3_set_ctx_nodb(&ctx);
     X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
-    for (const auto& [nid, value] : {std::pair{NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost"},
+    for (const auto& [nid, value] : {std::pair{NID_subject_alt_name, altNames},
                                      std::pair{NID_basic_constraints, "critical,CA:TRUE"}}) {
         X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
         X509_add_ext(cert, ext, -1);
@@ -65,16 +70,53 @@ enum class BodyMode {
     Chunked,    // the body in 2048-byte chunks, no length announced
     ResetHalf,  // announces the length, sends half, drops the connection
     Endless,    // sends until the client stops (at most 64 MiB)
+    Stall,      // sends 4096 bytes, then nothing (for at most 5 s)
 };
+
+enum class Certificate {
+    None,       // plain http
+    Good,       // for 127.0.0.1
+    WrongHost,  // for another host name
+    Other,      // for 127.0.0.1 too, but another key: not trusted along with Good
+};
+
+// Key generation is slow under the sanitizers: each kind is made once per test program.
+inline void WriteTestCertificate(Certificate kind, const std::string& certPath,
+                                 const std::string& keyPath) {
+    static std::mutex mutex;
+    static std::map<Certificate, std::pair<std::string, std::string>> made;
+    std::lock_guard lock(mutex);
+    auto it = made.find(kind);
+    if (it == made.end()) {
+        const std::string cert = certPath + ".new";
+        const std::string key = keyPath + ".new";
+        MakeTestCertificate(cert, key,
+                            kind == Certificate::WrongHost ? "DNS:rendaal.example.org"
+                                                           : "IP:127.0.0.1,DNS:localhost");
+        const auto read = [](const std::string& path) {
+            std::ifstream in(path, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        it = made.emplace(kind, std::pair{read(cert), read(key)}).first;
+        std::remove(cert.c_str());
+        std::remove(key.c_str());
+    }
+    std::ofstream(certPath, std::ios::binary) << it->second.first;
+    std::ofstream(keyPath, std::ios::binary) << it->second.second;
+}
 
 class UpdateServer final {
 public:
     // https: serve over TLS with a certificate written into folder (see caFile()).
-    UpdateServer(bool https, const std::string& folder) {
-        if (https) {
-            caFile_ = folder + "test-ca.pem";
-            const std::string key = folder + "test-key.pem";
-            MakeTestCertificate(caFile_, key);
+    UpdateServer(bool https, const std::string& folder)
+        : UpdateServer(https ? Certificate::Good : Certificate::None, folder) {}
+    UpdateServer(Certificate certificate, const std::string& folder) {
+        if (certificate != Certificate::None) {
+            static std::atomic<int> serial{0};
+            const std::string stem = folder + "test-" + std::to_string(++serial);
+            caFile_ = stem + "-ca.pem";
+            const std::string key = stem + "-key.pem";
+            WriteTestCertificate(certificate, caFile_, key);
             server_ = std::make_unique<httplib::SSLServer>(caFile_.c_str(), key.c_str());
         } else {
             server_ = std::make_unique<httplib::Server>();
@@ -86,6 +128,15 @@ public:
         });
         server_->Get(R"(/([^/]+\.exe))", [this](const httplib::Request&, httplib::Response& res) {
             ++installerRequests;
+            std::string redirect;
+            {
+                std::lock_guard lock(mutex_);
+                redirect = redirect_;
+            }
+            if (!redirect.empty()) {
+                res.set_redirect(redirect);
+                return;
+            }
             Serve(res);
         });
         port_ = server_->bind_to_any_port("127.0.0.1");
@@ -95,6 +146,7 @@ public:
         }
     }
     ~UpdateServer() {
+        stopping_ = true;
         server_->stop();
         thread_.join();
     }
@@ -107,6 +159,11 @@ public:
     void SetList(std::string list) {
         std::lock_guard lock(mutex_);
         list_ = std::move(list);
+    }
+    // Installer requests are sent on to url ("" = served here).
+    void SetInstallerRedirect(std::string url) {
+        std::lock_guard lock(mutex_);
+        redirect_ = std::move(url);
     }
     void SetInstaller(std::string body, BodyMode mode) {
         std::lock_guard lock(mutex_);
@@ -163,6 +220,19 @@ private:
                                                      return sink.write(block.data(), block.size());
                                                  });
                 break;
+            case BodyMode::Stall:
+                res.set_chunked_content_provider(
+                    "application/octet-stream", [this, start = std::chrono::steady_clock::now()](
+                                                    size_t offset, httplib::DataSink& sink) {
+                        static const std::string block(4096, 'x');
+                        if (offset == 0) {
+                            return sink.write(block.data(), block.size());
+                        }
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                        return !stopping_ && sink.is_writable() &&
+                               std::chrono::steady_clock::now() - start < std::chrono::seconds(5);
+                    });
+                break;
         }
     }
 
@@ -172,6 +242,8 @@ private:
     std::string caFile_;
     std::mutex mutex_;
     std::string list_;
+    std::string redirect_;
+    std::atomic<bool> stopping_{false};
     std::shared_ptr<const std::string> installer_ = std::make_shared<const std::string>();
     BodyMode mode_ = BodyMode::Whole;
 };

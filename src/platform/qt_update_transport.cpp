@@ -1,4 +1,4 @@
-#include "update/update_transport.h"
+#include "platform/qt_update_transport.h"
 
 #include "core/fileio.h"
 #include "platform/http_client.h"
@@ -16,6 +16,7 @@ constexpr size_t kChunk = 2048;
 QtUpdateTransport::QtUpdateTransport(std::string caFile, int timeoutMs)
     : caFile_(std::move(caFile)), timeoutMs_(timeoutMs) {}
 
+// A fresh copy from the server, without a proxy; https addresses with certificate checks.
 FetchRequest QtUpdateTransport::RequestFor(const std::string& url) const {
     FetchRequest req;
     req.url = url;
@@ -29,15 +30,17 @@ FetchRequest QtUpdateTransport::RequestFor(const std::string& url) const {
     return req;
 }
 
-std::optional<std::string> QtUpdateTransport::Get(const std::string& url, size_t maxBytes) {
+std::optional<ListReply> QtUpdateTransport::Get(const std::string& url, size_t maxBytes) {
     FetchRequest req = RequestFor(url);
     req.maxBytes = maxBytes;
     QtPageFetcher fetcher;
-    std::string body = fetcher.Fetch(req);
-    if (body.empty()) {
+    ListReply reply;
+    reply.body = fetcher.Fetch(req);
+    if (reply.body.empty()) {
         return std::nullopt;
     }
-    return body;
+    reply.verifiedHttps = req.requireHttps;
+    return reply;
 }
 
 StreamOutcome QtUpdateTransport::Stream(const std::string& url,
@@ -58,6 +61,7 @@ StreamOutcome QtUpdateTransport::Stream(const std::string& url,
     out.complete = status.ok;
     out.verifiedHttps = status.ok && req.requireHttps;
     out.error = status.error;
+    out.failure = status.failure;
     return out;
 }
 

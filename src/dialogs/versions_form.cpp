@@ -1,9 +1,7 @@
-#include "update/versions_form.h"
+#include "dialogs/versions_form.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -22,19 +20,13 @@
 #include "platform/environment.h"
 #include "platform/process.h"
 #include "platform/qt_text.h"
+#include "platform/qt_update_transport.h"
 #include "platform/shell.h"
 
 namespace rendaal {
 
 TVersionsForm* VersionsForm = nullptr;
 TTerminateForm* TerminateForm = nullptr;
-
-namespace {
-
-// Installer files are written in blocks rather than per network chunk.
-constexpr size_t kWriteBlock = 256 * 1024;
-
-}  // namespace
 
 UpdateConfig DefaultUpdateConfig() {
     UpdateConfig c;
@@ -43,28 +35,6 @@ UpdateConfig DefaultUpdateConfig() {
     c.companionPath = ExecutableFolder() + "rendaal-sched";
     c.languageCode = ProgramEnvironment().LanguageCode;
     return c;
-}
-
-int64_t InstallerByteLimit(int32_t sizeKb) {
-    const int64_t announced = static_cast<int64_t>(std::max<int32_t>(sizeKb, 0)) * 1024;
-    return announced + announced / 10 + 64 * 1024;
-}
-
-int GaugeProgress(uint32_t kb, int32_t maximum) {
-    const int64_t next = static_cast<int64_t>(kb) + 1;
-    return static_cast<int>(std::clamp<int64_t>(next, 0, std::max<int32_t>(maximum, 0)));
-}
-
-std::string FileSha256(const std::string& path) {
-    QFile file(ToQString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) {
-        return {};
-    }
-    return hash.result().toHex().toStdString();
 }
 
 TVersionsForm::TVersionsForm(QWidget* parent) : QDialog(parent), config_(DefaultUpdateConfig()) {
@@ -120,8 +90,17 @@ TVersionsForm::~TVersionsForm() {
     }
 }
 
-void TVersionsForm::setTransport(std::unique_ptr<UpdateTransport> transport) {
-    transport_ = std::move(transport);
+void TVersionsForm::SetTransport(std::unique_ptr<UpdateTransport> transport) {
+    if (!Downloading()) {  // the running download holds on to the current one
+        transport_ = std::move(transport);
+    }
+}
+
+UpdateTransport& TVersionsForm::Transport() {
+    if (!transport_) {
+        transport_ = std::make_unique<QtUpdateTransport>(config_.caFile);
+    }
+    return *transport_;
 }
 
 std::string TVersionsForm::InstallerPath() const {
@@ -140,6 +119,7 @@ void TVersionsForm::showEvent(QShowEvent* event) {
 void TVersionsForm::ClearMemo() {
     memoLines_.clear();
     Memo1->clear();
+    failureShown_ = false;
 }
 
 void TVersionsForm::AddLine(const std::string& line) {
@@ -159,17 +139,9 @@ VersionCheck TVersionsForm::ReadVersionList(const std::string& programName,
                                             const std::string& versionText) {
     programName_ = programName;
     versionText_ = versionText;
-    if (!transport_) {
-        transport_ = std::make_unique<QtUpdateTransport>(config_.caFile);
-    }
-    std::string text;
-    const std::string url = config_.siteUrl + "versions.dat";
-    for (int attempt = 0; attempt < 3 && text.empty(); ++attempt) {
-        if (const auto body = transport_->Get(url, kVersionListMaxBytes)) {
-            text = VersionListText(*body);
-        }
-    }
-    VersionCheck check = rendaal::ReadVersionList(text, programName, versionText);
+    const FetchedList list = FetchVersionList(Transport(), config_.siteUrl);
+    listVerified_ = list.verifiedHttps;
+    VersionCheck check = rendaal::ReadVersionList(list.text, programName, versionText);
     if (check.code == kNameNotFound && !check.damaged()) {
         installerReady_ = false;
     }
@@ -181,11 +153,27 @@ VersionCheck TVersionsForm::ReadVersionList(const std::string& programName,
     return check;
 }
 
-void TVersionsForm::AddVersionLines(const VersionCheck& check, const std::string& versionText) {
+bool TVersionsForm::ShowCheck(const VersionCheck& check, const std::string& versionText) {
+    for (const std::string& line : ResultLines(check.code, Dutch())) {
+        AddLine(line);
+    }
+    if (check.code != kUpdateAdvised) {
+        return false;
+    }
     AddLine("");
     AddLine((Dutch() ? "Uw huidige versie is " : "Your current version is ") + versionText);
     AddLine((Dutch() ? "De nieuwste versie is " : "The latest version is ") + check.newestText);
     AddLine((Dutch() ? "De Downloadnaam is " : "The Download Name is ") + check.downloadName);
+    // An offer that could only end in "not verified" is not made.
+    if (listVerified_ && !check.sha256.empty()) {
+        return true;
+    }
+    AddLine("");
+    for (const std::string& line :
+         InformationOnlyLines(listVerified_, !check.sha256.empty(), config_.siteUrl, Dutch())) {
+        AddLine(line);
+    }
+    return false;
 }
 
 void TVersionsForm::Remember(const VersionCheck& check) {
@@ -196,7 +184,7 @@ void TVersionsForm::Remember(const VersionCheck& check) {
 }
 
 void TVersionsForm::CheckAtStart(const std::string& programName, const std::string& versionText) {
-    if (downloading_) {
+    if (Downloading()) {
         return;
     }
     const VersionCheck check = ReadVersionList(programName, versionText);
@@ -211,21 +199,25 @@ void TVersionsForm::CheckAtStart(const std::string& programName, const std::stri
     show();
     // The buttons now offer a new download: "Download Later" must not start an older installer.
     installerReady_ = false;
-    for (const std::string& line : ResultLines(kUpdateAdvised, Dutch())) {
-        AddLine(line);
+    Gauge1->hide();
+    downloadOffered_ = ShowCheck(check, versionText);
+    if (downloadOffered_) {
+        DownloadBtn->setText(Dutch() ? QStringLiteral("Start Downloaden")
+                                     : QStringLiteral("Start Downloading"));
+        ExitBtn->setText(QStringLiteral("Download Later"));
+        Remember(check);
+        DownloadBtn->show();
+    } else {
+        ExitBtn->setText(Dutch() ? QStringLiteral("Sluit Venster")
+                                 : QStringLiteral("Close Window"));
+        DownloadBtn->hide();
     }
-    AddVersionLines(check, versionText);
-    DownloadBtn->setText(Dutch() ? QStringLiteral("Start Downloaden")
-                                 : QStringLiteral("Start Downloading"));
-    ExitBtn->setText(QStringLiteral("Download Later"));
-    Remember(check);
-    DownloadBtn->show();
     ExitBtn->show();
 }
 
 void TVersionsForm::CheckNow(int top, int left, int height, int width,
                              const std::string& programName, const std::string& versionText) {
-    if (downloading_) {
+    if (Downloading()) {
         raise();
         return;
     }
@@ -240,13 +232,11 @@ void TVersionsForm::CheckNow(int top, int left, int height, int width,
     move(left + (width - frame.width()) / 2, top + (height - frame.height()) / 2);
     ClearMemo();
     AddLine("");
-    for (const std::string& line : ResultLines(check.code, Dutch())) {
-        AddLine(line);
-    }
     // Whatever the result, the exit button no longer says "Installeer".
     installerReady_ = false;
-    if (check.code == kUpdateAdvised) {
-        AddVersionLines(check, versionText);
+    Gauge1->hide();
+    downloadOffered_ = ShowCheck(check, versionText);
+    if (downloadOffered_) {
         DownloadBtn->setText(Dutch() ? QStringLiteral("Start Downloaden")
                                      : QStringLiteral("Start Downloading"));
         DownloadBtn->show();
@@ -266,95 +256,52 @@ void TVersionsForm::CheckNow(int top, int left, int height, int width,
     activateWindow();
 }
 
-void TVersionsForm::SayNotVerified() {
+void TVersionsForm::ShowFailure(InstallerFailure failure) {
+    if (failureShown_ && memoLines_.size() >= 2) {
+        const QStringList kept = memoLines_.mid(0, memoLines_.size() - 2);
+        ClearMemo();
+        for (const QString& line : kept) {
+            AddLine(line.toStdString());
+        }
+    }
     AddLine("");
-    AddLine(Dutch() ? "De installatie kon niet worden gecontroleerd."
-                    : "The installer could not be verified.");
+    AddLine(InstallerFailureText(failure, Dutch()));
+    failureShown_ = true;
 }
 
 bool TVersionsForm::DownloadInstaller(const std::string& downloadName,
                                       const std::string& siteAddress) {
-    if (downloading_) {
+    if (Downloading()) {
         return false;  // one download at a time
     }
-    if (!IsSafeDownloadName(downloadName)) {
-        return false;
-    }
-    // Without a digest to compare or a checked connection the file could never be started.
-    if (sha256_.empty() || !siteAddress.starts_with("https://")) {
-        SayNotVerified();
-        return false;
-    }
-    downloading_ = true;
-    cancelDownload_ = false;
+    InstallerJob job;
+    job.siteAddress = siteAddress;
+    job.downloadName = downloadName;
+    job.folder = config_.dataFolder + "Temp/";
+    job.sizeKb = installerSizeKb_;
+    job.sha256 = sha256_;
+    job.earlierName = programName_ + KeepNumberChars(versionText_) + ".exe";
+
+    InstallerDownload download(Transport());
+    download_ = &download;
     DownloadBtn->setEnabled(false);
     Gauge1->show();
     Gauge1->setRange(0, std::max<int32_t>(installerSizeKb_, 0));
     Gauge1->setValue(0);
-
-    const std::string folder = config_.dataFolder + "Temp/";
-    const std::string path = folder + downloadName;
-    RemoveFile(folder + programName_ + KeepNumberChars(versionText_) + ".exe");
-    RemoveFile(path);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-
-    const int64_t limit = InstallerByteLimit(installerSizeKb_);
-    int64_t total = 0;
-    bool writeFailed = false;
-    bool tooBig = false;
-    std::string block;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    downloadedKb_ = 0;
-    const auto flush = [&] {
-        if (!block.empty() && !writeFailed) {
-            writeFailed = !AppendFile(path, block);
-        }
-        block.clear();
-    };
-    // An empty file first, so that the installer file exists as soon as the download starts.
-    writeFailed = !WriteFileAtomic(path, "");
-    if (!transport_) {
-        transport_ = std::make_unique<QtUpdateTransport>(config_.caFile);
-    }
-    const StreamOutcome out =
-        transport_->Stream(siteAddress + downloadName, [&](std::string_view chunk) {
-            if (cancelDownload_ || writeFailed) {
-                return false;
-            }
-            total += static_cast<int64_t>(chunk.size());
-            if (total > limit) {
-                tooBig = true;
-                return false;
-            }
-            hash.addData(QByteArrayView(chunk.data(), static_cast<qsizetype>(chunk.size())));
-            block.append(chunk);
-            if (block.size() >= kWriteBlock) {
-                flush();
-            }
-            downloadedKb_ = static_cast<uint32_t>(total / 1024);
-            Gauge1->setValue(GaugeProgress(downloadedKb_, installerSizeKb_));
-            return true;
-        });
-    flush();
-    downloading_ = false;
+    const InstallerResult result = download.Run(
+        job, [this](uint32_t kb) { Gauge1->setValue(GaugeProgress(kb, installerSizeKb_)); });
+    download_ = nullptr;
     DownloadBtn->setEnabled(true);
-
-    const bool whole = out.complete && !tooBig && !writeFailed && !cancelDownload_;
-    if (!whole || downloadedKb_ == 0) {
-        RemoveFile(path);
-        return false;
-    }
-    if (!out.verifiedHttps || hash.result().toHex().toStdString() != sha256_) {
-        RemoveFile(path);
-        SayNotVerified();
+    if (!result.ok()) {
+        Gauge1->setValue(0);
+        ShowFailure(result.failure);
         return false;
     }
     return true;
 }
 
 void TVersionsForm::DownloadBtnClick() {
-    if (downloading_) {
+    if (Downloading() || !downloadOffered_) {
         return;
     }
     if (!DownloadInstaller(downloadName_, siteAddress_)) {
@@ -378,17 +325,21 @@ void TVersionsForm::DownloadBtnClick() {
 }
 
 void TVersionsForm::reject() {
-    cancelDownload_ = downloading_;  // the download ends and removes its file
+    if (download_) {
+        download_->Cancel();  // the download ends and removes its file
+    }
     QDialog::reject();
 }
 
 void TVersionsForm::closeEvent(QCloseEvent* event) {
-    cancelDownload_ = downloading_;
+    if (download_) {
+        download_->Cancel();
+    }
     QDialog::closeEvent(event);
 }
 
 void TVersionsForm::ExitBtnClick() {
-    if (downloading_) {
+    if (Downloading()) {
         close();
         return;
     }
@@ -409,7 +360,7 @@ bool TVersionsForm::StartInstaller() {
     if (!IsSafeDownloadName(downloadName_) || sha256_.empty() || FileSha256(path) != sha256_) {
         RemoveFile(path);
         installerReady_ = false;
-        SayNotVerified();
+        ShowFailure(InstallerFailure::NotVerified);
         return false;
     }
     std::error_code ec;

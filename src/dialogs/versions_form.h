@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "update/installer_download.h"
 #include "update/update_transport.h"
 #include "update/version_list.h"
 
@@ -26,13 +27,6 @@ struct UpdateConfig {
 // From the settings ("SiteUrl"), the data folder, the program's folder and the locale.
 UpdateConfig DefaultUpdateConfig();
 
-// Bytes a download may bring beyond the announced size before it is cut off.
-int64_t InstallerByteLimit(int32_t sizeKb);
-// Gauge position after kb kilobytes: one ahead, never past the maximum.
-int GaugeProgress(uint32_t kb, int32_t maximum);
-// Lower-case SHA-256 of a file, "" when it cannot be read.
-std::string FileSha256(const std::string& path);
-
 // "Rendaal - Update": the result of a version check, and the download and start of a newer
 // installer. Created once at start and reused by every check.
 class TVersionsForm final : public QDialog {
@@ -50,21 +44,22 @@ public:
     // through the error hook.
     VersionCheck ReadVersionList(const std::string& programName, const std::string& versionText);
 
-    // True when the installer arrived whole, over checked HTTPS, with the listed SHA-256.
+    // True when the installer arrived whole, over checked HTTPS, with the listed SHA-256;
+    // otherwise the window says why.
     bool DownloadInstaller(const std::string& downloadName, const std::string& siteAddress);
     // True when the installer was started (the program is then asked to end).
     bool StartInstaller();
 
-    bool installerReady() const { return installerReady_; }
-    bool downloading() const { return downloading_; }
+    bool InstallerReady() const { return installerReady_; }
+    bool Downloading() const { return download_ != nullptr; }
     std::string InstallerPath() const;
-    const UpdateConfig& config() const { return config_; }
-    void setConfig(UpdateConfig config) { config_ = std::move(config); }
-    void setTransport(std::unique_ptr<UpdateTransport> transport);
+    const UpdateConfig& Config() const { return config_; }
+    void SetConfig(UpdateConfig config) { config_ = std::move(config); }
+    void SetTransport(std::unique_ptr<UpdateTransport> transport);
     // Called after the installer started; default: close all windows and quit.
-    void setQuitHook(std::function<void()> hook) { quitHook_ = std::move(hook); }
+    void SetQuitHook(std::function<void()> hook) { quitHook_ = std::move(hook); }
     // Shows a damaged version list; default: a non-modal message box.
-    void setErrorHook(std::function<void(const QString&)> hook) { errorHook_ = std::move(hook); }
+    void SetErrorHook(std::function<void(const QString&)> hook) { errorHook_ = std::move(hook); }
     QStringList MemoLines() const;
 
     QTextEdit* Memo1;
@@ -86,12 +81,15 @@ protected:
 
 private:
     bool Dutch() const { return config_.languageCode == "NLD"; }
+    UpdateTransport& Transport();
     void ClearMemo();
     void AddLine(const std::string& line);
-    // An empty line and the current, newest and download name lines.
-    void AddVersionLines(const VersionCheck& check, const std::string& versionText);
+    // Result lines, then the version lines when an update is advised; returns whether a
+    // download can be offered (the list came over checked HTTPS and names a digest).
+    bool ShowCheck(const VersionCheck& check, const std::string& versionText);
     void Remember(const VersionCheck& check);
-    void SayNotVerified();
+    // Replaces the line of an earlier failure, so that retries do not pile lines up.
+    void ShowFailure(InstallerFailure failure);
 
     UpdateConfig config_;
     std::unique_ptr<UpdateTransport> transport_;
@@ -104,10 +102,11 @@ private:
     std::string siteAddress_;
     std::string sha256_;
     int32_t installerSizeKb_ = 0;
-    uint32_t downloadedKb_ = 0;
+    bool listVerified_ = false;
+    bool downloadOffered_ = false;
+    bool failureShown_ = false;
     bool installerReady_ = false;
-    bool downloading_ = false;
-    bool cancelDownload_ = false;
+    InstallerDownload* download_ = nullptr;  // the running download, if any
 };
 
 // Carries the two process operations used before installing; never shown.

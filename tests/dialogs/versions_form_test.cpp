@@ -1,4 +1,4 @@
-#include "update/versions_form.h"
+#include "dialogs/versions_form.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "core/fileio.h"
+#include "platform/qt_update_transport.h"
 #include "platform/shell.h"
 #include "support/test_support.h"
 #include "update/update_server.h"
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::BodyMode;
+using test::Certificate;
 using test::UpdateServer;
 
 std::string Sha256(const std::string& bytes) {
@@ -70,9 +72,9 @@ protected:
         c.companionPath = dir.folder() + "rendaal-sched";
         c.languageCode = lang;
         c.caFile = server.caFile();
-        form.setConfig(c);
-        form.setErrorHook([this](const QString& text) { errors << text; });
-        form.setQuitHook([this] { ++quits; });
+        form.SetConfig(c);
+        form.SetErrorHook([this](const QString& text) { errors << text; });
+        form.SetQuitHook([this] { ++quits; });
     }
     std::string TempFolder() const { return dir.folder() + "data/Temp/"; }
 
@@ -85,7 +87,7 @@ protected:
 };
 
 TEST_F(VersionsFormTest, CheckNowAdvisesAnUpdateAndCentresOverTheCaller) {
-    UpdateServer server(false, dir.folder());
+    UpdateServer server(true, dir.folder());
     server.SetList(Record("setup110b.exe", std::string(64, 'a')));
     TVersionsForm form;
     Configure(form, server);
@@ -112,11 +114,25 @@ TEST_F(VersionsFormTest, EnglishTexts) {
     Configure(form, server, "ENU");
     form.CheckAtStart("Rendaal", "versie 1.10a");
     EXPECT_TRUE(form.isVisible());
+    // Over plain http the list only informs: nothing it names could be verified.
     EXPECT_EQ(form.MemoLines(),
               (QStringList{"", "Update is advised", "", "Your current version is versie 1.10a",
-                           "The latest version is 1.10b", "The Download Name is setup110b.exe"}));
-    EXPECT_EQ(form.DownloadBtn->text(), "Start Downloading");
-    EXPECT_EQ(form.ExitBtn->text(), "Download Later");
+                           "The latest version is 1.10b", "The Download Name is setup110b.exe", "",
+                           "The version list did not come over a secure connection.",
+                           "Please download the new version from",
+                           QString::fromStdString(server.base())}));
+    EXPECT_TRUE(form.DownloadBtn->isHidden());
+    EXPECT_EQ(form.ExitBtn->text(), "Close Window");
+
+    UpdateServer https(true, dir.folder());
+    https.SetList(Record("setup110b.exe", std::string(64, 'a')));
+    TVersionsForm offering;
+    Configure(offering, https, "ENU");
+    offering.CheckAtStart("Rendaal", "versie 1.10a");
+    EXPECT_EQ(offering.MemoLines().size(), 6);
+    EXPECT_EQ(offering.DownloadBtn->text(), "Start Downloading");
+    EXPECT_FALSE(offering.DownloadBtn->isHidden());
+    EXPECT_EQ(offering.ExitBtn->text(), "Download Later");
 }
 
 TEST_F(VersionsFormTest, AutomaticCheckWithoutUpdateShowsNothing) {
@@ -196,14 +212,14 @@ TEST_F(VersionsFormTest, VerifiedInstallerOverHttpsIsDownloadedAndStarted) {
 
     TVersionsForm form;
     Configure(form, server);
-    UpdateConfig c = form.config();
+    UpdateConfig c = form.Config();
     c.companionPath = companion;
-    form.setConfig(c);
+    form.SetConfig(c);
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
     ASSERT_FALSE(form.DownloadBtn->isHidden());
     form.DownloadBtn->click();
 
-    EXPECT_TRUE(form.installerReady());
+    EXPECT_TRUE(form.InstallerReady());
     EXPECT_EQ(form.Gauge1->maximum(), 2500);
     EXPECT_EQ(form.Gauge1->value(), 2500);
     EXPECT_EQ(test::ReadAll(TempFolder() + "setup110b.exe"), installer);
@@ -229,83 +245,143 @@ TEST_F(VersionsFormTest, VerifiedInstallerOverHttpsIsDownloadedAndStarted) {
     }
 }
 
+enum class Digest { Right, Wrong, None };
+enum class Detour { None, ToHttp, ToWrongHost, ToSelfSigned };
+
 struct FaultCase {
     const char* name;
     BodyMode mode;
     std::string body;
-    bool wrongDigest;
-    bool plainHttp;
-    bool saysNotVerified;
+    Digest digest;
+    bool plainHttpList;
+    Detour detour;        // where the installer request is redirected
+    int32_t sizeKb;       // as the list announces it
+    int timeoutMs;        // of the transport; 0 = the usual
+    bool offered;         // "Start Downloaden" is offered
+    const char* message;  // a line of the window, or the start of the damaged-list message
 };
 
-TEST_F(VersionsFormTest, ServerFaultsStartNothingAndLeaveNoFile) {
+// Everything a hostile or broken site can do to the installer download: for each, nothing is
+// started, no file or empty Temp folder is left, and the window says why.
+TEST_F(VersionsFormTest, ServerFaultsStartNothingLeaveNoFileAndSayWhy) {
     const std::string good = Bytes(300 * 1024);
+    const char* notVerified = "De installatie kon niet worden gecontroleerd.";
+    const char* certificate = "Het certificaat van de site is geweigerd.";
     const FaultCase cases[] = {
-        {"empty body", BodyMode::Whole, "", false, false, false},
-        {"800 bytes", BodyMode::Whole, Bytes(800), false, false, false},
-        {"reset mid-body", BodyMode::ResetHalf, good, false, false, false},
-        {"endless body", BodyMode::Endless, good, false, false, false},
-        {"wrong digest", BodyMode::Whole, good, true, false, true},
-        {"plain http", BodyMode::Whole, good, false, true, true},
+        {"empty body", BodyMode::Whole, "", Digest::Right, false, Detour::None, 300, 0, true,
+         "Het installatiebestand is niet ontvangen."},
+        {"800 bytes", BodyMode::Whole, Bytes(800), Digest::Right, false, Detour::None, 300, 0, true,
+         "Het installatiebestand is niet ontvangen."},
+        {"reset mid-body", BodyMode::ResetHalf, good, Digest::Right, false, Detour::None, 300, 0,
+         true, "De verbinding werd verbroken tijdens het downloaden."},
+        {"endless body", BodyMode::Endless, good, Digest::Right, false, Detour::None, 300, 0, true,
+         "Het installatiebestand is groter dan aangekondigd."},
+        {"body stalls", BodyMode::Stall, good, Digest::Right, false, Detour::None, 300, 400, true,
+         "De site antwoordde niet op tijd."},
+        {"wrong digest", BodyMode::Whole, good, Digest::Wrong, false, Detour::None, 300, 0, true,
+         notVerified},
+        {"no digest", BodyMode::Whole, good, Digest::None, false, Detour::None, 300, 0, false,
+         "De versielijst noemt geen controlegetal voor de installatie."},
+        {"plain http list", BodyMode::Whole, good, Digest::Right, true, Detour::None, 300, 0, false,
+         "De versielijst kwam niet over een beveiligde verbinding."},
+        {"https to http redirect", BodyMode::Whole, good, Digest::Right, false, Detour::ToHttp, 300,
+         0, true, notVerified},
+        {"wrong-host certificate", BodyMode::Whole, good, Digest::Right, false, Detour::ToWrongHost,
+         300, 0, true, certificate},
+        {"self-signed certificate", BodyMode::Whole, good, Digest::Right, false,
+         Detour::ToSelfSigned, 300, 0, true, certificate},
+        {"announced size above the ceiling", BodyMode::Endless, good, Digest::Right, false,
+         Detour::None, kMaxInstallerKb + 1, 0, false, "De versielijst is beschadigd: "},
     };
     for (const FaultCase& c : cases) {
-        UpdateServer server(!c.plainHttp, dir.folder());
+        UpdateServer server(!c.plainHttpList, dir.folder());
         server.SetInstaller(c.body, c.mode);
-        server.SetList(
-            Record("setup110b.exe", c.wrongDigest ? Sha256("other") : Sha256(c.body), 300));
+        const std::string digest = c.digest == Digest::Right   ? Sha256(c.body)
+                                   : c.digest == Digest::Wrong ? Sha256("other")
+                                                               : "made by hand";
+        server.SetList(Record("setup110b.exe", digest, c.sizeKb));
+        // The detour's server serves the right installer, so only the road can be at fault.
+        std::unique_ptr<UpdateServer> detour;
+        std::string trusted = test::ReadAll(server.caFile());
+        if (c.detour != Detour::None) {
+            detour = std::make_unique<UpdateServer>(c.detour == Detour::ToHttp ? Certificate::None
+                                                    : c.detour == Detour::ToWrongHost
+                                                        ? Certificate::WrongHost
+                                                        : Certificate::Other,
+                                                    dir.folder());
+            detour->SetInstaller(c.body, BodyMode::Whole);
+            server.SetInstallerRedirect(detour->base() + "setup110b.exe");
+            if (c.detour == Detour::ToWrongHost) {
+                trusted += test::ReadAll(detour->caFile());
+            }
+        }
+        test::WriteAll(dir.folder() + "trusted.pem", trusted);
         TVersionsForm form;
         Configure(form, server);
+        UpdateConfig config = form.Config();
+        config.caFile = dir.folder() + "trusted.pem";
+        form.SetConfig(config);
+        if (c.timeoutMs > 0) {
+            form.SetTransport(std::make_unique<QtUpdateTransport>(config.caFile, c.timeoutMs));
+        }
+        errors.clear();
         form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
+        EXPECT_EQ(!form.DownloadBtn->isHidden(), c.offered) << c.name;
         form.DownloadBtn->click();
-        EXPECT_FALSE(form.installerReady()) << c.name;
-        EXPECT_TRUE(FolderEmpty(TempFolder())) << c.name;
-        EXPECT_FALSE(form.DownloadBtn->isHidden()) << c.name;
-        EXPECT_TRUE(form.DownloadBtn->isEnabled()) << c.name;
-        EXPECT_EQ(form.MemoLines().last() == "De installatie kon niet worden gecontroleerd.",
-                  c.saysNotVerified)
-            << c.name;
+
+        EXPECT_FALSE(form.InstallerReady()) << c.name;
+        EXPECT_FALSE(fs::exists(TempFolder())) << c.name;
+        EXPECT_EQ(server.installerRequests > 0, c.offered) << c.name;
+        if (detour) {
+            EXPECT_EQ(detour->installerRequests, 0) << c.name;
+        }
+        if (std::string(c.message).starts_with("De versielijst is beschadigd")) {
+            ASSERT_EQ(errors.size(), 1) << c.name;
+            EXPECT_TRUE(errors[0].startsWith(c.message)) << c.name;
+            EXPECT_FALSE(form.isVisible()) << c.name;
+        } else {
+            EXPECT_TRUE(form.MemoLines().contains(c.message))
+                << c.name << ": " << form.MemoLines().join('|').toStdString();
+        }
+        if (c.offered) {
+            EXPECT_EQ(form.MemoLines().last(), c.message) << c.name;
+            EXPECT_EQ(form.Gauge1->value(), 0) << c.name;
+            EXPECT_FALSE(form.DownloadBtn->isHidden()) << c.name;
+            EXPECT_TRUE(form.DownloadBtn->isEnabled()) << c.name;
+        } else if (form.isVisible()) {
+            EXPECT_EQ(form.MemoLines().last().toStdString(), server.base()) << c.name;
+            EXPECT_EQ(form.ExitBtn->text(), "Sluit Venster") << c.name;
+        }
         form.ExitBtn->click();  // never starts anything: nothing is ready
         EXPECT_FALSE(form.isVisible()) << c.name;
         EXPECT_TRUE(started.empty()) << c.name;
         EXPECT_EQ(quits, 0) << c.name;
 
-        if (!c.plainHttp) {  // the window can try again once the site is mended
+        if (!c.plainHttpList) {  // the window can try again once the site is mended
+            server.SetInstallerRedirect("");
             server.SetInstaller(good, BodyMode::Whole);
             server.SetList(Record("setup110b.exe", Sha256(good), 300));
             form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
             form.DownloadBtn->click();
-            EXPECT_TRUE(form.installerReady()) << c.name;
+            EXPECT_TRUE(form.InstallerReady()) << c.name;
             EXPECT_TRUE(RemoveFile(TempFolder() + "setup110b.exe")) << c.name;
+            fs::remove(TempFolder());
         }
     }
 }
 
-TEST_F(VersionsFormTest, UntrustedCertificateStartsNothing) {
-    UpdateServer server(true, dir.folder());
-    const std::string body = Bytes(8192);
-    server.SetInstaller(body, BodyMode::Whole);
-    server.SetList(Record("setup110b.exe", Sha256(body), 8));
-    TVersionsForm form;
-    Configure(form, server);
-    form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
-    form.setTransport(std::make_unique<QtUpdateTransport>());  // trusts only the system's
-    form.DownloadBtn->click();
-    EXPECT_EQ(server.installerRequests, 0);  // refused at the handshake
-    EXPECT_FALSE(form.installerReady());
-    EXPECT_TRUE(FolderEmpty(TempFolder()));
-    EXPECT_FALSE(form.DownloadBtn->isHidden());
-}
-
-TEST_F(VersionsFormTest, ListWithoutDigestDownloadsNothing) {
+TEST_F(VersionsFormTest, RepeatedFailuresReplaceTheirLine) {
     UpdateServer server(true, dir.folder());
     server.SetInstaller(Bytes(4096), BodyMode::Whole);
-    server.SetList(Record("setup110b.exe", "made by hand"));
+    server.SetList(Record("setup110b.exe", Sha256("other"), 4));
     TVersionsForm form;
-    Configure(form, server);
+    Configure(form, server, "ENU");
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
+    const QStringList offer = form.MemoLines();
     form.DownloadBtn->click();
-    EXPECT_EQ(server.installerRequests, 0);
-    EXPECT_EQ(form.MemoLines().last(), "De installatie kon niet worden gecontroleerd.");
+    form.DownloadBtn->click();
+    EXPECT_EQ(server.installerRequests, 2);
+    EXPECT_EQ(form.MemoLines(), offer + QStringList({"", "The installer could not be verified."}));
 }
 
 TEST_F(VersionsFormTest, InstallerChangedAfterDownloadIsNotStarted) {
@@ -317,7 +393,7 @@ TEST_F(VersionsFormTest, InstallerChangedAfterDownloadIsNotStarted) {
     Configure(form, server);
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
     form.DownloadBtn->click();
-    ASSERT_TRUE(form.installerReady());
+    ASSERT_TRUE(form.InstallerReady());
     test::WriteAll(TempFolder() + "setup110b.exe", "#!/bin/sh\nrm -rf ~\n");
     form.ExitBtn->click();
     EXPECT_TRUE(started.empty());
@@ -335,12 +411,12 @@ TEST_F(VersionsFormTest, FailedStartKeepsTheInstallerForAnotherTry) {
     Configure(form, server, "ENU");
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.09");
     form.DownloadBtn->click();
-    ASSERT_TRUE(form.installerReady());
+    ASSERT_TRUE(form.InstallerReady());
     starterResult = false;
     form.ExitBtn->click();
     EXPECT_EQ(form.MemoLines().mid(3),
               (QStringList{"", "The installation of Setupa is started.", "Installation failed."}));
-    EXPECT_TRUE(form.installerReady());
+    EXPECT_TRUE(form.InstallerReady());
     EXPECT_EQ(quits, 0);
     starterResult = true;
     form.ExitBtn->click();
@@ -361,7 +437,7 @@ TEST_F(VersionsFormTest, ANewCheckNeverLetsCloseOrLaterStartAnOlderInstaller) {
     Configure(form, server);
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
     form.DownloadBtn->click();
-    ASSERT_TRUE(form.installerReady());
+    ASSERT_TRUE(form.InstallerReady());
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10b");  // now up to date
     EXPECT_EQ(form.ExitBtn->text(), "Sluit Venster");
     form.ExitBtn->click();
@@ -378,10 +454,10 @@ TEST_F(VersionsFormTest, NameMissingFromTheListClearsTheReadyInstaller) {
     Configure(form, server);
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
     form.DownloadBtn->click();
-    ASSERT_TRUE(form.installerReady());
+    ASSERT_TRUE(form.InstallerReady());
     server.SetList(std::string(100, '-'));
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
-    EXPECT_FALSE(form.installerReady());
+    EXPECT_FALSE(form.InstallerReady());
     EXPECT_EQ(form.MemoLines(), (QStringList{"", "Programma-naam niet gevonden"}));
 }
 
@@ -390,7 +466,9 @@ class ChunkTransport final : public UpdateTransport {
 public:
     explicit ChunkTransport(std::string list, std::string body)
         : list_(std::move(list)), body_(std::move(body)) {}
-    std::optional<std::string> Get(const std::string&, size_t) override { return list_; }
+    std::optional<ListReply> Get(const std::string&, size_t) override {
+        return ListReply{list_, true};
+    }
     StreamOutcome Stream(const std::string&,
                          const std::function<bool(std::string_view)>& sink) override {
         ++streams;
@@ -426,11 +504,11 @@ TEST_F(VersionsFormTest, GaugeIsCappedAndASecondPressStartsNoSecondDownload) {
     auto transport = std::make_unique<ChunkTransport>(Record("setup110a.exe", Sha256(body)), body);
     ChunkTransport* t = transport.get();
     t->pressDuring = &form;
-    form.setTransport(std::move(transport));
+    form.SetTransport(std::move(transport));
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.09");
     form.DownloadBtn->click();
     EXPECT_EQ(t->streams, 1);
-    EXPECT_TRUE(form.installerReady());
+    EXPECT_TRUE(form.InstallerReady());
     EXPECT_EQ(form.Gauge1->value(), form.Gauge1->maximum());
     EXPECT_EQ(fs::file_size(TempFolder() + "setup110a.exe"), 2560000u);
 }
@@ -444,27 +522,17 @@ TEST_F(VersionsFormTest, ClosingTheWindowEndsTheDownloadAndRemovesTheFile) {
         std::make_unique<ChunkTransport>(Record("setup110a.exe", Sha256(body), 98), body);
     ChunkTransport* t = transport.get();
     t->closeDuring = &form;
-    form.setTransport(std::move(transport));
+    form.SetTransport(std::move(transport));
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.09");
     form.DownloadBtn->click();
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(form.installerReady());
+    EXPECT_FALSE(form.InstallerReady());
     EXPECT_TRUE(FolderEmpty(TempFolder()));
     t->closeDuring = nullptr;  // and it can try again
     form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.09");
     form.DownloadBtn->click();
-    EXPECT_TRUE(form.installerReady());
+    EXPECT_TRUE(form.InstallerReady());
     EXPECT_EQ(test::ReadAll(TempFolder() + "setup110a.exe"), body);
-}
-
-TEST(InstallerLimits, GaugeAndByteLimit) {
-    EXPECT_EQ(GaugeProgress(0, 2500), 1);
-    EXPECT_EQ(GaugeProgress(2499, 2500), 2500);
-    EXPECT_EQ(GaugeProgress(2500, 2500), 2500);
-    EXPECT_EQ(GaugeProgress(5, 0), 0);
-    EXPECT_GE(InstallerByteLimit(2500), 2560000);
-    EXPECT_LT(InstallerByteLimit(2500), 4000000);
-    EXPECT_GT(InstallerByteLimit(0), 0);
 }
 
 }  // namespace

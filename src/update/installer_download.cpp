@@ -1,0 +1,225 @@
+#include "update/installer_download.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "core/fileio.h"
+#include "update/version_list.h"
+
+namespace rendaal {
+
+namespace {
+
+// Installer files are written in blocks rather than per network chunk.
+constexpr size_t kWriteBlock = 256 * 1024;
+
+class Sha256 final {
+public:
+    Sha256() : ctx_(EVP_MD_CTX_new(), &EVP_MD_CTX_free) {
+        ok_ = ctx_ && EVP_DigestInit_ex(ctx_.get(), EVP_sha256(), nullptr) == 1;
+    }
+    void Add(std::string_view data) {
+        ok_ = ok_ && EVP_DigestUpdate(ctx_.get(), data.data(), data.size()) == 1;
+    }
+    // Lower-case hex; "" when the library failed, which never matches a digest.
+    std::string Hex() {
+        unsigned char md[EVP_MAX_MD_SIZE];
+        unsigned int len = 0;
+        if (!ok_ || EVP_DigestFinal_ex(ctx_.get(), md, &len) != 1) {
+            return {};
+        }
+        static const char kDigits[] = "0123456789abcdef";
+        std::string hex;
+        for (unsigned int i = 0; i < len; ++i) {
+            hex += kDigits[md[i] >> 4];
+            hex += kDigits[md[i] & 15];
+        }
+        return hex;
+    }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx_;
+    bool ok_ = false;
+};
+
+InstallerFailure FromTransport(FetchFailure failure) {
+    switch (failure) {
+        case FetchFailure::Refused:  // a redirect away from https: nothing checked comes
+            return InstallerFailure::NotVerified;
+        case FetchFailure::Certificate:
+            return InstallerFailure::CertificateRefused;
+        case FetchFailure::TimedOut:
+            return InstallerFailure::TimedOut;
+        case FetchFailure::ConnectionLost:
+            return InstallerFailure::ConnectionLost;
+        case FetchFailure::TooLarge:
+            return InstallerFailure::TooLarge;
+        default:
+            return InstallerFailure::NotReceived;
+    }
+}
+
+// Only a folder this download emptied goes; a file or link of that name stays.
+void RemoveFolderIfEmpty(const std::string& folder) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(folder, ec)) &&
+        std::filesystem::is_empty(folder, ec) && !ec) {
+        std::filesystem::remove(folder, ec);
+    }
+}
+
+}  // namespace
+
+std::string InstallerFailureText(InstallerFailure failure, bool dutch) {
+    switch (failure) {
+        case InstallerFailure::None:
+            return {};
+        case InstallerFailure::NotVerified:
+            return dutch ? "De installatie kon niet worden gecontroleerd."
+                         : "The installer could not be verified.";
+        case InstallerFailure::TooLarge:
+            return dutch ? "Het installatiebestand is groter dan aangekondigd."
+                         : "The installer is larger than announced.";
+        case InstallerFailure::ConnectionLost:
+            return dutch ? "De verbinding werd verbroken tijdens het downloaden."
+                         : "The connection was lost during the download.";
+        case InstallerFailure::CertificateRefused:
+            return dutch ? "Het certificaat van de site is geweigerd."
+                         : "The site's certificate was refused.";
+        case InstallerFailure::TimedOut:
+            return dutch ? "De site antwoordde niet op tijd." : "The site did not answer in time.";
+        case InstallerFailure::NotReceived:
+            return dutch ? "Het installatiebestand is niet ontvangen."
+                         : "The installer was not received.";
+        case InstallerFailure::NotSaved:
+            return dutch ? "Het installatiebestand kon niet worden opgeslagen."
+                         : "The installer could not be saved.";
+        case InstallerFailure::Cancelled:
+            return dutch ? "Het downloaden is afgebroken." : "The download was cancelled.";
+    }
+    return {};
+}
+
+int64_t InstallerByteLimit(int32_t sizeKb) {
+    const int64_t announced = static_cast<int64_t>(std::clamp(sizeKb, 0, kMaxInstallerKb)) * 1024;
+    return announced + announced / 10 + 64 * 1024;
+}
+
+int GaugeProgress(uint32_t kb, int32_t maximum) {
+    const int64_t next = static_cast<int64_t>(kb) + 1;
+    return static_cast<int>(std::clamp<int64_t>(next, 0, std::max<int32_t>(maximum, 0)));
+}
+
+std::string FileSha256(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return {};
+    }
+    Sha256 hash;
+    std::string buffer(64 * 1024, '\0');
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        hash.Add(std::string_view(buffer.data(), static_cast<size_t>(in.gcount())));
+    }
+    if (in.bad()) {
+        return {};
+    }
+    return hash.Hex();
+}
+
+InstallerResult InstallerDownload::Run(const InstallerJob& job, const Progress& progress) {
+    InstallerResult r;
+    cancel_ = false;
+    // Without a digest to compare or a checked connection the file could never be started.
+    if (!IsSafeDownloadName(job.downloadName) || job.sha256.size() != 64 ||
+        !job.siteAddress.starts_with("https://")) {
+        r.failure = InstallerFailure::NotVerified;
+        return r;
+    }
+    if (job.sizeKb < 0 || job.sizeKb > kMaxInstallerKb) {
+        r.failure = InstallerFailure::TooLarge;
+        return r;
+    }
+
+    const std::string path = job.folder + job.downloadName;
+    // Written under another name, so that no half or unchecked file ever carries the
+    // installer's name.
+    const std::string part = path + ".part";
+    if (IsSafeDownloadName(job.earlierName)) {
+        RemoveFile(job.folder + job.earlierName);
+    }
+    RemoveFile(path);
+    RemoveFile(part);
+    std::error_code ec;
+    std::filesystem::create_directories(job.folder, ec);
+
+    const int64_t limit = InstallerByteLimit(job.sizeKb);
+    int64_t total = 0;
+    bool tooBig = false;
+    bool writeFailed = false;
+    std::string block;
+    Sha256 hash;
+    const auto flush = [&] {
+        if (!block.empty() && !writeFailed) {
+            writeFailed = !AppendFile(part, block);
+        }
+        block.clear();
+    };
+    // The file exists from the start, so that a folder that cannot take it shows at once.
+    writeFailed = !AppendFile(part, "");
+    const StreamOutcome out =
+        transport_.Stream(job.siteAddress + job.downloadName, [&](std::string_view chunk) {
+            if (cancel_ || writeFailed) {
+                return false;
+            }
+            total += static_cast<int64_t>(chunk.size());
+            if (total > limit) {
+                tooBig = true;
+                return false;
+            }
+            hash.Add(chunk);
+            block.append(chunk);
+            if (block.size() >= kWriteBlock) {
+                flush();
+            }
+            r.downloadedKb = static_cast<uint32_t>(total / 1024);
+            if (progress) {
+                progress(r.downloadedKb);
+            }
+            return true;
+        });
+    flush();
+    r.detail = out.error;
+
+    if (cancel_) {
+        r.failure = InstallerFailure::Cancelled;
+    } else if (writeFailed) {
+        r.failure = InstallerFailure::NotSaved;
+    } else if (tooBig) {
+        r.failure = InstallerFailure::TooLarge;
+    } else if (!out.complete) {
+        r.failure = FromTransport(out.failure);
+    } else if (r.downloadedKb == 0) {
+        r.failure = InstallerFailure::NotReceived;  // less than a kilobyte is no installer
+    } else if (!out.verifiedHttps || hash.Hex() != job.sha256) {
+        r.failure = InstallerFailure::NotVerified;
+    } else {
+        std::filesystem::rename(part, path, ec);
+        if (ec) {
+            r.failure = InstallerFailure::NotSaved;
+        }
+    }
+    if (!r.ok()) {
+        RemoveFile(part);
+        RemoveFolderIfEmpty(job.folder);
+        return r;
+    }
+    r.path = path;
+    return r;
+}
+
+}  // namespace rendaal
