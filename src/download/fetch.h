@@ -34,7 +34,19 @@ struct FetchRequest {
     std::string extraCaPem;
 };
 
+// Why a fetch gave no page, for the user.
+enum class FetchFailure {
+    None,
+    Unreachable,  // no connection, name not found, refused
+    TimedOut,     // no byte for the inactivity time-out, or the whole-request limit passed
+    HttpStatus,   // the server answered with another status than 2xx (httpStatus says which)
+    TooLarge,     // the body is beyond maxBytes
+    CutOff,       // the connection ended inside the body
+    Refused,      // not an address we fetch, or a redirect we do not follow
+};
+
 struct FetchStatus {
+    FetchFailure failure = FetchFailure::None;
     bool ok = false;       // the whole body arrived with a 2xx status
     int httpStatus = 0;    // 0 when no answer came
     int64_t bytes = 0;     // body bytes delivered to the caller
@@ -53,7 +65,13 @@ public:
     // body beyond maxBytes, a broken transfer).
     virtual std::string Fetch(const FetchRequest& request) = 0;
     virtual FetchStatus FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) = 0;
+    // How the last Fetch ended; a fetcher that does not keep it says nothing went wrong.
+    virtual FetchStatus LastStatus() const { return {}; }
 };
+
+// "server niet bereikbaar", "time-out", "HTTP-status 503", ...; "lege pagina" for an empty 2xx
+// body; empty when the fetcher does not tell.
+std::string FetchFailureReason(const FetchStatus& status);
 
 // "Rendaal/1.10a Function: Download": the first word names the program, the ending is what the
 // quote sites have always seen.

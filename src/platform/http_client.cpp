@@ -51,6 +51,31 @@ QNetworkRequest MakeRequest(const QUrl& url, const FetchRequest& request) {
     return req;
 }
 
+FetchFailure FailureOf(QNetworkReply::NetworkError error, const FetchStatus& status) {
+    switch (error) {
+        case QNetworkReply::OperationCanceledError:  // the transfer time-out aborts this way
+        case QNetworkReply::TimeoutError:
+            return FetchFailure::TimedOut;
+        case QNetworkReply::ConnectionRefusedError:
+        case QNetworkReply::HostNotFoundError:
+        case QNetworkReply::NetworkSessionFailedError:
+        case QNetworkReply::TemporaryNetworkFailureError:
+        case QNetworkReply::UnknownNetworkError:
+        case QNetworkReply::ProxyConnectionRefusedError:
+        case QNetworkReply::ProxyConnectionClosedError:
+        case QNetworkReply::ProxyNotFoundError:
+        case QNetworkReply::ProxyTimeoutError:
+            return FetchFailure::Unreachable;
+        default:
+            break;
+    }
+    if (status.httpStatus >= 300 || (status.httpStatus > 0 && status.httpStatus < 200)) {
+        return FetchFailure::HttpStatus;
+    }
+    // Closed after some of the answer had come: a cut-off page; before any: no server there.
+    return status.httpStatus != 0 ? FetchFailure::CutOff : FetchFailure::Unreachable;
+}
+
 }  // namespace
 
 std::string QtPageFetcher::Fetch(const FetchRequest& request) {
@@ -62,6 +87,7 @@ std::string QtPageFetcher::Fetch(const FetchRequest& request) {
     if (!status.ok) {
         body.clear();
     }
+    last_ = status;
     return body;
 }
 
@@ -69,11 +95,13 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
     FetchStatus status;
     if (!IsFetchableUrl(request.url, request.requireHttps)) {
         status.error = request.requireHttps ? "not an https address" : "not an http address";
+        status.failure = FetchFailure::Refused;
         return status;
     }
     QUrl current = QUrl::fromEncoded(QByteArray::fromStdString(request.url));
     if (!current.isValid() || current.host().isEmpty()) {
         status.error = "invalid address";
+        status.failure = FetchFailure::Refused;
         return status;
     }
 
@@ -89,10 +117,11 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
     bool stopped = false;  // by us: too large, too slow or the callback
     int64_t total = -1;
 
-    const auto stop = [&](const char* why) {
+    const auto stop = [&](const char* why, FetchFailure failure) {
         if (!stopped) {
             stopped = true;
             status.error = why;
+            status.failure = failure;
             if (reply) {
                 reply->abort();
             }
@@ -111,13 +140,13 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
             return;  // an error page or a redirect's body is no content
         }
         if (status.bytes + data.size() > static_cast<int64_t>(request.maxBytes)) {
-            stop("body too large");
+            stop("body too large", FetchFailure::TooLarge);
             return;
         }
         status.bytes += data.size();
         if (!onChunk(std::string_view(data.constData(), static_cast<size_t>(data.size())), total)) {
             status.aborted = true;
-            stop("stopped by the receiver");
+            stop("stopped by the receiver", FetchFailure::CutOff);
         }
     };
 
@@ -125,7 +154,7 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
     if (request.totalTimeoutMs > 0) {
         deadline.setSingleShot(true);
         QObject::connect(&deadline, &QTimer::timeout, &loop,
-                         [&] { stop("request took too long"); });
+                         [&] { stop("request took too long", FetchFailure::TimedOut); });
         deadline.start(request.totalTimeoutMs);
     }
 
@@ -142,7 +171,7 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
             const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
             total = length.isValid() ? length.toLongLong() : -1;
             if (total > static_cast<int64_t>(request.maxBytes)) {
-                stop("body too large");
+                stop("body too large", FetchFailure::TooLarge);
             }
         });
         QObject::connect(reply, &QNetworkReply::readyRead, reply, takeData);
@@ -171,6 +200,7 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
             status.error = "redirect to another scheme refused";
         }
         if (!status.error.empty()) {
+            status.failure = FetchFailure::Refused;
             return status;
         }
         current = next;
@@ -179,9 +209,11 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
 
     if (!stopped && reply->error() != QNetworkReply::NoError) {
         status.error = reply->errorString().toStdString();
+        status.failure = FailureOf(reply->error(), status);
     }
     if (!stopped && status.error.empty() && (status.httpStatus < 200 || status.httpStatus > 299)) {
         status.error = "HTTP status " + std::to_string(status.httpStatus);
+        status.failure = FetchFailure::HttpStatus;
     }
     // Qt ends a reply whose connection closed as if the body were whole; an announced length
     // tells the truth (unless the body was inflated, when the length is the compressed one).
@@ -189,6 +221,7 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
     if (!stopped && status.error.empty() && announced.isValid() &&
         status.bytes != announced.toLongLong() && reply->rawHeader("Content-Encoding").isEmpty()) {
         status.error = "body cut off";
+        status.failure = FetchFailure::CutOff;
     }
     status.ok = !stopped && status.error.empty();
     delete reply;
