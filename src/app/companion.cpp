@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/chart_command.h"
+#include "app/overview_command.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/settings_values.h"
@@ -34,6 +35,10 @@ constexpr std::array kCommands = {
                      "--chart <koersbestand> [--blokjes | --grafiek] [--apart]\n"
                      "                       [--size BxH] [--theorie] --out <bestand.png>",
                      true, RunChartCommand},
+    CompanionCommand{"--overview", "--overview [--csv] [--rente X] [--dividend Y]", false,
+                     RunOverviewCommand},
+    CompanionCommand{"--iv", "--iv <koersbestand> [--csv] [--rente X] [--dividend Y]", false,
+                     RunIvCommand},
     CompanionCommand{"--help", "--help", false, Help},
     CompanionCommand{"-h", "", false, Help},
 };
@@ -53,7 +58,9 @@ void Usage(FILE* out) {
         "Rendaal) en schrijft ze in de koersbestanden, zoals de knop Download in Rendaal.\n"
         "Toont de statustekst; de reden van een tekort en elke melding gaan naar stderr.\n"
         "Afsluitcode: 0 regels geschreven, 1 niets te schrijven, 2 fout.\n"
-        "Met --chart tekent het de grafiek van een koersbestand in een PNG-bestand.\n",
+        "Met --chart tekent het de grafiek van een koersbestand in een PNG-bestand.\n"
+        "--overview toont de stand van alle combinaties, --iv de impliciete volatiliteit per\n"
+        "dag van een koersbestand (rente en dividend in procenten per jaar).\n",
         out);
 }
 
