@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -57,74 +59,227 @@ std::string FolderOf(const std::string& path) {
     return p == 0 ? "/" : path.substr(0, p);
 }
 
+std::string KindError(const std::string& path, mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return path + " is een map, geen bestand";
+    }
+    if (S_ISFIFO(mode)) {
+        return path + " is een FIFO (named pipe), geen gewoon bestand";
+    }
+    if (S_ISSOCK(mode)) {
+        return path + " is een socket, geen gewoon bestand";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return path + " is een apparaat, geen gewoon bestand";
+    }
+    return S_ISREG(mode) ? std::string() : path + " is geen gewoon bestand";
+}
+
+std::string TooLargeError(const std::string& path, size_t maxBytes) {
+    return path + " is groter dan " + std::to_string(maxBytes) + " bytes";
+}
+
+// The file a write to path must replace: path itself, or the end of its chain of symlinks, so
+// that replacing it keeps the link. nullopt (with error set) for a loop or an unreadable link.
+std::optional<std::string> FinalTarget(const std::string& path, int& error) {
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return current;
+        }
+        std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        if (n < 0 || static_cast<size_t>(n) >= link.size()) {
+            error = n < 0 ? errno : ENAMETOOLONG;
+            return std::nullopt;
+        }
+        link.resize(static_cast<size_t>(n));
+        if (link.empty()) {
+            error = ENOENT;
+            return std::nullopt;
+        }
+        current = link[0] == '/' ? link : FolderOf(current) + "/" + link;
+    }
+    error = ELOOP;
+    return std::nullopt;
+}
+
 }  // namespace
 
 void SetFaultHook(FaultHook hook) {
     Hook() = std::move(hook);
 }
 
-std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
-    if (Fails(FileOp::Open, path)) {
-        return std::nullopt;
+std::string ErrnoText(int error) {
+    switch (error) {
+        case ENOENT:
+            return "bestaat niet";
+        case EACCES:
+        case EPERM:
+            return "geen toegang";
+        case EROFS:
+            return "alleen-lezen bestandssysteem";
+        case ENOSPC:
+            return "schijf vol";
+        case EDQUOT:
+            return "schijfquotum bereikt";
+        case EFBIG:
+            return "bestand te groot";
+        case EISDIR:
+            return "is een map";
+        case ENOTDIR:
+            return "een deel van het pad is geen map";
+        case ELOOP:
+            return "te veel symbolische koppelingen";
+        case ENAMETOOLONG:
+            return "naam te lang";
+        case EIO:
+            return "invoer/uitvoerfout";
+        case ENXIO:
+            return "geen gewoon bestand";
+        default:
+            return std::strerror(error);
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
+}
+
+std::string FileErrorText(const std::string& path, std::string_view action, int error) {
+    return path + " kan niet worden " + std::string(action) + ": " + ErrnoText(error);
+}
+
+std::string NotRegularFileError(const std::string& path) {
     struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return errno == ENOENT ? std::string() : FileErrorText(path, "gelezen", errno);
+    }
+    return KindError(path, st.st_mode);
+}
+
+FileRead ReadFileChecked(const std::string& path, size_t maxBytes) {
+    FileRead result;
+    const auto fail = [&](int error) {
+        result.error = FileErrorText(path, "gelezen", error);
+        return result;
+    };
+    if (Fails(FileOp::Open, path)) {
+        return fail(EIO);
+    }
+    // Checked before opening as well: opening some devices has effects of its own.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        result.missing = errno == ENOENT;
+        return fail(errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        result.error = KindError(path, st.st_mode);
+        return result;
+    }
+    // Without O_NONBLOCK, a FIFO swapped in after the check would hold the open forever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return fail(errno);
+    }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return std::nullopt;
+        result.error = KindError(path, st.st_mode);
+        return result;
+    }
+    if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        result.error = TooLargeError(path, maxBytes);
+        return result;
     }
     std::string data;
     char buf[65536];
     for (;;) {
         if (Fails(FileOp::Read, path)) {
             ::close(fd);
-            return std::nullopt;
+            return fail(EIO);
         }
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
+            const int saved = errno;
             ::close(fd);
-            return std::nullopt;
+            return fail(saved);
         }
         if (n == 0) {
             break;
         }
         if (data.size() + static_cast<size_t>(n) > maxBytes) {
             ::close(fd);
-            return std::nullopt;
+            result.error = TooLargeError(path, maxBytes);
+            return result;
         }
         data.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
-    return data;
+    result.text = std::move(data);
+    return result;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view data) {
-    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    if (Fails(FileOp::Open, tmp)) {
-        return false;
-    }
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = WriteAll(fd, data, tmp);
-    ok = ok && !Fails(FileOp::Fsync, tmp) && ::fsync(fd) == 0;
-    ok = CloseChecked(fd, tmp) && ok;
-    ok = ok && !Fails(FileOp::Rename, path) && ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        const int saved = errno;
-        ::unlink(tmp.c_str());
+std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
+    return ReadFileChecked(path, maxBytes).text;
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error) {
+    const auto fail = [&](std::string why, int saved) {
+        if (error) {
+            *error = std::move(why);
+        }
         errno = saved;
         return false;
+    };
+    int linkError = 0;
+    const auto target = FinalTarget(path, linkError);
+    if (!target) {
+        return fail(FileErrorText(path, "geschreven", linkError), linkError);
+    }
+    struct stat st {};
+    const bool exists = ::lstat(target->c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        return fail(KindError(path, st.st_mode), S_ISDIR(st.st_mode) ? EISDIR : ENXIO);
+    }
+    const std::string tmp = *target + ".tmp" + std::to_string(::getpid());
+    if (Fails(FileOp::Open, tmp)) {
+        return fail(FileErrorText(path, "geschreven", EIO), EIO);
+    }
+    // A leftover of an earlier process with our pid goes first, whatever it is; O_EXCL and
+    // O_NOFOLLOW then make sure the data lands in a fresh file of our own.
+    ::unlink(tmp.c_str());
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int saved = errno;
+        return fail(FileErrorText(path, "geschreven", saved), saved);
+    }
+    if (exists) {
+        ::fchmod(fd, st.st_mode & 07777);
+    }
+    int err = 0;
+    bool ok = WriteAll(fd, data, tmp);
+    if (!ok) {
+        err = errno;
+    }
+    if (ok && (Fails(FileOp::Fsync, tmp) || ::fsync(fd) != 0)) {
+        ok = false;
+        err = errno;
+    }
+    if (!CloseChecked(fd, tmp) && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && (Fails(FileOp::Rename, path) || ::rename(tmp.c_str(), target->c_str()) != 0)) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return fail(FileErrorText(path, "geschreven", err), err);
     }
     // The rename is only durable once the folder entry is on disk.
-    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(FolderOf(*target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -132,39 +287,81 @@ bool WriteFileAtomic(const std::string& path, std::string_view data) {
     return true;
 }
 
-bool AppendFile(const std::string& path, std::string_view data) {
+bool AppendFile(const std::string& path, std::string_view data, std::string* error) {
+    const auto fail = [&](std::string why, int saved) {
+        if (error) {
+            *error = std::move(why);
+        }
+        errno = saved;
+        return false;
+    };
     if (Fails(FileOp::Open, path)) {
-        return false;
+        return fail(FileErrorText(path, "geschreven", EIO), EIO);
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // O_NONBLOCK: a FIFO without a reader fails at once instead of waiting for one.
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        const int saved = errno;
+        return fail(
+            saved == ENXIO ? NotRegularFileError(path) : FileErrorText(path, "geschreven", saved),
+            saved);
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(KindError(path, st.st_mode), S_ISDIR(st.st_mode) ? EISDIR : ENXIO);
+    }
+    int err = 0;
     bool ok = WriteAll(fd, data, path);
-    ok = ok && !Fails(FileOp::Fsync, path) && ::fsync(fd) == 0;
-    return CloseChecked(fd, path) && ok;
+    if (!ok) {
+        err = errno;
+    }
+    if (ok && (Fails(FileOp::Fsync, path) || ::fsync(fd) != 0)) {
+        ok = false;
+        err = errno;
+    }
+    if (!CloseChecked(fd, path) && ok) {
+        ok = false;
+        err = errno;
+    }
+    return ok || fail(FileErrorText(path, "geschreven", err), err);
 }
 
-int RemoveStaleTemporaryFiles(const std::string& folder) {
+std::optional<TemporaryName> SplitTemporaryName(std::string_view fileName) {
+    const auto mark = fileName.rfind(".tmp");
+    if (mark == std::string_view::npos || mark == 0 || mark + 4 == fileName.size() ||
+        fileName.size() - mark > 4 + 9) {
+        return std::nullopt;
+    }
+    const std::string_view digits = fileName.substr(mark + 4);
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return TemporaryName{std::string(fileName.substr(0, mark)), std::stol(std::string(digits))};
+}
+
+bool ProcessEnded(long pid) {
+    if (pid <= 0 || pid == ::getpid()) {
+        return false;
+    }
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder,
+                              const std::function<bool(std::string_view name)>& isOwn) {
     int removed = 0;
     std::error_code ec;
     for (auto it = std::filesystem::directory_iterator(folder, ec);
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        const auto mark = name.rfind(".tmp");
-        if (mark == std::string::npos || mark == 0 || mark + 4 == name.size() ||
-            name.size() - mark > 4 + 9) {
+        const auto tmp = SplitTemporaryName(name);
+        if (!tmp || !isOwn || !isOwn(tmp->name) || !ProcessEnded(tmp->pid)) {
             continue;
         }
-        const std::string digits = name.substr(mark + 4);
-        if (digits.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        const pid_t pid = static_cast<pid_t>(std::stol(digits));
-        if (pid == ::getpid() || pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) {
-            continue;
-        }
-        if (it->is_regular_file(ec) && ::unlink(it->path().c_str()) == 0) {
+        std::error_code typeError;
+        if (it->symlink_status(typeError).type() == std::filesystem::file_type::regular &&
+            ::unlink(it->path().c_str()) == 0) {
             ++removed;
         }
     }

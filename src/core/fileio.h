@@ -9,7 +9,8 @@
 
 // All file writing of the program goes through here, so that a file is always either replaced
 // whole (temporary file + fsync + rename) or appended, and so that tests can fail any single
-// operation.
+// operation. Only regular files are read or written: a FIFO, device, socket or folder in a
+// file's place is refused without blocking.
 namespace rendaal {
 
 enum class FileOp { Open, Write, Fsync, Rename, Close, Read };
@@ -20,17 +21,45 @@ void SetFaultHook(FaultHook hook);
 
 inline constexpr size_t kMaxReadBytes = 64u << 20;
 
+struct FileRead {
+    std::optional<std::string> text;
+    bool missing = false;  // nothing at the path: most callers treat that as an empty start
+    std::string error;     // why there is no text, naming the path; empty when read
+};
+FileRead ReadFileChecked(const std::string& path, size_t maxBytes = kMaxReadBytes);
 // Whole file, or empty when it cannot be read or is larger than maxBytes.
 std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes = kMaxReadBytes);
-// Writes path + ".tmp<pid>", syncs it, renames it over path and syncs the folder. On any failure
-// the temporary file is removed and path keeps its previous content.
-bool WriteFileAtomic(const std::string& path, std::string_view data);
+
+// Writes a temporary file "<target>.tmp<pid>" next to the file, syncs it, renames it over the
+// file and syncs the folder. A symlink stays a symlink: its final target is replaced, and an
+// existing target keeps its permission bits. On any failure the temporary file is removed, the
+// file keeps its previous content and error (when given) says why.
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error = nullptr);
 // Appends data in one write and syncs; creates the file (mode 0644) when it does not exist.
-bool AppendFile(const std::string& path, std::string_view data);
+bool AppendFile(const std::string& path, std::string_view data, std::string* error = nullptr);
+
+// Empty when path is a regular file (through symlinks) or nothing at all; else why it cannot be
+// used as a file, naming the path.
+std::string NotRegularFileError(const std::string& path);
+// "<path> kan niet worden <action>: <reason>" for an errno value, in the program's language.
+std::string FileErrorText(const std::string& path, std::string_view action, int error);
+// The reason part alone ("geen toegang", "schijf vol", ...).
+std::string ErrnoText(int error);
 
 // Removes the "<name>.tmp<pid>" files that writers killed in the middle of a replacement left in
-// folder; a file whose process still runs is left alone. Returns how many were removed.
-int RemoveStaleTemporaryFiles(const std::string& folder);
+// folder, for the names isOwn accepts (the program's own files); a file whose process still
+// runs, or a stranger's, is left alone. Returns how many were removed.
+int RemoveStaleTemporaryFiles(const std::string& folder,
+                              const std::function<bool(std::string_view name)>& isOwn);
+// For "<name>.tmp<pid>": name and pid; nullopt for any other file name.
+struct TemporaryName {
+    std::string name;
+    long pid = 0;
+};
+std::optional<TemporaryName> SplitTemporaryName(std::string_view fileName);
+// Whether a process of that pid has ended (no such process; a pid of ours or one we may not
+// signal counts as running).
+bool ProcessEnded(long pid);
 
 bool FileExists(const std::string& path);
 bool RemoveFile(const std::string& path);

@@ -7,6 +7,7 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
+#include "download/cleanup.h"
 #include "download/fetch.h"
 #include "download/history.h"
 #include "download/option_page.h"
@@ -90,6 +91,32 @@ void SetRequestWindow(TDataRec& rec, const Date& today, int years, double lastHi
     const int centre = static_cast<int>(std::nearbyint(rec.IndexValue / 5.0)) * 5;
     rec.PriceFrom = centre - 100;
     rec.PriceTill = centre + 100;
+}
+
+std::string WithReason(std::string_view status, std::string_view reason) {
+    std::string text(status);
+    if (!reason.empty()) {
+        text += " (";
+        text += reason;
+        text += ')';
+    }
+    return text;
+}
+
+void ShowRunStatus(DownloadState& state, const RunEnvironment& env, const RunResult& result) {
+    switch (result.outcome) {
+        case RunOutcome::Busy:
+            Status(state, env, std::string(kBusyStatus));
+            break;
+        case RunOutcome::NoPage:
+            Status(state, env, WithReason(kNoPricesStatus, result.reason));
+            break;
+        case RunOutcome::Error:
+            Status(state, env, WithReason(kFailedStatus, result.reason));
+            break;
+        case RunOutcome::Downloaded:
+            break;
+    }
 }
 
 std::string DownloadedStatus(uint16_t priceCount) {
@@ -185,7 +212,7 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
 RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
     RunResult result;
     // Runs hold the data folder's lock, so no other writer is halfway through a file now.
-    RemoveStaleTemporaryFiles(env.dataFolder);
+    RemoveStaleTemporaryFiles(env.dataFolder, IsOwnDataFileName);
     const int maxPasses = env.maxPasses < 1 ? 1 : env.maxPasses;
     for (int pass = 1; pass <= maxPasses; ++pass) {
         result.passes = pass;
@@ -204,7 +231,8 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
         if (!index.error.empty()) {
             result.outcome = RunOutcome::Error;
             result.error = index.error;
-            Status(state, env, std::string(kFailedStatus));
+            result.reason = std::string(kIndexUnreadableReason);
+            ShowRunStatus(state, env, result);
             return result;
         }
         Yield(env);
@@ -218,7 +246,8 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
         Yield(env);
         if (state.QuotePage.empty()) {
             result.outcome = RunOutcome::NoPage;
-            Status(state, env, std::string(kNoPricesStatus));
+            result.reason = FetchFailureReason(env.fetcher->LastStatus());
+            ShowRunStatus(state, env, result);
             return result;
         }
         state.QuotePage = StripTags(state.QuotePage);
@@ -228,6 +257,7 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
             ProcessCombinations(state, state.QuotePage, state.DataRec, env);
         result.outcome = RunOutcome::Downloaded;
         AddNotes(result.notes, passResult.notes);
+        result.linesWritten += passResult.linesWritten;
         if (!passResult.error.empty()) {
             result.outcome = RunOutcome::Error;
             result.error = passResult.error;

@@ -50,6 +50,13 @@ inline constexpr std::string_view kFailedStatus = "Download mislukt";
 // Another run (this window's or the companion program's) holds the data folder.
 inline constexpr std::string_view kBusyStatus = "Download al bezig";
 
+// Why a run fell short, shown in brackets after the status.
+inline constexpr std::string_view kFolderMissingReason = "datamap ontbreekt";
+inline constexpr std::string_view kLockFailedReason = "vergrendeling mislukt";
+inline constexpr std::string_view kIndexUnreadableReason = "indexpagina onleesbaar";
+// "Gedownload: Geen koersen" + " (server niet bereikbaar)"; the text alone without a reason.
+std::string WithReason(std::string_view status, std::string_view reason);
+
 struct PassResult {
     bool restart = false;  // some combination's put price was missing or implausible
     int linesWritten = 0;
@@ -68,12 +75,14 @@ enum class RunOutcome {
     Downloaded,  // the option page was processed (PriceCount says how many prices)
     NoPage,      // no option page: "Gedownload: Geen koersen"
     Error,       // ended by an error; error holds the message for the user
+    Busy,        // another run holds the data folder: "Download al bezig", nothing done
 };
 
 struct RunResult {
     RunOutcome outcome = RunOutcome::NoPage;
     bool complete = true;  // false when the pass limit was reached with prices missing
     int passes = 0;
+    int linesWritten = 0;  // history lines written, all passes together
     std::string error;
     // Said to the user without ending the run: a history rebuilt from its backup, a file that
     // could not be written, lines skipped. The window shows them once, the companion on stderr.
@@ -85,5 +94,8 @@ struct RunResult {
 
 // One whole run with at most env.maxPasses passes.
 RunResult RunDownload(DownloadState& state, const RunEnvironment& env);
+
+// The status text of a run that ended as result says (busy, failed, no page), reason included.
+void ShowRunStatus(DownloadState& state, const RunEnvironment& env, const RunResult& result);
 
 }  // namespace rendaal

@@ -8,6 +8,30 @@ std::string DownloadAgentName() {
     return "Rendaal/1.10a Function: Download";
 }
 
+std::string FetchFailureReason(const FetchStatus& status) {
+    switch (status.failure) {
+        case FetchFailure::Unreachable:
+            return "server niet bereikbaar";
+        case FetchFailure::TimedOut:
+            return "time-out";
+        case FetchFailure::HttpStatus:
+            return "HTTP-status " + std::to_string(status.httpStatus);
+        case FetchFailure::TooLarge:
+            return "pagina te groot";
+        case FetchFailure::ConnectionLost:
+            return "pagina afgebroken";
+        case FetchFailure::Certificate:
+            return "certificaat geweigerd";
+        case FetchFailure::Stopped:
+            return "gestopt";
+        case FetchFailure::Refused:
+            return "adres geweigerd";
+        case FetchFailure::None:
+            break;
+    }
+    return status.ok ? "lege pagina" : "";
+}
+
 bool IsFetchableUrl(std::string_view url, bool httpsOnly) {
     const std::string lower = AsciiLower(url.substr(0, 8));
     if (lower.rfind("https://", 0) == 0) {

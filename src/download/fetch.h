@@ -48,12 +48,12 @@ enum class FetchFailure {
 };
 
 struct FetchStatus {
+    FetchFailure failure = FetchFailure::None;
     bool ok = false;       // the whole body arrived with a 2xx status
     int httpStatus = 0;    // 0 when no answer came
     int64_t bytes = 0;     // body bytes delivered to the caller
     bool aborted = false;  // the chunk callback asked to stop
     std::string error;     // a short reason when !ok
-    FetchFailure failure = FetchFailure::None;
 };
 
 // Receives each piece of the body as it arrives; total is -1 when the server did not announce
@@ -67,7 +67,13 @@ public:
     // body beyond maxBytes, a broken transfer).
     virtual std::string Fetch(const FetchRequest& request) = 0;
     virtual FetchStatus FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) = 0;
+    // How the last Fetch ended; a fetcher that does not keep it says nothing went wrong.
+    virtual FetchStatus LastStatus() const { return {}; }
 };
+
+// "server niet bereikbaar", "time-out", "HTTP-status 503", ...; "lege pagina" for an empty 2xx
+// body; empty when the fetcher does not tell.
+std::string FetchFailureReason(const FetchStatus& status);
 
 // "Rendaal/1.10a Function: Download": the first word names the program, the ending is what the
 // quote sites have always seen.

@@ -10,6 +10,7 @@
 
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/market_hours.h"
 #include "core/text.h"
 #include "download/file_copy.h"
 
@@ -43,12 +44,8 @@ std::string DateKey(std::string_view line) {
 DateTime TradingStamp(const DateTime& now) {
     DateTime stamp = now;
     const int wd = Weekday(stamp.date());
-    if (wd >= 3 && wd <= 7 && stamp.hour * 3600 + stamp.minute * 60 + stamp.second < 9 * 3600) {
-        stamp = PreviousDay(stamp);
-        stamp.hour = 17;
-        stamp.minute = 35;
-        stamp.second = 0;
-        stamp.msec = 0;
+    if (wd >= 3 && wd <= 7 && IsBeforeOpening(stamp)) {
+        stamp = ClosingTime(PreviousDay(stamp).date());
     }
     if (Weekday(stamp.date()) == 7) {
         stamp = AddDays(stamp, -1);

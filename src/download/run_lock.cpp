@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
+
+#include "core/fileio.h"
 
 namespace rendaal {
 
@@ -14,17 +18,32 @@ RunLock::~RunLock() {
     Release();
 }
 
-bool RunLock::TryAcquire() {
+LockAttempt RunLock::Acquire() {
+    LockAttempt attempt;
     if (fd_ >= 0) {
-        return true;
+        attempt.taken = true;
+        return attempt;
     }
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd =
+        ::open(path_.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        attempt.error = FileErrorText(path_, "vergrendeld", errno);
+        return attempt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        attempt.error = NotRegularFileError(path_);
+        return attempt;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        attempt.busy = error == EWOULDBLOCK;
+        if (!attempt.busy) {
+            attempt.error = FileErrorText(path_, "vergrendeld", error);
+        }
+        return attempt;
     }
     // The holder's pid, for a person wondering who holds it; the lock itself is the flock.
     const std::string pid = std::to_string(::getpid()) + "\n";
@@ -32,7 +51,8 @@ bool RunLock::TryAcquire() {
         [[maybe_unused]] const auto n = ::pwrite(fd, pid.data(), pid.size(), 0);
     }
     fd_ = fd;
-    return true;
+    attempt.taken = true;
+    return attempt;
 }
 
 void RunLock::Release() {
@@ -41,6 +61,34 @@ void RunLock::Release() {
         ::close(fd_);
         fd_ = -1;
     }
+}
+
+std::optional<RunResult> HoldDataFolder(RunLock& lock, DownloadState& state,
+                                        const RunEnvironment& env) {
+    RunResult refused;
+    refused.outcome = RunOutcome::Error;
+    struct stat st {};
+    if (::stat(env.dataFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        refused.reason = std::string(kFolderMissingReason);
+        refused.error = "De datamap " + env.dataFolder + " ontbreekt.";
+    } else if (const LockAttempt attempt = lock.Acquire(); attempt.taken) {
+        return std::nullopt;
+    } else if (attempt.busy) {
+        refused.outcome = RunOutcome::Busy;
+    } else {
+        refused.reason = std::string(kLockFailedReason);
+        refused.error = attempt.error;
+    }
+    ShowRunStatus(state, env, refused);
+    return refused;
+}
+
+RunResult RunDownloadLocked(DownloadState& state, const RunEnvironment& env) {
+    RunLock lock(env.dataFolder);
+    if (auto refused = HoldDataFolder(lock, state, env)) {
+        return *refused;
+    }
+    return RunDownload(state, env);
 }
 
 }  // namespace rendaal

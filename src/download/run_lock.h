@@ -1,8 +1,17 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "download/download_run.h"
+
 namespace rendaal {
+
+struct LockAttempt {
+    bool taken = false;
+    bool busy = false;  // another holder has it: the one refusal that is no error
+    std::string error;  // why it could not be taken otherwise, naming the lock file
+};
 
 // Keeps the program and its companion from downloading at the same time. The lock is an flock
 // on a file in the data folder: the system drops it when its process ends, so a lock left by a
@@ -14,8 +23,9 @@ public:
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
-    // False when another holder has it (another process, or another RunLock of this process).
-    bool TryAcquire();
+    LockAttempt Acquire();
+    // False when it is not taken, for whatever reason.
+    bool TryAcquire() { return Acquire().taken; }
     void Release();
     bool Held() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
@@ -26,5 +36,14 @@ private:
 };
 
 inline constexpr const char* kRunLockName = "Download.lock";
+
+// The one road into the data folder for a run of the window or the companion: the folder must
+// be there and the lock free. Takes lock and returns nothing when the run may go; otherwise
+// shows the status and returns the run's result ("Download al bezig" only when another holder
+// has the lock; a missing folder or a lock that cannot be taken is an error with its reason).
+std::optional<RunResult> HoldDataFolder(RunLock& lock, DownloadState& state,
+                                        const RunEnvironment& env);
+// HoldDataFolder, then the whole run; the lock is released at its end.
+RunResult RunDownloadLocked(DownloadState& state, const RunEnvironment& env);
 
 }  // namespace rendaal

@@ -14,6 +14,7 @@
 #include "platform/app_paths.h"
 #include "platform/http_client.h"
 #include "platform/qt_text.h"
+#include "platform/run_setup.h"
 #include "platform/settings_store.h"
 
 namespace rendaal {
@@ -46,9 +47,7 @@ TDownloadForm::TDownloadForm(QWidget* parent) : QWidget(parent) {
     // reported, not end the program.
     std::signal(SIGXFSZ, SIG_IGN);
     fetcher_ = std::make_unique<QtPageFetcher>();
-    const SettingsStore settings;
-    indexUrlBase_ = settings.ReadString("IndexUrl", kDefaultIndexUrl);
-    optionUrlBase_ = settings.ReadString("OptionUrl", kDefaultOptionUrl);
+    addresses_ = StoredPageAddresses(SettingsStore());
     showError_ = [this](const std::string& text) {
         auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Rendaal"),
                                     ToQString(text), QMessageBox::Ok, parentWidget());
@@ -79,8 +78,8 @@ void TDownloadForm::SetErrorHandler(std::function<void(const std::string&)> show
     showError_ = std::move(showError);
 }
 void TDownloadForm::SetPageAddresses(std::string indexUrlBase, std::string optionUrlBase) {
-    indexUrlBase_ = std::move(indexUrlBase);
-    optionUrlBase_ = std::move(optionUrlBase);
+    addresses_.indexUrlBase = std::move(indexUrlBase);
+    addresses_.optionUrlBase = std::move(optionUrlBase);
 }
 
 void TDownloadForm::ShowStatus(const std::string& text) {
@@ -123,15 +122,10 @@ void TDownloadForm::ShowIndex(const IndexDisplay& d) {
 }
 
 RunEnvironment TDownloadForm::Environment() {
-    RunEnvironment env;
-    env.clock = clock_ ? clock_ : &AppClock();
-    env.fetcher = fetcher_.get();
-    env.dataFolder = DataFolder();
+    RunEnvironment env = BaseRunEnvironment(*fetcher_, DataFolder(), addresses_, clock_);
     env.lines = sources_.CombinationLines;
     env.years = sources_.Years;
     env.lastHistoryIndexValue = sources_.LastHistoryIndexValue;
-    env.indexUrlBase = indexUrlBase_;
-    env.optionUrlBase = optionUrlBase_;
     env.processEvents = [] { QCoreApplication::processEvents(); };
     env.showIndex = [this](const IndexDisplay& d) { ShowIndex(d); };
     env.showStatus = [this](const std::string& text) { ShowStatus(text); };
@@ -142,20 +136,20 @@ bool TDownloadForm::RunDownload() {
     if (running_) {
         return false;
     }
-    RunLock lock(DataFolder());
-    if (!lock.TryAcquire()) {
-        ShowStatus(std::string(kBusyStatus));
-        return false;
-    }
     running_ = true;
+    RunResult result;
     {
         const BusyCursor busy;
-        const RunResult result = rendaal::RunDownload(state_, Environment());
-        running_ = false;
-        lastResult_ = result;
-        if (result.outcome == RunOutcome::Error) {
-            ShowError(result.error);
-        }
+        result = RunDownloadLocked(state_, Environment());
+    }
+    running_ = false;
+    if (result.outcome == RunOutcome::Busy) {
+        return false;
+    }
+    lastResult_ = result;
+    // Notes are the main window's to show, once each.
+    if (!result.error.empty()) {
+        ShowError(result.error);
     }
     return true;
 }
@@ -164,13 +158,17 @@ bool TDownloadForm::ProcessCombinations(const std::string& page, const TDataRec&
     if (running_) {
         return false;
     }
-    RunLock lock(DataFolder());
-    if (!lock.TryAcquire()) {
-        ShowStatus(std::string(kBusyStatus));
-        return false;
+    const RunEnvironment env = Environment();
+    RunLock lock(env.dataFolder);
+    if (const auto refused = HoldDataFolder(lock, state_, env)) {
+        // Busy: the caller tries again once the folder is free; an error would not go away.
+        if (!refused->error.empty()) {
+            ShowError(refused->error);
+        }
+        return refused->outcome != RunOutcome::Busy;
     }
     running_ = true;
-    const PassResult result = rendaal::ProcessCombinations(state_, page, rec, Environment());
+    const PassResult result = rendaal::ProcessCombinations(state_, page, rec, env);
     running_ = false;
     if (!result.error.empty()) {
         ShowStatus(std::string(kFailedStatus));

@@ -8,6 +8,7 @@
 
 #include "download/download_run.h"
 #include "download/download_state.h"
+#include "platform/run_setup.h"
 
 namespace rendaal {
 struct IndexDisplay;
@@ -83,8 +84,7 @@ private:
     std::unique_ptr<PageFetcher> fetcher_;
     const Clock* clock_ = nullptr;
     std::function<void(const std::string&)> showError_;
-    std::string indexUrlBase_;
-    std::string optionUrlBase_;
+    PageAddresses addresses_;
     bool running_ = false;
     RunResult lastResult_;
 };

@@ -24,9 +24,11 @@
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/market_hours.h"
 #include "core/text.h"
+#include "core/trash.h"
+#include "download/cleanup.h"
 #include "mainwindow/overview_form.h"
-#include "mainwindow/scheduled.h"
 #include "mainwindow/startup.h"
 #include "platform/app_paths.h"
 #include "platform/chart_render.h"
@@ -270,6 +272,7 @@ void TMainForm::FormCreate() {
     if (!HasFileWithExtension(DataFolder, "dat")) {
         CopyStartFiles(StartFolder, DataFolder, "dat");
         CopyStartFiles(StartFolder, DataFolder, "csv");
+        startFilesCopied_ = true;
     }
     FillList(LoadCombinationLines(RulesFilePath()));
     SelectIndex(lines_.empty() ? -1 : 0);
@@ -512,7 +515,21 @@ void TMainForm::RunCleanup() {
     if (FileListBox->count() == 0) {
         return;
     }
-    CleanUpOldFiles(DataFolder, files, settings.Days, lines_);
+    // The start's rules replaced a missing file: the user's own histories are not listed in it.
+    if (startFilesCopied_) {
+        ShowUserMessage(ToQString(ProgramName),
+                        ToQString("Oude bestanden zijn niet gewist: " + RulesFilePath() +
+                                  " ontbrak bij de start."));
+        return;
+    }
+    const std::string trash = HomeTrashFolder();
+    const CleanUpOutcome outcome =
+        CleanUpOldFiles(DataFolder, files, settings.Days, lines_,
+                        [&](const std::string& path) { return MoveToTrash(path, trash, now); });
+    if (!outcome.refusal.empty()) {
+        ShowUserMessage(ToQString(ProgramName),
+                        ToQString("Oude bestanden zijn niet gewist: " + outcome.refusal + "."));
+    }
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {

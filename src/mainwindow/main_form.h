@@ -191,6 +191,7 @@ private:
     std::string theoryHover_;  // read-out lines of the chart last drawn with "Theorie"
     bool downloading_ = false;
     bool saveFailureShown_ = false;
+    bool startFilesCopied_ = false;  // this start put the shipped rules in place of none
     std::optional<Date> closingRunDate_;
 
     int panelHeight_ = 91;

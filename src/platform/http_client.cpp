@@ -28,34 +28,6 @@ bool AllowedScheme(const QUrl& url, bool httpsOnly) {
     return scheme == QLatin1String("https") || (!httpsOnly && scheme == QLatin1String("http"));
 }
 
-FetchFailure FailureOf(QNetworkReply::NetworkError error) {
-    switch (error) {
-        case QNetworkReply::SslHandshakeFailedError:
-            return FetchFailure::Certificate;
-        case QNetworkReply::TimeoutError:
-        case QNetworkReply::OperationCanceledError:  // the transfer time-out aborts this way
-            return FetchFailure::TimedOut;
-        case QNetworkReply::ConnectionRefusedError:
-        case QNetworkReply::HostNotFoundError:
-            return FetchFailure::Unreachable;
-        case QNetworkReply::ProtocolUnknownError:
-        case QNetworkReply::ProtocolInvalidOperationError:
-        case QNetworkReply::ProtocolFailure:
-        case QNetworkReply::UnknownContentError:
-        case QNetworkReply::ContentAccessDenied:
-        case QNetworkReply::ContentNotFoundError:
-        case QNetworkReply::ContentGoneError:
-        case QNetworkReply::ContentOperationNotPermittedError:
-        case QNetworkReply::AuthenticationRequiredError:
-        case QNetworkReply::InternalServerError:
-        case QNetworkReply::ServiceUnavailableError:
-        case QNetworkReply::UnknownServerError:
-            return FetchFailure::HttpStatus;
-        default:
-            return FetchFailure::ConnectionLost;
-    }
-}
-
 QNetworkRequest MakeRequest(const QUrl& url, const FetchRequest& request) {
     QNetworkRequest req(url);
     req.setHeader(QNetworkRequest::UserAgentHeader, QByteArray::fromStdString(DownloadAgentName()));
@@ -79,6 +51,33 @@ QNetworkRequest MakeRequest(const QUrl& url, const FetchRequest& request) {
     return req;
 }
 
+FetchFailure FailureOf(QNetworkReply::NetworkError error, const FetchStatus& status) {
+    switch (error) {
+        case QNetworkReply::SslHandshakeFailedError:
+            return FetchFailure::Certificate;
+        case QNetworkReply::OperationCanceledError:  // the transfer time-out aborts this way
+        case QNetworkReply::TimeoutError:
+            return FetchFailure::TimedOut;
+        case QNetworkReply::ConnectionRefusedError:
+        case QNetworkReply::HostNotFoundError:
+        case QNetworkReply::NetworkSessionFailedError:
+        case QNetworkReply::TemporaryNetworkFailureError:
+        case QNetworkReply::UnknownNetworkError:
+        case QNetworkReply::ProxyConnectionRefusedError:
+        case QNetworkReply::ProxyConnectionClosedError:
+        case QNetworkReply::ProxyNotFoundError:
+        case QNetworkReply::ProxyTimeoutError:
+            return FetchFailure::Unreachable;
+        default:
+            break;
+    }
+    if (status.httpStatus >= 300 || (status.httpStatus > 0 && status.httpStatus < 200)) {
+        return FetchFailure::HttpStatus;
+    }
+    // Closed after some of the answer had come: a cut-off page; before any: no server there.
+    return status.httpStatus != 0 ? FetchFailure::ConnectionLost : FetchFailure::Unreachable;
+}
+
 }  // namespace
 
 std::string QtPageFetcher::Fetch(const FetchRequest& request) {
@@ -90,6 +89,7 @@ std::string QtPageFetcher::Fetch(const FetchRequest& request) {
     if (!status.ok) {
         body.clear();
     }
+    last_ = status;
     return body;
 }
 
@@ -211,7 +211,7 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
 
     if (!stopped && reply->error() != QNetworkReply::NoError) {
         status.error = reply->errorString().toStdString();
-        status.failure = FailureOf(reply->error());
+        status.failure = FailureOf(reply->error(), status);
     }
     if (!stopped && status.error.empty() && (status.httpStatus < 200 || status.httpStatus > 299)) {
         status.error = "HTTP status " + std::to_string(status.httpStatus);

@@ -12,6 +12,10 @@ public:
     QtPageFetcher() = default;
     std::string Fetch(const FetchRequest& request) override;
     FetchStatus FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) override;
+    FetchStatus LastStatus() const override { return last_; }
+
+private:
+    FetchStatus last_;
 };
 
 // Redirects followed per request; each one must stay on http or https (https only when the

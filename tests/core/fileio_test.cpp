@@ -102,13 +102,77 @@ TEST(FileIo, StaleTemporaryFilesOfEndedWritersAreRemoved) {
     test::WriteAll(tmp.path() / "Regels.dat.tmp1", "init runs");
     test::WriteAll(tmp.path() / "notes.tmp", "no pid");
     test::WriteAll(tmp.path() / "x.tmp12ab", "not a pid");
+    test::WriteAll(tmp.path() / "foo.tmp999999999", "a stranger's");
     test::WriteAll(tmp.path() / "Strangle_AEX.csv", "kept");
-    EXPECT_EQ(RemoveStaleTemporaryFiles(tmp.folder()), 1);
+    const auto own = [](std::string_view name) { return name != "foo"; };
+    EXPECT_EQ(RemoveStaleTemporaryFiles(tmp.folder(), own), 1);
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "Strangle_AEX.csv.tmp999999999"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()),
                             std::filesystem::directory_iterator()),
-              5);
-    EXPECT_EQ(RemoveStaleTemporaryFiles(tmp.folder() + "missing/"), 0);
+              6);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(tmp.folder() + "missing/", own), 0);
+}
+
+// Nothing but a regular file is read or written, and nothing hangs on a FIFO.
+TEST(FileIo, SpecialFilesInAFilesPlaceAreRefusedByName) {
+    const struct {
+        const char* name;
+        void (*make)(const std::string& path);
+        const char* says;
+    } cases[] = {
+        {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "FIFO"},
+        {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, "map"},
+        {"device", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+         "apparaat"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir tmp;
+        const std::string path = tmp.folder() + "Regels.dat";
+        c.make(path);
+        const FileRead read = ReadFileChecked(path);
+        EXPECT_FALSE(read.text);
+        EXPECT_FALSE(read.missing);
+        EXPECT_NE(read.error.find(path), std::string::npos) << read.error;
+        EXPECT_NE(read.error.find(c.says), std::string::npos) << read.error;
+        std::string why;
+        EXPECT_FALSE(WriteFileAtomic(path, "new", &why));
+        EXPECT_NE(why.find(path), std::string::npos) << why;
+        EXPECT_FALSE(AppendFile(path, "new", &why));
+        EXPECT_NE(why.find(path), std::string::npos) << why;
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()),
+                                std::filesystem::directory_iterator()),
+                  1);
+    }
+}
+
+TEST(FileIo, ReplacingASymlinkedFileKeepsTheLinkAndThePermissions) {
+    test::TempDir tmp;
+    std::filesystem::create_directory(tmp.path() / "real");
+    const std::string target = tmp.folder() + "real/Rendaal.reg";
+    test::WriteAll(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+    // A relative link through a second link, as a dotfile manager makes them.
+    std::filesystem::create_symlink("real/Rendaal.reg", tmp.path() / "first");
+    std::filesystem::create_symlink("first", tmp.path() / "Rendaal.reg");
+    const std::string link = tmp.folder() + "Rendaal.reg";
+    ASSERT_TRUE(WriteFileAtomic(link, "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(*ReadFile(target), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path() / "real"),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    std::filesystem::create_symlink("loop", tmp.path() / "loop");
+    std::string why;
+    EXPECT_FALSE(WriteFileAtomic(tmp.folder() + "loop", "x", &why));
+    EXPECT_NE(why.find("loop"), std::string::npos);
 }
 
 }  // namespace

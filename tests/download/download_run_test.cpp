@@ -279,7 +279,7 @@ TEST_F(Run, UnreadableIndexTimeEndsTheRunWithAMessage) {
     const RunResult result = RunDownload(state, env);
     EXPECT_EQ(result.outcome, RunOutcome::Error);
     EXPECT_FALSE(result.error.empty());
-    EXPECT_EQ(state.StatusText, "Download mislukt");
+    EXPECT_EQ(state.StatusText, "Download mislukt (indexpagina onleesbaar)");
     EXPECT_EQ(OptionRequests(), 0u);
 }
 

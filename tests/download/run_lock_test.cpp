@@ -1,8 +1,11 @@
 #include "download/run_lock.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "support/test_support.h"
 
@@ -48,9 +51,43 @@ TEST(RunLock, LockOfAnotherProcessAndItsStaleFile) {
     EXPECT_TRUE(mine.TryAcquire());
 }
 
-TEST(RunLock, FolderThatCannotHoldTheLock) {
-    RunLock lock("/no/such/folder/");
-    EXPECT_FALSE(lock.TryAcquire());
+// Only another holder makes the lock busy; every other failure is an error naming the file.
+TEST(RunLock, BusyOnlyWhenAnotherHoldsIt) {
+    const struct {
+        const char* name;
+        void (*make)(const std::string& folder, RunLock& other);
+        bool busy;
+    } cases[] = {
+        {"another holder", [](const std::string&, RunLock& other) { other.TryAcquire(); }, true},
+        {"no folder",
+         [](const std::string& folder, RunLock&) { std::filesystem::remove_all(folder); }, false},
+        {"lock is a folder",
+         [](const std::string& folder, RunLock&) {
+             std::filesystem::create_directory(folder + kRunLockName);
+         },
+         false},
+        {"lock is a FIFO",
+         [](const std::string& folder, RunLock&) {
+             ASSERT_EQ(::mkfifo((folder + kRunLockName).c_str(), 0600), 0);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const std::string folder = dir.folder() + "data/";
+        std::filesystem::create_directory(folder);
+        RunLock other(folder);
+        c.make(folder, other);
+        RunLock lock(folder);
+        const LockAttempt attempt = lock.Acquire();
+        EXPECT_FALSE(attempt.taken);
+        EXPECT_EQ(attempt.busy, c.busy);
+        EXPECT_EQ(attempt.error.empty(), c.busy) << attempt.error;
+        if (!c.busy) {
+            EXPECT_NE(attempt.error.find(lock.path()), std::string::npos) << attempt.error;
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <filesystem>
 #include <functional>
 
 #include "core/clock.h"
@@ -118,7 +119,7 @@ TEST_F(DownloadFormTest, UnreadablePageTimeShowsAnErrorAndRestoresTheCursor) {
     EXPECT_TRUE(form.RunDownload());
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("08-13-2008"), std::string::npos) << errors[0];
-    EXPECT_EQ(labels.Label1->text(), "Download mislukt");
+    EXPECT_EQ(labels.Label1->text(), "Download mislukt (indexpagina onleesbaar)");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(form.Running());
 }
@@ -131,6 +132,39 @@ TEST_F(DownloadFormTest, CompanionHoldingTheLockRefusesTheRun) {
     EXPECT_TRUE(pages.requests.empty());
     companion.Release();
     EXPECT_TRUE(form.RunDownload());
+}
+
+// Only another holder is "al bezig"; any other way the folder cannot be held is a failure that
+// names the path.
+TEST_F(DownloadFormTest, DataFolderThatCannotBeHeldSaysWhy) {
+    const struct {
+        const char* name;
+        std::string folder;
+        std::function<void()> make;
+        const char* status;
+        std::string named;
+    } cases[] = {
+        {"lock file is a folder", dir.folder(),
+         [&] { std::filesystem::create_directory(dir.path() / "Download.lock"); },
+         "Download mislukt (vergrendeling mislukt)", dir.folder() + "Download.lock"},
+        {"data folder removed", dir.folder() + "gone/", [] {},
+         "Download mislukt (datamap ontbreekt)", dir.folder() + "gone/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        errors.clear();
+        pages.requests.clear();
+        c.make();
+        form.SetSources(
+            {[this] { return lines; }, [] { return 1; }, [] { return 405.0; }, c.folder});
+        EXPECT_TRUE(form.RunDownload());
+        EXPECT_EQ(labels.Label1->text().toStdString(), c.status);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0].find(c.named), std::string::npos) << errors[0];
+        EXPECT_TRUE(pages.requests.empty());
+        form.ProcessCombinations(form.State().QuotePage, form.State().DataRec);
+        EXPECT_EQ(errors.size(), 2u);
+    }
 }
 
 TEST_F(DownloadFormTest, AddDialogPassUsesTheLastPage) {

@@ -1,4 +1,4 @@
-#include "platform/chart_command.h"
+#include "app/chart_command.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,0 +1,161 @@
+#include "app/companion.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include "app/chart_command.h"
+#include "app/overview_command.h"
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "core/settings_values.h"
+#include "download/cleanup.h"
+#include "download/history.h"
+#include "download/run_lock.h"
+#include "platform/app_paths.h"
+#include "platform/http_client.h"
+#include "platform/run_setup.h"
+#include "platform/settings_store.h"
+
+namespace rendaal {
+namespace {
+
+void Complain(const std::string& text) {
+    std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
+}
+
+int Help(const std::vector<std::string>& args);
+
+constexpr std::array kCommands = {
+    CompanionCommand{"", "", false, RunScheduledDownload},
+    CompanionCommand{"--chart",
+                     "--chart <koersbestand> [--blokjes | --grafiek] [--apart]\n"
+                     "                       [--size BxH] [--theorie] --out <bestand.png>",
+                     true, RunChartCommand},
+    CompanionCommand{"--overview", "--overview [--csv] [--rente X] [--dividend Y]", false,
+                     RunOverviewCommand},
+    CompanionCommand{"--iv", "--iv <koersbestand> [--csv] [--rente X] [--dividend Y]", false,
+                     RunIvCommand},
+    CompanionCommand{"--help", "--help", false, Help},
+    CompanionCommand{"-h", "", false, Help},
+};
+
+void Usage(FILE* out) {
+    bool first = true;
+    for (const auto& command : CompanionCommands()) {
+        if (command.option.empty() || !command.usage.empty()) {
+            std::fprintf(out, "%s rendaal-sched %.*s\n", first ? "Gebruik:" : "        ",
+                         static_cast<int>(command.usage.size()), command.usage.data());
+            first = false;
+        }
+    }
+    std::fputs(
+        "\n"
+        "Haalt eenmaal de koersen op voor alle combinaties in Regels.dat (in de datamap van\n"
+        "Rendaal) en schrijft ze in de koersbestanden, zoals de knop Download in Rendaal.\n"
+        "Toont de statustekst; de reden van een tekort en elke melding gaan naar stderr.\n"
+        "Afsluitcode: 0 regels geschreven, 1 niets te schrijven, 2 fout.\n"
+        "Met --chart tekent het de grafiek van een koersbestand in een PNG-bestand.\n"
+        "--overview toont de stand van alle combinaties, --iv de impliciete volatiliteit per\n"
+        "dag van een koersbestand (rente en dividend in procenten per jaar).\n",
+        out);
+}
+
+int Help(const std::vector<std::string>&) {
+    Usage(stdout);
+    return kExitWritten;
+}
+
+}  // namespace
+
+std::span<const CompanionCommand> CompanionCommands() {
+    return kCommands;
+}
+
+int RunCompanion(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::string_view option = args.empty() ? std::string_view() : args[0];
+    const CompanionCommand* command = nullptr;
+    for (const auto& c : CompanionCommands()) {
+        if (c.option == option) {
+            command = &c;
+        }
+    }
+    if (!command) {
+        Complain("onbekende optie " + args[0]);
+        Usage(stderr);
+        return kExitError;
+    }
+    std::unique_ptr<QCoreApplication> app;
+    if (command->needsGui) {
+        // Runs from a timer have no display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    const std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
+    return command->run(rest);
+}
+
+int RunScheduledDownload(const std::vector<std::string>&) {
+    // A history file at the file size limit must fail its write, not end the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const std::string folder = DataFolderFor("Rendaal");
+    const SettingsStore settings;
+    if (!settings.problem().empty()) {
+        Complain(settings.problem());
+    }
+    const int years = ReadUserSettings(settings.file(), kSettingsKey).years;
+    QtPageFetcher fetcher;
+    RunEnvironment env = BaseRunEnvironment(fetcher, folder, StoredPageAddresses(settings));
+    std::vector<std::string> lines;
+    env.lines = [&lines] { return lines; };
+    env.years = [years] { return years; };
+
+    DownloadState state;
+    RunResult result;
+    RunLock lock(folder);
+    if (auto refused = HoldDataFolder(lock, state, env)) {
+        result = *refused;
+    } else {
+        // Read under the lock: the window saves the rules file while it holds it.
+        const std::string rulesPath = folder + std::string(kRulesFileName);
+        const FileRead rules = ReadFileChecked(rulesPath);
+        if (!rules.text && !rules.missing) {
+            Complain(rules.error);
+            return kExitError;
+        }
+        if (rules.text) {
+            lines = ParseRules(*rules.text);
+        }
+        const double lastIndex = LastHistoryIndexValueIn(folder, lines);
+        env.lastHistoryIndexValue = [lastIndex] { return lastIndex; };
+        result = RunDownload(state, env);
+    }
+    std::printf("%s\n", state.StatusText.c_str());
+    std::fflush(stdout);
+    if (!result.reason.empty()) {
+        Complain(result.reason);
+    }
+    for (const auto& note : result.notes) {
+        Complain(note);
+    }
+    if (!result.error.empty()) {
+        Complain(result.error);
+    }
+    // No page because of the server or the network is an error; an empty page is no prices.
+    const bool fetchFailed =
+        result.outcome == RunOutcome::NoPage && fetcher.LastStatus().failure != FetchFailure::None;
+    if (result.outcome == RunOutcome::Error || fetchFailed) {
+        return kExitError;
+    }
+    return result.linesWritten > 0 ? kExitWritten : kExitNothing;
+}
+
+}  // namespace rendaal

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "core/calendar.h"
+
+// The freedesktop.org home trash: a file moved there can be put back from any desktop's trash
+// window. Only the home trash is used, and only for files on its file system; elsewhere a file
+// stays where it is.
+namespace rendaal {
+
+// $XDG_DATA_HOME/Trash/, else $HOME/.local/share/Trash/; empty when neither is set.
+std::string HomeTrashFolder();
+
+// Moves the file at path (a regular file or a symlink) into trashFolder ("files/" and "info/"
+// are made when missing), recording where it came from and when (now, local time). False, with
+// the file untouched, when the trash lies on another file system or cannot be made or written;
+// error (when given) then says why.
+bool MoveToTrash(const std::string& path, const std::string& trashFolder, const DateTime& now,
+                 std::string* error = nullptr);
+
+}  // namespace rendaal

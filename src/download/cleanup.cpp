@@ -1,0 +1,118 @@
+#include "download/cleanup.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "core/clock.h"
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "core/text.h"
+
+namespace rendaal {
+namespace {
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+bool IsValidCombination(const std::string& line) {
+    const KeyWords w = SplitKey(CombinationKey(line));
+    return !w.series.empty() && w.expiry.size() == 4 &&
+           w.expiry.find_first_not_of("0123456789") == std::string::npos && !w.put.empty() &&
+           !w.call.empty() && IsPlainFileName(HistoryFileName(line));
+}
+
+}  // namespace
+
+bool IsOwnDataFileName(std::string_view name) {
+    if (name == kRulesFileName) {
+        return true;
+    }
+    const bool history = name.starts_with("Single_") || name.starts_with("Straddle_") ||
+                         name.starts_with("Strangle_");
+    return history && (EndsWith(name, ".csv") || EndsWith(name, ".bak")) && IsPlainFileName(name);
+}
+
+CleanUpRules ReadCleanUpRules(const std::string& rulesPath) {
+    CleanUpRules rules;
+    const FileRead read = ReadFileChecked(rulesPath);
+    if (!read.text) {
+        rules.refusal = read.missing ? rulesPath + " ontbreekt" : read.error;
+        return rules;
+    }
+    for (auto& line : ParseRules(*read.text)) {
+        if (IsValidCombination(line)) {
+            rules.combinations.push_back(std::move(line));
+        }
+    }
+    if (rules.combinations.empty()) {
+        rules.refusal = rulesPath + " bevat geen geldige combinatie";
+    }
+    return rules;
+}
+
+std::vector<std::string> FilesToCleanUp(const std::vector<DataFile>& files, double dayLimit,
+                                        const std::vector<std::string>& combinations,
+                                        const std::function<bool(long pid)>& processEnded) {
+    std::set<std::string> keep = {std::string(kRulesFileName), "Rendaal.reg"};
+    for (const auto& line : combinations) {
+        const std::string history = HistoryFileName(line);
+        keep.insert(history);
+        keep.insert(BeforeLast('.', history) + ".bak");
+    }
+    const auto ended = processEnded ? processEnded : ProcessEnded;
+    std::vector<std::string> chosen;
+    for (const auto& file : files) {
+        if (file.ageDays <= dayLimit || keep.contains(file.name) || EndsWith(file.name, ".lock")) {
+            continue;
+        }
+        // Another program's "*.tmp<digits>" may be a file it is writing right now.
+        if (const auto tmp = SplitTemporaryName(file.name);
+            tmp && (!IsOwnDataFileName(tmp->name) || !ended(tmp->pid))) {
+            continue;
+        }
+        chosen.push_back(file.name);
+    }
+    return chosen;
+}
+
+std::vector<DataFile> ListDataFiles(const std::string& folder, const DateTime& now) {
+    std::vector<DataFile> files;
+    const double nowSerial = ToSerial(now);
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        struct stat st {};
+        if (::stat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            continue;
+        }
+        const double written = ToSerial(LocalDateTime(st.st_mtime));
+        files.push_back({it->path().filename().string(), nowSerial - written});
+    }
+    std::sort(files.begin(), files.end(),
+              [](const DataFile& a, const DataFile& b) { return a.name < b.name; });
+    return files;
+}
+
+CleanUpOutcome CleanUpOldFiles(const std::string& folder, const std::vector<DataFile>& files,
+                               double dayLimit, const std::vector<std::string>& listed,
+                               const std::function<bool(const std::string& path)>& moveToTrash) {
+    CleanUpOutcome outcome;
+    CleanUpRules rules = ReadCleanUpRules(folder + std::string(kRulesFileName));
+    if (!rules.refusal.empty()) {
+        outcome.refusal = std::move(rules.refusal);
+        return outcome;
+    }
+    rules.combinations.insert(rules.combinations.end(), listed.begin(), listed.end());
+    for (const auto& name : FilesToCleanUp(files, dayLimit, rules.combinations)) {
+        (moveToTrash && moveToTrash(folder + name) ? outcome.trashed : outcome.kept)
+            .push_back(name);
+    }
+    return outcome;
+}
+
+}  // namespace rendaal

@@ -1,0 +1,158 @@
+#include "app/chart_command.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/clock.h"
+#include "core/fileio.h"
+#include "platform/app_paths.h"
+#include "platform/chart_render.h"
+#include "support/test_support.h"
+
+namespace rendaal {
+namespace {
+
+using test::ScopedEnv;
+using test::TempDir;
+
+const std::string kName = "Strangle_AEX_2612_00900.00_00950.00.csv";
+const DateTime kNow{2026, 12, 7, 18, 0, 0};
+
+std::string History() {
+    std::string text = "Datum; Put; Call; Som; AEX\r\n";
+    const char* rows[] = {
+        "02-11-2026 17:35:00; 14,10; 12,20; 26,30; 921,40",
+        "03-11-2026 17:35:00; 13,80; 12,90; 26,70; 925,02",
+        "04-11-2026 17:35:00; 15,20; 11,05; 26,25; 915,77",
+        "13-11-2026 17:35:00; 12,35; 10,40; 22,75; 924,10",
+        "20-11-2026 17:35:00; 11,00; 12,15; 23,15; 934,56",
+        "27-11-2026 17:35:00; 09,80; 09,30; 19,10; 928,00",
+        "04-12-2026 17:35:00; 08,70; 08,85; 17,55; 931,12",
+    };
+    for (const char* r : rows) {
+        text += std::string(r) + "\r\n";
+    }
+    return text;
+}
+
+// A data folder of its own, the history in it and a fixed clock.
+class ChartCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetAppClock(&clock_);
+        folder_ = DataFolderFor("Rendaal");
+        test::WriteAll(std::filesystem::path(folder_) / kName, History());
+    }
+    void TearDown() override { SetAppClock(nullptr); }
+
+    ChartRequest Request(bool blocks, bool separate, int w, int h) const {
+        ChartRequest r;
+        r.blocks = blocks;
+        r.separate = separate;
+        r.folder = folder_;
+        r.fileName = kName;
+        r.width = w;
+        r.height = h;
+        r.today = kNow.date();
+        r.colors = PaletteSystemColors();
+        return r;
+    }
+
+    std::string Out(const char* name) const { return (dir_.path() / name).string(); }
+
+    TempDir dir_;
+    ScopedEnv data_{"XDG_DATA_HOME", dir_.path().string()};
+    FixedClock clock_{kNow};
+    std::string folder_;
+};
+
+TEST_F(ChartCommandTest, PngEqualsTheWindowPicture) {
+    struct Case {
+        std::vector<std::string> flags;
+        bool blocks, separate;
+        int w, h;
+    } cases[] = {
+        {{"--grafiek", "--apart", "--size", "658x474"}, false, true, 658, 474},
+        {{"--blokjes", "--size", "700x500"}, true, false, 700, 500},
+        {{}, true, false, 658, 474},  // the defaults
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.w);
+        std::vector<std::string> args = {kName};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        args.insert(args.end(), {"--out", Out("chart.png")});
+        ASSERT_EQ(RunChartCommand(args), 0);
+        QImage png(QString::fromStdString(Out("chart.png")));
+        ASSERT_FALSE(png.isNull());
+        ChartState state;
+        ChartOutputs outputs;
+        const QImage window = RenderChart(Request(c.blocks, c.separate, c.w, c.h), state, outputs);
+        EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), window);
+    }
+}
+
+// The "Theorie" line: purple, only inside the plot area, and the picture otherwise the chart's.
+TEST_F(ChartCommandTest, TheorieDrawsThePurpleLineInsideThePlot) {
+    ASSERT_EQ(RunChartCommand({kName, "--theorie", "--out", Out("t.png")}), 0);
+    const QImage png =
+        QImage(QString::fromStdString(Out("t.png"))).convertToFormat(QImage::Format_RGB32);
+    ChartState state;
+    ChartOutputs outputs;
+    const QImage plain = RenderChart(Request(true, false, 658, 474), state, outputs);
+    ASSERT_EQ(png.size(), plain.size());
+    int purple = 0;
+    for (int y = 0; y < png.height(); ++y) {
+        for (int x = 0; x < png.width(); ++x) {
+            if (png.pixel(x, y) == plain.pixel(x, y)) {
+                continue;
+            }
+            EXPECT_EQ(png.pixel(x, y), qRgb(128, 0, 128)) << x << "," << y;
+            EXPECT_TRUE(x >= 50 && x <= 608 && y >= 50 && y <= 424) << x << "," << y;
+            ++purple;
+        }
+    }
+    EXPECT_GT(purple, 200);
+}
+
+TEST_F(ChartCommandTest, PathsAndBadArguments) {
+    // A path with a "/" is read where it points.
+    TempDir other;
+    test::WriteAll(other.path() / kName, History());
+    EXPECT_EQ(RunChartCommand({(other.path() / kName).string(), "--out", Out("p.png")}), 0);
+    EXPECT_TRUE(FileExists(Out("p.png")));
+
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+    } cases[] = {
+        {{}, 2},
+        {{kName}, 2},  // no --out
+        {{kName, "--out"}, 2},
+        {{kName, "--size", "0x10", "--out", Out("x.png")}, 2},
+        {{kName, "--size", "10", "--out", Out("x.png")}, 2},
+        {{kName, "--size", "99999x10", "--out", Out("x.png")}, 2},
+        {{kName, "--size", "ax10", "--out", Out("x.png")}, 2},
+        {{kName, "--kleur", "--out", Out("x.png")}, 2},
+        {{kName, kName, "--out", Out("x.png")}, 2},
+        {{"..", "--out", Out("x.png")}, 2},
+        {{"Missing_AEX_1303_00460.00_00500.00.csv", "--out", Out("x.png")}, 1},
+        {{kName, "--out", (dir_.path() / "no" / "folder.png").string()}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "" : c.args.back());
+        EXPECT_EQ(RunChartCommand(c.args), c.rc);
+    }
+    EXPECT_FALSE(FileExists(Out("x.png")));
+}
+
+TEST_F(ChartCommandTest, FileOutsideTheNameRuleStillDraws) {
+    test::WriteAll(std::filesystem::path(folder_) / "rommel.csv", "\x01\x02;;;\r\n99-99-9999 x");
+    EXPECT_EQ(RunChartCommand({"rommel.csv", "--grafiek", "--apart", "--out", Out("r.png")}), 0);
+    EXPECT_FALSE(QImage(QString::fromStdString(Out("r.png"))).isNull());
+}
+
+}  // namespace
+}  // namespace rendaal
