@@ -103,9 +103,10 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         const std::string callText = WithLeadingZero(rec.Price);
         const double som = ParseNumber(putText) + ParseNumber(callText);
         if (som > 0) {
-            const auto written =
-                AppendHistoryLine(env.dataFolder, fileName, "; " + putText + "; " + callText,
-                                  state.IndexValueText, som, Now(env));
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once per line written
+            const std::string prices = "; " + putText + "; " + callText;
+            const auto written = AppendHistoryLine(env.dataFolder, fileName, prices,
+                                                   state.IndexValueText, som, Now(env));
             if (!written.ok) {
                 result.error = written.error;
                 return result;
