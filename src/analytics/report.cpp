@@ -39,6 +39,7 @@ size_t DisplayWidth(std::string_view s) {
 std::string Table(const std::vector<TableColumn>& columns,
                   const std::vector<std::vector<std::string>>& rows) {
     std::vector<size_t> widths;
+    widths.reserve(columns.size());
     for (const auto& c : columns) {
         widths.push_back(DisplayWidth(c.title));
     }
@@ -63,6 +64,7 @@ std::string Table(const std::vector<TableColumn>& columns,
         return out + "\n";
     };
     std::vector<std::string> titles;
+    titles.reserve(columns.size());
     for (const auto& c : columns) {
         titles.emplace_back(c.title);
     }
@@ -201,6 +203,7 @@ std::vector<std::string> OverviewCells(const OverviewRow& r) {
 
 std::string OverviewTable(const std::vector<OverviewRow>& rows) {
     std::vector<std::vector<std::string>> cells;
+    cells.reserve(rows.size());
     for (const auto& r : rows) {
         cells.push_back(OverviewCells(r));
     }
@@ -213,6 +216,7 @@ std::string IvTable(const std::vector<IvRow>& rows) {
         {"Call", true},   {"IV put %", true}, {"IV call %", true},
     };
     std::vector<std::vector<std::string>> cells;
+    cells.reserve(rows.size());
     for (const auto& r : rows) {
         cells.push_back({FormatDmy(r.date), Cell(r.aex, 2, ','), Cell(r.put, 2, ','),
                          Cell(r.call, 2, ','), Percent(r.ivPut, ','), Percent(r.ivCall, ',')});

@@ -258,25 +258,113 @@ std::string_view TrimEnd(std::string_view s) {
     return s;
 }
 
+// The file's text as UTF-8: UTF-16 after its byte-order mark; otherwise UTF-8 when it is valid
+// UTF-8, else code page 1252. Empty for broken UTF-16.
+std::optional<std::string> DecodeText(std::string_view bytes) {
+    if (bytes.substr(0, kUtf16Bom.size()) == kUtf16Bom) {
+        return Utf16LeToUtf8(bytes.substr(kUtf16Bom.size()));
+    }
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        bytes.remove_prefix(kUtf8Bom.size());
+    }
+    return IsUtf8(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes);
+}
+
+// The value of a `"name"=...` or `@=...` line. A binary value takes its continuation lines with
+// it, moving i past them. Empty for a line that cannot be understood.
+std::optional<RegValue> ParseValueLine(const std::vector<std::string>& lines, size_t& i) {
+    const std::string_view line = lines[i];
+    size_t pos = 0;
+    RegValue value;
+    if (line[0] == '@') {
+        pos = 1;
+    } else {
+        auto quoted = ReadQuoted(line, pos);
+        if (!quoted) {
+            return std::nullopt;
+        }
+        value.name = std::move(*quoted);
+    }
+    if (pos >= line.size() || line[pos] != '=') {
+        return std::nullopt;
+    }
+    const std::string_view rest = line.substr(pos + 1);
+    if (!rest.empty() && rest[0] == '"') {
+        size_t p = 0;
+        auto text = ReadQuoted(rest, p);
+        if (!text || p != rest.size()) {
+            return std::nullopt;
+        }
+        value.type = RegValue::Type::String;
+        value.text = std::move(*text);
+    } else if (rest.substr(0, 6) == "dword:") {
+        const auto hex = rest.substr(6);
+        uint32_t v = 0;
+        const auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), v, 16);
+        if (hex.empty() || hex.size() > 8 || ec != std::errc() || end != hex.data() + hex.size()) {
+            return std::nullopt;
+        }
+        value.type = RegValue::Type::Dword;
+        value.dword = v;
+    } else if (rest.substr(0, 4) == "hex:" || rest.substr(0, 4) == "hex(") {
+        // Binary values continue over lines ending in a backslash onto indented lines; kept
+        // verbatim.
+        std::string raw(rest);
+        while (!raw.empty() && raw.back() == '\\' && i + 1 < lines.size() &&
+               !lines[i + 1].empty() && lines[i + 1][0] == ' ') {
+            raw += "\r\n";
+            raw += lines[++i];
+        }
+        value.type = RegValue::Type::Raw;
+        value.text = std::move(raw);
+    } else {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A template only because the key type is private to RegFile.
+template <typename Keys>
+auto* FindOrAddKey(Keys& keys, const std::string& name) {
+    typename Keys::value_type* found = nullptr;
+    for (auto& k : keys) {
+        if (KeyEquals(k.name, name)) {
+            found = &k;
+        }
+    }
+    if (!found) {
+        keys.push_back({name, {}});
+        found = &keys.back();
+    }
+    return found;
+}
+
+// A repeated name replaces the earlier value, as the registry editor does.
+void SetValue(std::vector<RegValue>& values, RegValue value) {
+    bool replaced = false;
+    for (auto& v : values) {
+        if (KeyEquals(v.name, value.name)) {
+            v = value;
+            replaced = true;
+        }
+    }
+    if (!replaced) {
+        values.push_back(std::move(value));
+    }
+}
+
 }  // namespace
 
 std::optional<RegFile> RegFile::Parse(std::string_view bytes) {
     RegFile file;
-    std::string text;
     if (bytes.substr(0, kUtf16Bom.size()) == kUtf16Bom) {
-        auto decoded = Utf16LeToUtf8(bytes.substr(kUtf16Bom.size()));
-        if (!decoded) {
-            return std::nullopt;
-        }
-        text = std::move(*decoded);
         file.form_ = RegForm::Version5;
-    } else {
-        if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-            bytes.remove_prefix(kUtf8Bom.size());
-        }
-        text = IsUtf8(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes);
     }
-    const auto lines = SplitLines(text);
+    const auto text = DecodeText(bytes);
+    if (!text) {
+        return std::nullopt;
+    }
+    const auto lines = SplitLines(*text);
     size_t first = 0;
     while (first < lines.size() && TrimEnd(lines[first]).empty()) {
         ++first;
@@ -294,92 +382,22 @@ std::optional<RegFile> RegFile::Parse(std::string_view bytes) {
     }
     Key* current = nullptr;
     for (size_t i = first + 1; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
+        const std::string_view line = lines[i];
         if (line.empty() || line[0] == ';') {
             continue;
         }
         if (line[0] == '[') {
             const auto close = line.rfind(']');
-            if (close == std::string_view::npos || close < 2) {
-                current = nullptr;
-                continue;
-            }
-            const std::string name(line.substr(1, close - 1));
-            current = nullptr;
-            for (auto& k : file.keys_) {
-                if (KeyEquals(k.name, name)) {
-                    current = &k;
-                }
-            }
-            if (!current) {
-                file.keys_.push_back({name, {}});
-                current = &file.keys_.back();
-            }
+            current = close == std::string_view::npos || close < 2
+                          ? nullptr
+                          : FindOrAddKey(file.keys_, std::string(line.substr(1, close - 1)));
             continue;
         }
         if (!current) {
             continue;
         }
-        size_t pos = 0;
-        std::string name;
-        if (line[0] == '@') {
-            name = "";
-            pos = 1;
-        } else {
-            auto quoted = ReadQuoted(line, pos);
-            if (!quoted) {
-                continue;
-            }
-            name = std::move(*quoted);
-        }
-        if (pos >= line.size() || line[pos] != '=') {
-            continue;
-        }
-        ++pos;
-        RegValue value;
-        value.name = name;
-        const std::string_view rest = line.substr(pos);
-        if (!rest.empty() && rest[0] == '"') {
-            size_t p = 0;
-            auto text = ReadQuoted(rest, p);
-            if (!text || p != rest.size()) {
-                continue;
-            }
-            value.type = RegValue::Type::String;
-            value.text = std::move(*text);
-        } else if (rest.substr(0, 6) == "dword:") {
-            const auto hex = rest.substr(6);
-            uint32_t v = 0;
-            const auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), v, 16);
-            if (hex.empty() || hex.size() > 8 || ec != std::errc() ||
-                end != hex.data() + hex.size()) {
-                continue;
-            }
-            value.type = RegValue::Type::Dword;
-            value.dword = v;
-        } else if (rest.substr(0, 4) == "hex:" || rest.substr(0, 4) == "hex(") {
-            // Binary values continue over lines ending in a backslash onto indented lines; kept
-            // verbatim.
-            std::string raw(rest);
-            while (!raw.empty() && raw.back() == '\\' && i + 1 < lines.size() &&
-                   !lines[i + 1].empty() && lines[i + 1][0] == ' ') {
-                raw += "\r\n";
-                raw += lines[++i];
-            }
-            value.type = RegValue::Type::Raw;
-            value.text = std::move(raw);
-        } else {
-            continue;
-        }
-        bool replaced = false;
-        for (auto& v : current->values) {
-            if (KeyEquals(v.name, value.name)) {
-                v = value;
-                replaced = true;
-            }
-        }
-        if (!replaced) {
-            current->values.push_back(std::move(value));
+        if (auto value = ParseValueLine(lines, i)) {
+            SetValue(current->values, std::move(*value));
         }
     }
     return file;

@@ -174,9 +174,10 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         const std::string callText = WithLeadingZero(rec.Price);
         const double som = ParseNumber(putText) + ParseNumber(callText);
         if (som > 0) {
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once per line written
+            const std::string prices = "; " + putText + "; " + callText;
             const auto written =
-                AppendHistoryLine(env.dataFolder, fileName, "; " + putText + "; " + callText,
-                                  indexText, som, Now(env));
+                AppendHistoryLine(env.dataFolder, fileName, prices, indexText, som, Now(env));
             if (!written.note.empty()) {
                 result.notes.push_back(written.note);
             }

@@ -31,7 +31,7 @@ bool ReadOnly(const std::string& path) {
 }
 
 std::string DateKey(std::string_view line) {
-    const std::string key = BeforeFirst(' ', line);
+    std::string key = BeforeFirst(' ', line);
     // Only a real date merges lines; a garbage line is kept as it stands.
     if (key.size() < 10 || !ParseDmy(std::string_view(key).substr(0, 10))) {
         return {};

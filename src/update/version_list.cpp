@@ -121,7 +121,7 @@ VersionCheck ReadVersionList(std::string_view text, std::string_view programName
         r.sha256 = AsciiLower(digest);
     }
 
-    const char letter = fields[2].empty() ? 0 : fields[2][0];
+    const char letter = fields[2].empty() ? '\0' : fields[2][0];
     const std::string digits = KeepNumberChars(BeforeFirst('.', fields[1]));
     const auto uletter = [](char c) { return static_cast<unsigned char>(c); };
     const std::string suffix = letter ? std::string(1, letter) : std::string();
