@@ -127,7 +127,6 @@ int RunChartCommand(const std::vector<std::string>& args) {
     }
 
     request.today = AppClock().Now().date();
-    request.colors = PaletteSystemColors();
     ChartState state;
     ChartOutputs outputs;
     QImage image = RenderChart(request, state, outputs);

@@ -22,7 +22,8 @@ inline constexpr Color kRed = Rgb(255, 0, 0);
 inline constexpr Color kGreen = Rgb(0, 128, 0);
 }  // namespace chart_colors
 
-// The desktop's colours the charts use, handed in by the window layer.
+// The Windows system colours the charts name, at their default values: the chart is a picture
+// with its own colours, the same on every desktop theme.
 struct SystemColors {
     Color highlight = Rgb(0, 120, 215);        // Friday squares
     Color activeCaption = Rgb(153, 180, 209);  // guide lines

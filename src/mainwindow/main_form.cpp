@@ -579,9 +579,8 @@ void TMainForm::ShowSelected() {
         request.width = Image1->width();
         request.height = Image1->height();
         request.today = AppClock().Now().date();
-        request.colors = PaletteSystemColors(palette());
         ChartOutputs outputs;
-        chart_ = RenderChart(request, Charts, outputs);
+        chart_ = RenderChart(request, Charts, outputs, Image1->devicePixelRatioF());
         theoryHover_.clear();
         if (TheoryView && BlocksView) {
             DrawTheoryOnImage(chart_, request, Charts, WindowRates(), AppClock().Now());

@@ -2,42 +2,35 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QGuiApplication>
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/fileio.h"
 #include "platform/qimage_canvas.h"
 
 namespace rendaal {
-namespace {
 
-Color FromQColor(const QColor& c) {
-    return Rgb(c.red(), c.green(), c.blue());
-}
-
-}  // namespace
-
-SystemColors PaletteSystemColors(const QPalette& palette) {
-    SystemColors colors;
-    colors.highlight = FromQColor(palette.color(QPalette::Active, QPalette::Highlight));
-    colors.buttonFace = FromQColor(palette.color(QPalette::Active, QPalette::Button));
-    colors.activeCaption = SystemColors{}.activeCaption;
-    return colors;
-}
-
-SystemColors PaletteSystemColors() {
-    return PaletteSystemColors(QGuiApplication::palette());
-}
-
-QImage RenderChart(const ChartRequest& request, ChartState& state, ChartOutputs& outputs) {
+QImage RenderChart(const ChartRequest& request, ChartState& state, ChartOutputs& outputs,
+                   double devicePixelRatio) {
     ChartRequest r = request;
     r.width = std::clamp(r.width, 1, kMaxChartSide);
     r.height = std::clamp(r.height, 1, kMaxChartSide);
-    QImage image(r.width, r.height, QImage::Format_RGB32);
+    double scale = std::isfinite(devicePixelRatio)
+                       ? std::clamp(devicePixelRatio, 1.0, QImageCanvas::kMaxScale)
+                       : 1.0;
+    scale = std::max(
+        1.0, std::min(scale, static_cast<double>(kMaxChartSide) / std::max(r.width, r.height)));
+    const auto side = [scale](int n) {
+        return std::max(1, static_cast<int>(std::floor(n * scale)));
+    };
+    QImage image(side(r.width), side(r.height), QImage::Format_RGB32);
     image.fill(Qt::white);
-    QImageCanvas canvas(image);
-    DrawChart(r, canvas, state, outputs);
+    {
+        QImageCanvas canvas(image, scale);
+        DrawChart(r, canvas, state, outputs);
+    }
+    image.setDevicePixelRatio(scale);
     return image;
 }
 

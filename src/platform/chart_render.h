@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QImage>
-#include <QPalette>
+
 #include <string>
 
 #include "charts/chart_request.h"
@@ -15,16 +15,13 @@ namespace rendaal {
 // Largest width and height of a chart picture; larger requests are cut down to it.
 inline constexpr int kMaxChartSide = 8192;
 
-// The desktop colours the charts use: the palette's highlight (Friday squares) and button
-// colour (box of the "AEX" mark); a palette has no title-bar colour, so the guide lines take a
-// fixed blue. Needs a QGuiApplication.
-SystemColors PaletteSystemColors();
-SystemColors PaletteSystemColors(const QPalette& palette);
-
-// Draws the chart of request (its colours as given; fill them with PaletteSystemColors()) on
-// a new image of the request's size (1 .. kMaxChartSide each way). state and outputs are
-// updated as the chart passes leave them; the caller applies outputs to its labels.
-QImage RenderChart(const ChartRequest& request, ChartState& state, ChartOutputs& outputs);
+// Draws the chart of request on a new image of the request's size (1 .. kMaxChartSide each
+// way) times devicePixelRatio (1 .. 4, less where the picture would grow beyond kMaxChartSide),
+// marked with that ratio, so that it is sharp on a high-density screen. The chart has its own
+// colours whatever the desktop theme. state and outputs are updated as the chart passes leave
+// them; the caller applies outputs to its labels.
+QImage RenderChart(const ChartRequest& request, ChartState& state, ChartOutputs& outputs,
+                   double devicePixelRatio = 1);
 
 // Writes the image as PNG, replacing path atomically. False when it cannot be written; the
 // file at path is then unchanged.

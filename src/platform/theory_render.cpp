@@ -13,7 +13,8 @@ void DrawTheoryOnImage(QImage& image, const ChartRequest& request, const ChartSt
     if (!request.blocks || image.isNull()) {
         return;
     }
-    QImageCanvas canvas(image);
+    // Drawn at the ratio the chart was rendered at, so the line lands on the chart pixels.
+    QImageCanvas canvas(image, image.devicePixelRatio());
     // The chart's own size, not the picture's: RenderChart cuts absurd sizes down.
     const int width = std::clamp(request.width, 1, kMaxChartSide);
     const int height = std::clamp(request.height, 1, kMaxChartSide);

@@ -57,7 +57,6 @@ protected:
         r.width = w;
         r.height = h;
         r.today = kNow.date();
-        r.colors = PaletteSystemColors();
         return r;
     }
 

@@ -209,6 +209,70 @@ TEST(QImageCanvas, ArrowHeadOutlineHoldsTheFill) {
     EXPECT_EQ(image.pixel(0, 0), kWhite);
 }
 
+TEST(QImageCanvas, ScaleTwoKeepsTheChartPixelsAsBlocks) {
+    QImage image = Blank(80, 60);
+    QImageCanvas canvas(image, 2);
+    canvas.SetBrushColor(Rgb(255, 0, 0));
+    canvas.FillRect(1, 1, 3, 2);  // chart pixels 1..2 x 1
+    EXPECT_EQ(CountPixels(image, kRed), 2 * 2 * 2);
+    EXPECT_EQ(image.pixel(2, 2), kRed);
+    EXPECT_EQ(image.pixel(5, 3), kRed);
+    EXPECT_EQ(image.pixel(6, 2), kWhite);
+    // A straight line: its chart pixels, the last left out, each two device pixels square.
+    canvas.SetPenColor(Rgb(0, 0, 0));
+    canvas.MoveTo(2, 10);
+    canvas.LineTo(10, 10);
+    EXPECT_EQ(Row(image, 20, 0, 24), "....################....");
+    EXPECT_EQ(Row(image, 21, 0, 24), "....################....");
+    EXPECT_EQ(Row(image, 22, 0, 24), "........................");
+    // A slanted line is walked in device pixels, two wide: no gaps, no blocks.
+    QImage slanted = Blank(80, 60);
+    QImageCanvas fine(slanted, 2);
+    fine.MoveTo(2, 2);
+    fine.LineTo(30, 12);
+    for (int x = 5; x < 60; ++x) {
+        int inColumn = 0;
+        for (int y = 0; y < slanted.height(); ++y) {
+            inColumn += slanted.pixel(x, y) == kBlack;
+        }
+        EXPECT_GE(inColumn, 2) << x;
+        EXPECT_LE(inColumn, 3) << x;
+    }
+    EXPECT_EQ(slanted.pixel(61, 24), kWhite);  // the end pixel's block stays (mostly) free
+}
+
+TEST(QImageCanvas, ScaleTwoArrowHeadHoldsTheFillAndTextDoubles) {
+    QImage image = Blank(80, 120);
+    QImageCanvas canvas(image, 2);
+    const int x = 20, y = 50;
+    canvas.MoveTo(x, y);
+    for (auto [px, py] :
+         {std::pair{x, y - 20}, {x - 4, y - 20}, {x, y - 35}, {x + 4, y - 20}, {x, y - 20}}) {
+        canvas.LineTo(px, py);
+    }
+    canvas.SetBrushColor(Rgb(0, 255, 0));
+    canvas.FloodFill(x, y - 25, Rgb(0, 0, 0));
+    const int filled = CountPixels(image, kGreen);
+    EXPECT_GT(filled, 40);
+    EXPECT_LT(filled, 4 * 8 * 15);
+    EXPECT_EQ(image.pixel(0, 0), kWhite);
+
+    QImage text = Blank(200, 40);
+    QImageCanvas one(text);
+    QImage doubled = Blank(400, 80);
+    QImageCanvas two(doubled, 2);
+    EXPECT_EQ(two.TextWidth("AEX 480"), one.TextWidth("AEX 480"));  // the layout stays
+    one.SetBrushColor(Rgb(255, 0, 0));
+    two.SetBrushColor(Rgb(255, 0, 0));
+    one.TextOut(10, 5, "AEX 480");
+    two.TextOut(10, 5, "AEX 480");
+    EXPECT_EQ(doubled.pixel(20, 10), kRed);  // the box starts at the doubled position
+    EXPECT_EQ(doubled.pixel(19, 10), kWhite);
+    const int boxOne = CountPixels(text, kRed) + CountPixels(text, kBlack);
+    const int boxTwo = CountPixels(doubled, kRed) + CountPixels(doubled, kBlack);
+    EXPECT_GT(boxTwo, 3 * boxOne);  // glyphs drawn at twice the size, not scaled up
+}
+
 TEST(QImageCanvas, TextOnABoxOfTheBrushColour) {
     QImage image = Blank(200, 40);
     QImageCanvas canvas(image);
