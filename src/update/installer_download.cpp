@@ -15,7 +15,7 @@ namespace rendaal {
 namespace {
 
 // Installer files are written in blocks rather than per network chunk.
-constexpr size_t kWriteBlock = 256 * 1024;
+constexpr size_t kWriteBlock = size_t{256} * 1024;
 
 class Sha256 final {
 public:
@@ -63,6 +63,20 @@ InstallerFailure FromTransport(FetchFailure failure) {
     }
 }
 
+// What a whole transfer of the right size still needs before it counts as the installer.
+InstallerFailure Verdict(const StreamOutcome& out, uint32_t kb, bool digestMatches) {
+    if (!out.complete) {
+        return FromTransport(out.failure);
+    }
+    if (kb == 0) {
+        return InstallerFailure::NotReceived;  // less than a kilobyte is no installer
+    }
+    if (!out.verifiedHttps || !digestMatches) {
+        return InstallerFailure::NotVerified;
+    }
+    return InstallerFailure::None;
+}
+
 // Only a folder this download emptied goes; a file or link of that name stays.
 void RemoveFolderIfEmpty(const std::string& folder) {
     std::error_code ec;
@@ -106,7 +120,7 @@ std::string InstallerFailureText(InstallerFailure failure, bool dutch) {
 
 int64_t InstallerByteLimit(int32_t sizeKb) {
     const int64_t announced = static_cast<int64_t>(std::clamp(sizeKb, 0, kMaxInstallerKb)) * 1024;
-    return announced + announced / 10 + 64 * 1024;
+    return announced + announced / 10 + int64_t{64} * 1024;
 }
 
 int GaugeProgress(uint32_t kb, int32_t maximum) {
@@ -120,7 +134,7 @@ std::string FileSha256(const std::string& path) {
         return {};
     }
     Sha256 hash;
-    std::string buffer(64 * 1024, '\0');
+    std::string buffer(size_t{64} * 1024, '\0');
     while (in) {
         in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         hash.Add(std::string_view(buffer.data(), static_cast<size_t>(in.gcount())));
@@ -201,17 +215,12 @@ InstallerResult InstallerDownload::Run(const InstallerJob& job, const Progress& 
         r.failure = InstallerFailure::NotSaved;
     } else if (tooBig) {
         r.failure = InstallerFailure::TooLarge;
-    } else if (!out.complete) {
-        r.failure = FromTransport(out.failure);
-    } else if (r.downloadedKb == 0) {
-        r.failure = InstallerFailure::NotReceived;  // less than a kilobyte is no installer
-    } else if (!out.verifiedHttps || hash.Hex() != job.sha256) {
-        r.failure = InstallerFailure::NotVerified;
     } else {
+        r.failure = Verdict(out, r.downloadedKb, hash.Hex() == job.sha256);
+    }
+    if (r.ok()) {
         std::filesystem::rename(part, path, ec);
-        if (ec) {
-            r.failure = InstallerFailure::NotSaved;
-        }
+        r.failure = ec ? InstallerFailure::NotSaved : InstallerFailure::None;
     }
     if (!r.ok()) {
         RemoveFile(part);
