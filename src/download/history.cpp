@@ -251,8 +251,12 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     } else {
         content = std::string(kHistoryHeader) + std::string(kLineEnd);
     }
-    content += HistoryLine(now, fields, indexText, som);
-    content += kLineEnd;
+    // A backup rebuilt after a writer was killed may already end with this very line.
+    const std::string line = HistoryLine(now, fields, indexText, som) + std::string(kLineEnd);
+    if (content.size() < line.size() ||
+        content.compare(content.size() - line.size(), line.size(), line) != 0) {
+        content += line;
+    }
     if (ReadOnly(path) || ReadOnly(folder.empty() ? "." : folder)) {
         return fail("geschreven");
     }
