@@ -68,6 +68,25 @@ Color SignColor(double v) {
     return v > 0 ? kGreen : v < 0 ? kRed : kBlue;
 }
 
+struct DayMark {
+    int length;
+    bool tick, grid, label;
+};
+
+// Month starts always; tens, fives and the other days as the scale leaves room for them.
+DayMark DayMarkOf(int day, double pixelsPerDay) {
+    if (day == 1) {
+        return {17, true, true, true};
+    }
+    if (day % 10 == 0) {
+        return {13, true, pixelsPerDay > 10, true};
+    }
+    if (day % 5 == 0) {
+        return {9, pixelsPerDay > 10, pixelsPerDay > 30, pixelsPerDay > 10};
+    }
+    return {5, pixelsPerDay > 30, false, pixelsPerDay > 30};
+}
+
 }  // namespace
 
 void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span) {
@@ -78,33 +97,18 @@ void DrawTimeAxis(Canvas& canvas, const PlotArea& area, const TimeSpan& span) {
         const int x = DayX(area, span, d);
         const Date date = FromDayNumber(d);
         const int day = date.day;
+        const DayMark mark = DayMarkOf(day, p);
         const bool first = day == 1;
-        const bool ten = day % 10 == 0;
-        const bool five = day % 5 == 0;
-        const int length = first ? 17 : ten ? 13 : five ? 9 : 5;
-        bool tick, grid, label;
-        if (first) {
-            tick = grid = label = true;
-        } else if (ten) {
-            tick = label = true;
-            grid = p > 10;
-        } else if (five) {
-            tick = label = p > 10;
-            grid = p > 30;
-        } else {
-            tick = label = p > 30;
-            grid = false;
-        }
-        if (tick) {
+        if (mark.tick) {
             canvas.MoveTo(x, area.bottom);
-            canvas.LineTo(x, area.bottom - length);
-            if (grid) {
+            canvas.LineTo(x, area.bottom - mark.length);
+            if (mark.grid) {
                 canvas.SetPenColor(kGrid);
                 canvas.LineTo(x, area.top);
                 canvas.SetPenColor(kBlack);
             }
         }
-        if (label) {
+        if (mark.label) {
             std::string text = std::to_string(day);
             const int width = canvas.TextWidth(text);
             days.push_back({x - Half(width), width, first, std::move(text)});

@@ -99,7 +99,13 @@ std::optional<std::string> FinalTarget(const std::string& path, int& error) {
             error = ENOENT;
             return std::nullopt;
         }
-        current = link[0] == '/' ? link : FolderOf(current) + "/" + link;
+        if (link[0] == '/') {
+            current = std::move(link);
+        } else {
+            current = FolderOf(current);
+            current += '/';
+            current += link;
+        }
     }
     error = ELOOP;
     return std::nullopt;

@@ -100,11 +100,17 @@ bool MoveToTrash(const std::string& path, const std::string& trashFolder, const 
     }
     // The info file is made first and exclusively: it reserves the name.
     const std::string base = absolute.substr(slash + 1);
-    const std::string record = "[Trash Info]\nPath=" + EscapedPath(absolute) +
-                               "\nDeletionDate=" + DeletionDate(now) + "\n";
+    std::string record = "[Trash Info]\nPath=";
+    record += EscapedPath(absolute);
+    record += "\nDeletionDate=";
+    record += DeletionDate(now);
+    record += '\n';
     for (int n = 1; n < 1000; ++n) {
         const std::string name = n == 1 ? base : base + "." + std::to_string(n);
-        const std::string infoPath = info + "/" + name + ".trashinfo";
+        std::string infoPath = info;
+        infoPath += '/';
+        infoPath += name;
+        infoPath += ".trashinfo";
         const int fd =
             ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {

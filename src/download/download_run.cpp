@@ -123,6 +123,39 @@ std::string DownloadedStatus(uint16_t priceCount) {
     return "Gedownload: " + std::to_string(priceCount) + " koersen";
 }
 
+namespace {
+
+// A file that cannot be written is reported; the other combinations' files may well be writable.
+void WriteLine(PassResult& result, std::vector<std::string>& failed, const RunEnvironment& env,
+               const std::string& fileName, const std::string& prices, const std::string& indexText,
+               double som) {
+    const auto written =
+        AppendHistoryLine(env.dataFolder, fileName, prices, indexText, som, Now(env));
+    if (!written.note.empty()) {
+        result.notes.push_back(written.note);
+    }
+    if (!written.ok) {
+        failed.push_back(written.error);
+        result.notes.push_back(written.error);
+        return;
+    }
+    ++result.linesWritten;
+    // Each line costs a few disk syncs; with many combinations the window must still repaint in
+    // between.
+    Yield(env);
+}
+
+std::string FailedFilesError(const std::vector<std::string>& failed) {
+    std::string error = failed.front();
+    if (failed.size() > 1) {
+        error += " Ook " + std::to_string(failed.size() - 1) +
+                 " andere koersbestanden konden niet worden geschreven.";
+    }
+    return error;
+}
+
+}  // namespace
+
 PassResult ProcessCombinations(DownloadState& state, const std::string& page,
                                const TDataRec& window, const RunEnvironment& env) {
     PassResult result;
@@ -176,32 +209,14 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         if (som > 0) {
             // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once per line written
             const std::string prices = "; " + putText + "; " + callText;
-            const auto written =
-                AppendHistoryLine(env.dataFolder, fileName, prices, indexText, som, Now(env));
-            if (!written.note.empty()) {
-                result.notes.push_back(written.note);
-            }
-            if (!written.ok) {
-                // The other combinations' files may well be writable; this one is reported.
-                failed.push_back(written.error);
-                result.notes.push_back(written.error);
-                continue;
-            }
-            ++result.linesWritten;
-            // Each line costs a few disk syncs; with many combinations the window must still
-            // repaint in between.
-            Yield(env);
+            WriteLine(result, failed, env, fileName, prices, indexText, som);
         }
     }
     if (!skipped.empty()) {
         result.notes.push_back(SkippedLinesNote(skipped));
     }
     if (!failed.empty()) {
-        result.error = failed.front();
-        if (failed.size() > 1) {
-            result.error += " Ook " + std::to_string(failed.size() - 1) +
-                            " andere koersbestanden konden niet worden geschreven.";
-        }
+        result.error = FailedFilesError(failed);
         return result;
     }
     if (!result.restart) {

@@ -209,6 +209,45 @@ std::string CompactHistoryText(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// A file deleted, emptied, cut off or garbled goes on from its backup, the last good copy,
+// instead of starting again with one line; the note tells the user so.
+std::string TextToAppendTo(const std::optional<std::string>& current,
+                           const std::optional<std::string>& saved, bool savedGood,
+                           const std::string& path, const std::string& backupName,
+                           std::string& note) {
+    if (savedGood && !HistoryDates(*saved).empty() &&
+        (!current || !LooksLikeHistoryText(*current) || !HoldsEveryDate(*current, *saved))) {
+        note = "Het koersbestand " + path + " was " +
+               (!current           ? "verdwenen"
+                : current->empty() ? "leeg"
+                                   : "beschadigd of onvolledig") +
+               " en is hersteld uit de reservekopie " + backupName + ".";
+        return RebuildHistoryText(*saved, current.value_or(std::string()));
+    }
+    std::string content = current.value_or(std::string());
+    if (!content.empty() && content.back() != '\n' && content.back() != '\r') {
+        content += kLineEnd;
+    }
+    if (content.empty()) {
+        content = std::string(kHistoryHeader) + std::string(kLineEnd);
+    }
+    return content;
+}
+
+// A backup is only replaced by a text that holds every date it holds: it may be all that is left
+// of a damaged file. One that exists but cannot be read is kept too: nobody knows what it holds.
+bool KeepBackup(const std::string& backup, const std::optional<std::string>& saved, bool savedGood,
+                const std::string& content) {
+    if (ReadOnly(backup) || (!saved && FileExists(backup))) {
+        return true;
+    }
+    return savedGood && (!LooksLikeHistoryText(content) || !HoldsEveryDate(content, *saved));
+}
+
+}  // namespace
+
 HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::string& fileName,
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now) {
@@ -229,28 +268,8 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     const auto saved = FileExists(backup) ? ReadFile(backup) : std::nullopt;
     const bool savedGood = saved && LooksLikeHistoryText(*saved);
     HistoryWriteResult result;
-    std::string content;
-    if (savedGood && !HistoryDates(*saved).empty() &&
-        (!current || !LooksLikeHistoryText(*current) || !HoldsEveryDate(*current, *saved))) {
-        // Deleted, emptied, cut off or garbled: the backup is the last good copy, so the history
-        // goes on from there instead of starting again with one line.
-        content = RebuildHistoryText(*saved, current.value_or(std::string()));
-        result.note = "Het koersbestand " + path + " was " +
-                      (!current           ? "verdwenen"
-                       : current->empty() ? "leeg"
-                                          : "beschadigd of onvolledig") +
-                      " en is hersteld uit de reservekopie " + BackupFileName(fileName) + ".";
-    } else if (current) {
-        content = *current;
-        if (!content.empty() && content.back() != '\n' && content.back() != '\r') {
-            content += kLineEnd;
-        }
-        if (content.empty()) {
-            content = std::string(kHistoryHeader) + std::string(kLineEnd);
-        }
-    } else {
-        content = std::string(kHistoryHeader) + std::string(kLineEnd);
-    }
+    std::string content =
+        TextToAppendTo(current, saved, savedGood, path, BackupFileName(fileName), result.note);
     // A backup rebuilt after a writer was killed may already end with this very line.
     const std::string line = HistoryLine(now, fields, indexText, som) + std::string(kLineEnd);
     if (content.size() < line.size() ||
@@ -262,13 +281,7 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     }
     // The backup holds the appended file, the file itself its compacted form. Both are replaced
     // whole, so the appended file is never written on its own: one replacement less per line.
-    // A backup is only replaced by a text that holds every date it holds: it may be all that is
-    // left of a damaged file.
-    // One that exists but cannot be read is kept too: nobody knows what it holds.
-    bool keepBackup = ReadOnly(backup) || (!saved && FileExists(backup));
-    if (!keepBackup && savedGood) {
-        keepBackup = !LooksLikeHistoryText(content) || !HoldsEveryDate(content, *saved);
-    }
+    const bool keepBackup = KeepBackup(backup, saved, savedGood, content);
     if (!keepBackup) {
         WriteFileAtomic(backup, content);
     }
