@@ -122,7 +122,9 @@ bool MoveToTrash(const std::string& path, const std::string& trashFolder, const 
         const bool written =
             ::write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
         const bool closed = ::close(fd) == 0;
-        const std::string target = files + "/" + name;
+        std::string target = files;
+        target += '/';
+        target += name;
         struct stat taken {};
         if (written && closed && ::lstat(target.c_str(), &taken) != 0 &&
             ::rename(absolute.c_str(), target.c_str()) == 0) {
