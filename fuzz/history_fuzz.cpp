@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     const auto lines = SplitLines(text);
-    for (size_t i = lines.size(); i-- > 0;) {
+    for (size_t n = lines.size(); n > 0; --n) {
+        const size_t i = n - 1;
         if (lines[i].empty()) {
             continue;
         }
