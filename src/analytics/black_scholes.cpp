@@ -88,6 +88,61 @@ OtmValue OtmAt(const ForwardQuote& q, double sigma) {
     return {price, vega, vega * d1 * d2 / sigma};
 }
 
+struct Root {
+    double sigma;
+    double priceError;  // discounted, at the last sigma evaluated
+};
+
+// Halley's step on g(sigma) = ln price - ln target: cubic convergence for a few more products.
+double HalleyStep(const OtmValue& v, double g, double sigma) {
+    const double g1 = v.vega / v.price;
+    const double g2 = (v.volga * v.price - v.vega * v.vega) / (v.price * v.price);
+    const double denominator = 2 * g1 * g1 - g * g2;
+    return denominator > 0 ? sigma - 2 * g * g1 / denominator : sigma - g / g1;
+}
+
+// Assumes the target lies strictly between the prices at the two ends of the volatility range.
+// Steps on the logarithm of the price: it is concave in sigma, so the iterates do not run off,
+// also deep in the wings where the price itself is flat and then steep. The bracket catches
+// rounding.
+Root SolveOtm(const ForwardQuote& q, double target, double discount) {
+    const double logTarget = std::log(target);
+    double lo = kMinVolatility;
+    double hi = kMaxVolatility;
+    // The inflection point of the price in sigma (Manaster and Koehler); at the money, where it
+    // is zero, the price is nearly linear in sigma.
+    double sigma = std::sqrt(2 * std::abs(q.x)) / q.sqrtT;
+    if (!(sigma > 0.05)) {
+        sigma = std::sqrt(2 * std::numbers::pi) * target / q.forward / q.sqrtT;
+    }
+    sigma = std::clamp(sigma, lo, hi);
+    double priceError = HUGE_VAL;
+    for (int i = 0; i < 100; ++i) {
+        const OtmValue v = OtmAt(q, sigma);
+        priceError = discount * (v.price - target);
+        double next = lo;  // an underflowed price lies far below the root
+        if (v.price > 0 && v.vega > 0) {
+            const double g = std::log(v.price) - logTarget;
+            if (g == 0) {
+                break;
+            }
+            (g < 0 ? lo : hi) = sigma;
+            next = HalleyStep(v, g, sigma);
+        } else {
+            lo = sigma;
+        }
+        if (!(next > lo && next < hi)) {
+            next = std::sqrt(lo * hi);
+        }
+        const double step = next - sigma;
+        sigma = next;
+        if (std::abs(step) <= 1e-13 * sigma || hi - lo <= 1e-15 * hi) {
+            break;
+        }
+    }
+    return {sigma, priceError};
+}
+
 }  // namespace
 
 std::optional<double> ImpliedVolatility(OptionSide side, double price, double s, double k, double t,
@@ -123,53 +178,12 @@ std::optional<double> ImpliedVolatility(OptionSide side, double price, double s,
         return kMaxVolatility;
     }
 
-    // Steps on the logarithm of the price: it is concave in sigma, so the iterates do not run
-    // off, also deep in the wings where the price itself is flat and then steep. The bracket
-    // catches rounding.
-    const double logTarget = std::log(target);
-    double lo = kMinVolatility;
-    double hi = kMaxVolatility;
-    // The inflection point of the price in sigma (Manaster and Koehler); at the money, where it
-    // is zero, the price is nearly linear in sigma.
-    double sigma = std::sqrt(2 * std::abs(q.x)) / q.sqrtT;
-    if (!(sigma > 0.05)) {
-        sigma = std::sqrt(2 * std::numbers::pi) * target / q.forward / q.sqrtT;
-    }
-    sigma = std::clamp(sigma, lo, hi);
-    double lastDiff = HUGE_VAL;  // price error at the last evaluated sigma
-    for (int i = 0; i < 100; ++i) {
-        const OtmValue v = OtmAt(q, sigma);
-        double next;
-        lastDiff = discount * (v.price - target);
-        if (v.price > 0 && v.vega > 0) {
-            const double g = std::log(v.price) - logTarget;
-            if (g == 0) {
-                break;
-            }
-            (g < 0 ? lo : hi) = sigma;
-            // Halley's step on g: three digits for one Newton step's two, for one more product.
-            const double g1 = v.vega / v.price;
-            const double g2 = (v.volga * v.price - v.vega * v.vega) / (v.price * v.price);
-            const double denominator = 2 * g1 * g1 - g * g2;
-            next = denominator > 0 ? sigma - 2 * g * g1 / denominator : sigma - g / g1;
-        } else {
-            lo = sigma;  // underflow: far below the root
-            next = lo;
-        }
-        if (!(next > lo && next < hi)) {
-            next = std::sqrt(lo * hi);
-        }
-        const double step = next - sigma;
-        sigma = next;
-        if (std::abs(step) <= 1e-13 * sigma || hi - lo <= 1e-15 * hi) {
-            break;
-        }
-    }
+    const Root root = SolveOtm(q, target, discount);
     // The last step was below a ulp's worth of price, so the last error stands for the result.
-    if (std::abs(lastDiff) > kPriceTolerance) {
+    if (std::abs(root.priceError) > kPriceTolerance) {
         return std::nullopt;
     }
-    return sigma;
+    return root.sigma;
 }
 
 }  // namespace rendaal
