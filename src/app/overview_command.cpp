@@ -12,6 +12,7 @@
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/market_hours.h"
 #include "platform/app_paths.h"
 #include "platform/settings_store.h"
 
@@ -109,7 +110,7 @@ int RunOverviewCommand(const std::vector<std::string>& args) {
         Complain("kan de combinaties niet lezen: " + rulesPath);
         return 1;
     }
-    const auto rows = LoadOverview(folder, *lines, rates, AppClock().Now());
+    const auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
     Write(o->csv ? OverviewCsv(rows) : OverviewTable(rows));
     return 0;
 }

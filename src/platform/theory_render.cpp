@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "analytics/theory_line.h"
+#include "core/market_hours.h"
 #include "platform/chart_render.h"
 #include "platform/qimage_canvas.h"
 
 namespace rendaal {
 
 void DrawTheoryOnImage(QImage& image, const ChartRequest& request, const ChartState& state,
-                       const Rates& rates, const DateTime& now) {
+                       const Rates& rates, const DateTime& now, int64_t days) {
     if (!request.blocks || image.isNull()) {
         return;
     }
@@ -19,7 +20,7 @@ void DrawTheoryOnImage(QImage& image, const ChartRequest& request, const ChartSt
     const int width = std::clamp(request.width, 1, kMaxChartSide);
     const int height = std::clamp(request.height, 1, kMaxChartSide);
     DrawTheoryOverlay(canvas, request.folder, request.fileName, width, height,
-                      ValueTop(state.valueScale), rates, now);
+                      ValueTop(state.valueScale), rates, AmsterdamTimeOfLocal(now), days);
 }
 
 }  // namespace rendaal

@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+#include <cstdint>
+
 #include "analytics/black_scholes.h"
 #include "charts/chart_request.h"
 #include "charts/history.h"
@@ -10,10 +12,10 @@
 namespace rendaal {
 
 // Draws the "Theorie" line over a block chart that RenderChart drew for request: the value of
-// the combination today at every index level, priced with its last implied volatilities, on
-// the value scale the chart left in state. Nothing for a graph chart, or when the history
-// gives no volatility.
+// the combination today (or days later) at every index level, priced with its last implied
+// volatilities, on the value scale the chart left in state. Nothing for a graph chart, or when the
+// history gives no volatility. now is this machine's local time.
 void DrawTheoryOnImage(QImage& image, const ChartRequest& request, const ChartState& state,
-                       const Rates& rates, const DateTime& now);
+                       const Rates& rates, const DateTime& now, int64_t days = 0);
 
 }  // namespace rendaal
