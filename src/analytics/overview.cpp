@@ -278,6 +278,29 @@ std::vector<OverviewRow> LoadOverview(const std::string& folder,
     return rows;
 }
 
+bool IsHistoryFile(std::string_view fileName, std::string_view text) {
+    const ChartHeader header = ParseChartFileName(fileName);
+    const CombinationTerms terms = ReadTermsOfFileName(fileName);
+    const bool named =
+        fileName.ends_with(".csv") &&
+        (header.kind == "Single" || header.kind == "Straddle" || header.kind == "Strangle") &&
+        header.expiryDate && !terms.put.unreadable() && !terms.call.unreadable() &&
+        (terms.put.strike() || terms.call.strike());
+    if (!named) {
+        return false;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    if (text.empty() || text.starts_with("Datum")) {
+        return true;
+    }
+    const HistoryRows rows = HistoryRowsFromText(text);
+    return std::any_of(rows.lines.begin(), rows.lines.end(), [](const std::string& line) {
+        return HistoryDayNumber(SplitHistoryRow(line).dateText).has_value();
+    });
+}
+
 std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::string>& lines,
                              const Rates& rates) {
     const ChartHeader header = ParseChartFileName(fileName);

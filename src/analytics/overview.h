@@ -93,7 +93,13 @@ struct IvRow {
     std::optional<double> ivCall;
 };
 
-// Strikes and expiry from the history file's name, one row per dated line in file order.
+// Whether a file is a combination's history: a name as the program gives it (kind, series,
+// expiry, readable strikes, ".csv") and a text that is empty, starts with the header or holds a
+// dated line.
+bool IsHistoryFile(std::string_view fileName, std::string_view text);
+
+// Strikes and expiry from the history file's name, one row per dated line in file order; the
+// rows the block chart skips (not downloaded, no date) are left out.
 std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::string>& lines,
                              const Rates& rates);
 

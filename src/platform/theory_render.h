@@ -3,8 +3,11 @@
 #include <QImage>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "analytics/black_scholes.h"
+#include "analytics/overview.h"
 #include "charts/chart_request.h"
 #include "charts/history.h"
 #include "core/calendar.h"
@@ -17,5 +20,10 @@ namespace rendaal {
 // history gives no volatility. now is this machine's local time.
 void DrawTheoryOnImage(QImage& image, const ChartRequest& request, const ChartState& state,
                        const Rates& rates, const DateTime& now, int64_t days = 0);
+
+// The volatility chart of a history as a picture of width x height (1 .. kMaxChartSide each
+// way) times devicePixelRatio, as the overview window and "rendaal-sched --iv --chart" show it.
+QImage RenderIvChart(const std::string& fileName, const std::vector<IvRow>& rows, int width,
+                     int height, double devicePixelRatio = 1);
 
 }  // namespace rendaal
