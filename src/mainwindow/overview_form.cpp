@@ -13,6 +13,7 @@
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
 #include "core/clock.h"
+#include "core/market_hours.h"
 #include "mainwindow/main_form.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
@@ -108,7 +109,8 @@ bool StoreTheoryView(bool on) {
 }
 
 std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
-    const auto rows = LoadOverview(folder, {line}, WindowRates(), AppClock().Now());
+    const auto rows =
+        LoadOverview(folder, {line}, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
     return rows.empty() ? std::string() : TheoryHoverLines(rows.front());
 }
 
@@ -182,7 +184,8 @@ void TOverviewForm::showEvent(QShowEvent* event) {
 
 void TOverviewForm::Refresh() {
     const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
-    const auto rows = LoadOverview(folder, all, WindowRates(), AppClock().Now());
+    const auto rows =
+        LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
     const auto& columns = OverviewColumns();
     const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
@@ -316,8 +319,9 @@ void InstallOverview(TMainForm& form) {
     // renewed when the list changes and once a minute. A list filled line by line is marked
     // once, after the last line.
     auto mark = [&form] {
-        MarkStaleCombinations(form.ListBox1, LoadOverview(form.DataFolder, form.Combinations(),
-                                                          WindowRates(), AppClock().Now()));
+        MarkStaleCombinations(form.ListBox1,
+                              LoadOverview(form.DataFolder, form.Combinations(), WindowRates(),
+                                           AmsterdamTimeOfLocal(AppClock().Now())));
     };
     auto* soon = new QTimer(&form);
     soon->setSingleShot(true);
