@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <QCoreApplication>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -59,6 +60,16 @@ protected:
             [this](const std::string& program, const std::vector<std::string>& args) {
                 started.push_back(program);
                 startedArgs = args;
+                if (beforeStart) {
+                    beforeStart();
+                }
+                if (realStart) {
+                    QStringList list;
+                    for (const std::string& a : args) {
+                        list << QString::fromStdString(a);
+                    }
+                    return QProcess::startDetached(QString::fromStdString(program), list);
+                }
                 return starterResult;
             });
     }
@@ -82,6 +93,8 @@ protected:
     std::vector<std::string> started;
     std::vector<std::string> startedArgs;
     bool starterResult = true;
+    bool realStart = false;
+    std::function<void()> beforeStart;  // runs after every check, just before the start
     QStringList errors;
     int quits = 0;
 };
@@ -243,6 +256,40 @@ TEST_F(VersionsFormTest, VerifiedInstallerOverHttpsIsDownloadedAndStarted) {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
     }
+}
+
+bool AwaitFile(const std::string& path) {
+    for (int i = 0; i < 100 && !fs::exists(path); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return fs::exists(path);
+}
+
+// Someone who may write in the download folder replaces the checked installer just before it
+// starts: what runs must still be what was checked.
+TEST_F(VersionsFormTest, InstallerSwappedAfterTheCheckDoesNotRun) {
+    UpdateServer server(true, dir.folder());
+    const std::string genuineRan = dir.folder() + "genuine.txt";
+    const std::string swappedRan = dir.folder() + "swapped.txt";
+    const std::string installer = InstallerScript(genuineRan);
+    server.SetInstaller(installer, BodyMode::Whole);
+    server.SetList(Record("setup110b.exe", Sha256(installer)));
+    TVersionsForm form;
+    Configure(form, server);
+    form.CheckNow(0, 0, 500, 500, "Rendaal", "versie 1.10a");
+    form.DownloadBtn->click();
+    ASSERT_TRUE(form.InstallerReady());
+    const std::string path = TempFolder() + "setup110b.exe";
+    beforeStart = [&] {
+        test::WriteAll(path + ".new", "#!/bin/sh\ntouch '" + swappedRan + "'\n");
+        fs::permissions(path + ".new", fs::perms::owner_all);
+        fs::rename(path + ".new", path);
+    };
+    realStart = true;
+    form.ExitBtn->click();
+    EXPECT_TRUE(AwaitFile(genuineRan));
+    EXPECT_FALSE(fs::exists(swappedRan));
+    EXPECT_EQ(test::ReadAll(genuineRan), "/SP-\n/silent\n/noicons\n");
 }
 
 enum class Digest { Right, Wrong, None };
