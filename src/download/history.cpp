@@ -386,6 +386,19 @@ void AddLinesAside(HistoryMerge& into, const HistoryMerge& from) {
     }
 }
 
+std::string WithoutLines(std::string_view text, std::string_view lines) {
+    const std::vector<std::string> drop = SplitLines(lines);
+    std::string kept;
+    kept.reserve(text.size());
+    for (const auto& line : SplitLines(text)) {
+        if (std::find(drop.begin(), drop.end(), line) == drop.end()) {
+            kept += line;
+            kept += kLineEnd;
+        }
+    }
+    return kept;
+}
+
 // Writes every side file of the merge; false (with error) when one cannot be kept, so that
 // nothing is dropped that was not kept first.
 bool WriteSideFiles(const std::string& folder, const std::string& fileName, const HistoryMerge& m,
@@ -441,6 +454,8 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     const HistoryMerge compacted = MergeHistoryTexts(appended, {});
     if (compacted.linesAside > 0) {
         AddLinesAside(merged, compacted);
+        // Or the next run would find them in the backup and set them aside once more.
+        appended = WithoutLines(appended, compacted.aside.back().text);
     }
     std::vector<std::string> sidePaths;
     std::string error;
