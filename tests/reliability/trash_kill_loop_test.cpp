@@ -36,7 +36,7 @@ TEST(TrashKillLoop, NextCleanUpLeavesNoInfoWithoutItsFile) {
     const std::string folder = dir.folder() + "data/";
     const std::string trash = dir.folder() + "Trash/";
     fs::create_directories(folder);
-    const int kills = Rounds(40, 1000);
+    const int kills = Rounds(40, 300);
     std::mt19937 random(20261207);
     int orphanKills = 0;
     long moved = 0;
