@@ -523,6 +523,8 @@ void TMainForm::RunCleanup() {
         return;
     }
     const std::string trash = HomeTrashFolder();
+    // Left by a clean-up killed between writing an info file and moving its file.
+    RemoveOrphanTrashInfo(trash);
     const CleanUpOutcome outcome =
         CleanUpOldFiles(DataFolder, files, settings.Days, lines_,
                         [&](const std::string& path) { return MoveToTrash(path, trash, now); });
