@@ -882,8 +882,11 @@ void TMainForm::Image1MouseMove() {
         text = hooks_.hoverText();
     } else {
         const std::string quoteTime = hooks_.quoteTimeText ? hooks_.quoteTimeText() : "";
-        text = ToQString(HoverText(AppClock().Now().date(), quoteTime, Charts.lastRowTexts) +
-                         theoryHover_);
+        const QPoint at = Image1->mapFromGlobal(QCursor::pos());
+        const auto nearest = NearestPoint(Charts.points, at.x(), at.y(), BlocksView);
+        text =
+            ToQString(HoverText(Charts.lastRowDate, quoteTime, Charts.lastRowTexts) +
+                      (nearest ? PointText(*nearest, BlocksView) : std::string()) + theoryHover_);
     }
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // The read-out ends with a line break; a tool tip would show it as an empty last line.
