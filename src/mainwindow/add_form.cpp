@@ -288,6 +288,7 @@ void TAddForm::FillStrikeLists(const std::string& page) {
     }
     for (QComboBox* combo : {ComboBox3, ComboBox4}) {
         combo->setAccessibleDescription(listsNote_);
+        combo->setPlaceholderText(listsNote_.isEmpty() ? "kies een koers" : "geen koersen");
     }
     ShowNote(listsNote_);
 }

@@ -191,6 +191,7 @@ TEST_F(AddFormTest, ListsFollowTheLastGoodPage) {
         form.NoteLabel->text().startsWith("Geen uitoefenkoersen: er is nog geen "
                                           "optiepagina gedownload"));
     EXPECT_EQ(form.ComboBox4->accessibleDescription(), form.NoteLabel->text());
+    EXPECT_EQ(form.ComboBox4->placeholderText(), "geen koersen");
     form.hide();
     page = kPage;
     form.show();
