@@ -80,7 +80,10 @@ void TChartView::ShowHover() {
         text = hooks.hoverText();
     } else {
         const std::string quoteTime = hooks.quoteTimeText ? hooks.quoteTimeText() : "";
-        text = ToQString(HoverText(AppClock().Now().date(), quoteTime, form_.Charts.lastRowTexts) +
+        const QPoint at = mapFromGlobal(QCursor::pos());
+        const auto nearest = NearestPoint(form_.Charts.points, at.x(), at.y(), form_.BlocksView);
+        text = ToQString(HoverText(form_.Charts.lastRowDate, quoteTime, form_.Charts.lastRowTexts) +
+                         (nearest ? PointText(*nearest, form_.BlocksView) : std::string()) +
                          theoryHover_);
     }
     text = ShownText(text);
