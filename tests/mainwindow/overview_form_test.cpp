@@ -88,6 +88,29 @@ TEST_F(OverviewFormTest, SortsByValueMarksStaleRowsAndSelectsTheListedLine) {
     EXPECT_EQ(selected, 2);
 }
 
+int RedPixels(QWidget* w) {
+    const QImage image = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            n += image.pixel(x, y) == qRgb(255, 0, 0);
+        }
+    }
+    return n;
+}
+
+TEST_F(OverviewFormTest, RiskColumnsSortByValueAndTheChartFollowsTheSelection) {
+    form.Grid->sortByColumn(Column("Theta/dag"), Qt::AscendingOrder);
+    EXPECT_TRUE(Cell(1, "Theta/dag").isEmpty());
+    EXPECT_EQ(Cell(2, "Theta/dag").toStdString(), "8,05");
+    EXPECT_EQ(Cell(3, "Theta/dag").toStdString(), "30,09");
+    EXPECT_EQ(Cell(3, "Kans %").toStdString(), "66,11");
+    form.Grid->setCurrentCell(3, 0);
+    EXPECT_GT(RedPixels(form.IvChart), 100);
+    form.Grid->setCurrentCell(0, 0);  // no history: no line
+    EXPECT_EQ(RedPixels(form.IvChart), 0);
+}
+
 TEST_F(OverviewFormTest, RateEditsAreStoredOnlyWhenTheyAreNumbers) {
     form.Grid->sortByColumn(Column("Dagen"), Qt::AscendingOrder);
     QString before = Cell(0, "IV put %");
