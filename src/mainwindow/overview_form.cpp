@@ -135,6 +135,19 @@ bool StoreTheoryView(bool on) {
         [on](RegFile& file) { file.WriteInteger(kSettingsKey, kTheorieValue, on ? 1 : 0); });
 }
 
+int64_t TheoryDaysStored() {
+    const int64_t days = SettingsStore().ReadInteger(kTheorieDagenValue, 0);
+    return days >= 0 && days <= kMaxTheorieDagen ? days : 0;
+}
+
+bool StoreTheoryDays(int64_t days) {
+    SettingsStore store;
+    return store.Write([days](RegFile& file) {
+        file.WriteInteger(kSettingsKey, kTheorieDagenValue,
+                          std::clamp<int64_t>(days, 0, kMaxTheorieDagen));
+    });
+}
+
 std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
     const auto rows =
         LoadOverview(folder, {line}, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));

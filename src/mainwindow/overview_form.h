@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ Rates WindowRates();
 // The stored "Theorie" switch of the block chart (default off).
 bool TheoryViewStored();
 bool StoreTheoryView(bool on);
+// The stored "Theorie dagen": days after today of the "Theorie" line; 0 when missing or out of
+// range.
+int64_t TheoryDaysStored();
+bool StoreTheoryDays(int64_t days);
 // The hover read-out's lines for the combination's last row when "Theorie" is on.
 std::string TheoryHoverFor(const std::string& folder, const std::string& line);
 
