@@ -11,6 +11,7 @@
 #include "core/regfile.h"
 #include "core/settings_values.h"
 #include "mainwindow/app_windows.h"
+#include "mainwindow/chart_view.h"
 #include "mainwindow/main_form.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
@@ -191,6 +192,18 @@ TEST(InstallOverview, StaleListItemsCtrlOAndTheTheorieSwitch) {
     EXPECT_TRUE(MainForm->TheoryView);
     EXPECT_TRUE(SettingsStore().ReadBool(kTheorieValue, false));
     EXPECT_TRUE(TheoryViewStored());
+
+    // "Theorie over ... dagen": stored, and the line moves.
+    list->setCurrentRow(0);
+    QCoreApplication::processEvents();
+    const QImage today = MainForm->ChartImage();
+    ASSERT_FALSE(today.isNull());
+    MainForm->Image1->SetTheoryDays(30);
+    EXPECT_EQ(SettingsStore().ReadInteger(kTheorieDagenValue, -1), 30);
+    EXPECT_EQ(TheoryDaysStored(), 30);
+    EXPECT_NE(MainForm->ChartImage(), today);
+    ASSERT_TRUE(StoreTheoryDays(-5));
+    EXPECT_EQ(TheoryDaysStored(), 0);
 
     app.reset();
     SetUserMessageHandler(nullptr);
