@@ -387,11 +387,12 @@ void AddLinesAside(HistoryMerge& into, const HistoryMerge& from) {
 }
 
 std::string WithoutLines(std::string_view text, std::string_view lines) {
-    const std::vector<std::string> drop = SplitLines(lines);
+    const std::vector<std::string> dropped = SplitLines(lines);
+    const std::unordered_set<std::string_view> drop(dropped.begin(), dropped.end());
     std::string kept;
     kept.reserve(text.size());
     for (const auto& line : SplitLines(text)) {
-        if (std::find(drop.begin(), drop.end(), line) == drop.end()) {
+        if (drop.count(line) == 0) {
             kept += line;
             kept += kLineEnd;
         }
