@@ -640,6 +640,18 @@ TEST_F(HistoryFiles, FailedCompactionLeavesTheAppendedFileWhole) {
     EXPECT_EQ(SplitLines(ReadAll(Path())).size(), 3u);  // appended, not compacted
 }
 
+// Killed between writing the backup and the file, the writer appends the same line again; the
+// merge brings it back from the backup, and the backup held it twice (long crash loop).
+TEST_F(HistoryFiles, LineTheBackupAlreadyHoldsIsNotAppendedTwice) {
+    const DateTime now{2026, 12, 7, 17, 40, 0, 0};
+    const std::string line = HistoryLine(now, "; 12,35; 10,00", " 512,34", 22.35) + "\r\n";
+    WriteAll(Path(), Good(3));
+    WriteAll(Backup(), Good(3) + line);
+    ASSERT_TRUE(Append(now).ok);
+    EXPECT_EQ(ReadAll(Backup()), Good(3) + line);
+    EXPECT_EQ(ReadAll(Path()), Good(3) + line);
+}
+
 TEST(CopyFileKeepTime, CopiesWithTheSourceTime) {
     TempDir dir;
     const std::string src = dir.folder() + "a.csv";
