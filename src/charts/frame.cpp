@@ -266,7 +266,9 @@ std::string FormatEuros(double value, int width) {
     } else {
         const long long whole = std::llround(value);
         const std::string digits = std::to_string(whole < 0 ? -whole : whole);
-        text = whole < 0 ? "-" : "";
+        if (whole < 0) {
+            text.push_back('-');
+        }
         for (size_t i = 0; i < digits.size(); ++i) {
             if (i > 0 && (digits.size() - i) % 3 == 0) {
                 text += '.';
