@@ -1,7 +1,10 @@
 #include "charts/history.h"
 
+#include <algorithm>
+
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/history_text.h"
 #include "core/text.h"
 
 namespace rendaal {
@@ -45,10 +48,11 @@ ChartHeader ParseChartFileName(std::string_view name) {
 
     h.putText = WithPoint(BeforeFirst('_', rest));
     h.putLabel += "_" + h.putText;
-    h.putValue = ParseNumber(h.putText);
+    const CombinationTerms terms = ReadTermsOfFileName(name);
+    h.putValue = terms.put.strike().value_or(0);
     h.callText = WithPoint(AfterFirst('_', rest));
     h.callLabel += "_" + h.callText;
-    h.callValue = ParseNumber(h.callText);
+    h.callValue = terms.call.strike().value_or(0);
 
     h.lowStrike = h.putValue;
     h.highStrike = h.callValue;
@@ -79,10 +83,15 @@ std::optional<Date> ExpiryDate(std::string_view series, int year, int month) {
 }
 
 HistoryRows HistoryRowsFromText(std::string_view text) {
+    // The shared reader: a BOM, UTF-16, a header in another spelling or blank lines no longer
+    // make the first data line a header, or a blank a row.
+    const HistoryText read = ReadHistoryText(text);
     HistoryRows rows;
-    rows.lines = SplitLines(text);
-    if (!rows.lines.empty()) {
-        rows.lines.erase(rows.lines.begin());  // the header, unread
+    rows.lines.reserve(read.lines.size() + 1);
+    for (const auto& line : read.lines) {
+        // A tab where the program writes a blank (an editor's save) still splits date and time.
+        std::string& text = rows.lines.emplace_back(line.text);
+        std::replace(text.begin(), text.end(), '\t', ' ');
     }
     if (rows.lines.empty()) {
         rows.lines.emplace_back();
@@ -132,7 +141,7 @@ std::optional<int64_t> RowDayNumber(const std::string& dateText) {
     if (dateText.empty()) {
         return std::nullopt;
     }
-    const auto date = ParseDmy(dateText);
+    const auto date = ParseHistoryDate(dateText);
     if (!date) {
         return std::nullopt;
     }
