@@ -74,6 +74,11 @@ TAddForm::TAddForm(QWidget* parent) : QDialog(parent) {
     ComboBox4 = PlaceCombo(this, 478, 84);
     Label8 = PlaceLabel(this, "Uitoefenkoers Call-optie", 269, 118);
     ComboBox3 = PlaceCombo(this, 478, 115);
+    // A combo box announces its value, whatever its name; the label says what it is.
+    Label4->setBuddy(ComboBox1);
+    Label6->setBuddy(ComboBox2);
+    Label9->setBuddy(ComboBox4);
+    Label8->setBuddy(ComboBox3);
     // Right-aligned labels: both end at the same edge before their lists, whatever the font.
     const int labelRight = std::max(Label9->x() + Label9->width(), Label8->x() + Label8->width());
     for (QLabel* label : {Label9, Label8}) {

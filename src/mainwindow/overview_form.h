@@ -29,7 +29,7 @@ bool StoreTheoryView(bool on);
 std::string TheoryHoverFor(const std::string& folder, const std::string& line);
 
 // "Overzicht": where every combination stands, one sortable row each, with the rate and
-// dividend the volatilities are solved with.
+// dividend the volatilities are solved with. Escape and Ctrl+W close it.
 class TOverviewForm final : public QWidget {
     Q_OBJECT
 
@@ -53,6 +53,7 @@ public slots:
     void RenteEditEditingFinished();
     void DividendEditEditingFinished();
     void GridCellDoubleClicked(int row, int column);
+    void GridReturnPressed();  // chooses the current row, as a double-click does
 
 protected:
     void showEvent(QShowEvent* event) override;
