@@ -308,6 +308,7 @@ void TMainPanel::SettleIndexRow(bool refused) {
     QLabel* const row[] = {L21, L22, L23, L24};
     if (!L21->text().isEmpty()) {
         indexRowOld_ = false;  // a fresh read: the run set the whole row
+        L24->setAccessibleName(QString());
         FitLabels();
         return;
     }
@@ -324,6 +325,8 @@ void TMainPanel::SettleIndexRow(bool refused) {
         row[i]->setGeometry(heldRow_.places[i]);
     }
     indexRowOld_ = old;
+    // Grey alone does not reach a screen reader.
+    L24->setAccessibleName(old ? L24->text() + QStringLiteral(", oude stand") : QString());
     FitLabels();
 }
 

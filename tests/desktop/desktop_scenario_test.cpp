@@ -328,6 +328,7 @@ TEST_F(DesktopScenario, FailedDownloadKeepsTheLastReadGreyedAndSaysSo) {
         << main->Label1->text().toStdString();
     EXPECT_EQ(texts(), good);
     EXPECT_TRUE(main->IndexRowIsOld());
+    EXPECT_TRUE(main->L24->accessibleName().endsWith("oude stand"));
     for (QLabel* label : row) {
         EXPECT_EQ(label->palette().color(QPalette::WindowText), grey);
     }
@@ -339,6 +340,7 @@ TEST_F(DesktopScenario, FailedDownloadKeepsTheLastReadGreyedAndSaysSo) {
     ServePages(true);
     main->DownloadBtnClick();
     EXPECT_FALSE(main->IndexRowIsOld());
+    EXPECT_TRUE(main->L24->accessibleName().isEmpty());  // the time stamp alone again
     EXPECT_EQ(main->L22->palette().color(QPalette::WindowText), levelColour);
     EXPECT_NE(main->L21->palette().color(QPalette::WindowText), grey);
 }
