@@ -8,6 +8,7 @@
 
 #include "core/calendar.h"
 #include "core/combination.h"
+#include "core/text.h"
 #include "platform/help.h"
 #include "platform/qt_text.h"
 
@@ -21,6 +22,7 @@ TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
     setObjectName("ListBox1");
     setUniformItemSizes(true);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    setAccessibleName(QStringLiteral("Combinaties"));
     SetHelpContext(this, 10000);
 
     watcher_ = new QFileSystemWatcher(this);
@@ -153,6 +155,14 @@ void TCombinationList::ApplyMarks(const std::vector<std::string>& lines,
     if (lines == lines_) {
         MarkStaleCombinations(this, rows);
     }
+}
+
+QString DeleteQuestion(const std::string& line) {
+    std::string kind = BeforeFirst('_', HistoryFileName(line));
+    if (kind != "Single" && kind != "Straddle" && kind != "Strangle") {
+        kind = "combinatie";
+    }
+    return ToQString("Wilt u inderdaad de geselecteerde " + kind + " verwijderen?\r" + line);
 }
 
 void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows) {

@@ -32,6 +32,7 @@ public:
     // Selects silently (no currentRowChanged); an index out of range clears the selection.
     void Select(int index);
     int RowHeight() const;
+    int HeightFor(int rows) const { return 2 * frameWidth() + rows * RowHeight(); }
 
     // Reads the rules file again whenever it changes on disk; emits Reloaded when its lines
     // differ from the list's.
@@ -60,6 +61,9 @@ private:
     QTimer* reloadTimer_ = nullptr;
     QTimer* marksTimer_ = nullptr;
 };
+
+// The question before a deletion, naming the combination's kind and its line.
+QString DeleteQuestion(const std::string& line);
 
 // Italics and a tooltip naming the last date for every stale combination of the list; rows
 // are in list order.

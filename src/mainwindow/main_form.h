@@ -22,6 +22,8 @@
 
 namespace rendaal {
 
+class SettingsStore;
+
 // The settings the main window's scheduled work reads at its first paint.
 struct ScheduleSettings {
     bool UpdatesOn = true;  // "Updates Aan"
@@ -154,10 +156,11 @@ private:
     void FormResize();
     void FormClose();
     void LayoutControls();
-    void PlaceWindow();
+    void PlaceWindow(const SettingsStore& store);
     void ShowRunNotes();
     void TryWaitingFirstLine();
     bool SaveRulesFile();
+    bool ProcessLastPage();  // false while the data folder is held
     void RunCleanup();
 
     MainFormHooks hooks_;

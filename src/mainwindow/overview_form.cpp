@@ -173,6 +173,9 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 6);
     Grid->setSortingEnabled(true);
     Grid->sortByColumn(-1, Qt::AscendingOrder);
+    Grid->setAccessibleName(QStringLiteral("Combinaties"));
+    Grid->setAccessibleDescription(
+        QStringLiteral("Een rij per combinatie; Enter kiest haar in het hoofdvenster"));
 
     RenteEdit = new QLineEdit(this);
     RenteEdit->setObjectName("RenteEdit");
@@ -184,11 +187,16 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     }
     StatusLabel = new QLabel(this);
 
+    // The labels name their fields, also for a screen reader; Alt and the letter go there.
+    auto* renteLabel = new QLabel(QStringLiteral("&Rente %:"), this);
+    renteLabel->setBuddy(RenteEdit);
+    auto* dividendLabel = new QLabel(QStringLiteral("&Dividend %:"), this);
+    dividendLabel->setBuddy(DividendEdit);
     auto* bar = new QHBoxLayout;
-    bar->addWidget(new QLabel(QStringLiteral("Rente %:"), this));
+    bar->addWidget(renteLabel);
     bar->addWidget(RenteEdit);
     bar->addSpacing(16);
-    bar->addWidget(new QLabel(QStringLiteral("Dividend %:"), this));
+    bar->addWidget(dividendLabel);
     bar->addWidget(DividendEdit);
     bar->addSpacing(16);
     bar->addWidget(StatusLabel, 1);
@@ -206,6 +214,16 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
             &TOverviewForm::DividendEditEditingFinished);
     connect(Grid, &QTableWidget::cellDoubleClicked, this, &TOverviewForm::GridCellDoubleClicked);
     connect(Grid, &QTableWidget::currentCellChanged, this, [this] { ShowSelectedIv(); });
+
+    auto* choose = new QAction(this);
+    choose->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    choose->setShortcutContext(Qt::WidgetShortcut);
+    Grid->addAction(choose);
+    connect(choose, &QAction::triggered, this, &TOverviewForm::GridReturnPressed);
+    auto* closing = new QAction(this);
+    closing->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    addAction(closing);
+    connect(closing, &QAction::triggered, this, &QWidget::close);
 }
 
 void TOverviewForm::ShowSelectedIv() {
@@ -317,6 +335,12 @@ void TOverviewForm::RenteEditEditingFinished() {
 
 void TOverviewForm::DividendEditEditingFinished() {
     RateEdited(DividendEdit, kDividendValue);
+}
+
+void TOverviewForm::GridReturnPressed() {
+    if (Grid->currentRow() >= 0) {
+        GridCellDoubleClicked(Grid->currentRow(), std::max(Grid->currentColumn(), 0));
+    }
 }
 
 void TOverviewForm::GridCellDoubleClicked(int row, int column) {

@@ -50,6 +50,7 @@ private:
 
 // "Overzicht": where every combination stands, one sortable row each, with the rate and
 // dividend the volatilities are solved with, and below it the selected one's volatility chart.
+// Escape and Ctrl+W close it.
 class TOverviewForm final : public QWidget {
     Q_OBJECT
 
@@ -74,6 +75,7 @@ public slots:
     void RenteEditEditingFinished();
     void DividendEditEditingFinished();
     void GridCellDoubleClicked(int row, int column);
+    void GridReturnPressed();  // chooses the current row, as a double-click does
 
 protected:
     void showEvent(QShowEvent* event) override;

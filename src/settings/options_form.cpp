@@ -48,6 +48,7 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     NOYBox->setGeometry(kLeft, 8, kWidth, 58);
     JarenLabel = MakeLabel(NOYBox, "Aantal jaren in te lezen", 14, 24, 200);
     JarenEdit = MakeBox(NOYBox, kYearsLimits, kWidth - 75, 24);
+    JarenLabel->setBuddy(JarenEdit);  // the name a screen reader gives the box
 
     DownloadTimerBox = new QGroupBox(QStringLiteral("DownloadTimer"), this);
     DownloadTimerBox->setGeometry(kLeft, 74, kWidth, 86);
@@ -55,6 +56,7 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     DownloadCheck->setGeometry(14, 22, 250, 22);
     DownloadLabel = MakeLabel(DownloadTimerBox, "Download elke", 14, 52, 120);
     MinutesEdit = MakeBox(DownloadTimerBox, kMinutesLimits, 140, 52);
+    DownloadLabel->setBuddy(MinutesEdit);
     MinutesLabel = MakeLabel(DownloadTimerBox, "minuten", 205, 52, 80);
 
     UpdateBox = new QGroupBox(QStringLiteral("Update"), this);
@@ -71,6 +73,8 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     OpruimCheck->setGeometry(14, 22, 250, 22);
     NaLabel = MakeLabel(OpruimBox, "na", 14, 52, 30);
     OpruimEdit = MakeBox(OpruimBox, kDaysLimits, 48, 52);
+    NaLabel->setBuddy(OpruimEdit);
+    OpruimEdit->setAccessibleName(QStringLiteral("Oude bestanden wissen na dagen"));
     DagenLabel = MakeLabel(OpruimBox, "dagen", 113, 52, 80);
 
     CancelBtn = new QPushButton(QStringLiteral("Annuleren"), this);

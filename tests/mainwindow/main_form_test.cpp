@@ -133,9 +133,11 @@ TEST_F(MainFormTest, ControlsAtTheirPlacesWithTheirTexts) {
             EXPECT_EQ(button->text().toStdString(), b.text);
         }
     }
-    EXPECT_EQ(form->VoegToeButton->toolTip(), "Voeg een Strangle toe");
-    EXPECT_EQ(form->DownloadBtn->toolTip(), "Download de Optiekoersen");
-    EXPECT_EQ(form->DelButton->toolTip(), "Verwijder de geselecteerde Strangle");
+    // The tips name the keys.
+    EXPECT_EQ(form->VoegToeButton->toolTip(), "Voeg een Strangle toe (Ctrl+N)");
+    EXPECT_EQ(form->DownloadBtn->toolTip(), "Download de Optiekoersen (F5)");
+    EXPECT_EQ(form->DelButton->toolTip(), "Verwijder de geselecteerde Strangle (Del)");
+    EXPECT_EQ(form->InstellingenButton->toolTip(), "Instellingen (Ctrl+,)");
     EXPECT_EQ(form->SpeedInfo->toolTip(), "Over Rendaal");
     const struct {
         QLabel* label;
@@ -308,8 +310,9 @@ TEST_F(MainFormTest, DeletionAnsweredNoChangesNothing) {
     form->ListBox1->setCurrentRow(1);
     form->DelButtonClick();
     ASSERT_EQ(asked_.size(), 1u);
-    EXPECT_EQ(asked_[0],
-              "Rendaal - Verwijderen|Wilt u inderdaad de geselecteerde Strangle verwijderen?");
+    EXPECT_EQ(
+        asked_[0],
+        "Rendaal - Verwijderen|Wilt u inderdaad de geselecteerde Straddle verwijderen?\r" + kB);
     EXPECT_EQ(Listed(*form), (std::vector<std::string>{kA, kB, kC}));
     EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), before);
 }
