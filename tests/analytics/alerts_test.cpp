@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,19 +44,23 @@ struct DefinitionCase {
     std::string breakEven;
 };
 
+void PrintTo(const DefinitionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const AlertLimits kDefaults{};
 
 const DefinitionCase kDefinitions[] = {
     {"HalfEarnedIsTheDefaultTarget", Row(30, 15), kDefaults, "50.00,50.00", "", ""},
-    // 44.94 - 22.47 over 44.94 is a hair under 0.5 in binary.
-    {"HalfEarnedWithRoundingInTheLastBit", Row(44.94, 22.47), kDefaults, "50.00,50.00", "", ""},
+    // 3.03 over 10.10 is a hair under 30 % in binary.
+    {"TargetMetWithRoundingInTheLastBit", Row(10.1, 7.07), {30, 2, 2}, "30.00,30.00", "", ""},
     {"JustUnderTheTarget", Row(30, 15.01), kDefaults, "", "", ""},
     {"TargetOfOnePercent", Row(100, 99), {1, 2, 2}, "1.00,1.00", "", ""},
     {"AlmostEverythingEarnedMissesAHundred", Row(30, 0.01), {100, 2, 2}, "", "", ""},
     {"DoubleThePremiumIsTheDefaultLimit", Row(22.47, 44.94), kDefaults, "", "2.00,2.00", ""},
     {"JustUnderTheLossLimit", Row(22.47, 44.93), kDefaults, "", "", ""},
-    // 1.1 x 20 is 22.000000000000004 in binary.
-    {"LossLimitWithDecimals", Row(20, 22), {50, 1.1, 2}, "", "1.10,1.10", ""},
+    // 1.1 x 10.10 is 11.110000000000001 in binary.
+    {"LossLimitWithRoundingInTheLastBit", Row(10.1, 11.11), {50, 1.1, 2}, "", "1.10,1.10", ""},
     {"LimitOfOneHoldsAtAnyLoss", Row(20, 20), {50, 1, 2}, "", "1.00,1.00", ""},
     {"NoRowsNoProfitOrLoss", Row(std::nullopt, std::nullopt), kDefaults, "", "", ""},
     {"ZeroPremiumIsNoFigure", Row(0, 10), kDefaults, "", "", ""},
