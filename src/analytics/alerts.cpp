@@ -294,6 +294,28 @@ std::string AlertsCsv(const std::vector<Alert>& alerts) {
     return out;
 }
 
+std::string AlertsTable(const std::vector<Alert>& alerts) {
+    if (alerts.empty()) {
+        return "Geen signalen\n";
+    }
+    size_t keyWidth = 10;
+    for (const auto& a : alerts) {
+        keyWidth = std::max(keyWidth, a.key.size());
+    }
+    auto pad = [](std::string s, size_t w, bool right) {
+        const std::string fill(s.size() < w ? w - s.size() : 0, ' ');
+        return right ? fill + s : s + fill;
+    };
+    std::string out = pad("Combinatie", keyWidth, false) + "  " + pad("Signaal", 18, false) + "  " +
+                      pad("Waarde", 9, true) + "  " + pad("Grens", 9, true) + "\n";
+    for (const auto& a : alerts) {
+        out += pad(a.key, keyWidth, false) + "  " + pad(std::string(AlertName(a.kind)), 18, false) +
+               "  " + pad(FormatFixed(a.value, 2, ','), 9, true) + "  " +
+               pad(FormatFixed(a.limit, 2, ','), 9, true) + "\n";
+    }
+    return out;
+}
+
 std::string AlertSummary(const Alert& alert) {
     return "Rendaal: " + alert.key;
 }

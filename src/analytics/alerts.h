@@ -110,8 +110,11 @@ AlertPass RunAlertPass(const std::string& folder, const std::vector<OverviewRow>
 
 // The holding alerts of one combination, names joined with "; ".
 std::string AlertNames(const std::vector<Alert>& alerts, std::string_view key);
-// "key,alert,value,limit" with 2 decimals, CR LF.
+inline constexpr const char* kAlertsCsvHeader = "key,alert,value,limit";
+// "key,alert,value,limit" with 2 decimals, CR LF; no header.
 std::string AlertsCsv(const std::vector<Alert>& alerts);
+// The same for people: Dutch titles and decimals, LF.
+std::string AlertsTable(const std::vector<Alert>& alerts);
 // "Rendaal: <key>" and the sentence naming the alert and its numbers.
 std::string AlertSummary(const Alert& alert);
 std::string AlertBody(const Alert& alert);

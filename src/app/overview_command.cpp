@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "analytics/alerts.h"
 #include "analytics/overview.h"
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
@@ -20,7 +21,8 @@ namespace {
 
 constexpr const char* kUsage =
     "Gebruik: rendaal-sched --overview [--csv] [--rente X] [--dividend Y]\n"
-    "         rendaal-sched --iv <koersbestand> [--csv] [--rente X] [--dividend Y]\n";
+    "         rendaal-sched --iv <koersbestand> [--csv] [--rente X] [--dividend Y]\n"
+    "         rendaal-sched --alerts [--csv]\n";
 
 void Complain(const std::string& text) {
     std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
@@ -139,6 +141,34 @@ int RunIvCommand(const std::vector<std::string>& args) {
     const Rates rates = RatesFor(*o);
     const auto rows = IvHistory(name, HistoryRowsFromText(*text).lines, rates);
     Write(o->csv ? IvCsv(rows) : IvTable(rows));
+    return 0;
+}
+
+int RunAlertsCommand(const std::vector<std::string>& args) {
+    const auto o = ParseOptions(args);
+    if (!o) {
+        return 2;
+    }
+    if (!o->operands.empty() || o->rente || o->dividend) {
+        return Usage("--alerts neemt alleen --csv");
+    }
+    const std::string folder = DataFolderFor("Rendaal");
+    const std::string rulesPath = folder + "Regels.dat";
+    const auto lines = IsRegularFile(rulesPath) ? LoadRules(rulesPath) : std::nullopt;
+    if (!lines) {
+        Complain("kan de combinaties niet lezen: " + rulesPath);
+        return 1;
+    }
+    const SettingsStore settings;
+    const AlertSettings s = ReadAlertSettings(settings.file(), kSettingsKey);
+    for (const auto& problem : s.problems) {
+        Complain(problem);
+    }
+    const Rates rates = ReadRateSettings(settings.file(), kSettingsKey).rates;
+    const auto rows = LoadOverview(folder, *lines, rates, AppClock().Now());
+    const auto alerts = EvaluateAlerts(rows, s.limits, {}).holding;
+    Write(o->csv ? std::string(kAlertsCsvHeader) + "\r\n" + AlertsCsv(alerts)
+                 : AlertsTable(alerts));
     return 0;
 }
 
