@@ -1,10 +1,14 @@
 #include "mainwindow/overview_form.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
+#include <QPainter>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -13,7 +17,9 @@
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
 #include "core/clock.h"
+#include "download/run_lock.h"
 #include "mainwindow/main_form.h"
+#include "platform/notifications.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
 
@@ -81,8 +87,79 @@ bool HasCheck(const OverviewRow& r, const char* flag) {
 }
 
 bool gRateProblemTold = false;
+std::vector<std::string> gAlertProblemsTold;
+
+// The same width for every item, so that the marked and the unmarked texts line up.
+QIcon AlertMark(bool on, int size) {
+    if (on) {
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    }
+    QPixmap blank(size, size);
+    blank.fill(Qt::transparent);
+    return QIcon(blank);
+}
+
+void TellAlertProblems(const std::vector<std::string>& problems) {
+    QString text;
+    for (const auto& p : problems) {
+        if (std::find(gAlertProblemsTold.begin(), gAlertProblemsTold.end(), p) ==
+            gAlertProblemsTold.end()) {
+            gAlertProblemsTold.push_back(p);
+            text += (text.isEmpty() ? "" : "\r") + ToQString(p);
+        }
+    }
+    if (!text.isEmpty()) {
+        ShowUserMessage(QStringLiteral("Rendaal"), text);
+    }
+}
+
+DesktopNotifier& NotifierOf(TMainForm& form) {
+    auto* notifier = form.findChild<DesktopNotifier*>(QString(), Qt::FindDirectChildrenOnly);
+    if (notifier == nullptr) {
+        notifier = new DesktopNotifier(QDBusConnection::sessionBus(), &form);
+        // Once per program run, in the status line: the run itself went well.
+        notifier->onProblem = [&form](const std::string& problem) {
+            form.Label1->setText(ToQString(problem));
+            form.Label1->adjustSize();
+        };
+    }
+    return *notifier;
+}
+
+void MarkList(TMainForm& form, const std::vector<Alert>& holding) {
+    MarkStaleCombinations(
+        form.ListBox1,
+        LoadOverview(form.DataFolder, form.Combinations(), WindowRates(), AppClock().Now()),
+        holding);
+}
 
 }  // namespace
+
+AlertLimits WindowAlertLimits() {
+    const SettingsStore store;
+    const AlertSettings s = ReadAlertSettings(store.file(), kSettingsKey);
+    TellAlertProblems(s.problems);
+    return s.limits;
+}
+
+void CheckWindowAlerts(TMainForm& form) {
+    const AlertCheck check = CheckAlerts(form.DataFolder, form.Combinations(), &NotifierOf(form));
+    TellAlertProblems(check.problems);
+    MarkList(form, check.holding);
+}
+
+bool CheckWindowAlertsWhenFree(TMainForm& form) {
+    // No folder yet: a lock file must not appear in the working folder.
+    if (form.DataFolder.empty() || !QFileInfo(ToQString(form.DataFolder)).isDir()) {
+        return false;
+    }
+    RunLock lock(form.DataFolder);
+    if (!lock.TryAcquire()) {
+        return false;
+    }
+    CheckWindowAlerts(form);
+    return true;
+}
 
 Rates WindowRates() {
     const SettingsStore store;
@@ -261,11 +338,19 @@ void TOverviewForm::GridCellDoubleClicked(int row, int column) {
     }
 }
 
-void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows) {
+void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows,
+                           const std::vector<Alert>& alerts) {
+    const int markSize = list->iconSize().isValid() ? list->iconSize().height() : 16;
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem* item = list->item(i);
         const OverviewRow* r =
             i < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(i)] : nullptr;
+        const std::string names = r != nullptr ? AlertNames(alerts, r->key) : std::string();
+        const bool marked = !names.empty();
+        if (item->data(Qt::UserRole + 7).toBool() != marked || item->icon().isNull()) {
+            item->setIcon(AlertMark(marked, markSize));
+            item->setData(Qt::UserRole + 7, marked);
+        }
         const bool stale = r != nullptr && r->stale.value_or(false);
         QFont f = item->font();
         if (f.italic() != stale) {
@@ -277,6 +362,10 @@ void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& ro
             tip = r->lastDate
                       ? QStringLiteral("Laatste koers: %1").arg(ToQString(FormatDmy(*r->lastDate)))
                       : QStringLiteral("Nog geen koersen");
+        }
+        if (marked) {
+            tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
+                   QStringLiteral("Signaal: ") + ToQString(names);
         }
         if (item->toolTip() != tip) {
             item->setToolTip(tip);
@@ -316,13 +405,19 @@ void InstallOverview(TMainForm& form) {
     // renewed when the list changes and once a minute. A list filled line by line is marked
     // once, after the last line.
     auto mark = [&form] {
-        MarkStaleCombinations(form.ListBox1, LoadOverview(form.DataFolder, form.Combinations(),
-                                                          WindowRates(), AppClock().Now()));
+        const auto rows =
+            LoadOverview(form.DataFolder, form.Combinations(), WindowRates(), AppClock().Now());
+        MarkStaleCombinations(form.ListBox1, rows,
+                              EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
     };
     auto* soon = new QTimer(&form);
     soon->setSingleShot(true);
     soon->setInterval(0);
-    QObject::connect(soon, &QTimer::timeout, &form, mark);
+    QObject::connect(soon, &QTimer::timeout, &form, [&form, mark] {
+        if (!CheckWindowAlertsWhenFree(form)) {
+            mark();
+        }
+    });
     QAbstractItemModel* model = form.ListBox1->model();
     auto later = [soon] { soon->start(); };
     QObject::connect(model, &QAbstractItemModel::rowsInserted, soon, later);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analytics/alerts.h"
 #include "analytics/black_scholes.h"
 #include "analytics/overview.h"
 
@@ -63,8 +64,21 @@ private:
 };
 
 // Italics and a tooltip naming the last date for every stale combination of the list; rows
-// are in list order.
-void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows);
+// are in list order. A combination with a holding alert gets a mark before it, and the
+// tooltip names the alert.
+void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows,
+                           const std::vector<Alert>& alerts = {});
+
+// The stored alert limits; one that is not a number in its range takes its default, and the
+// user is told so once per program run.
+AlertLimits WindowAlertLimits();
+// Evaluates the alerts, announces those that start and renews the list's marks. The caller
+// holds the run lock (the download window's runs do).
+void CheckWindowAlerts(TMainForm& form);
+// The same after a change of the rules or the settings: the run lock is taken first. When
+// another process holds it, that process evaluates after its run; false then (and without a
+// data folder), and the caller renews the marks alone.
+bool CheckWindowAlertsWhenFree(TMainForm& form);
 
 // Gives the main window its "Overzicht" (Ctrl+O, and in the list's context menu) and keeps the
 // list's stale marks up to date.
