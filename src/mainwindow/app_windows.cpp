@@ -135,7 +135,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     sources.LastHistoryIndexValue = [main] { return main->Charts.lastHistoryIndexValue; };
     sources.DataFolder = main->DataFolder;
     DownloadForm->SetSources(std::move(sources));
-    DownloadForm->SetAfterRun([main] { CheckWindowAlerts(*main); });
+    DownloadForm->SetAfterRun([main] { CheckWindowAlerts(*main, true); });
 
     AddFormContext addContext;
     addContext.mainWindow = main;

@@ -113,14 +113,27 @@ void TellAlertProblems(const std::vector<std::string>& problems) {
     }
 }
 
+// Why notices cannot be shown, and whether the status line has said it after a run: said at
+// start only, a run's own status would cover it at once.
+std::string gNoticeProblem;
+bool gNoticeProblemAfterRun = false;
+
+void SayNoticeProblem(TMainForm& form) {
+    const QString status = form.Label1->text();
+    form.Label1->setText(status.isEmpty()
+                             ? ToQString(gNoticeProblem)
+                             : status + QStringLiteral(" \u2013 ") + ToQString(gNoticeProblem));
+    form.Label1->setToolTip(ToQString(gNoticeProblem));  // the line may be cut off
+    form.Label1->adjustSize();
+}
+
 DesktopNotifier& NotifierOf(TMainForm& form) {
     auto* notifier = form.findChild<DesktopNotifier*>(QString(), Qt::FindDirectChildrenOnly);
     if (notifier == nullptr) {
         notifier = new DesktopNotifier(QDBusConnection::sessionBus(), &form);
-        // Once per program run, in the status line: the run itself went well.
         notifier->onProblem = [&form](const std::string& problem) {
-            form.Label1->setText(ToQString(problem));
-            form.Label1->adjustSize();
+            gNoticeProblem = problem;
+            SayNoticeProblem(form);
         };
     }
     return *notifier;
@@ -142,10 +155,17 @@ AlertLimits WindowAlertLimits() {
     return s.limits;
 }
 
-void CheckWindowAlerts(TMainForm& form) {
+void CheckWindowAlerts(TMainForm& form, bool afterRun) {
+    const std::string before = gNoticeProblem;
     const AlertCheck check = CheckAlerts(form.DataFolder, form.Combinations(), &NotifierOf(form));
     TellAlertProblems(check.problems);
     MarkList(form, check.holding);
+    if (afterRun && !gNoticeProblemAfterRun && !before.empty()) {
+        gNoticeProblemAfterRun = true;
+        SayNoticeProblem(form);
+    } else if (afterRun && !gNoticeProblem.empty()) {
+        gNoticeProblemAfterRun = true;
+    }
 }
 
 bool CheckWindowAlertsWhenFree(TMainForm& form) {
@@ -157,7 +177,7 @@ bool CheckWindowAlertsWhenFree(TMainForm& form) {
     if (!lock.TryAcquire()) {
         return false;
     }
-    CheckWindowAlerts(form);
+    CheckWindowAlerts(form, false);
     return true;
 }
 
@@ -340,7 +360,11 @@ void TOverviewForm::GridCellDoubleClicked(int row, int column) {
 
 void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows,
                            const std::vector<Alert>& alerts) {
-    const int markSize = list->iconSize().isValid() ? list->iconSize().height() : 16;
+    // Within the line: the mark must not make its line taller than the others.
+    const int markSize = std::max(8, list->fontMetrics().height() - 4);
+    if (list->iconSize() != QSize(markSize, markSize)) {
+        list->setIconSize(QSize(markSize, markSize));
+    }
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem* item = list->item(i);
         const OverviewRow* r =

@@ -73,8 +73,9 @@ void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& ro
 // user is told so once per program run.
 AlertLimits WindowAlertLimits();
 // Evaluates the alerts, announces those that start and renews the list's marks. The caller
-// holds the run lock (the download window's runs do).
-void CheckWindowAlerts(TMainForm& form);
+// holds the run lock (the download window's runs do). Why notices cannot be shown is said once
+// in the status line, and once more after the first run when it was said before any.
+void CheckWindowAlerts(TMainForm& form, bool afterRun);
 // The same after a change of the rules or the settings: the run lock is taken first. When
 // another process holds it, that process evaluates after its run; false then (and without a
 // data folder), and the caller renews the marks alone.

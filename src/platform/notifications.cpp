@@ -23,13 +23,13 @@ QString Q(const std::string& s) {
 std::string ProblemText(const QDBusError& error) {
     switch (error.type()) {
         case QDBusError::ServiceUnknown:
-            return "Meldingen niet mogelijk: geen meldingendienst op de sessiebus";
+            return "Geen meldingen: geen meldingendienst";
         case QDBusError::NoReply:
         case QDBusError::Timeout:
         case QDBusError::TimedOut:
-            return "Meldingen niet mogelijk: de meldingendienst antwoordt niet binnen een seconde";
+            return "Geen meldingen: de meldingendienst antwoordt niet";
         default:
-            return "Meldingen niet mogelijk: " + error.message().toStdString();
+            return "Geen meldingen: " + error.message().toStdString();
     }
 }
 
@@ -50,7 +50,7 @@ void DesktopNotifier::Problem(const std::string& text) {
 
 void DesktopNotifier::Notify(const std::string& summary, const std::string& body) {
     if (!bus_.isConnected()) {
-        Problem("Meldingen niet mogelijk: geen sessiebus");
+        Problem("Geen meldingen: geen sessiebus");
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -86,7 +86,7 @@ void DesktopNotifier::WaitForReplies(int ms) {
     deadline.start(ms);
     loop.exec();
     if (pending_ > 0) {
-        Problem("Meldingen niet mogelijk: de meldingendienst antwoordt niet binnen een seconde");
+        Problem("Geen meldingen: de meldingendienst antwoordt niet");
     }
 }
 

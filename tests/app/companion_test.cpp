@@ -244,7 +244,7 @@ TEST_F(Sched, AnnouncesAnAlertOnceWhenItStartsAndListsIt) {
     std::filesystem::remove(data + "Signalen.dat");
     o = Run();
     EXPECT_EQ(o.exitCode, 0) << o.err;
-    EXPECT_EQ(o.err, "rendaal-sched: Meldingen niet mogelijk: geen sessiebus\n");
+    EXPECT_EQ(o.err, "rendaal-sched: Geen meldingen: geen sessiebus\n");
 }
 
 }  // namespace
