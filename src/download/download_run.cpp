@@ -177,10 +177,12 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         if (line.empty() || line[0] == ';') {
             continue;
         }
-        const KeyWords w = SplitKey(CombinationKey(line));
+        const KeyWords w = TermWords(line);
         const std::string fileName = HistoryFileName(line);
-        // A rules file edited by hand must not make the run write outside the data folder.
-        if (!IsUsableHistoryName(fileName)) {
+        const CombinationTerms terms = ReadTerms(line);
+        // A rules file edited by hand must not make the run write outside the data folder, nor
+        // look up a price at a strike that does not read.
+        if (!IsUsableHistoryName(fileName) || terms.put.unreadable() || terms.call.unreadable()) {
             skipped.push_back(CombinationKey(line));
             continue;
         }
@@ -192,7 +194,7 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
             continue;
         }
         // A Single without a put has nothing to look up; it is written like one without a call.
-        const bool noPut = Contains(w.put, "Geen");
+        const bool noPut = terms.put.state == StrikeReading::State::None;
         if (noPut) {
             rec.Price = "0.0";
         } else {

@@ -17,6 +17,7 @@
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
 #include "core/clock.h"
+#include "core/market_hours.h"
 #include "download/run_lock.h"
 #include "mainwindow/main_form.h"
 #include "platform/notifications.h"
@@ -140,10 +141,10 @@ DesktopNotifier& NotifierOf(TMainForm& form) {
 }
 
 void MarkList(TMainForm& form, const std::vector<Alert>& holding) {
-    MarkStaleCombinations(
-        form.ListBox1,
-        LoadOverview(form.DataFolder, form.Combinations(), WindowRates(), AppClock().Now()),
-        holding);
+    MarkStaleCombinations(form.ListBox1,
+                          LoadOverview(form.DataFolder, form.Combinations(), WindowRates(),
+                                       AmsterdamTimeOfLocal(AppClock().Now())),
+                          holding);
 }
 
 }  // namespace
@@ -205,7 +206,8 @@ bool StoreTheoryView(bool on) {
 }
 
 std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
-    const auto rows = LoadOverview(folder, {line}, WindowRates(), AppClock().Now());
+    const auto rows =
+        LoadOverview(folder, {line}, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
     return rows.empty() ? std::string() : TheoryHoverLines(rows.front());
 }
 
@@ -279,7 +281,8 @@ void TOverviewForm::showEvent(QShowEvent* event) {
 
 void TOverviewForm::Refresh() {
     const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
-    const auto rows = LoadOverview(folder, all, WindowRates(), AppClock().Now());
+    const auto rows =
+        LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
     const auto& columns = OverviewColumns();
     const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
@@ -429,8 +432,8 @@ void InstallOverview(TMainForm& form) {
     // renewed when the list changes and once a minute. A list filled line by line is marked
     // once, after the last line.
     auto mark = [&form] {
-        const auto rows =
-            LoadOverview(form.DataFolder, form.Combinations(), WindowRates(), AppClock().Now());
+        const auto rows = LoadOverview(form.DataFolder, form.Combinations(), WindowRates(),
+                                       AmsterdamTimeOfLocal(AppClock().Now()));
         MarkStaleCombinations(form.ListBox1, rows,
                               EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
     };

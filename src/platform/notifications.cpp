@@ -9,6 +9,7 @@
 
 #include "analytics/rate_settings.h"
 #include "core/clock.h"
+#include "core/market_hours.h"
 #include "platform/settings_store.h"
 
 namespace rendaal {
@@ -95,7 +96,7 @@ AlertCheck CheckAlerts(const std::string& folder, const std::vector<std::string>
     const SettingsStore settings;
     const AlertSettings s = ReadAlertSettings(settings.file(), kSettingsKey);
     const Rates rates = ReadRateSettings(settings.file(), kSettingsKey).rates;
-    const auto rows = LoadOverview(folder, lines, rates, AppClock().Now());
+    const auto rows = LoadOverview(folder, lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
     AlertPass pass = RunAlertPass(folder, rows, s.limits);
     AlertCheck check;
     check.problems = s.problems;
@@ -110,14 +111,6 @@ AlertCheck CheckAlerts(const std::string& folder, const std::vector<std::string>
     check.holding = std::move(pass.round.holding);
     check.started = std::move(pass.round.started);
     return check;
-}
-
-std::vector<Alert> HoldingAlerts(const std::string& folder, const std::vector<std::string>& lines) {
-    const SettingsStore settings;
-    const AlertSettings s = ReadAlertSettings(settings.file(), kSettingsKey);
-    const Rates rates = ReadRateSettings(settings.file(), kSettingsKey).rates;
-    const auto rows = LoadOverview(folder, lines, rates, AppClock().Now());
-    return EvaluateAlerts(rows, s.limits, {}).holding;
 }
 
 }  // namespace rendaal

@@ -55,7 +55,4 @@ struct AlertCheck {
 AlertCheck CheckAlerts(const std::string& folder, const std::vector<std::string>& lines,
                        DesktopNotifier* notifier);
 
-// The alerts that hold now, nothing stored and nothing sent.
-std::vector<Alert> HoldingAlerts(const std::string& folder, const std::vector<std::string>& lines);
-
 }  // namespace rendaal

@@ -68,7 +68,9 @@ bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
 // A version list that never arrives: the update window shows, nothing leaves the machine.
 class NoServer final : public UpdateTransport {
 public:
-    std::optional<ListReply> Get(const std::string&, size_t) override { return std::nullopt; }
+    ListReply Get(const std::string&, size_t) override {
+        return {{}, false, ListFailure::NoConnection, 0};
+    }
     StreamOutcome Stream(const std::string&,
                          const std::function<bool(std::string_view)>&) override {
         return {};
