@@ -274,6 +274,17 @@ AlertPass RunAlertPass(const std::string& folder, const std::vector<OverviewRow>
     return pass;
 }
 
+void MarkAlerts(std::vector<OverviewRow>& rows, const std::vector<Alert>& holding) {
+    for (auto& row : rows) {
+        row.alerts.clear();
+        for (const auto& a : holding) {
+            if (a.key == row.key && !row.key.empty()) {
+                row.alerts.emplace_back(AlertName(a.kind));
+            }
+        }
+    }
+}
+
 std::string AlertNames(const std::vector<Alert>& alerts, std::string_view key) {
     std::string out;
     for (const auto& a : alerts) {

@@ -108,6 +108,9 @@ struct AlertPass {
 AlertPass RunAlertPass(const std::string& folder, const std::vector<OverviewRow>& rows,
                        const AlertLimits& limits);
 
+// Fills each row's alert names.
+void MarkAlerts(std::vector<OverviewRow>& rows, const std::vector<Alert>& holding);
+
 // The holding alerts of one combination, names joined with "; ".
 std::string AlertNames(const std::vector<Alert>& alerts, std::string_view key);
 inline constexpr const char* kAlertsCsvHeader = "key,alert,value,limit";

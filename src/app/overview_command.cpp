@@ -110,6 +110,16 @@ Rates RatesFor(const Options& o) {
     return {o.rente.value_or(stored.rates.r), o.dividend.value_or(stored.rates.q)};
 }
 
+// A stored limit that is not a number in its range is reported on stderr.
+AlertLimits StoredAlertLimits() {
+    const SettingsStore settings;
+    const AlertSettings s = ReadAlertSettings(settings.file(), kSettingsKey);
+    for (const auto& problem : s.problems) {
+        Complain(problem);
+    }
+    return s.limits;
+}
+
 void Write(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -141,7 +151,8 @@ int RunOverviewCommand(const std::vector<std::string>& args) {
         Complain("kan de combinaties niet lezen: " + rulesPath);
         return 1;
     }
-    const auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
+    auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
+    MarkAlerts(rows, EvaluateAlerts(rows, StoredAlertLimits(), {}).holding);
     Write(o->csv ? OverviewCsv(rows) : OverviewTable(rows));
     return 0;
 }
@@ -200,14 +211,10 @@ int RunAlertsCommand(const std::vector<std::string>& args) {
         Complain("kan de combinaties niet lezen: " + rulesPath);
         return 1;
     }
-    const SettingsStore settings;
-    const AlertSettings s = ReadAlertSettings(settings.file(), kSettingsKey);
-    for (const auto& problem : s.problems) {
-        Complain(problem);
-    }
-    const Rates rates = ReadRateSettings(settings.file(), kSettingsKey).rates;
+    const AlertLimits limits = StoredAlertLimits();
+    const Rates rates = ReadRateSettings(SettingsStore().file(), kSettingsKey).rates;
     const auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
-    const auto alerts = EvaluateAlerts(rows, s.limits, {}).holding;
+    const auto alerts = EvaluateAlerts(rows, limits, {}).holding;
     Write(o->csv ? std::string(kAlertsCsvHeader) + "\r\n" + AlertsCsv(alerts)
                  : AlertsTable(alerts));
     return 0;

@@ -31,6 +31,7 @@ constexpr int kIndexRole = Qt::UserRole;
 constexpr int kSortRole = Qt::UserRole + 1;
 const QColor kStaleColor(255, 236, 200);
 const QColor kFlagColor(255, 200, 200);
+const QColor kAlertColor(255, 224, 130);
 
 // Numbers and dates sort by value, empty cells first; text sorts as text.
 class SortItem final : public QTableWidgetItem {
@@ -281,11 +282,12 @@ void TOverviewForm::showEvent(QShowEvent* event) {
 
 void TOverviewForm::Refresh() {
     const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
-    const auto rows =
-        LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
+    auto rows = LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
+    MarkAlerts(rows, EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
     const auto& columns = OverviewColumns();
     const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
+    const int alertColumn = static_cast<int>(columns.size()) - 1;
     Grid->setSortingEnabled(false);
     Grid->clearContents();
     Grid->setRowCount(static_cast<int>(rows.size()));
@@ -296,8 +298,10 @@ void TOverviewForm::Refresh() {
         const bool stale = r.stale.value_or(false);
         for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
             auto* item = new SortItem(ToQString(cells[static_cast<size_t>(c)]));
-            if (const auto& key = keys[static_cast<size_t>(c)]) {
-                item->setData(kSortRole, *key);
+            if (static_cast<size_t>(c) < keys.size()) {
+                if (const auto& key = keys[static_cast<size_t>(c)]) {
+                    item->setData(kSortRole, *key);
+                }
             }
             item->setData(kIndexRole, i);
             item->setTextAlignment(
@@ -317,6 +321,14 @@ void TOverviewForm::Refresh() {
             if (flagged) {
                 item->setBackground(kFlagColor);
                 item->setToolTip(ToQString(JoinChecks(r.checks)));
+            }
+            if (!r.alerts.empty() && (c == kKeyColumn || c == alertColumn)) {
+                item->setBackground(kAlertColor);
+                item->setToolTip(QStringLiteral("Signaal: ") + ToQString(JoinChecks(r.alerts)));
+                if (c == kKeyColumn) {
+                    item->setIcon(
+                        QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
+                }
             }
             Grid->setItem(i, c, item);
         }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "analytics/report.h"
+#include "core/fileio.h"
 #include "support/test_support.h"
 
 namespace rendaal {
@@ -239,6 +241,17 @@ TEST(AlertTextTest, NoticeNamesTheAlertAndItsNumbers) {
     const Alert b = AlertsOf(Row(30, 30, 1012.4, 900, 1020), kDefaults).holding.at(0);
     EXPECT_EQ(AlertBody(b),
               "AEX bij break-even: AEX 1.012,40, break-even hoog 1.020,00 (melding vanaf 999,60)");
+}
+
+TEST(AlertTextTest, OverviewCsvEndsWithTheHoldingAlerts) {
+    std::vector<OverviewRow> rows{Row(10, 5, 918, 900, 1000), Row(30, 30)};
+    rows[1].key = "AX1 2701 00900.00 00Geen";
+    MarkAlerts(rows, EvaluateAlerts(rows, kDefaults, {}).holding);
+    const auto lines = SplitLines(OverviewCsv(rows));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(lines[0].ends_with(",em,alerts"));
+    EXPECT_TRUE(lines[1].ends_with(",winstdoel; AEX bij break-even")) << lines[1];
+    EXPECT_TRUE(lines[2].ends_with(",")) << lines[2];
 }
 
 }  // namespace
