@@ -75,8 +75,7 @@ void DrawBlockLegend(Canvas& canvas, const PlotArea& area, PlotContents& content
     }
     w += 28;
     const int h = 5 * 20 + 2;
-    const Box box = PlaceBox(contents, area, w, h,
-                             BoxCandidates(area, w, h, {}));
+    const Box box = PlaceBox(contents, area, w, h, BoxCandidates(area, w, h, {}));
     canvas.SetBrushColor(kWhite);
     canvas.SetPenColor(kGrid);
     canvas.Rectangle(box.x1, box.y1, box.x2, box.y2);

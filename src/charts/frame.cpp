@@ -106,15 +106,16 @@ void PlotContents::Mark(int x, int y) {
     const int cx = (x - builtFor_.left) / cell_;
     const int cy = (y - builtFor_.top) / cell_;
     if (cx >= 0 && cy >= 0 && cx < columns_ && cy < rows_) {
-        sums_[static_cast<size_t>(cy + 1) * static_cast<size_t>(columns_ + 1) +
+        sums_[(static_cast<size_t>(cy) + 1) * (static_cast<size_t>(columns_) + 1) +
               static_cast<size_t>(cx + 1)] = 1;
     }
 }
 
 void PlotContents::Build(const PlotArea& area) {
     builtFor_ = area;
-    const int64_t w = static_cast<int64_t>(area.right) - area.left + 1;
-    const int64_t h = static_cast<int64_t>(area.bottom) - area.top + 1;
+    // A picture too small for a plot still gets a grid of one cell.
+    const int64_t w = std::max<int64_t>(1, static_cast<int64_t>(area.right) - area.left + 1);
+    const int64_t h = std::max<int64_t>(1, static_cast<int64_t>(area.bottom) - area.top + 1);
     constexpr int64_t kMaxCells = 1 << 20;
     cell_ = 1;
     while ((w / cell_ + 1) * (h / cell_ + 1) > kMaxCells) {
@@ -122,7 +123,7 @@ void PlotContents::Build(const PlotArea& area) {
     }
     columns_ = static_cast<int>(w / cell_ + 1);
     rows_ = static_cast<int>(h / cell_ + 1);
-    sums_.assign(static_cast<size_t>(columns_ + 1) * static_cast<size_t>(rows_ + 1), 0);
+    sums_.assign((static_cast<size_t>(columns_) + 1) * (static_cast<size_t>(rows_) + 1), 0);
     for (const Segment& line : lines_) {
         const auto on = ClipToPlot(area, line.x0, line.y0, line.x1, line.y1);
         if (!on) {
@@ -149,7 +150,7 @@ void PlotContents::Build(const PlotArea& area) {
             }
         }
     }
-    const size_t stride = static_cast<size_t>(columns_ + 1);
+    const size_t stride = static_cast<size_t>(columns_) + 1;
     for (size_t y = 1; y <= static_cast<size_t>(rows_); ++y) {
         for (size_t x = 1; x <= static_cast<size_t>(columns_); ++x) {
             sums_[y * stride + x] += sums_[(y - 1) * stride + x] + sums_[y * stride + x - 1] -
@@ -172,7 +173,7 @@ int64_t PlotContents::Hits(const PlotArea& area, const Box& box) {
     if (x2 <= x1 || y2 <= y1) {
         return 0;
     }
-    const size_t stride = static_cast<size_t>(columns_ + 1);
+    const size_t stride = static_cast<size_t>(columns_) + 1;
     const auto at = [&](int x, int y) {
         return sums_[static_cast<size_t>(y) * stride + static_cast<size_t>(x)];
     };

@@ -307,6 +307,7 @@ bool TVersionsForm::DownloadInstaller(const std::string& downloadName,
     DownloadBtn->setEnabled(false);
     // Return must not reach the button that now ends the download.
     const QString exitText = ExitBtn->text();
+    const bool exitAutoDefault = ExitBtn->autoDefault();
     ExitBtn->setText(Say("Afbreken", "Cancel"));
     ExitBtn->setAutoDefault(false);
     ExitBtn->setDefault(false);
@@ -317,7 +318,7 @@ bool TVersionsForm::DownloadInstaller(const std::string& downloadName,
         job, [this](uint32_t kb) { Gauge1->setValue(GaugeProgress(kb, installerSizeKb_)); });
     download_ = nullptr;
     ExitBtn->setText(exitText);
-    ExitBtn->setAutoDefault(true);
+    ExitBtn->setAutoDefault(exitAutoDefault);
     DownloadBtn->setEnabled(true);
     if (!result.ok()) {
         Gauge1->setValue(0);
@@ -367,13 +368,13 @@ void TVersionsForm::reject() {
 }
 
 void TVersionsForm::closeEvent(QCloseEvent* event) {
-    // The program closing all its windows must not be held up by a running download.
-    if (Downloading() && event->spontaneous()) {
+    if (Downloading()) {
+        // The close box (or the program closing its windows) ends the download and the window.
         CancelDownload();
-        event->ignore();
+        QDialog::reject();
+        event->accept();
         return;
     }
-    CancelDownload();
     QDialog::closeEvent(event);
 }
 

@@ -72,7 +72,7 @@ public slots:
     void DownloadBtnClick();
     void ExitBtnClick();
 
-    // During a download Esc and the close box end it and the window stays to say so.
+    // During a download Esc ends it and the window stays to say so.
     void reject() override;
 
 protected:

@@ -91,16 +91,6 @@ bool HasCheck(const OverviewRow& r, const char* flag) {
 bool gRateProblemTold = false;
 std::vector<std::string> gAlertProblemsTold;
 
-// The same width for every item, so that the marked and the unmarked texts line up.
-QIcon AlertMark(bool on, int size) {
-    if (on) {
-        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
-    }
-    QPixmap blank(size, size);
-    blank.fill(Qt::transparent);
-    return QIcon(blank);
-}
-
 void TellAlertProblems(const std::vector<std::string>& problems) {
     QString text;
     for (const auto& p : problems) {
@@ -141,11 +131,12 @@ DesktopNotifier& NotifierOf(TMainForm& form) {
     return *notifier;
 }
 
-void MarkList(TMainForm& form, const std::vector<Alert>& holding) {
-    MarkStaleCombinations(form.ListBox1,
-                          LoadOverview(form.DataFolder, form.Combinations(), WindowRates(),
-                                       AmsterdamTimeOfLocal(AppClock().Now())),
-                          holding);
+std::vector<OverviewRow> WindowMarks(TMainForm& form, const std::vector<std::string>& lines,
+                                     const std::vector<Alert>* holding = nullptr) {
+    auto rows =
+        LoadOverview(form.DataFolder, lines, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
+    MarkAlerts(rows, holding ? *holding : EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
+    return rows;
 }
 
 }  // namespace
@@ -161,7 +152,8 @@ void CheckWindowAlerts(TMainForm& form, bool afterRun) {
     const std::string before = gNoticeProblem;
     const AlertCheck check = CheckAlerts(form.DataFolder, form.Combinations(), &NotifierOf(form));
     TellAlertProblems(check.problems);
-    MarkList(form, check.holding);
+    const std::vector<std::string> lines = form.Combinations();
+    form.ListBox1->ApplyMarks(lines, WindowMarks(form, lines, &check.holding));
     if (afterRun && !gNoticeProblemAfterRun && !before.empty()) {
         gNoticeProblemAfterRun = true;
         SayNoticeProblem(form);
@@ -373,45 +365,6 @@ void TOverviewForm::GridCellDoubleClicked(int row, int column) {
     }
 }
 
-void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows,
-                           const std::vector<Alert>& alerts) {
-    // Within the line: the mark must not make its line taller than the others.
-    const int markSize = std::max(8, list->fontMetrics().height() - 4);
-    if (list->iconSize() != QSize(markSize, markSize)) {
-        list->setIconSize(QSize(markSize, markSize));
-    }
-    for (int i = 0; i < list->count(); ++i) {
-        QListWidgetItem* item = list->item(i);
-        const OverviewRow* r =
-            i < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(i)] : nullptr;
-        const std::string names = r != nullptr ? AlertNames(alerts, r->key) : std::string();
-        const bool marked = !names.empty();
-        if (item->data(Qt::UserRole + 7).toBool() != marked || item->icon().isNull()) {
-            item->setIcon(AlertMark(marked, markSize));
-            item->setData(Qt::UserRole + 7, marked);
-        }
-        const bool stale = r != nullptr && r->stale.value_or(false);
-        QFont f = item->font();
-        if (f.italic() != stale) {
-            f.setItalic(stale);
-            item->setFont(f);
-        }
-        QString tip;
-        if (stale) {
-            tip = r->lastDate
-                      ? QStringLiteral("Laatste koers: %1").arg(ToQString(FormatDmy(*r->lastDate)))
-                      : QStringLiteral("Nog geen koersen");
-        }
-        if (marked) {
-            tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
-                   QStringLiteral("Signaal: ") + ToQString(names);
-        }
-        if (item->toolTip() != tip) {
-            item->setToolTip(tip);
-        }
-    }
-}
-
 void InstallOverview(TMainForm& form) {
     form.TheoryView = TheoryViewStored();
     auto* overview = new TOverviewForm(&form);
@@ -428,7 +381,6 @@ void InstallOverview(TMainForm& form) {
     action->setShortcutContext(Qt::WindowShortcut);
     form.addAction(action);
     form.ListBox1->addAction(action);
-    form.ListBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
     QObject::connect(action, &QAction::triggered, overview, [overview, &form] {
         overview->folder = form.DataFolder;
         if (overview->isVisible()) {
@@ -441,22 +393,16 @@ void InstallOverview(TMainForm& form) {
     });
 
     // Histories grow with every download and go stale when a close passes, so the marks are
-    // renewed when the list changes and once a minute. A list filled line by line is marked
-    // once, after the last line.
-    auto mark = [&form] {
-        const auto rows = LoadOverview(form.DataFolder, form.Combinations(), WindowRates(),
-                                       AmsterdamTimeOfLocal(AppClock().Now()));
-        MarkStaleCombinations(form.ListBox1, rows,
-                              EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
+    // renewed when the list changes (the list sees to that) and once a minute.
+    form.ListBox1->marksFor = [&form](const std::vector<std::string>& lines) {
+        return WindowMarks(form, lines);
     };
+    // A changed list is evaluated too: a combination added may hold an alert at once, one
+    // deleted loses its entry.
     auto* soon = new QTimer(&form);
     soon->setSingleShot(true);
     soon->setInterval(0);
-    QObject::connect(soon, &QTimer::timeout, &form, [&form, mark] {
-        if (!CheckWindowAlertsWhenFree(form)) {
-            mark();
-        }
-    });
+    QObject::connect(soon, &QTimer::timeout, &form, [&form] { CheckWindowAlertsWhenFree(form); });
     QAbstractItemModel* model = form.ListBox1->model();
     auto later = [soon] { soon->start(); };
     QObject::connect(model, &QAbstractItemModel::rowsInserted, soon, later);
@@ -464,14 +410,14 @@ void InstallOverview(TMainForm& form) {
     QObject::connect(model, &QAbstractItemModel::modelReset, soon, later);
     auto* minute = new QTimer(&form);
     minute->setInterval(60000);
-    QObject::connect(minute, &QTimer::timeout, &form, [mark, overview] {
-        mark();
+    QObject::connect(minute, &QTimer::timeout, &form, [&form, overview] {
+        form.ListBox1->RefreshMarks();
         if (overview->isVisible()) {
             overview->Refresh();
         }
     });
     minute->start();
-    soon->start();
+    form.ListBox1->RefreshMarks();
 }
 
 }  // namespace rendaal

@@ -14,6 +14,7 @@
 #include "analytics/alerts.h"
 #include "analytics/black_scholes.h"
 #include "analytics/overview.h"
+#include "mainwindow/combination_list.h"
 
 namespace rendaal {
 
@@ -62,12 +63,6 @@ private:
 
     bool sized_ = false;
 };
-
-// Italics and a tooltip naming the last date for every stale combination of the list; rows
-// are in list order. A combination with a holding alert gets a mark before it, and the
-// tooltip names the alert.
-void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows,
-                           const std::vector<Alert>& alerts = {});
 
 // The stored alert limits; one that is not a number in its range takes its default, and the
 // user is told so once per program run.

@@ -129,16 +129,13 @@ TEST(MarkStaleCombinations, ItalicsAndTheLastDate) {
 
     // A holding alert: a mark before the line and its name in the tooltip, after the date; the
     // mark goes when the alert stops.
-    rows[0].key = "K0";
-    rows[1].key = "K1";
-    Alert a;
-    a.key = "K0";
-    a.kind = AlertKind::BreakEven;
-    MarkStaleCombinations(&list, rows, {a});
+    rows[0].alerts = {"AEX bij break-even"};
+    MarkStaleCombinations(&list, rows);
     EXPECT_TRUE(list.item(0)->toolTip().endsWith("\nSignaal: AEX bij break-even"));
     EXPECT_TRUE(list.item(0)->data(Qt::DecorationRole).isValid());
     const QIcon blank = list.item(1)->icon();
-    MarkStaleCombinations(&list, rows, {});
+    rows[0].alerts.clear();
+    MarkStaleCombinations(&list, rows);
     EXPECT_TRUE(list.item(0)->toolTip().contains("03-12-2026"));
     EXPECT_FALSE(list.item(0)->toolTip().contains("Signaal"));
     EXPECT_EQ(list.item(0)->icon().pixmap(8).toImage(), blank.pixmap(8).toImage());
