@@ -313,7 +313,7 @@ std::string AlertsTable(const std::vector<Alert>& alerts) {
     for (const auto& a : alerts) {
         keyWidth = std::max(keyWidth, a.key.size());
     }
-    auto pad = [](std::string s, size_t w, bool right) {
+    auto pad = [](const std::string& s, size_t w, bool right) {
         const std::string fill(s.size() < w ? w - s.size() : 0, ' ');
         return right ? fill + s : s + fill;
     };
