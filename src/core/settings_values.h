@@ -26,6 +26,10 @@ inline constexpr std::string_view kWinstdoelValue = "Winstdoel";
 inline constexpr std::string_view kVerliesgrensValue = "Verliesgrens";
 inline constexpr std::string_view kBeMargeValue = "BE-marge";
 inline constexpr std::string_view kMeldingenValue = "Meldingen Aan";
+// Whole days after today (default 0) at which the "Theorie" line prices the combination; the
+// chart stops it at the day before expiry.
+inline constexpr std::string_view kTheorieDagenValue = "Theorie dagen";
+inline constexpr int64_t kMaxTheorieDagen = 36500;
 
 struct BoxLimits {
     int min;
