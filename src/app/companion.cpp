@@ -17,6 +17,7 @@
 #include "download/run_lock.h"
 #include "platform/app_paths.h"
 #include "platform/http_client.h"
+#include "platform/notifications.h"
 #include "platform/run_setup.h"
 #include "platform/settings_store.h"
 
@@ -43,6 +44,7 @@ constexpr std::array kCommands = {
                      "--iv <koersbestand> [--csv | --chart --out <bestand.png> [--size BxH]]\n"
                      "                       [--rente X] [--dividend Y]",
                      true, RunIvCommand},
+    CompanionCommand{"--alerts", "--alerts [--csv]", false, RunAlertsCommand},
     CompanionCommand{"--help", "--help", false, Help},
     CompanionCommand{"-h", "", false, Help},
 };
@@ -64,13 +66,26 @@ void Usage(FILE* out) {
         "Afsluitcode: 0 regels geschreven, 1 niets te schrijven, 2 fout.\n"
         "Met --chart tekent het de grafiek van een koersbestand in een PNG-bestand.\n"
         "--overview toont de stand van alle combinaties, --iv de impliciete volatiliteit per\n"
-        "dag van een koersbestand (rente en dividend in procenten per jaar).\n",
+        "dag van een koersbestand (rente en dividend in procenten per jaar).\n"
+        "--alerts toont de signalen die nu gelden (winstdoel, verliesgrens, AEX bij\n"
+        "break-even); na elke download meldt het een signaal dat begint op het bureaublad.\n",
         out);
 }
 
 int Help(const std::vector<std::string>&) {
     Usage(stdout);
     return kExitWritten;
+}
+
+// Still under the run lock: a window evaluating at the same moment would announce the same
+// alert twice.
+void CheckAlertsAfterRun(const std::string& folder, const std::vector<std::string>& lines) {
+    DesktopNotifier notifier;
+    notifier.onProblem = Complain;
+    for (const auto& problem : CheckAlerts(folder, lines, &notifier).problems) {
+        Complain(problem);
+    }
+    notifier.WaitForReplies();
 }
 
 }  // namespace
@@ -142,6 +157,7 @@ int RunScheduledDownload(const std::vector<std::string>&) {
         const double lastIndex = LastHistoryIndexValueIn(folder, lines);
         env.lastHistoryIndexValue = [lastIndex] { return lastIndex; };
         result = RunDownload(state, env);
+        CheckAlertsAfterRun(folder, lines);
     }
     std::printf("%s\n", state.StatusText.c_str());
     std::fflush(stdout);

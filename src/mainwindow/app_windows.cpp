@@ -100,6 +100,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
                                main->VersionText);
     };
     optionHooks.programName = main->ProgramName;
+    optionHooks.alertSettingsChanged = [main] { CheckWindowAlertsWhenFree(*main); };
     auto options = std::make_unique<TOptionsForm>(optionHooks);
     OptionsForm = options.get();
     app->windows.push_back(std::move(options));
@@ -134,6 +135,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     sources.LastHistoryIndexValue = [main] { return main->Charts.lastHistoryIndexValue; };
     sources.DataFolder = main->DataFolder;
     DownloadForm->SetSources(std::move(sources));
+    DownloadForm->SetAfterRun([main] { CheckWindowAlerts(*main, true); });
 
     AddFormContext addContext;
     addContext.mainWindow = main;

@@ -1,11 +1,15 @@
 #include "mainwindow/combination_list.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QPixmap>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <optional>
 
+#include "analytics/report.h"
 #include "core/calendar.h"
 #include "core/combination.h"
 #include "core/text.h"
@@ -16,6 +20,19 @@ namespace rendaal {
 
 namespace {
 constexpr int kItemHeight = 20;
+
+constexpr int kAlertMarkRole = Qt::UserRole + 7;
+
+// The same width for every item, so that the marked and the unmarked texts line up.
+QIcon AlertMark(bool on, int size) {
+    if (on) {
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    }
+    QPixmap blank(size, size);
+    blank.fill(Qt::transparent);
+    return QIcon(blank);
+}
+
 }  // namespace
 
 TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
@@ -166,10 +183,20 @@ QString DeleteQuestion(const std::string& line) {
 }
 
 void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows) {
+    // Within the line: the mark must not make its line taller than the others.
+    const int markSize = std::max(8, list->fontMetrics().height() - 4);
+    if (list->iconSize() != QSize(markSize, markSize)) {
+        list->setIconSize(QSize(markSize, markSize));
+    }
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem* item = list->item(i);
         const OverviewRow* r =
             i < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(i)] : nullptr;
+        const bool marked = r != nullptr && !r->alerts.empty();
+        if (item->data(kAlertMarkRole).toBool() != marked || item->icon().isNull()) {
+            item->setIcon(AlertMark(marked, markSize));
+            item->setData(kAlertMarkRole, marked);
+        }
         const bool stale = r != nullptr && r->stale.value_or(false);
         QFont f = item->font();
         if (f.italic() != stale) {
@@ -181,6 +208,10 @@ void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& ro
             tip = r->lastDate
                       ? QStringLiteral("Laatste koers: %1").arg(ToQString(FormatDmy(*r->lastDate)))
                       : QStringLiteral("Nog geen koersen");
+        }
+        if (marked) {
+            tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
+                   QStringLiteral("Signaal: ") + ToQString(JoinChecks(r->alerts));
         }
         if (item->toolTip() != tip) {
             item->setToolTip(tip);

@@ -66,7 +66,8 @@ private:
 QString DeleteQuestion(const std::string& line);
 
 // Italics and a tooltip naming the last date for every stale combination of the list; rows
-// are in list order.
+// are in list order. A combination with a holding alert (row.alerts) gets a mark before it,
+// and the tooltip names the alert.
 void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows);
 
 }  // namespace rendaal

@@ -140,7 +140,16 @@ bool TDownloadForm::RunDownload() {
     RunResult result;
     {
         const BusyCursor busy;
-        result = RunDownloadLocked(state_, Environment());
+        const RunEnvironment env = Environment();
+        RunLock lock(env.dataFolder);
+        if (auto refused = HoldDataFolder(lock, state_, env)) {
+            result = *refused;
+        } else {
+            result = rendaal::RunDownload(state_, env);
+            if (afterRun_) {
+                afterRun_();
+            }
+        }
     }
     running_ = false;
     if (result.outcome == RunOutcome::Busy) {
@@ -169,6 +178,9 @@ bool TDownloadForm::ProcessCombinations(const std::string& page, const TDataRec&
     }
     running_ = true;
     const PassResult result = rendaal::ProcessCombinations(state_, page, rec, env);
+    if (afterRun_) {
+        afterRun_();
+    }
     running_ = false;
     if (!result.error.empty()) {
         ShowStatus(std::string(kFailedStatus));

@@ -70,6 +70,8 @@ public:
     void SetClock(const Clock* clock);
     void SetErrorHandler(std::function<void(const std::string&)> showError);
     void SetPageAddresses(std::string indexUrlBase, std::string optionUrlBase);
+    // Runs at the end of every run that took the data folder, with its lock still held.
+    void SetAfterRun(std::function<void()> afterRun) { afterRun_ = std::move(afterRun); }
 
 private:
     void ShowStatus(const std::string& text);
@@ -87,6 +89,7 @@ private:
     PageAddresses addresses_;
     bool running_ = false;
     RunResult lastResult_;
+    std::function<void()> afterRun_;
 };
 
 // Set by the constructor; the one instance lives for the whole program.
