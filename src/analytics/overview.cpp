@@ -8,54 +8,70 @@
 #include "charts/history.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/history_text.h"
+#include "core/market_hours.h"
 #include "core/text.h"
 
 namespace rendaal {
 namespace {
 
-std::optional<double> StrikeOf(const std::string& text, double value) {
-    if (Contains(text, "Geen") || !std::isfinite(value) || value <= 0) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-Strikes StrikesOf(const ChartHeader& header) {
-    return {StrikeOf(header.putText, header.putValue), StrikeOf(header.callText, header.callValue)};
-}
-
 std::optional<double> Finite(double x) {
     return std::isfinite(x) ? std::optional<double>(x) : std::nullopt;
 }
 
-bool IsWorkingDay(const Date& d) {
-    const int w = Weekday(d);
-    return w >= 2 && w <= 6;
+Strikes StrikesOf(const CombinationTerms& terms) {
+    return {terms.put.strike(), terms.call.strike()};
 }
 
-struct Dated {
-    int64_t day = 0;
-    const std::string* line = nullptr;
+// The download writes a Som of "0,00" when it found no prices; the block chart skips such a
+// row, and a sum of nothing is no figure anyway.
+bool IsUsable(const HistoryTextLine& line, const Strikes& strikes) {
+    auto price = [](const std::optional<double>& v) { return v && *v >= 0; };
+    return line.IsRow() && *line.somValue > 0 && (!strikes.put || price(line.putValue)) &&
+           (!strikes.call || price(line.callValue));
+}
+
+struct RowChoice {
+    const HistoryTextLine* first = nullptr;  // earliest usable row
+    const HistoryTextLine* last = nullptr;   // latest usable row
+    bool latestDamaged = false;
 };
 
-// Earliest and latest dated line; of lines sharing a date the first one is the earliest and
-// the last one the latest, as downloads of one day follow each other in the file.
-std::pair<Dated, Dated> FirstAndLast(const std::vector<std::string>& lines) {
-    Dated first;
-    Dated last;
-    for (const auto& line : lines) {
-        const auto day = RowDayNumber(BeforeFirst(' ', line));
-        if (!day) {
+// Of lines sharing a date the first one is the earliest and the last one the latest, as
+// downloads of one day follow each other in the file.
+RowChoice ChooseRows(const HistoryText& text, const Strikes& strikes) {
+    RowChoice c;
+    const HistoryTextLine* latest = nullptr;
+    for (const auto& line : text.lines) {
+        if (!line.date) {
             continue;
         }
-        if (first.line == nullptr || *day < first.day) {
-            first = {*day, &line};
+        const int64_t day = DayNumber(*line.date);
+        if (latest == nullptr || day >= DayNumber(*latest->date)) {
+            latest = &line;
+            c.latestDamaged = line.damaged || (strikes.put && line.putValue < 0.0) ||
+                              (strikes.call && line.callValue < 0.0);
         }
-        if (last.line == nullptr || *day >= last.day) {
-            last = {*day, &line};
+        if (!IsUsable(line, strikes)) {
+            continue;
+        }
+        if (c.first == nullptr || day < DayNumber(*c.first->date)) {
+            c.first = &line;
+        }
+        if (c.last == nullptr || day >= DayNumber(*c.last->date)) {
+            c.last = &line;
         }
     }
-    return {first, last};
+    return c;
+}
+
+HistoryText TextOfLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    return ReadHistoryText(text);
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -78,7 +94,7 @@ double IntrinsicValue(const Strikes& strikes, double level) {
 
 Date LatestClose(const DateTime& now) {
     Date d = now.date();
-    if (IsWorkingDay(d) && now.hour * 60 + now.minute >= kCloseMinuteOfDay) {
+    if (IsWorkingDay(d) && IsAfterClose(now)) {
         return d;
     }
     do {
@@ -88,11 +104,7 @@ Date LatestClose(const DateTime& now) {
 }
 
 std::optional<double> IndexLevel(std::string_view aexField) {
-    const double v = ParseNumber(aexField);
-    if (!std::isfinite(v) || v <= 0) {
-        return std::nullopt;
-    }
-    return v;
+    return ParseIndexLevel(aexField);
 }
 
 double YearsBetween(const Date& from, const Date& to) {
@@ -100,7 +112,7 @@ double YearsBetween(const Date& from, const Date& to) {
 }
 
 Strikes StrikesOfFileName(std::string_view fileName) {
-    return StrikesOf(ParseChartFileName(fileName));
+    return StrikesOf(ReadTermsOfFileName(fileName));
 }
 
 namespace {
@@ -109,47 +121,62 @@ namespace {
 OverviewRow Described(std::string_view fileName, const DateTime& now) {
     OverviewRow row;
     const ChartHeader header = ParseChartFileName(fileName);
-    row.kind = header.kind;
+    const CombinationTerms terms = ReadTermsOfFileName(fileName);
+    row.kind = KindName(terms.kind);
     row.expiry = header.expiryDate;
     if (row.expiry) {
         row.days = DayNumber(*row.expiry) - DayNumber(now.date());
     }
-    row.strikes = StrikesOf(header);
+    row.strikes = StrikesOf(terms);
+    if (terms.put.unreadable() || terms.call.unreadable()) {
+        row.checks.emplace_back(kUnreadableStrikeFlag);
+    }
     return row;
 }
 
 }  // namespace
 
-OverviewRow OverviewOf(std::string_view line, const std::vector<std::string>* historyLines,
-                       const Rates& rates, const DateTime& now) {
+OverviewRow OverviewOf(std::string_view line, const HistoryText* history, const Rates& rates,
+                       const DateTime& now) {
     const std::string name = HistoryFileName(line);
-    OverviewRow row =
-        historyLines ? HistoryOverview(name, *historyLines, rates, now) : Described(name, now);
+    OverviewRow row = history ? HistoryOverview(name, *history, rates, now) : Described(name, now);
     row.key = CombinationKey(line);
-    const KeyWords words = SplitKey(row.key);
-    row.kind = KindName(KindOf(words.put, words.call));
     return row;
 }
 
 OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::string>& lines,
                             const Rates& rates, const DateTime& now) {
+    return HistoryOverview(fileName, TextOfLines(lines), rates, now);
+}
+
+OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
+                            const Rates& rates, const DateTime& now) {
     OverviewRow row = Described(fileName, now);
     row.hasHistory = true;
-    const auto [first, last] = FirstAndLast(lines);
-    // A history without a single dated line has not grown since the latest close either.
-    row.stale = last.line == nullptr || last.day < DayNumber(LatestClose(now));
-    if (last.line == nullptr) {
+    const RowChoice chosen = ChooseRows(history, row.strikes);
+    if (chosen.latestDamaged) {
+        row.checks.emplace_back(kUnreadableRowFlag);
+    }
+    const HistoryTextLine* first = chosen.first;
+    const HistoryTextLine* last = chosen.last;
+    // A history without a single usable row has not grown since the latest close either.
+    row.stale = last == nullptr || DayNumber(*last->date) < DayNumber(LatestClose(now));
+    if (last == nullptr) {
         return row;
     }
-    const HistoryRow firstRow = SplitHistoryRow(*first.line);
-    const HistoryRow lastRow = SplitHistoryRow(*last.line);
-    row.firstDate = FromDayNumber(first.day);
-    row.lastDate = FromDayNumber(last.day);
-    const double somFirst = ParseNumber(firstRow.somField);
-    const double somLast = ParseNumber(lastRow.somField);
-    row.somFirst = Finite(somFirst);
-    row.somLast = Finite(somLast);
+    row.firstDate = first->date;
+    row.lastDate = last->date;
+    const double somFirst = *first->somValue;
+    const double somLast = *last->somValue;
+    row.somFirst = somFirst;
+    row.somLast = somLast;
     row.resultEur = Finite((somFirst - somLast) * 100);
+    const CombinationTerms terms = ReadTermsOfFileName(fileName);
+    if (terms.put.unreadable() || terms.call.unreadable()) {
+        // Figures of one leg would pass for the whole combination's.
+        row.aexLast = IndexLevel(last->aex);
+        return row;
+    }
     if (row.strikes.put) {
         row.beLow = Finite(*row.strikes.put - somFirst);
     }
@@ -157,7 +184,7 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
         row.beHigh = Finite(*row.strikes.call + somFirst);
     }
 
-    const std::optional<double> s = IndexLevel(lastRow.aexField);
+    const std::optional<double> s = IndexLevel(last->aex);
     if (!s) {
         row.checks.emplace_back(kNoIndexFlag);
         return row;
@@ -171,20 +198,26 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
     }
     const double t = YearsBetween(*row.lastDate, *row.expiry);
     bool below = false;
-    auto leg = [&](OptionSide side, const std::optional<double>& k, const std::string& field) {
+    auto leg = [&](OptionSide side, const std::optional<double>& k,
+                   const std::optional<double>& value) {
         if (!k) {
             return std::optional<double>();
         }
-        const double price = ParseNumber(field);
+        const double price = *value;
         if (price < PriceLowerBound(side, *s, *k, t, rates) - kBelowBoundSlack) {
             below = true;
         }
         return ImpliedVolatility(side, price, *s, *k, t, rates);
     };
-    row.ivPut = leg(OptionSide::Put, row.strikes.put, lastRow.putField);
-    row.ivCall = leg(OptionSide::Call, row.strikes.call, lastRow.callField);
+    row.ivPut = leg(OptionSide::Put, row.strikes.put, last->putValue);
+    row.ivCall = leg(OptionSide::Call, row.strikes.call, last->callValue);
     if (below) {
         row.checks.emplace_back(kBelowIntrinsicFlag);
+    }
+    if (row.days) {
+        const ShortLegs legs{row.strikes.put, row.strikes.call, row.ivPut, row.ivCall};
+        row.risk = RiskOf(legs, row.aexLast, static_cast<double>(*row.days) / 365.0, row.beLow,
+                          row.beHigh, rates);
     }
     return row;
 }
@@ -206,39 +239,59 @@ std::vector<OverviewRow> LoadOverview(const std::string& folder,
             rows.push_back(OverviewOf(line, nullptr, rates, now));
             continue;
         }
-        const HistoryRows history = HistoryRowsFromText(*text);
-        rows.push_back(OverviewOf(line, &history.lines, rates, now));
+        const HistoryText history = ReadHistoryText(*text);
+        rows.push_back(OverviewOf(line, &history, rates, now));
     }
     return rows;
 }
 
+bool IsHistoryFile(std::string_view fileName, std::string_view text) {
+    const ChartHeader header = ParseChartFileName(fileName);
+    const CombinationTerms terms = ReadTermsOfFileName(fileName);
+    const bool named =
+        fileName.ends_with(".csv") &&
+        (header.kind == "Single" || header.kind == "Straddle" || header.kind == "Strangle") &&
+        header.expiryDate && !terms.put.unreadable() && !terms.call.unreadable() &&
+        (terms.put.strike() || terms.call.strike());
+    if (!named) {
+        return false;
+    }
+    const HistoryText read = ReadHistoryText(text);
+    return read.readable && (read.header || read.RowCount() > 0 || read.lines.empty());
+}
+
 std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::string>& lines,
                              const Rates& rates) {
+    return IvHistory(fileName, TextOfLines(lines), rates);
+}
+
+std::vector<IvRow> IvHistory(std::string_view fileName, const HistoryText& history,
+                             const Rates& rates) {
     const ChartHeader header = ParseChartFileName(fileName);
-    const Strikes strikes = StrikesOf(header);
+    const Strikes strikes = StrikesOfFileName(fileName);
     std::vector<IvRow> rows;
-    for (const auto& line : lines) {
-        const HistoryRow fields = SplitHistoryRow(line);
-        const auto day = RowDayNumber(fields.dateText);
-        if (!day) {
+    for (const auto& line : history.lines) {
+        // Damaged and not-downloaded rows are left out, as the block chart leaves them out.
+        if (!IsUsable(line, strikes)) {
             continue;
         }
         IvRow row;
-        row.date = FromDayNumber(*day);
-        row.aex = IndexLevel(fields.aexField);
+        row.date = *line.date;
+        row.aex = IndexLevel(line.aex);
         const double t = header.expiryDate ? YearsBetween(row.date, *header.expiryDate) : 0;
-        auto leg = [&](OptionSide side, const std::optional<double>& k, const std::string& field,
-                       std::optional<double>& price, std::optional<double>& iv) {
+        auto leg = [&](OptionSide side, const std::optional<double>& k,
+                       const std::optional<double>& value, std::optional<double>& price,
+                       std::optional<double>& iv) {
             if (!k) {
                 return;
             }
-            price = Finite(ParseNumber(field));
-            if (row.aex && price) {
+            price = value;
+            if (row.aex) {
                 iv = ImpliedVolatility(side, *price, *row.aex, *k, t, rates);
             }
         };
-        leg(OptionSide::Put, strikes.put, fields.putField, row.put, row.ivPut);
-        leg(OptionSide::Call, strikes.call, fields.callField, row.call, row.ivCall);
+        leg(OptionSide::Put, strikes.put, line.putValue, row.put, row.ivPut);
+        leg(OptionSide::Call, strikes.call, line.callValue, row.call, row.ivCall);
         rows.push_back(row);
     }
     return rows;

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "analytics/black_scholes.h"
+#include "analytics/greeks.h"
 #include "core/calendar.h"
+#include "core/history_text.h"
 
 // Where each combination stands: its result so far, intrinsic and time value, break-evens, the
 // volatility its last prices imply, and whether its history has stopped growing.
@@ -15,11 +17,11 @@ namespace rendaal {
 
 inline constexpr const char* kBelowIntrinsicFlag = "onder intrinsieke waarde";
 inline constexpr const char* kNoIndexFlag = "geen AEX";
+inline constexpr const char* kUnreadableRowFlag = "onleesbare regel";
+inline constexpr const char* kUnreadableStrikeFlag = "onleesbare strike";
 // A price may lie this far under its no-arbitrage floor before it is flagged: quotes are
 // rounded to cents and the index level is not read at the same second.
 inline constexpr double kBelowBoundSlack = 0.05;
-// The close the download timer waits for, local time.
-inline constexpr int kCloseMinuteOfDay = 17 * 60 + 35;
 
 // The exercise prices of a combination; a "Geen" side (or one that is not a positive number)
 // is absent.
@@ -48,27 +50,30 @@ struct OverviewRow {
     std::optional<double> beHigh;
     std::optional<double> ivPut;  // fractions (0.2 for 20 %)
     std::optional<double> ivCall;
+    RiskFigures risk;
     std::vector<std::string> checks;
 };
 
 // max(Kp - x, 0) + max(x - Kc, 0), absent sides left out.
 double IntrinsicValue(const Strikes& strikes, double level);
 
-// The latest working day (Mon-Fri) whose close has passed at now.
+// The latest working day (Mon-Fri) whose close has passed at now (Amsterdam time).
 Date LatestClose(const DateTime& now);
 
-// The index level of a history line's AEX field; empty when it is not a positive number.
+// The index level of a history line's AEX field; empty when it is no level (ParseIndexLevel).
 std::optional<double> IndexLevel(std::string_view aexField);
 
 // Years from one day to another, as the volatility is quoted (calendar days / 365).
 double YearsBetween(const Date& from, const Date& to);
 
-// One combination line with the data lines of its history file (nullptr: no history file).
-OverviewRow OverviewOf(std::string_view line, const std::vector<std::string>* historyLines,
-                       const Rates& rates, const DateTime& now);
+// One combination line with its history file as read (nullptr: no history file).
+OverviewRow OverviewOf(std::string_view line, const HistoryText* history, const Rates& rates,
+                       const DateTime& now);
 
-// The same from a history file's name and data lines; the key stays empty and the kind is the
-// name's.
+// The same from a history file's name and text; the key stays empty.
+OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
+                            const Rates& rates, const DateTime& now);
+// From data lines already cut (header left out).
 OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::string>& lines,
                             const Rates& rates, const DateTime& now);
 
@@ -88,7 +93,15 @@ struct IvRow {
     std::optional<double> ivCall;
 };
 
-// Strikes and expiry from the history file's name, one row per dated line in file order.
+// Whether a file is a combination's history: a name as the program gives it (kind, series,
+// expiry, readable strikes, ".csv") and a text that is empty, starts with the header or holds a
+// dated line.
+bool IsHistoryFile(std::string_view fileName, std::string_view text);
+
+// Strikes and expiry from the history file's name, one row per dated line in file order; the
+// rows the block chart skips (not downloaded, no date) are left out.
+std::vector<IvRow> IvHistory(std::string_view fileName, const HistoryText& history,
+                             const Rates& rates);
 std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::string>& lines,
                              const Rates& rates);
 

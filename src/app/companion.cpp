@@ -33,12 +33,16 @@ constexpr std::array kCommands = {
     CompanionCommand{"", "", false, RunScheduledDownload},
     CompanionCommand{"--chart",
                      "--chart <koersbestand> [--blokjes | --grafiek] [--apart]\n"
-                     "                       [--size BxH] [--theorie] --out <bestand.png>",
+                     "                       [--size BxH] [--theorie [--theorie-dagen N]]\n"
+                     "                       --out <bestand.png>",
                      true, RunChartCommand},
     CompanionCommand{"--overview", "--overview [--csv] [--rente X] [--dividend Y]", false,
                      RunOverviewCommand},
-    CompanionCommand{"--iv", "--iv <koersbestand> [--csv] [--rente X] [--dividend Y]", false,
-                     RunIvCommand},
+    // Drawn only with --chart, but the application object comes before the arguments are read.
+    CompanionCommand{"--iv",
+                     "--iv <koersbestand> [--csv | --chart --out <bestand.png> [--size BxH]]\n"
+                     "                       [--rente X] [--dividend Y]",
+                     true, RunIvCommand},
     CompanionCommand{"--help", "--help", false, Help},
     CompanionCommand{"-h", "", false, Help},
 };
@@ -108,7 +112,8 @@ int RunScheduledDownload(const std::vector<std::string>&) {
     std::signal(SIGXFSZ, SIG_IGN);
     const std::string folder = DataFolderFor("Rendaal");
     const SettingsStore settings;
-    if (!settings.problem().empty()) {
+    // It only reads the settings: a read-only file is no news on every timer run.
+    if (!settings.problem().empty() && !settings.readOnly()) {
         Complain(settings.problem());
     }
     const int years = ReadUserSettings(settings.file(), kSettingsKey).years;

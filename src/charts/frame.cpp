@@ -79,6 +79,209 @@ double ValueTop(const ValueScale& scale) {
     return scale.top > 0 ? scale.top : 5;
 }
 
+bool Overlap(const Box& a, const Box& b) {
+    return a.x1 < b.x2 && b.x1 < a.x2 && a.y1 < b.y2 && b.y1 < a.y2;
+}
+
+bool Touches(const Box& box, const Segment& line) {
+    if (box.x2 <= box.x1 || box.y2 <= box.y1) {
+        return false;
+    }
+    // The box's last pixels are x2 - 1 and y2 - 1.
+    const PlotArea area{box.x1, box.y1, box.x2 - 1, box.y2 - 1};
+    return ClipToPlot(area, line.x0, line.y0, line.x1, line.y1).has_value();
+}
+
+void PlotContents::AddLine(int x0, int y0, int x1, int y1) {
+    lines_.push_back({x0, y0, x1, y1});
+    built_ = false;
+}
+
+void PlotContents::AddBox(const Box& box) {
+    // Texts placed one after the other are looked at one by one; the grid stays.
+    (built_ ? placed_ : boxes_).push_back(box);
+}
+
+void PlotContents::Mark(int x, int y) {
+    // Callers keep (x, y) on the plot, so the offsets are never negative.
+    const int cx = (x - builtFor_.left) >> shift_;
+    const int cy = (y - builtFor_.top) >> shift_;
+    if (cx < columns_ && cy < rows_) {
+        sums_[(static_cast<size_t>(cy) + 1) * (static_cast<size_t>(columns_) + 1) +
+              static_cast<size_t>(cx) + 1] = 1;
+    }
+}
+
+void PlotContents::Build(const PlotArea& area) {
+    builtFor_ = area;
+    boxes_.insert(boxes_.end(), placed_.begin(), placed_.end());
+    placed_.clear();
+    // A picture too small for a plot still gets a grid of one cell.
+    const int64_t w = std::max<int64_t>(1, static_cast<int64_t>(area.right) - area.left + 1);
+    const int64_t h = std::max<int64_t>(1, static_cast<int64_t>(area.bottom) - area.top + 1);
+    constexpr int64_t kMaxCells = 1 << 20;
+    shift_ = 0;
+    while (((w >> shift_) + 1) * ((h >> shift_) + 1) > kMaxCells) {
+        ++shift_;
+    }
+    std::vector<Segment> on;
+    on.reserve(lines_.size());
+    int64_t length = 0;
+    for (const Segment& line : lines_) {
+        if (const auto part = ClipToPlot(area, line.x0, line.y0, line.x1, line.y1)) {
+            on.push_back(*part);
+            length += std::max(std::abs(part->x1 - part->x0), std::abs(part->y1 - part->y0));
+        }
+    }
+    // A chart of ten thousands of long lines is looked at more coarsely, so that placing a
+    // text costs about as much as drawing the chart.
+    constexpr int64_t kMaxSteps = 1 << 21;
+    while ((length >> std::max(0, shift_ - 1)) > kMaxSteps && shift_ < 12) {
+        ++shift_;
+    }
+    columns_ = static_cast<int>((w >> shift_) + 1);
+    rows_ = static_cast<int>((h >> shift_) + 1);
+    sums_.assign((static_cast<size_t>(columns_) + 1) * (static_cast<size_t>(rows_) + 1), 0);
+    // Along a line in steps of a pixel, or of half a cell where cells are larger, so that no
+    // cell it crosses is missed; positions in 16.16 fixed point.
+    const int step = std::max(1, (1 << shift_) / 2);
+    for (const Segment& line : on) {
+        const int dx = line.x1 - line.x0;
+        const int dy = line.y1 - line.y0;
+        const int n = std::max(std::abs(dx), std::abs(dy));
+        if (n > 0) {
+            const int64_t sx = (static_cast<int64_t>(dx) << 16) / n * step;
+            const int64_t sy = (static_cast<int64_t>(dy) << 16) / n * step;
+            int64_t x = (static_cast<int64_t>(line.x0) << 16) + (1 << 15);
+            int64_t y = (static_cast<int64_t>(line.y0) << 16) + (1 << 15);
+            for (int i = 0; i < n; i += step, x += sx, y += sy) {
+                Mark(static_cast<int>(x >> 16), static_cast<int>(y >> 16));
+            }
+        }
+        Mark(line.x1, line.y1);
+    }
+    for (const Box& box : boxes_) {
+        const int x1 = std::max(box.x1, area.left);
+        const int x2 = std::min(box.x2, area.right + 1);
+        const int y1 = std::max(box.y1, area.top);
+        const int y2 = std::min(box.y2, area.bottom + 1);
+        if (x1 >= x2 || y1 >= y2) {
+            continue;
+        }
+        const size_t stride = static_cast<size_t>(columns_) + 1;
+        for (int cy = (y1 - area.top) >> shift_; cy <= (y2 - 1 - area.top) >> shift_; ++cy) {
+            for (int cx = (x1 - area.left) >> shift_; cx <= (x2 - 1 - area.left) >> shift_; ++cx) {
+                sums_[(static_cast<size_t>(cy) + 1) * stride + static_cast<size_t>(cx) + 1] = 1;
+            }
+        }
+    }
+    const size_t stride = static_cast<size_t>(columns_) + 1;
+    for (size_t y = 1; y <= static_cast<size_t>(rows_); ++y) {
+        int32_t row = 0;
+        for (size_t x = 1; x <= static_cast<size_t>(columns_); ++x) {
+            row += sums_[y * stride + x];
+            sums_[y * stride + x] = sums_[(y - 1) * stride + x] + row;
+        }
+    }
+    built_ = true;
+}
+
+int64_t PlotContents::Hits(const PlotArea& area, const Box& box) {
+    if (!built_ || !(builtFor_.left == area.left && builtFor_.top == area.top &&
+                     builtFor_.right == area.right && builtFor_.bottom == area.bottom)) {
+        Build(area);
+    }
+    int64_t placed = 0;
+    const Box air{box.x1 - 1, box.y1 - 1, box.x2 + 1, box.y2 + 1};
+    for (const Box& other : placed_) {
+        placed += Overlap(air, other) ? 1 : 0;
+    }
+    // Cells of the box with its air, clamped to the plot.
+    const int cell = 1 << shift_;
+    const int x1 = std::clamp((box.x1 - 1 - area.left) / cell, 0, columns_);
+    const int y1 = std::clamp((box.y1 - 1 - area.top) / cell, 0, rows_);
+    const int x2 = std::clamp((box.x2 + cell - area.left) / cell, 0, columns_);
+    const int y2 = std::clamp((box.y2 + cell - area.top) / cell, 0, rows_);
+    if (x2 <= x1 || y2 <= y1) {
+        return placed;
+    }
+    const size_t stride = static_cast<size_t>(columns_) + 1;
+    const auto at = [&](int x, int y) {
+        return sums_[static_cast<size_t>(y) * stride + static_cast<size_t>(x)];
+    };
+    return placed + at(x2, y2) - at(x1, y2) - at(x2, y1) + at(x1, y1);
+}
+
+Box PlaceBox(PlotContents& contents, const PlotArea& area, int w, int h,
+             const std::vector<std::pair<int, int>>& candidates) {
+    std::optional<Box> best;
+    int64_t bestHits = 0;
+    for (const auto& [x, y] : candidates) {
+        const Box box{x, y, x + w, y + h};
+        if (box.x1 <= area.left || box.y1 <= area.top || box.x2 > area.right ||
+            box.y2 > area.bottom) {
+            continue;  // on the frame or beyond it
+        }
+        const int64_t hits = contents.Hits(area, box);
+        if (!best || hits < bestHits) {
+            best = box;
+            bestHits = hits;
+            if (hits == 0) {
+                break;
+            }
+        }
+    }
+    if (!best) {
+        const auto [x, y] = candidates.empty() ? std::pair{area.left, area.top} : candidates[0];
+        best = Box{x, y, x + w, y + h};
+    }
+    contents.AddBox(*best);
+    return *best;
+}
+
+std::vector<std::pair<int, int>> BoxCandidates(const PlotArea& area, int w, int h,
+                                               std::vector<std::pair<int, int>> preferred) {
+    // Clear of the axes' ticks, which reach 10 pixels in from the left and 17 up from the bottom.
+    const int left = area.left + 13;
+    const int right = area.right - 6 - w;
+    const int top = area.top + 6;
+    const int bottom = area.bottom - 20 - h;
+    std::vector<std::pair<int, int>> out = std::move(preferred);
+    out.insert(out.end(), {{left, bottom}, {left, top}, {right, top}, {right, bottom}});
+    // Only a plot of sane size is scanned; a huge picture keeps to the corners.
+    if (right - left <= 4000 && bottom - top <= 4000) {
+        for (int y = bottom; y >= top; y -= 10) {
+            for (int x = left; x <= right; x += 10) {
+                out.emplace_back(x, y);
+            }
+        }
+    }
+    return out;
+}
+
+std::string FormatEuros(double value, int width) {
+    std::string text;
+    if (!(std::fabs(value) < 1e15)) {
+        text = FormatNumber(value, 1, 0);  // absurd sums: the plain (cut) figure will do
+    } else {
+        const long long whole = std::llround(value);
+        const std::string digits = std::to_string(whole < 0 ? -whole : whole);
+        if (whole < 0) {
+            text.push_back('-');
+        }
+        for (size_t i = 0; i < digits.size(); ++i) {
+            if (i > 0 && (digits.size() - i) % 3 == 0) {
+                text += '.';
+            }
+            text += digits[i];
+        }
+    }
+    if (static_cast<int>(text.size()) < width) {
+        text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
+    }
+    return text;
+}
+
 void DrawBackground(Canvas& canvas, const PlotArea& area, int width, int height) {
     using namespace chart_colors;
     canvas.SetFontName("Verdana");

@@ -11,6 +11,7 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
+#include "download/strike_list.h"
 
 namespace rendaal {
 namespace {
@@ -19,11 +20,51 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
+// A strike field as the add dialog writes it: zeros, then "Geen" or a price.
+bool IsStrikeField(std::string_view field) {
+    if (!field.starts_with('0')) {
+        return false;
+    }
+    field.remove_prefix(std::min(field.find_first_not_of('0'), field.size()));
+    if (field == "Geen") {
+        return true;
+    }
+    const size_t point = field.find('.');
+    const std::string_view whole = field.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : field.substr(point + 1);
+    const auto digits = [](std::string_view t) {
+        return t.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return digits(whole) && digits(fraction) &&
+           (point == std::string_view::npos || !fraction.empty());
+}
+
 bool IsValidCombination(const std::string& line) {
     const KeyWords w = SplitKey(CombinationKey(line));
-    return !w.series.empty() && w.expiry.size() == 4 &&
-           w.expiry.find_first_not_of("0123456789") == std::string::npos && !w.put.empty() &&
-           !w.call.empty() && IsPlainFileName(HistoryFileName(line));
+    const bool series =
+        std::find(kSeriesCodes.begin(), kSeriesCodes.end(), w.series) != kSeriesCodes.end();
+    const bool expiry = w.expiry.size() == 4 &&
+                        w.expiry.find_first_not_of("0123456789") == std::string::npos &&
+                        w.expiry.substr(2) >= "01" && w.expiry.substr(2) <= "12";
+    return series && expiry && IsStrikeField(w.put) && IsStrikeField(w.call) &&
+           IsPlainFileName(HistoryFileName(line));
+}
+
+// "regel 2 van <path> is …", "regels 2, 5 en 9 van …", or "regels 2, 5, 9, … van …" for more.
+std::string BadLinesText(const std::vector<size_t>& bad, const std::string& rulesPath) {
+    if (bad.size() == 1) {
+        return "regel " + std::to_string(bad[0]) + " van " + rulesPath +
+               " is geen geldige combinatie";
+    }
+    std::string numbers;
+    const size_t shown = std::min<size_t>(bad.size(), 3);
+    for (size_t i = 0; i < shown; ++i) {
+        numbers += i == 0 ? "" : (i + 1 == shown && bad.size() == shown ? " en " : ", ");
+        numbers += std::to_string(bad[i]);
+    }
+    numbers += bad.size() > shown ? ", …" : "";
+    return "regels " + numbers + " van " + rulesPath + " zijn geen geldige combinaties";
 }
 
 }  // namespace
@@ -44,13 +85,28 @@ CleanUpRules ReadCleanUpRules(const std::string& rulesPath) {
         rules.refusal = read.missing ? rulesPath + " ontbreekt" : read.error;
         return rules;
     }
-    for (auto& line : ParseRules(*read.text)) {
+    // One line that is no combination may be what is left of several lost ones (a cut or
+    // overwritten file): their histories would look unused.
+    std::vector<size_t> bad;
+    const auto lines = RulesFileLines(*read.text);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.starts_with(';') || line.find_first_not_of(" \t") == std::string::npos) {
+            continue;
+        }
         if (IsValidCombination(line)) {
-            rules.combinations.push_back(std::move(line));
+            rules.combinations.push_back(line);
+        } else {
+            bad.push_back(i + 1);
         }
     }
-    if (rules.combinations.empty()) {
+    if (!bad.empty()) {
+        rules.refusal = BadLinesText(bad, rulesPath);
+    } else if (rules.combinations.empty()) {
         rules.refusal = rulesPath + " bevat geen geldige combinatie";
+    }
+    if (!rules.refusal.empty()) {
+        rules.combinations.clear();
     }
     return rules;
 }

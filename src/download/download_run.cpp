@@ -43,8 +43,9 @@ void AddNotes(std::vector<std::string>& notes, const std::vector<std::string>& m
 
 // Keys of hand-edited lines can be any length; a note names each by its start.
 std::string SkippedLinesNote(const std::vector<std::string>& keys) {
-    std::string note = keys.size() == 1 ? "Overgeslagen regel (onbruikbare vervaldatum of naam):"
-                                        : "Overgeslagen regels (onbruikbare vervaldatum of naam):";
+    std::string note = keys.size() == 1
+                           ? "Overgeslagen regel (onbruikbare vervaldatum, strike of naam):"
+                           : "Overgeslagen regels (onbruikbare vervaldatum, strike of naam):";
     for (size_t i = 0; i < keys.size(); ++i) {
         std::string key = keys[i].substr(0, 60);
         for (char& c : key) {
@@ -177,10 +178,12 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
         if (line.empty() || line[0] == ';') {
             continue;
         }
-        const KeyWords w = SplitKey(CombinationKey(line));
+        const KeyWords w = TermWords(line);
         const std::string fileName = HistoryFileName(line);
-        // A rules file edited by hand must not make the run write outside the data folder.
-        if (!IsUsableHistoryName(fileName)) {
+        const CombinationTerms terms = ReadTerms(line);
+        // A rules file edited by hand must not make the run write outside the data folder, nor
+        // look up a price at a strike that does not read.
+        if (!IsUsableHistoryName(fileName) || terms.put.unreadable() || terms.call.unreadable()) {
             skipped.push_back(CombinationKey(line));
             continue;
         }
@@ -192,7 +195,7 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
             continue;
         }
         // A Single without a put has nothing to look up; it is written like one without a call.
-        const bool noPut = Contains(w.put, "Geen");
+        const bool noPut = terms.put.state == StrikeReading::State::None;
         if (noPut) {
             rec.Price = "0.0";
         } else {
