@@ -280,7 +280,9 @@ TEST_F(Run, UnreadableIndexTimeEndsTheRunWithAMessage) {
     EXPECT_EQ(result.outcome, RunOutcome::Error);
     EXPECT_FALSE(result.error.empty());
     EXPECT_EQ(state.StatusText, "Download mislukt (indexpagina onleesbaar)");
-    EXPECT_EQ(OptionRequests(), 0u);
+    // Fetched for the archive only: nothing is written from it.
+    EXPECT_EQ(OptionRequests(), 1u);
+    EXPECT_FALSE(fs::exists(env.dataFolder + HistoryFileName(kStrangle)));
 }
 
 TEST_F(Run, UnwritableHistoryIsReportedAndTheOthersAreStillWritten) {
