@@ -258,8 +258,8 @@ std::optional<Date> ArchiveFolderDate(std::string_view name) {
     dmy += name.substr(0, 4);
     const auto date = ParseDmy(dmy);
     // Only the form this program writes: "2026-1-5" is not one of its folders.
-    if (!date || ArchiveDayFolder("", *date) != std::string(kArchiveFolderName) + "/" +
-                                                     std::string(name) + "/") {
+    if (!date || ArchiveDayFolder("", *date) !=
+                     std::string(kArchiveFolderName) + "/" + std::string(name) + "/") {
         return std::nullopt;
     }
     return date;

@@ -32,8 +32,8 @@ struct ArchiveEntry {
     DateTime time;  // the pass's clock time; its lines were stamped from it
     std::optional<ArchivedPage> index;
     std::optional<ArchivedPage> option;
-    bool unreadable = false;             // the index page or some price could not be read
-    std::vector<std::string> written;    // history files that got their line from this pass
+    bool unreadable = false;           // the index page or some price could not be read
+    std::vector<std::string> written;  // history files that got their line from this pass
     // Set when read back: the files inside the day folder ("" when that page is absent).
     std::string indexFile;
     std::string optionFile;

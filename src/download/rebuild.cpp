@@ -1,0 +1,322 @@
+#include "download/rebuild.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+
+#include "core/calendar.h"
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "core/text.h"
+#include "download/archive.h"
+#include "download/cleanup.h"
+#include "download/download_run.h"
+#include "download/history.h"
+#include "download/index_page.h"
+#include "download/option_page.h"
+#include "download/run_lock.h"
+
+namespace rendaal {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// The day number of a line's date, when it starts with one.
+std::optional<int64_t> LineDay(std::string_view line) {
+    if (line.size() < 10 || (line.size() > 10 && line[10] != ' ' && line[10] != ';')) {
+        return std::nullopt;
+    }
+    const auto date = ParseDmy(line.substr(0, 10));
+    if (!date) {
+        return std::nullopt;
+    }
+    return DayNumber(*date);
+}
+
+// One history file as found, with what is to be added.
+struct Target {
+    std::string fileName;
+    std::string line;  // the combination line
+    bool usable = true;
+    std::vector<std::string> lines;  // the file's own lines without header, as they stand
+    std::set<int64_t> have;
+    std::map<int64_t, std::string> added;  // by day, the line to add
+    bool backupKept = false;               // exists but could not be read: not to be replaced
+    int stillMissing = 0;
+    std::string error;
+};
+
+// An archived pass with its pages read once for all combinations.
+struct LoadedPass {
+    bool ok = false;
+    std::string page;  // option page, tags stripped
+    std::unique_ptr<PageIndex> index;
+    std::string indexText;
+};
+
+void ReadTarget(const std::string& folder, Target& t) {
+    const FileRead file = ReadFileChecked(folder + t.fileName);
+    if (!file.text && !file.missing) {
+        t.error = file.error;
+        return;
+    }
+    if (file.text) {
+        std::string_view text = *file.text;
+        if (text.starts_with(kBom)) {
+            text.remove_prefix(kBom.size());
+        }
+        auto lines = SplitLines(text);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if ((i == 0 && lines[i] == kHistoryHeader) || lines[i].empty()) {
+                continue;
+            }
+            if (const auto day = LineDay(lines[i])) {
+                t.have.insert(*day);
+            }
+            t.lines.push_back(std::move(lines[i]));
+        }
+    }
+    // The backup holds the last good copy: what it has and the file lacks comes back first.
+    const FileRead backup = ReadFileChecked(folder + BackupFileName(t.fileName));
+    if (!backup.text) {
+        t.backupKept = !backup.missing;
+        return;
+    }
+    for (auto& line : CompactHistoryLines(*backup.text)) {
+        const auto day = LineDay(line);
+        if (day && !t.have.count(*day) && line.find('\0') == std::string::npos) {
+            t.added[*day] = std::move(line);
+        }
+    }
+}
+
+std::string MergedText(const Target& t) {
+    std::string text(kHistoryHeader);
+    text += kLineEnd;
+    auto next = t.added.begin();
+    for (const auto& line : t.lines) {
+        if (const auto day = LineDay(line)) {
+            for (; next != t.added.end() && next->first < *day; ++next) {
+                text += next->second;
+                text += kLineEnd;
+            }
+        }
+        text += line;
+        text += kLineEnd;
+    }
+    for (; next != t.added.end(); ++next) {
+        text += next->second;
+        text += kLineEnd;
+    }
+    return text;
+}
+
+LoadedPass LoadPass(const std::string& dayFolder, ArchiveEntry entry, size_t maxPageBytes,
+                    std::vector<std::string>& notes) {
+    LoadedPass pass;
+    std::string why;
+    if (!LoadArchivedPages(dayFolder, entry, why, maxPageBytes)) {
+        notes.push_back("Gearchiveerde pagina niet te lezen: " + why + ".");
+        return pass;
+    }
+    if (!entry.option) {
+        return pass;
+    }
+    pass.ok = true;
+    pass.page = StripTags(entry.option->bytes);
+    pass.index = std::make_unique<PageIndex>(pass.page);
+    if (entry.index) {
+        const IndexCut cut = CutIndexPage(StripTags(entry.index->bytes));
+        pass.indexText = UsableIndexText(cut.IndexValueText);
+    }
+    return pass;
+}
+
+std::optional<std::string> LineFrom(const LoadedPass& pass, const ArchiveEntry& entry,
+                                    const std::string& combination) {
+    if (!pass.ok) {
+        return std::nullopt;
+    }
+    TDataRec rec;
+    uint16_t count = 0;
+    const CombinationPrices prices = PricesFor(combination, *pass.index, rec, entry.time, count);
+    if (prices.verdict != PriceVerdict::Write) {
+        return std::nullopt;
+    }
+    return HistoryLine(entry.time, prices.fields, pass.indexText, prices.som);
+}
+
+// The pass whose line the file got that day comes first; then any other, latest first, for days
+// the reader of that day could not read.
+std::vector<size_t> PassOrder(const std::vector<ArchiveEntry>& entries,
+                              const std::string& fileName) {
+    std::vector<size_t> order;
+    for (size_t i = entries.size(); i-- > 0;) {
+        const auto& w = entries[i].written;
+        if (std::find(w.begin(), w.end(), fileName) != w.end()) {
+            order.push_back(i);
+            break;
+        }
+    }
+    for (size_t i = entries.size(); i-- > 0;) {
+        if (order.empty() || order.front() != i) {
+            order.push_back(i);
+        }
+    }
+    return order;
+}
+
+bool IsRealFolderPath(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+int RebuildResult::DaysAdded() const {
+    int n = 0;
+    for (const auto& f : files) {
+        n += static_cast<int>(f.dates.size());
+    }
+    return n;
+}
+
+bool RebuildResult::AnyError() const {
+    return !error.empty() ||
+           std::any_of(files.begin(), files.end(), [](const auto& f) { return !f.error.empty(); });
+}
+
+RebuildResult RebuildFromArchive(const std::string& dataFolder,
+                                 const std::vector<std::string>& combinationLines,
+                                 size_t maxPageBytes) {
+    RebuildResult result;
+    const ArchiveDays archive = ReadArchive(dataFolder);
+    if (!archive.problem.empty()) {
+        result.error = archive.problem;
+        return result;
+    }
+    std::vector<Target> targets;
+    std::set<std::string> seen;
+    for (const auto& line : combinationLines) {
+        if (line.empty() || line[0] == ';') {
+            continue;
+        }
+        Target t;
+        t.fileName = HistoryFileName(line);
+        t.line = line;
+        if (!IsUsableHistoryName(t.fileName)) {
+            t.error = "onbruikbare naam: " + CombinationKey(line).substr(0, 60);
+        } else if (!seen.insert(t.fileName).second) {
+            continue;
+        } else {
+            ReadTarget(dataFolder, t);
+        }
+        targets.push_back(std::move(t));
+    }
+    for (const auto& [day, folderAndEntries] : archive.days) {
+        const auto& [folder, entries] = folderAndEntries;
+        std::map<size_t, LoadedPass> loaded;
+        for (Target& t : targets) {
+            if (!t.error.empty() || t.have.count(day) || t.added.count(day)) {
+                continue;
+            }
+            for (const size_t i : PassOrder(entries, t.fileName)) {
+                auto it = loaded.find(i);
+                if (it == loaded.end()) {
+                    it = loaded.emplace(i, LoadPass(folder, entries[i], maxPageBytes, result.notes))
+                             .first;
+                }
+                if (auto line = LineFrom(it->second, entries[i], t.line)) {
+                    t.added[day] = std::move(*line);
+                    break;
+                }
+            }
+            t.stillMissing += t.added.count(day) ? 0 : 1;
+        }
+    }
+    for (Target& t : targets) {
+        RebuiltFile file{t.fileName, {}, t.error, t.stillMissing};
+        if (t.error.empty() && !t.added.empty()) {
+            const std::string text = MergedText(t);
+            // The backup may be all that is left of the file: replaced only by a text holding
+            // every date it holds, which the merge does; never when it could not be read.
+            std::string why;
+            if (!t.backupKept &&
+                !WriteFileAtomic(dataFolder + BackupFileName(t.fileName), text, &why)) {
+                result.notes.push_back(why);
+            }
+            if (WriteFileAtomic(dataFolder + t.fileName, text, &why)) {
+                for (const auto& [day, line] : t.added) {
+                    file.dates.push_back(FormatDmy(FromDayNumber(day)));
+                }
+            } else {
+                file.error = why;
+            }
+        }
+        result.files.push_back(std::move(file));
+    }
+    return result;
+}
+
+RebuildResult RebuildLocked(const std::string& dataFolder, const std::vector<std::string>& names,
+                            size_t maxPageBytes) {
+    RebuildResult result;
+    RunLock lock(dataFolder);
+    if (!IsRealFolderPath(dataFolder)) {
+        result.error = "De datamap " + dataFolder + " ontbreekt.";
+        return result;
+    }
+    if (const LockAttempt attempt = lock.Acquire(); !attempt.taken) {
+        result.busy = attempt.busy;
+        result.error =
+            attempt.busy ? "Er loopt een download; probeer het straks opnieuw." : attempt.error;
+        return result;
+    }
+    // Read under the lock: the window saves the rules file while it holds it.
+    const std::string rulesPath = dataFolder + std::string(kRulesFileName);
+    const FileRead rules = ReadFileChecked(rulesPath);
+    if (!rules.text) {
+        result.error = rules.missing ? rulesPath + " ontbreekt." : rules.error;
+        return result;
+    }
+    std::vector<std::string> lines = ParseRules(*rules.text);
+    if (!names.empty()) {
+        std::vector<std::string> picked;
+        for (const auto& name : names) {
+            const auto it = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
+                const std::string file = HistoryFileName(l);
+                return name == file || name + ".csv" == file || name == CombinationKey(l);
+            });
+            if (it == lines.end()) {
+                result.error = "Geen combinatie in " + rulesPath + " heet " + name + ".";
+                return result;
+            }
+            picked.push_back(*it);
+        }
+        lines = std::move(picked);
+    }
+    return RebuildFromArchive(dataFolder, lines, maxPageBytes);
+}
+
+std::string RebuildReport(const RebuiltFile& file) {
+    if (!file.error.empty()) {
+        return file.fileName + ": niet hersteld (" + file.error + ")";
+    }
+    if (file.dates.empty()) {
+        return file.fileName +
+               (file.stillMissing ? ": geen dag terug uit het archief" : ": geen dag ontbrak");
+    }
+    std::string text = file.fileName + ": " + std::to_string(file.dates.size()) +
+                       (file.dates.size() == 1 ? " dag" : " dagen") + " terug: ";
+    for (size_t i = 0; i < file.dates.size(); ++i) {
+        text += (i ? ", " : "") + file.dates[i];
+    }
+    return text;
+}
+
+}  // namespace rendaal
