@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLibraryInfo>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTranslator>
 
@@ -121,11 +120,8 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     new WindowStacking(main);
     // The run's error box belongs to the main window, not to the never shown download window.
     DownloadForm->SetErrorHandler([main](const std::string& text) {
-        auto* box =
-            new QMessageBox(QMessageBox::Critical, QString::fromStdString(main->ProgramName),
-                            QString::fromStdString(text), QMessageBox::Ok, main);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        ShowFailureBox(main, QString::fromStdString(main->ProgramName),
+                       QString::fromStdString(text));
     });
     DownloadForm->AttachLabels({main->Label1, main->L21, main->L22, main->L23, main->L24});
     DownloadSources sources;

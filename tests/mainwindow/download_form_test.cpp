@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <filesystem>
 #include <functional>
 
@@ -200,6 +201,66 @@ TEST(DownloadFormSettings, PageAddressesComeFromTheSettings) {
     EXPECT_EQ(pages.requests[0].url, "http://127.0.0.1:1/index.php?type=main");
     EXPECT_EQ(pages.requests[3].url.rfind("http://127.0.0.1:2/dft/koersen/opties/?xml=true", 0),
               0u);
+}
+
+}  // namespace
+}  // namespace rendaal
+
+namespace rendaal {
+namespace {
+
+std::vector<QMessageBox*> FailureBoxes() {
+    std::vector<QMessageBox*> boxes;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w);
+            box && box->objectName() == "FailureBox" && box->isVisible()) {
+            boxes.push_back(box);
+        }
+    }
+    return boxes;
+}
+
+// The site changed its index page: the timer's runs fail every minute.
+TEST_F(DownloadFormTest, FailingTimerRunsOpenOneCalmBox) {
+    QWidget window;
+    window.show();
+    form.SetErrorHandler([&window](const std::string& text) {
+        ShowFailureBox(&window, "Rendaal", QString::fromStdString(text));
+    });
+    pages.Serve(test::kIndexBase, {test::IndexPageHtml("20 ", "", " 405,10", "-2,00")});
+    struct Step {
+        const char* name;
+        bool byTimer;
+        bool closeFirst;  // the user closed the box before this run
+        size_t boxes;
+    };
+    const Step steps[] = {
+        {"first timer run", true, false, 1},
+        {"second, same failure", true, false, 1},
+        {"third, same failure", true, false, 1},
+        {"a timer run after the box was closed", true, true, 0},
+        {"the Download button", false, false, 1},
+        {"the Download button again", false, false, 1},
+    };
+    for (const Step& s : steps) {
+        if (s.closeFirst) {
+            CloseFailureBox();
+            QApplication::processEvents();
+        }
+        ASSERT_TRUE(form.RunDownload(s.byTimer)) << s.name;
+        QApplication::processEvents();
+        const auto boxes = FailureBoxes();
+        ASSERT_EQ(boxes.size(), s.boxes) << s.name;
+        if (!boxes.empty()) {
+            EXPECT_TRUE(boxes[0]->text().startsWith(QString::fromUtf8(kIndexUnreadableMessage)));
+        }
+        EXPECT_EQ(labels.Label1->text(), "Download mislukt (indexpagina onleesbaar)") << s.name;
+    }
+    // The site is back: the box about it goes.
+    pages.Serve(test::kIndexBase, {test::IndexPageHtml("08-12-08", "17:35", " 405,10", "-2,00")});
+    ASSERT_TRUE(form.RunDownload(true));
+    QApplication::processEvents();
+    EXPECT_TRUE(FailureBoxes().empty());
 }
 
 }  // namespace
