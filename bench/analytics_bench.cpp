@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,83 @@ void ImpliedVolatilityPerLeg(benchmark::State& st) {
         static_cast<double>(solved) / static_cast<double>(st.iterations() * quotes.size());
 }
 BENCHMARK(ImpliedVolatilityPerLeg)->Arg(1)->Arg(7)->Arg(30)->Arg(182)->Arg(730);
+
+// Reference prices in long double, the in-the-money side through put-call parity from the
+// out-of-the-money one, so the price a solver gets is the true price rounded once to double.
+long double ReferencePrice(OptionSide side, long double s, long double k, long double t,
+                           long double sigma) {
+    const long double df = std::exp(-static_cast<long double>(kRates.r) * t);
+    const long double f = s * std::exp(static_cast<long double>(kRates.r - kRates.q) * t);
+    const long double sd = sigma * std::sqrt(t);
+    const long double d1 = std::log(f / k) / sd + sd / 2;
+    const long double d2 = d1 - sd;
+    auto n = [](long double x) { return 0.5L * std::erfc(-x / std::sqrt(2.0L)); };
+    const long double call = f * n(d1) - k * n(d2);
+    const long double put = k * n(-d2) - f * n(-d1);
+    const bool callOtm = f <= k;
+    const long double otm = callOtm ? call : put;
+    if (side == OptionSide::Call) {
+        return df * (callOtm ? otm : otm + (f - k));
+    }
+    return df * (callOtm ? otm + (k - f) : otm);
+}
+
+// The worst relative error of the solved volatility over the grid above, extended with one-day
+// expiries, volatilities down to 1 % (prices a hair above intrinsic) and up to 100 %. Only
+// prices of at least 1e-12 that pin the volatility down are counted: where a one-ulp change of the
+// price moves sigma by more than 1e-11 of itself, no solver can do better than the price allows.
+void ImpliedVolatilityAccuracy(benchmark::State& st) {
+    double worst = 0;
+    double worstSigma = 0, worstStrike = 0, worstDays = 0, worstSide = 0;
+    size_t counted = 0, unsolved = 0;
+    for (auto _ : st) {
+        worst = 0;
+        counted = unsolved = 0;
+        for (const int days : {1, 2, 7, 30, 182, 730}) {
+            const double t = days / 365.0;
+            for (int i = 0; i <= 60; ++i) {
+                const double k = 900 * (0.7 + 0.01 * i);
+                for (const double sigma :
+                     {0.01, 0.02, 0.05, 0.1, 0.15, 0.2, 0.25, 0.3, 0.35, 0.4, 0.6, 1.0}) {
+                    for (const OptionSide side : {OptionSide::Put, OptionSide::Call}) {
+                        const long double ref = ReferencePrice(side, 900, k, t, sigma);
+                        const double price = static_cast<double>(ref);
+                        const long double up = ReferencePrice(side, 900, k, t, sigma * (1 + 1e-6));
+                        const long double slope = (up - ref) / (sigma * 1e-6L);  // vega
+                        if (!(price >= 1e-12) || !(slope > 0) ||
+                            std::numeric_limits<double>::epsilon() * price / (slope * sigma) >
+                                1e-11) {
+                            continue;
+                        }
+                        ++counted;
+                        const auto iv = ImpliedVolatility(side, price, 900, k, t, kRates);
+                        if (!iv) {
+                            ++unsolved;
+                            continue;
+                        }
+                        const double err = std::abs(*iv - sigma) / sigma;
+                        if (err > worst) {
+                            worst = err;
+                            worstSigma = sigma;
+                            worstStrike = k;
+                            worstDays = days;
+                            worstSide = side == OptionSide::Call ? 1 : 0;
+                        }
+                    }
+                }
+            }
+        }
+        benchmark::DoNotOptimize(worst);
+    }
+    st.counters["worst_rel_err"] = worst;
+    st.counters["at_sigma"] = worstSigma;
+    st.counters["at_strike"] = worstStrike;
+    st.counters["at_days"] = worstDays;
+    st.counters["at_call"] = worstSide;
+    st.counters["counted"] = static_cast<double>(counted);
+    st.counters["unsolved"] = static_cast<double>(unsolved);
+}
+BENCHMARK(ImpliedVolatilityAccuracy)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // A data folder of 255 combinations with 2,500 daily lines each (about 130 kB per file).
 struct Folder {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace rendaal {
 namespace {
@@ -58,16 +59,115 @@ double BlackScholesPrice(OptionSide side, double s, double k, double t, const Ra
     return Evaluate(side, s, k, t, rates, sigma).price;
 }
 
+namespace {
+
+// One quote in forward terms: what does not depend on sigma is worked out once per solve.
+struct ForwardQuote {
+    double forward;
+    double strike;
+    double sqrtT;
+    double x;  // ln(forward / strike)
+    // The out-of-the-money side: its price carries the time value without the intrinsic value
+    // that would cancel digits away.
+    bool callIsOtm;
+};
+
+struct OtmValue {
+    double price;  // undiscounted
+    double vega;
+    double volga;  // d vega / d sigma
+};
+
+OtmValue OtmAt(const ForwardQuote& q, double sigma) {
+    const double sd = sigma * q.sqrtT;
+    const double d1 = q.x / sd + 0.5 * sd;
+    const double d2 = d1 - sd;
+    const double price = q.callIsOtm ? q.forward * NormalCdf(d1) - q.strike * NormalCdf(d2)
+                                     : q.strike * NormalCdf(-d2) - q.forward * NormalCdf(-d1);
+    const double vega = q.forward * NormalPdf(d1) * q.sqrtT;
+    return {price, vega, vega * d1 * d2 / sigma};
+}
+
+struct Root {
+    double sigma;
+    double priceError;  // discounted, at the last sigma evaluated
+};
+
+// Halley's step on g(sigma) = ln price - ln target: cubic convergence for a few more products.
+double HalleyStep(const OtmValue& v, double g, double sigma) {
+    const double g1 = v.vega / v.price;
+    const double g2 = (v.volga * v.price - v.vega * v.vega) / (v.price * v.price);
+    const double denominator = 2 * g1 * g1 - g * g2;
+    return denominator > 0 ? sigma - 2 * g * g1 / denominator : sigma - g / g1;
+}
+
+// Assumes the target lies strictly between the prices at the two ends of the volatility range.
+// Steps on the logarithm of the price: it is concave in sigma, so the iterates do not run off,
+// also deep in the wings where the price itself is flat and then steep. The bracket catches
+// rounding.
+Root SolveOtm(const ForwardQuote& q, double target, double discount) {
+    const double logTarget = std::log(target);
+    double lo = kMinVolatility;
+    double hi = kMaxVolatility;
+    // The inflection point of the price in sigma (Manaster and Koehler); at the money, where it
+    // is zero, the price is nearly linear in sigma.
+    double sigma = std::sqrt(2 * std::abs(q.x)) / q.sqrtT;
+    if (!(sigma > 0.05)) {
+        sigma = std::sqrt(2 * std::numbers::pi) * target / q.forward / q.sqrtT;
+    }
+    sigma = std::clamp(sigma, lo, hi);
+    double priceError = HUGE_VAL;
+    for (int i = 0; i < 100; ++i) {
+        const OtmValue v = OtmAt(q, sigma);
+        priceError = discount * (v.price - target);
+        double next = lo;  // an underflowed price lies far below the root
+        if (v.price > 0 && v.vega > 0) {
+            const double g = std::log(v.price) - logTarget;
+            if (g == 0) {
+                break;
+            }
+            (g < 0 ? lo : hi) = sigma;
+            next = HalleyStep(v, g, sigma);
+        } else {
+            lo = sigma;
+        }
+        if (!(next > lo && next < hi)) {
+            next = std::sqrt(lo * hi);
+        }
+        const double step = next - sigma;
+        sigma = next;
+        if (std::abs(step) <= 1e-13 * sigma || hi - lo <= 1e-15 * hi) {
+            break;
+        }
+    }
+    return {sigma, priceError};
+}
+
+}  // namespace
+
 std::optional<double> ImpliedVolatility(OptionSide side, double price, double s, double k, double t,
                                         const Rates& rates) {
     if (!PositiveFinite(price) || !PositiveFinite(s) || !PositiveFinite(k) || !PositiveFinite(t) ||
         !std::isfinite(rates.r) || !std::isfinite(rates.q)) {
         return std::nullopt;
     }
-    auto f = [&](double sigma) { return Evaluate(side, s, k, t, rates, sigma); };
+    const double discount = std::exp(-rates.r * t);
+    ForwardQuote q{};
+    q.forward = s * std::exp((rates.r - rates.q) * t);
+    q.strike = k;
+    q.sqrtT = std::sqrt(t);
+    q.x = std::log(q.forward / k);
+    q.callIsOtm = q.x <= 0;
+    if (!PositiveFinite(q.forward) || !std::isfinite(q.x) || !(discount > 0)) {
+        return std::nullopt;
+    }
+    // Put-call parity moves an in-the-money quote to the other side.
+    const bool quotedOtm = (side == OptionSide::Call) == q.callIsOtm;
+    const double target = price / discount - (quotedOtm ? 0 : std::abs(q.forward - k));
+
     // The price rises with sigma, so the two ends decide whether any sigma fits.
-    const double atLow = f(kMinVolatility).price - price;
-    const double atHigh = f(kMaxVolatility).price - price;
+    const double atLow = discount * (OtmAt(q, kMinVolatility).price - target);
+    const double atHigh = discount * (OtmAt(q, kMaxVolatility).price - target);
     if (atLow > kPriceTolerance || atHigh < -kPriceTolerance) {
         return std::nullopt;
     }
@@ -78,42 +178,12 @@ std::optional<double> ImpliedVolatility(OptionSide side, double price, double s,
         return kMaxVolatility;
     }
 
-    // Newton from the inflection point of the price in sigma converges without overshooting
-    // (Manaster and Koehler); the bracket catches what rounding and flat vega still do.
-    double lo = kMinVolatility;
-    double hi = kMaxVolatility;
-    const double forward = std::log(s / k) + (rates.r - rates.q) * t;
-    double x = std::sqrt(2 * std::abs(forward) / t);
-    if (!(x > 0.05)) {
-        x = 0.2;
-    }
-    x = std::clamp(x, lo, hi);
-    double best = x;
-    double bestError = HUGE_VAL;
-    for (int i = 0; i < 200; ++i) {
-        const PriceAndVega pv = f(x);
-        const double diff = pv.price - price;
-        if (std::abs(diff) < bestError) {
-            best = x;
-            bestError = std::abs(diff);
-        }
-        if (std::abs(diff) <= 1e-3 * kPriceTolerance) {
-            break;
-        }
-        (diff < 0 ? lo : hi) = x;
-        if (hi - lo <= 1e-15 * hi) {
-            break;
-        }
-        double next = x - diff / pv.vega;
-        if (!(next > lo && next < hi)) {
-            next = 0.5 * (lo + hi);
-        }
-        x = next;
-    }
-    if (bestError > kPriceTolerance) {
+    const Root root = SolveOtm(q, target, discount);
+    // The last step was below a ulp's worth of price, so the last error stands for the result.
+    if (std::abs(root.priceError) > kPriceTolerance) {
         return std::nullopt;
     }
-    return best;
+    return root.sigma;
 }
 
 }  // namespace rendaal

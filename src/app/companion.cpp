@@ -137,7 +137,8 @@ int RunScheduledDownload(const std::vector<std::string>&) {
     std::signal(SIGXFSZ, SIG_IGN);
     const std::string folder = DataFolderFor("Rendaal");
     const SettingsStore settings;
-    if (!settings.problem().empty()) {
+    // It only reads the settings: a read-only file is no news on every timer run.
+    if (!settings.problem().empty() && !settings.readOnly()) {
         Complain(settings.problem());
     }
     const int years = ReadUserSettings(settings.file(), kSettingsKey).years;

@@ -1,7 +1,10 @@
 #include "charts/history.h"
 
+#include <algorithm>
+
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/history_text.h"
 #include "core/text.h"
 
 namespace rendaal {
@@ -79,10 +82,15 @@ std::optional<Date> ExpiryDate(std::string_view series, int year, int month) {
 }
 
 HistoryRows HistoryRowsFromText(std::string_view text) {
+    // The shared reader: a BOM, UTF-16, a header in another spelling or blank lines no longer
+    // make the first data line a header, or a blank a row.
+    const HistoryText read = ReadHistoryText(text);
     HistoryRows rows;
-    rows.lines = SplitLines(text);
-    if (!rows.lines.empty()) {
-        rows.lines.erase(rows.lines.begin());  // the header, unread
+    rows.lines.reserve(read.lines.size() + 1);
+    for (const auto& line : read.lines) {
+        // A tab where the program writes a blank (an editor's save) still splits date and time.
+        std::string& text = rows.lines.emplace_back(line.text);
+        std::replace(text.begin(), text.end(), '\t', ' ');
     }
     if (rows.lines.empty()) {
         rows.lines.emplace_back();
@@ -132,7 +140,7 @@ std::optional<int64_t> RowDayNumber(const std::string& dateText) {
     if (dateText.empty()) {
         return std::nullopt;
     }
-    const auto date = ParseDmy(dateText);
+    const auto date = ParseHistoryDate(dateText);
     if (!date) {
         return std::nullopt;
     }

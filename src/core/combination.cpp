@@ -58,9 +58,17 @@ bool IsPlainFileName(std::string_view name) {
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
+std::vector<std::string> RulesFileLines(std::string_view text) {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (text.starts_with(kBom)) {
+        text.remove_prefix(kBom.size());
+    }
+    return SplitLines(text);
+}
+
 std::vector<std::string> ParseRules(std::string_view text) {
     std::vector<std::string> lines;
-    for (auto& line : SplitLines(text)) {
+    for (auto& line : RulesFileLines(text)) {
         if (!line.empty() && line[0] != ';') {
             lines.push_back(std::move(line));
         }

@@ -35,7 +35,10 @@ std::string HistoryFileName(std::string_view line);
 // A name the program may open in its data folder: no folder parts, no NUL, not "." or "..".
 bool IsPlainFileName(std::string_view name);
 
-// Lines of a rules file: CR LF, LF or CR ends; empty lines and lines starting with ";" skipped.
+// Every line of a rules file in file order: CR LF, LF or CR ends, a UTF-8 byte order mark (an
+// editor's save) read past.
+std::vector<std::string> RulesFileLines(std::string_view text);
+// The combinations of a rules file, sorted: empty lines and lines starting with ";" skipped.
 std::vector<std::string> ParseRules(std::string_view text);
 // Empty when the file cannot be read.
 std::optional<std::vector<std::string>> LoadRules(const std::string& path);

@@ -12,6 +12,7 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "download/archive.h"
+#include "download/strike_list.h"
 
 namespace rendaal {
 namespace {
@@ -20,11 +21,35 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
+// A strike field as the add dialog writes it: zeros, then "Geen" or a price.
+bool IsStrikeField(std::string_view field) {
+    if (!field.starts_with('0')) {
+        return false;
+    }
+    field.remove_prefix(std::min(field.find_first_not_of('0'), field.size()));
+    if (field == "Geen") {
+        return true;
+    }
+    const size_t point = field.find('.');
+    const std::string_view whole = field.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : field.substr(point + 1);
+    const auto digits = [](std::string_view t) {
+        return t.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return digits(whole) && digits(fraction) &&
+           (point == std::string_view::npos || !fraction.empty());
+}
+
 bool IsValidCombination(const std::string& line) {
     const KeyWords w = SplitKey(CombinationKey(line));
-    return !w.series.empty() && w.expiry.size() == 4 &&
-           w.expiry.find_first_not_of("0123456789") == std::string::npos && !w.put.empty() &&
-           !w.call.empty() && IsPlainFileName(HistoryFileName(line));
+    const bool series =
+        std::find(kSeriesCodes.begin(), kSeriesCodes.end(), w.series) != kSeriesCodes.end();
+    const bool expiry = w.expiry.size() == 4 &&
+                        w.expiry.find_first_not_of("0123456789") == std::string::npos &&
+                        w.expiry.substr(2) >= "01" && w.expiry.substr(2) <= "12";
+    return series && expiry && IsStrikeField(w.put) && IsStrikeField(w.call) &&
+           IsPlainFileName(HistoryFileName(line));
 }
 
 }  // namespace
@@ -45,13 +70,33 @@ CleanUpRules ReadCleanUpRules(const std::string& rulesPath) {
         rules.refusal = read.missing ? rulesPath + " ontbreekt" : read.error;
         return rules;
     }
-    for (auto& line : ParseRules(*read.text)) {
+    // One line that is no combination may be what is left of several lost ones (a cut or
+    // overwritten file): their histories would look unused.
+    size_t firstBad = 0;
+    size_t bad = 0;
+    const auto lines = RulesFileLines(*read.text);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.starts_with(';') || line.find_first_not_of(" \t") == std::string::npos) {
+            continue;
+        }
         if (IsValidCombination(line)) {
-            rules.combinations.push_back(std::move(line));
+            rules.combinations.push_back(line);
+        } else if (bad++ == 0) {
+            firstBad = i + 1;
         }
     }
-    if (rules.combinations.empty()) {
+    if (bad == 1) {
+        rules.refusal = "regel " + std::to_string(firstBad) + " van " + rulesPath +
+                        " is geen geldige combinatie";
+    } else if (bad > 1) {
+        rules.refusal = "regel " + std::to_string(firstBad) + " en " + std::to_string(bad - 1) +
+                        " andere regels van " + rulesPath + " zijn geen geldige combinatie";
+    } else if (rules.combinations.empty()) {
         rules.refusal = rulesPath + " bevat geen geldige combinatie";
+    }
+    if (!rules.refusal.empty()) {
+        rules.combinations.clear();
     }
     return rules;
 }

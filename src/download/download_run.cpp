@@ -135,8 +135,11 @@ void WriteLine(PassResult& result, std::vector<std::string>& failed, const RunEn
         result.notes.push_back(written.note);
     }
     if (!written.ok) {
+        // The first failure is the run's error; the others are said as notes, each once.
+        if (!failed.empty()) {
+            result.notes.push_back(written.error);
+        }
         failed.push_back(written.error);
-        result.notes.push_back(written.error);
         return;
     }
     ++result.linesWritten;

@@ -3,13 +3,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <optional>
-#include <set>
+#include <unordered_set>
 
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/history_text.h"
 #include "core/market_hours.h"
 #include "core/text.h"
 #include "download/file_copy.h"
@@ -28,15 +30,6 @@ DateTime PreviousDay(const DateTime& t) {
 bool ReadOnly(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
-}
-
-std::string DateKey(std::string_view line) {
-    std::string key = BeforeFirst(' ', line);
-    // Only a real date merges lines; a garbage line is kept as it stands.
-    if (key.size() < 10 || !ParseDmy(std::string_view(key).substr(0, 10))) {
-        return {};
-    }
-    return key;
 }
 
 }  // namespace
@@ -108,69 +101,8 @@ std::string HistoryLine(const DateTime& now, std::string_view fields, std::strin
     return line;
 }
 
-bool LooksLikeHistoryText(std::string_view text) {
-    if (text.find('\0') != std::string_view::npos) {
-        return false;
-    }
-    const std::vector<std::string> lines = SplitLines(text);
-    if (lines.empty() || lines[0] != kHistoryHeader) {
-        return false;
-    }
-    for (size_t i = 1; i < lines.size(); ++i) {
-        // A line cut short has lost its last fields: the file was truncated.
-        if (!lines[i].empty() &&
-            (DateKey(lines[i]).empty() || std::count(lines[i].begin(), lines[i].end(), ';') < 4)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool IsUsableHistoryName(std::string_view name) {
     return IsPlainFileName(name) && name.size() <= kMaxHistoryNameBytes;
-}
-
-std::set<std::string> HistoryDates(std::string_view text) {
-    std::set<std::string> dates;
-    for (const auto& line : SplitLines(text)) {
-        const std::string key = DateKey(line);
-        if (!key.empty()) {
-            dates.insert(key.substr(0, 10));
-        }
-    }
-    return dates;
-}
-
-bool HoldsEveryDate(std::string_view text, std::string_view of) {
-    const std::set<std::string> have = HistoryDates(text);
-    for (const auto& date : HistoryDates(of)) {
-        if (!have.count(date)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string RebuildHistoryText(std::string_view backup, std::string_view damaged) {
-    std::string text(kHistoryHeader);
-    text += kLineEnd;
-    for (const auto& line : SplitLines(backup)) {
-        if (!DateKey(line).empty()) {
-            text += line;
-            text += kLineEnd;
-        }
-    }
-    // What the damaged file holds beyond the backup is kept as far as it is dated.
-    const std::set<std::string> saved = HistoryDates(backup);
-    for (const auto& line : SplitLines(damaged)) {
-        const std::string key = DateKey(line);
-        if (!key.empty() && !saved.count(key.substr(0, 10)) &&
-            line.find('\0') == std::string::npos) {
-            text += line;
-            text += kLineEnd;
-        }
-    }
-    return text;
 }
 
 std::string BackupFileName(std::string_view fileName) {
@@ -178,72 +110,280 @@ std::string BackupFileName(std::string_view fileName) {
     return std::string(dot == std::string_view::npos ? fileName : fileName.substr(0, dot)) + ".bak";
 }
 
-std::vector<std::string> CompactHistoryLines(std::string_view text) {
-    std::vector<std::string> lines = SplitLines(text);
-    std::vector<std::string> kept;
-    kept.reserve(lines.size());
-    std::string prev;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string& line = lines[i];
-        if ((i == 0 && line == kHistoryHeader) || line.empty()) {
-            continue;
-        }
-        std::string key = DateKey(line);
-        if (!key.empty() && key == prev && !kept.empty()) {
-            kept.back() = std::move(line);
-        } else {
-            kept.push_back(std::move(line));
-        }
-        prev = std::move(key);
+namespace {
+
+struct DatedLine {
+    int64_t day = 0;
+    bool fromBackup = false;
+    const HistoryTextLine* line = nullptr;
+};
+
+// The lines of one date, the file's first, each side in its own order.
+struct DayChoice {
+    const HistoryTextLine* fileRow = nullptr;  // the last of each kind wins: the latest download
+    const HistoryTextLine* fileDamaged = nullptr;
+    const HistoryTextLine* backupRow = nullptr;
+    const HistoryTextLine* backupDamaged = nullptr;
+};
+
+// A last line without its end that the backup holds whole was cut off, not corrected by hand.
+bool CutOffVersionOf(const HistoryTextLine& cut, const HistoryTextLine& whole) {
+    return !cut.ended && whole.text.size() > cut.text.size() &&
+           whole.text.substr(0, cut.text.size()) == cut.text;
+}
+
+const HistoryTextLine* Choose(const DayChoice& c, HistoryMerge& m) {
+    if (c.fileRow && !(c.backupRow && CutOffVersionOf(*c.fileRow, *c.backupRow))) {
+        return c.fileRow;
     }
-    return kept;
+    if (c.backupRow) {
+        ++(c.fileRow || c.fileDamaged ? m.rowsFromBackup : m.datesFromBackup);
+        return c.backupRow;
+    }
+    // No row anywhere: the damaged line still holds the date, so it stays.
+    if (c.fileDamaged) {
+        return c.fileDamaged;
+    }
+    ++m.datesFromBackup;
+    return c.backupDamaged;
+}
+
+void Collect(const HistoryText& text, bool fromBackup, std::vector<DatedLine>& dated,
+             std::vector<std::string_view>& undated) {
+    for (const auto& line : text.lines) {
+        if (line.date) {
+            dated.push_back({DayNumber(*line.date), fromBackup, &line});
+        } else {
+            undated.push_back(line.text);
+        }
+    }
+}
+
+}  // namespace
+
+HistoryMerge MergeHistoryTexts(std::string_view fileBytes, std::string_view backupBytes) {
+    HistoryMerge m;
+    const HistoryText file = ReadHistoryText(fileBytes);
+    const HistoryText backup = ReadHistoryText(backupBytes);
+    std::vector<DatedLine> dated;
+    dated.reserve(file.lines.size() + backup.lines.size());
+    std::vector<std::string_view> setAside;  // lines, in the order met
+    if (file.readable) {
+        Collect(file, false, dated, setAside);
+    } else {
+        m.fileUnreadable = true;
+        m.aside.push_back({HistoryAside::Kind::File, std::string(fileBytes)});
+    }
+    if (backup.readable) {
+        Collect(backup, true, dated, setAside);
+    } else {
+        m.backupUnreadable = true;
+        m.aside.push_back({HistoryAside::Kind::Backup, std::string(backupBytes)});
+    }
+    std::stable_sort(dated.begin(), dated.end(),
+                     [](const DatedLine& a, const DatedLine& b) { return a.day < b.day; });
+
+    m.text.reserve(fileBytes.size() + kHistoryHeader.size() + 2);
+    m.text += kHistoryHeader;
+    m.text += kLineEnd;
+    for (size_t i = 0; i < dated.size();) {
+        size_t end = i;
+        DayChoice c;
+        for (; end < dated.size() && dated[end].day == dated[i].day; ++end) {
+            const DatedLine& d = dated[end];
+            const bool row = d.line->IsRow();
+            (d.fromBackup ? (row ? c.backupRow : c.backupDamaged)
+                          : (row ? c.fileRow : c.fileDamaged)) = d.line;
+        }
+        const HistoryTextLine* chosen = Choose(c, m);
+        m.text += chosen->text;
+        m.text += kLineEnd;
+        // An older row of the date is an earlier download; anything else not taken is kept.
+        for (size_t k = i; k < end; ++k) {
+            const HistoryTextLine* line = dated[k].line;
+            if (line != chosen && line->text != chosen->text &&
+                (!line->IsRow() || line == c.fileRow)) {
+                setAside.push_back(line->text);
+            }
+        }
+        i = end;
+    }
+
+    std::string lines;
+    std::unordered_set<std::string_view> seen;
+    for (const std::string_view line : setAside) {
+        if (seen.insert(line).second) {
+            lines += line;
+            lines += kLineEnd;
+            ++m.linesAside;
+        }
+    }
+    if (!lines.empty()) {
+        m.aside.push_back({HistoryAside::Kind::Lines, std::move(lines)});
+    }
+    return m;
 }
 
 std::string CompactHistoryText(std::string_view text) {
-    std::string out(kHistoryHeader);
-    out += kLineEnd;
-    for (const auto& line : CompactHistoryLines(text)) {
-        out += line;
-        out += kLineEnd;
+    return MergeHistoryTexts(text, {}).text;
+}
+
+std::vector<int64_t> HistoryDays(std::string_view text) {
+    const HistoryText read = ReadHistoryText(text);
+    std::vector<int64_t> days;
+    if (!read.readable) {
+        return days;
     }
-    return out;
+    days.reserve(read.lines.size());
+    for (const auto& line : read.lines) {
+        if (line.date) {
+            days.push_back(DayNumber(*line.date));
+        }
+    }
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    return days;
+}
+
+bool HoldsEveryDate(std::string_view text, std::string_view of) {
+    const std::vector<int64_t> have = HistoryDays(text);
+    const std::vector<int64_t> need = HistoryDays(of);
+    return std::includes(have.begin(), have.end(), need.begin(), need.end());
 }
 
 namespace {
 
-// A file deleted, emptied, cut off or garbled goes on from its backup, the last good copy,
-// instead of starting again with one line; the note tells the user so.
-std::string TextToAppendTo(const std::optional<std::string>& current,
-                           const std::optional<std::string>& saved, bool savedGood,
-                           const std::string& path, const std::string& backupName,
-                           std::string& note) {
-    if (savedGood && !HistoryDates(*saved).empty() &&
-        (!current || !LooksLikeHistoryText(*current) || !HoldsEveryDate(*current, *saved))) {
-        note = "Het koersbestand " + path + " was " +
-               (!current           ? "verdwenen"
-                : current->empty() ? "leeg"
-                                   : "beschadigd of onvolledig") +
-               " en is hersteld uit de reservekopie " + backupName + ".";
-        return RebuildHistoryText(*saved, current.value_or(std::string()));
-    }
-    std::string content = current.value_or(std::string());
-    if (!content.empty() && content.back() != '\n' && content.back() != '\r') {
-        content += kLineEnd;
-    }
-    if (content.empty()) {
-        content = std::string(kHistoryHeader) + std::string(kLineEnd);
-    }
-    return content;
+std::string Count(int n, std::string_view one, std::string_view more) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : more);
 }
 
-// A backup is only replaced by a text that holds every date it holds: it may be all that is left
-// of a damaged file. One that exists but cannot be read is kept too: nobody knows what it holds.
-bool KeepBackup(const std::string& backup, const std::optional<std::string>& saved, bool savedGood,
-                const std::string& content) {
-    if (ReadOnly(backup) || (!saved && FileExists(backup))) {
-        return true;
+// "<backup name>.onleesbaar", or the first of ".2", ".3", ... that nothing occupies (not even a
+// dangling link); empty when all are taken.
+std::string FreeSideFileName(const std::string& folder, const std::string& fileName) {
+    const std::string base = folder + BackupFileName(fileName) + std::string(kUnreadableSuffix);
+    for (int n = 1; n <= 999; ++n) {
+        std::string name = n == 1 ? base : base + "." + std::to_string(n);
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT) {
+            return name;
+        }
     }
-    return savedGood && (!LooksLikeHistoryText(content) || !HoldsEveryDate(content, *saved));
+    return {};
+}
+
+// The state of the history file before the merge, as the note names it.
+enum class FileState { Missing, Empty, Present };
+
+struct BackupState {
+    std::string text;     // what it holds; empty when missing or not kept
+    bool keep = false;    // never replaced: not a regular file, unreadable, read-only
+    std::string problem;  // why it is not kept up to date, naming it
+};
+
+BackupState ReadBackup(const std::string& backup) {
+    BackupState b;
+    const FileRead read = ReadFileChecked(backup);
+    if (read.text) {
+        b.text = *read.text;
+        if (ReadOnly(backup)) {
+            b.keep = true;
+            b.problem = FileErrorText(backup, "bijgewerkt", EACCES);
+        }
+    } else if (!read.missing) {
+        b.keep = true;
+        b.problem = read.error;
+    }
+    return b;
+}
+
+std::string RestoreSentence(const std::string& path, const std::string& backupName, FileState state,
+                            const HistoryMerge& m) {
+    const int back = m.datesFromBackup + m.rowsFromBackup;
+    if (m.fileUnreadable) {
+        return "Uit de reservekopie " + backupName + (back == 1 ? " is " : " zijn ") +
+               Count(back, "datum", "datums") + " teruggezet.";
+    }
+    const std::string came =
+        Count(back, "datum is", "datums zijn") + " teruggezet uit de reservekopie " + backupName;
+    const char* was = state == FileState::Missing ? "verdwenen"
+                      : state == FileState::Empty ? "leeg"
+                      : m.datesFromBackup > 0     ? "onvolledig"
+                                                  : "beschadigd";
+    return "Het koersbestand " + path + " was " + was + "; " + came + ".";
+}
+
+// One note for everything that happened to one history: dates put back and from where, what was
+// set aside and where it is now.
+std::string MergeNote(const std::string& path, const std::string& backupName, FileState state,
+                      const HistoryMerge& m, const std::vector<std::string>& sidePaths) {
+    std::vector<std::string> said;
+    for (size_t i = 0; i < m.aside.size(); ++i) {
+        if (m.aside[i].kind == HistoryAside::Kind::File) {
+            said.push_back("Het koersbestand " + path +
+                           " was onleesbaar en is ongewijzigd bewaard als " + sidePaths[i] + ".");
+        }
+    }
+    if (m.datesFromBackup + m.rowsFromBackup > 0) {
+        said.push_back(RestoreSentence(path, backupName, state, m));
+    }
+    for (size_t i = 0; i < m.aside.size(); ++i) {
+        if (m.aside[i].kind == HistoryAside::Kind::Backup) {
+            said.push_back("De reservekopie " + backupName + " van " + path +
+                           " was onleesbaar en is ongewijzigd bewaard als " + sidePaths[i] + ".");
+        } else if (m.aside[i].kind == HistoryAside::Kind::Lines) {
+            said.push_back(Count(m.linesAside, "onleesbare regel", "onleesbare regels") + " van " +
+                           path + (m.linesAside == 1 ? " is" : " zijn") + " bewaard in " +
+                           sidePaths[i] + ".");
+        }
+    }
+    std::string note;
+    for (const auto& sentence : said) {
+        note += (note.empty() ? "" : " ") + sentence;
+    }
+    return note;
+}
+
+void AddSentence(std::string& note, const std::string& sentence) {
+    note += (note.empty() ? "" : " ") + sentence;
+}
+
+void AddLinesAside(HistoryMerge& into, const HistoryMerge& from) {
+    for (const auto& aside : from.aside) {
+        if (aside.kind != HistoryAside::Kind::Lines) {
+            continue;
+        }
+        auto it = std::find_if(into.aside.begin(), into.aside.end(), [](const HistoryAside& a) {
+            return a.kind == HistoryAside::Kind::Lines;
+        });
+        if (it == into.aside.end()) {
+            it = into.aside.insert(into.aside.end(), {HistoryAside::Kind::Lines, {}});
+        }
+        it->text += aside.text;
+        into.linesAside += from.linesAside;
+    }
+}
+
+// Writes every side file of the merge; false (with error) when one cannot be kept, so that
+// nothing is dropped that was not kept first.
+bool WriteSideFiles(const std::string& folder, const std::string& fileName, const HistoryMerge& m,
+                    std::vector<std::string>& paths, std::string& error) {
+    for (const auto& aside : m.aside) {
+        const std::string side = FreeSideFileName(folder, fileName);
+        std::string why;
+        if (side.empty()) {
+            why = "geen vrije naam naast " + folder + BackupFileName(fileName);
+        } else if (!WriteFileAtomic(side, aside.text, &why)) {
+            why = why.empty() ? FileErrorText(side, "geschreven", EIO) : why;
+        } else {
+            paths.push_back(side);
+            continue;
+        }
+        error = "Het koersbestand " + folder + fileName +
+                " is niet bijgewerkt: wat onleesbaar is, kan niet apart worden bewaard (" + why +
+                ").";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -252,43 +392,54 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now) {
     const std::string path = folder + fileName;
-    const std::string backup = folder + BackupFileName(fileName);
-    const auto fail = [&](const std::string& why) {
-        return HistoryWriteResult{
-            false, "Het koersbestand " + path + " kan niet worden " + why + ".", {}};
-    };
-    std::optional<std::string> current;
-    if (FileExists(path)) {
-        // A file that exists but cannot be read may hold more than anything else: leave it.
-        current = ReadFile(path);
-        if (!current) {
-            return fail("gelezen");
-        }
-    }
-    const auto saved = FileExists(backup) ? ReadFile(backup) : std::nullopt;
-    const bool savedGood = saved && LooksLikeHistoryText(*saved);
-    HistoryWriteResult result;
-    std::string content =
-        TextToAppendTo(current, saved, savedGood, path, BackupFileName(fileName), result.note);
-    // A backup rebuilt after a writer was killed may already end with this very line.
-    const std::string line = HistoryLine(now, fields, indexText, som) + std::string(kLineEnd);
-    if (content.size() < line.size() ||
-        content.compare(content.size() - line.size(), line.size(), line) != 0) {
-        content += line;
+    const std::string backupName = BackupFileName(fileName);
+    const std::string backup = folder + backupName;
+    const auto fail = [](std::string why) { return HistoryWriteResult{false, std::move(why), {}}; };
+    // A file that exists but cannot be read may hold more than anything else: leave it.
+    const FileRead current = ReadFileChecked(path);
+    if (!current.text && !current.missing) {
+        return fail("Het koersbestand " + current.error + ".");
     }
     if (ReadOnly(path) || ReadOnly(folder.empty() ? "." : folder)) {
-        return fail("geschreven");
+        return fail("Het koersbestand " + FileErrorText(path, "geschreven", EACCES) + ".");
     }
-    // The backup holds the appended file, the file itself its compacted form. Both are replaced
-    // whole, so the appended file is never written on its own: one replacement less per line.
-    const bool keepBackup = KeepBackup(backup, saved, savedGood, content);
-    if (!keepBackup) {
-        WriteFileAtomic(backup, content);
+    const BackupState saved = ReadBackup(backup);
+    const std::string fileText = current.text.value_or(std::string());
+    const FileState state = !current.text                             ? FileState::Missing
+                            : ReadHistoryText(fileText).lines.empty() ? FileState::Empty
+                                                                      : FileState::Present;
+    HistoryMerge merged = MergeHistoryTexts(fileText, saved.text);
+    // The backup holds the appended text (two lines of today when a second download came), the
+    // file its form with one line per date. A damaged line of today that the new line replaces
+    // is kept aside like every other.
+    std::string appended = std::move(merged.text);
+    appended += HistoryLine(now, fields, indexText, som);
+    appended += kLineEnd;
+    const HistoryMerge compacted = MergeHistoryTexts(appended, {});
+    if (compacted.linesAside > 0) {
+        AddLinesAside(merged, compacted);
     }
-    if (WriteFileAtomic(path, CompactHistoryText(content)) || WriteFileAtomic(path, content)) {
+    std::vector<std::string> sidePaths;
+    std::string error;
+    if (!WriteSideFiles(folder, fileName, merged, sidePaths, error)) {
+        return fail(error);
+    }
+    HistoryWriteResult result;
+    result.note = MergeNote(path, backupName, state, merged, sidePaths);
+    // Every date the backup held is in the appended text, or the backup was set aside whole.
+    if (!saved.keep) {
+        std::string why;
+        if (!WriteFileAtomic(backup, appended, &why)) {
+            AddSentence(result.note, "Geen reservekopie van " + path + ": " + why + ".");
+        }
+    } else {
+        AddSentence(result.note, "Geen reservekopie van " + path + ": " + saved.problem + ".");
+    }
+    std::string why;
+    if (WriteFileAtomic(path, compacted.text, &why) || WriteFileAtomic(path, appended)) {
         return result;
     }
-    return fail("geschreven");
+    return fail("Het koersbestand " + why + ".");
 }
 
 bool CompactHistoryFile(const std::string& folder, const std::string& fileName, bool daylightSaving,
@@ -297,26 +448,27 @@ bool CompactHistoryFile(const std::string& folder, const std::string& fileName, 
     if (!FileExists(path)) {
         return true;
     }
-    const std::string backup = folder + BackupFileName(fileName);
     const auto text = ReadFile(path);
     if (!text) {
         return false;
     }
-    // A backup is only replaced by a text that holds every date it holds: the backup may be all
-    // that is left of a damaged or cut-off file.
-    bool keepBackup = false;
-    if (FileExists(backup)) {
-        const auto saved = ReadFile(backup);
-        keepBackup = !saved || (LooksLikeHistoryText(*saved) &&
-                                (!LooksLikeHistoryText(*text) || !HoldsEveryDate(*text, *saved)));
+    const std::string backup = folder + BackupFileName(fileName);
+    const BackupState saved = ReadBackup(backup);
+    const HistoryMerge merged = MergeHistoryTexts(*text, saved.text);
+    std::vector<std::string> sidePaths;
+    std::string error;
+    if (!WriteSideFiles(folder, fileName, merged, sidePaths, error)) {
+        return false;
     }
-    const bool backedUp =
-        !keepBackup && CopyFileKeepTime(path, backup, false, daylightSaving, daylightOffset);
-    if (WriteFileAtomic(path, CompactHistoryText(*text))) {
+    // The backup gets the file as it was only when that holds every date the backup holds.
+    const bool backedUp = !saved.keep &&
+                          (merged.backupUnreadable || HoldsEveryDate(*text, saved.text)) &&
+                          CopyFileKeepTime(path, backup, false, daylightSaving, daylightOffset);
+    if (WriteFileAtomic(path, merged.text)) {
         return true;
     }
-    // The rewrite is atomic, so the file still holds its appended text; putting the backup back
-    // only matters if something else touched it in between.
+    // The rewrite is atomic, so the file still holds its old text; putting the backup back only
+    // matters if something else touched it in between.
     if (backedUp) {
         CopyFileKeepTime(backup, path, false, daylightSaving, daylightOffset);
     }
@@ -326,22 +478,6 @@ bool CompactHistoryFile(const std::string& folder, const std::string& fileName, 
 }  // namespace rendaal
 
 namespace rendaal {
-
-namespace {
-
-// Everything after a line's fourth ";", as the charts read it; empty when there is none.
-std::string_view IndexColumn(std::string_view line) {
-    for (int i = 0; i < 4; ++i) {
-        const auto p = line.find(';');
-        if (p == std::string_view::npos) {
-            return {};
-        }
-        line.remove_prefix(p + 1);
-    }
-    return line;
-}
-
-}  // namespace
 
 double LastHistoryIndexValueIn(const std::string& folder, const std::vector<std::string>& lines) {
     for (const auto& line : lines) {
@@ -353,16 +489,12 @@ double LastHistoryIndexValueIn(const std::string& folder, const std::vector<std:
         if (!text) {
             continue;
         }
-        const auto rows = SplitLines(*text);
-        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-            if (row->empty()) {
-                continue;
-            }
-            // A line without a level (index page failed, or damaged) gives none either.
-            if (const auto level = ParseIndexLevel(IndexColumn(*row))) {
+        const HistoryText read = ReadHistoryText(*text);
+        // A last line without a level (index page failed, or damaged) gives none either.
+        if (!read.lines.empty() && read.lines.back().IsRow()) {
+            if (const auto level = ParseIndexLevel(read.lines.back().aex)) {
                 return *level;
             }
-            break;
         }
     }
     return 0.0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <set>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,47 +28,64 @@ std::string HistoryLine(const DateTime& now, std::string_view fields, std::strin
 // Everything from the name's last "." replaced by ".bak".
 std::string BackupFileName(std::string_view fileName);
 
-// The kept lines of a history file's text (without header): consecutive lines of one date keep
-// only the last. A first line that is not the header, lines without a date and garbage lines
-// are kept as they are; empty lines are dropped.
-std::vector<std::string> CompactHistoryLines(std::string_view text);
+struct HistoryAside {
+    // A whole input that is no history (binary, another format), kept byte for byte; or the
+    // lines that did not go into the merged text (damaged lines the backup's row replaced, lines
+    // without a real date).
+    enum class Kind { File, Backup, Lines };
+    Kind kind = Kind::Lines;
+    std::string text;
+};
+
+// What a history file and its backup hold together. Every real date of either is kept; for a
+// date both hold, the file's row wins (a hand correction stays) and the backup's row is taken
+// only where the file's line is damaged or cut. One line per date, sorted by date.
+struct HistoryMerge {
+    std::string text;                 // the header, then one line per date, CR LF ended
+    std::vector<HistoryAside> aside;  // to keep beside the history, each in a file of its own
+    bool fileUnreadable = false;
+    bool backupUnreadable = false;
+    int datesFromBackup = 0;  // dates the file lacked
+    int rowsFromBackup = 0;   // dates whose line in the file was damaged or cut
+    int linesAside = 0;
+};
+HistoryMerge MergeHistoryTexts(std::string_view file, std::string_view backup);
+
+// The text alone: one line per date, sorted; what has no real date is left out.
 std::string CompactHistoryText(std::string_view text);
+
+// The day numbers of a text's real dates (rows and damaged dated lines), sorted, each once;
+// none for a text that is no history.
+std::vector<int64_t> HistoryDays(std::string_view text);
+bool HoldsEveryDate(std::string_view text, std::string_view of);
 
 struct HistoryWriteResult {
     bool ok = true;
-    std::string error;  // a message for the user when !ok
-    std::string note;   // said once when the file was rebuilt from its backup
+    std::string error;  // a message for the user when !ok, with the reason
+    // Said once: dates put back from the backup, what was set aside and where, a backup that
+    // cannot be kept.
+    std::string note;
 };
 
-// Appends the stamped line to folder + fileName (created with its header when missing), then
-// compacts the file. The file is replaced whole at every step, so it never holds a torn line;
-// when it cannot be written it keeps its previous content and the result says why. A file that
-// is missing, empty, damaged or holds fewer dates than a readable backup is rebuilt from the
-// backup first (with the note saying so); the backup is only replaced by a text holding every
-// date it holds.
+// Beside the history: "<name>.bak.onleesbaar", then ".2", ".3" and on.
+inline constexpr std::string_view kUnreadableSuffix = ".onleesbaar";
+
+// Merges the file with its backup, appends the stamped line and rewrites the file with one line
+// per date; the backup gets the appended text. Files are replaced whole, so none holds a torn
+// line; what cannot be read is written to a side file first, and when that fails nothing is
+// changed. A backup is only replaced by a text holding every date it holds.
 HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::string& fileName,
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now);
-
-// The header, then only dated lines of at least five fields, no NUL byte: a file as this
-// program writes it.
-bool LooksLikeHistoryText(std::string_view text);
-
-// The dates (dd-mm-yyyy) of a text's dated lines.
-std::set<std::string> HistoryDates(std::string_view text);
-bool HoldsEveryDate(std::string_view text, std::string_view of);
-// The backup's dated lines, then those of a damaged file whose dates the backup lacks, under
-// the header.
-std::string RebuildHistoryText(std::string_view backup, std::string_view damaged);
 
 // Room for ".tmp<pid>" of an atomic replacement within the file system's 255-byte names.
 inline constexpr size_t kMaxHistoryNameBytes = 240;
 // A name the run may write in its data folder.
 bool IsUsableHistoryName(std::string_view name);
 
-// Copies the file to its backup (unless the file is damaged and the backup is not), then
-// rewrites it compacted. A missing file is no error; a failed rewrite leaves the file as it was.
-// Returns false when the file could not be compacted.
+// Merges the file with its backup as an append does, copies the file to its backup when it
+// holds every date of the backup, and rewrites it merged. A missing file is no error; a failed
+// rewrite leaves the file as it was. Returns false when the file could not be compacted.
 bool CompactHistoryFile(const std::string& folder, const std::string& fileName,
                         bool daylightSaving = false, double daylightOffset = 0);
 

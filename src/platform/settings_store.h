@@ -28,6 +28,8 @@ public:
     // Empty when the file was read or is not there yet; otherwise a message for the user that
     // names the file, why it was not read and what becomes of it.
     const std::string& problem() const { return problem_; }
+    // The file has no write bit: it is never replaced, and problem() says that changes are lost.
+    bool readOnly() const { return readOnly_; }
 
     // Missing or not a decimal integer: the default.
     int64_t ReadInteger(std::string_view name, int64_t fallback) const;
@@ -38,7 +40,8 @@ public:
 
     // Applies change to the freshly read file and writes it; false when it could not be
     // written, or could not be read first (the file on disk keeps its previous content). A file
-    // that reads but cannot be parsed is first renamed to "<path>.bad" and a new one written.
+    // that reads but cannot be parsed is first renamed to "<path>.bad" (or the next free, else the
+    // oldest of nine such names) and a new one written. A read-only file is never replaced.
     bool Write(const std::function<void(RegFile&)>& change);
 
     const std::string& path() const { return path_; }
@@ -49,12 +52,14 @@ private:
         FileState state = FileState::Missing;
         RegFile file;
         std::string reason;
+        bool readOnly = false;
     };
     Loaded Load() const;
 
     std::string path_;
     RegFile file_;
     std::string problem_;
+    bool readOnly_ = false;
 };
 
 }  // namespace rendaal

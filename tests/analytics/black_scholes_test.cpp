@@ -74,6 +74,44 @@ TEST(ImpliedVolatility, SolvesEveryReachablePriceAcrossMoneynessAndTime) {
     EXPECT_GT(solved, 300);
 }
 
+// The price a hair above intrinsic or a day before expiry still pins sigma down to far better
+// than a price tolerance would: the solver works on the out-of-the-money side and stops on the
+// sigma step. Prices come from long double through put-call parity, rounded once.
+TEST(ImpliedVolatility, RecoversSigmaNearIntrinsicAndOneDayOut) {
+    const Rates rates{0.02, 0.03};
+    const long double s = 900;
+    struct Case {
+        const char* name;
+        OptionSide side;
+        double k, days, sigma;
+    } cases[] = {
+        {"PutAHairAboveIntrinsic", OptionSide::Put, 936, 30, 0.05},
+        {"CallAHairAboveIntrinsic", OptionSide::Call, 864, 30, 0.05},
+        {"DeepOutOfTheMoneyCall", OptionSide::Call, 936, 30, 0.02},
+        {"OneDayAtTheMoney", OptionSide::Put, 900, 1, 0.15},
+        {"OneDayInTheMoneyCall", OptionSide::Call, 891, 1, 0.1},
+        {"TwoYearsHighVolatility", OptionSide::Put, 1170, 730, 1.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const long double t = c.days / 365.0L;
+        const long double f = s * std::exp(static_cast<long double>(rates.r - rates.q) * t);
+        const long double sd = c.sigma * std::sqrt(t);
+        const long double d1 = std::log(f / c.k) / sd + sd / 2;
+        auto n = [](long double x) { return 0.5L * std::erfc(-x / std::sqrt(2.0L)); };
+        const long double call = f * n(d1) - c.k * n(d1 - sd);
+        const long double put = c.k * n(sd - d1) - f * n(-d1);
+        const long double otm = f <= c.k ? call : put;
+        const long double intrinsic =
+            c.side == OptionSide::Call ? std::max(f - c.k, 0.0L) : std::max(c.k - f, 0.0L);
+        const double price = static_cast<double>(std::exp(-static_cast<long double>(rates.r) * t) *
+                                                 (otm + intrinsic));
+        const auto iv = ImpliedVolatility(c.side, price, 900, c.k, static_cast<double>(t), rates);
+        ASSERT_TRUE(iv.has_value());
+        EXPECT_NEAR(*iv / c.sigma, 1, 1e-9);
+    }
+}
+
 TEST(ImpliedVolatility, PricesAtAndBeyondTheBounds) {
     const Rates rates{0.02, 0.03};
     const double s = 900, k = 880, t = 30.0 / 365;

@@ -60,8 +60,9 @@ TEST(Combination, PlainFileNames) {
 TEST(Rules, LineEndsCommentsAndOrder) {
     const char* texts[] = {
         "b line;\r\na line;\r\n;comment\r\n\r\nC line;\r\n",
-        "b line;\na line;\n;comment\n\nC line;",
-        "b line;\ra line;\r;comment\r\rC line;\r",
+        "b line;\na line;\n;comment\n\nC line;", "b line;\ra line;\r;comment\r\rC line;\r",
+        "\xEF\xBB\xBF"
+        "b line;\na line;\n;comment\n\nC line;",  // an editor's save
     };
     for (const char* text : texts) {
         SCOPED_TRACE(text);

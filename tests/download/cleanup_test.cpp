@@ -58,8 +58,36 @@ TEST(CleanUp, RulesFileInDoubtRefusesTheCleanUp) {
         bool refused;
     } cases[] = {
         {"good", [&](const std::string& p) { test::WriteAll(p, good); }, false},
-        {"good after garbage", [&](const std::string& p) { test::WriteAll(p, "x y\r\n" + good); },
+        {"BOM, LF, no last line end",
+         [&](const std::string& p) {
+             test::WriteAll(p, "\xEF\xBB\xBF" + kListed[0] + "\n" + kListed[1]);
+         },
          false},
+        {"comments, blank lines",
+         [&](const std::string& p) { test::WriteAll(p, ";x\r\n\r\n \r\n" + good); }, false},
+        // What is left of a file cut or half overwritten: the lost lines' histories look unused.
+        {"good after garbage", [&](const std::string& p) { test::WriteAll(p, "x y\r\n" + good); },
+         true},
+        {"cut last line", [&](const std::string& p) { test::WriteAll(p, good + "AEX 2712 0086"); },
+         true},
+        {"key cut before the semicolon",
+         [&](const std::string& p) { test::WriteAll(p, good + "AEX 2712 00860.00 00Ge;"); }, true},
+        {"month 13",
+         [&](const std::string& p) { test::WriteAll(p, good + "AEX 2713 00860.00 00Geen;"); },
+         true},
+        {"unknown series",
+         [&](const std::string& p) { test::WriteAll(p, good + "XYZ 2712 00860.00 00Geen;"); },
+         true},
+        {"UTF-16 save",
+         [&](const std::string& p) {
+             std::string wide = "\xFF\xFE";
+             for (const char c : good) {
+                 wide += c;
+                 wide += '\0';
+             }
+             test::WriteAll(p, wide);
+         },
+         true},
         {"missing", [](const std::string&) {}, true},
         {"empty", [](const std::string& p) { test::WriteAll(p, ""); }, true},
         {"comments only", [](const std::string& p) { test::WriteAll(p, ";AEX 2703 1 2\r\n"); },

@@ -6,13 +6,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <set>
 
 #include "core/fileio.h"
+#include "core/history_text.h"
 #include "core/text.h"
 #include "download/file_copy.h"
 #include "support/test_support.h"
@@ -117,120 +120,443 @@ TEST_F(HistoryFiles, SecondDownloadOfADayReplacesTheFirstAndTheBackupHasBoth) {
     EXPECT_NE(backup.find("17:40:00; 12,35"), std::string::npos);
 }
 
-TEST_F(HistoryFiles, OnlyConsecutiveLinesOfADateMerge) {
+// n lines on consecutive days from 1 August 2026, as the program writes them.
+std::string Good(int n, int from = 0) {
+    std::string text = std::string(kHistoryHeader) + "\r\n";
+    for (int i = from; i < from + n; ++i) {
+        text += FormatDmy(FromDayNumber(DayNumber(2026, 8, 1) + i)) + " 17:35:00; " +
+                std::to_string(10 + i % 50) + ",00; 10,00; " + std::to_string(20 + i % 50) +
+                ",00;  900,00\r\n";
+    }
+    return text;
+}
+
+std::string Row(int i) {
+    const std::string text = Good(1, i);
+    return text.substr(kHistoryHeader.size() + 2, text.size() - kHistoryHeader.size() - 4);
+}
+
+std::string Without(std::string text, const std::string& part) {
+    return text.erase(text.find(part), part.size() + 2);
+}
+
+TEST(MergeHistoryTexts, FileRowsWinBackupFillsInWhatIsMissingOrDamaged) {
+    struct Case {
+        const char* name;
+        std::string file, backup;
+        std::vector<std::string> lines;  // of the merged text, after its header
+        std::string aside;               // the lines set aside
+        int fromBackup, rowsFromBackup;
+    };
+    const std::string h = std::string(kHistoryHeader) + "\r\n";
+    const std::string fixed = "03-08-2026 17:35:00; 99,99; 10,00; 109,99;  900,00";
+    const std::string later = "02-08-2026 18:00:00; 12,00; 10,00; 22,00;  900,00";
+    const Case cases[] = {
+        {"file as written, no backup", Good(3), "", {Row(0), Row(1), Row(2)}, "", 0, 0},
+        {"hand correction wins",
+         Without(Good(3), Row(2)) + fixed,
+         Good(3),
+         {Row(0), Row(1), fixed},
+         "",
+         0,
+         0},
+        {"backup fills dates in, sorted",
+         h + Row(2) + "\r\n",
+         Good(2) + Row(3) + "\r\n",
+         {Row(0), Row(1), Row(2), Row(3)},
+         "",
+         3,
+         0},
+        {"damaged line: the backup's row, the line aside",
+         h + Row(0) + "\r\n02-08-2026 x; 12,00\r\n" + Row(2),
+         Good(2),
+         {Row(0), Row(1), Row(2)},
+         "02-08-2026 x; 12,00\r\n",
+         0,
+         1},
+        {"cut last line: the backup's whole row",
+         h + Row(0).substr(0, 30),
+         Good(1),
+         {Row(0)},
+         Row(0).substr(0, 30) + "\r\n",
+         0,
+         1},
+        {"damaged line without a row anywhere stays",
+         h + "01-08-2026; 12,00\r\n",
+         "",
+         {"01-08-2026; 12,00"},
+         "",
+         0,
+         0},
+        {"duplicated dates: the last row",
+         h + Row(1) + "\r\n" + Row(0) + "\r\n" + later + "\r\n",
+         "",
+         {Row(0), later},
+         "",
+         0,
+         0},
+        {"no real date: aside, each once",
+         "garbage\r\n02-12-26; 1; 1; 2; 3\r\n" + Good(1),
+         "garbage\r\n" + Good(1),
+         {Row(0)},
+         "garbage\r\n02-12-26; 1; 1; 2; 3\r\n",
+         0,
+         0},
+        {"both empty", "", "", {}, "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HistoryMerge m = MergeHistoryTexts(c.file, c.backup);
+        std::string want = h;
+        for (const auto& line : c.lines) {
+            want += line + "\r\n";
+        }
+        EXPECT_EQ(m.text, want);
+        EXPECT_EQ(m.aside.empty() ? "" : m.aside.back().text, c.aside);
+        EXPECT_EQ(m.datesFromBackup, c.fromBackup);
+        EXPECT_EQ(m.rowsFromBackup, c.rowsFromBackup);
+    }
+    // Text that is no history is kept whole, byte for byte.
+    const std::string binary("\0\xff\x01garbage\r", 11);
+    const HistoryMerge m = MergeHistoryTexts(binary, binary);
+    ASSERT_EQ(m.aside.size(), 2u);
+    EXPECT_EQ(m.aside[0].text, binary);
+    EXPECT_EQ(m.aside[1].kind, HistoryAside::Kind::Backup);
+    EXPECT_EQ(m.text, h);
+}
+
+TEST_F(HistoryFiles, DatesSortedOneLinePerDate) {
     WriteAll(Path(),
              "Datum; Put; Call; Som; AEX\r\n"
              "01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500\r\n"
              "02-04-2008 10:00:00; 2,00; 1,00; 03,00; 500\r\n"
              "01-04-2008 11:00:00; 3,00; 1,00; 04,00; 500\r\n");
     ASSERT_TRUE(CompactHistoryFile(dir.folder(), name));
-    EXPECT_EQ(SplitLines(ReadAll(Path())).size(), 4u);
     ASSERT_TRUE(Append({2008, 4, 1, 17, 0, 0, 0}).ok);
     const auto lines = SplitLines(ReadAll(Path()));
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[1].substr(0, 10), "01-04-2008");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].substr(0, 19), "01-04-2008 17:00:00");
     EXPECT_EQ(lines[2].substr(0, 10), "02-04-2008");
-    EXPECT_EQ(lines[3].substr(0, 19), "01-04-2008 17:00:00");
 }
 
-TEST_F(HistoryFiles, CompactionKeepsEveryLineItDoesNotMerge) {
+// Files as they really occur: saved by an editor, touched by a spreadsheet, cut by a full disk,
+// one garbled line. Each lost dates without a word before.
+TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
+    enum class Kind { None, Text, Fifo, Folder, ReadOnly, ReadOnlyFolder };
     struct Case {
         const char* name;
-        std::string text;
-        std::vector<std::string> kept;
+        Kind fileKind;
+        std::string file;
+        Kind bakKind;
+        std::string bak;
+        std::vector<std::string> note;  // what the note must say, besides the file's path
+        std::string error = {};         // when the append must fail: the reason it gives
+        int sideFiles = 0;
+        std::string kept = {};  // a line that must stay in the file
     };
-    const Case cases[] = {
-        {"no header",
-         "01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500\n02-04-2008 10:00:00; 2,00; 1,00; 03,00; "
-         "500\n",
-         {"01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500",
-          "02-04-2008 10:00:00; 2,00; 1,00; 03,00; 500"}},
-        {"garbage lines, LF and CR ends, no final line end",
-         "Datum; Put; Call; Som; AEX\n\x01\xff garbage\rnospace\nnospace\n"
-         "02-04-2008 10:00:00; 2,00\n02-04-2008 11:00:00; 3,00",
-         {"\x01\xff garbage", "nospace", "nospace", "02-04-2008 11:00:00; 3,00"}},
-        {"midnight lines merge by their own key",
-         "Datum; Put; Call; Som; AEX\r\n03-04-2008; 1,00\r\n03-04-2008; 2,00\r\n",
-         {"03-04-2008; 2,00"}},
-        {"empty file", "", {}},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CompactHistoryLines(c.text), c.kept) << c.name;
+    const std::string h = std::string(kHistoryHeader) + "\r\n";
+    const std::string g100 = Good(100);
+    const std::string fixed = "02-08-2026 17:35:00; 99,99; 10,00; 109,99;  900,00";
+    const std::string withFix = Without(Good(42), Row(1)) + fixed + "\r\n";
+    std::string nul = g100;
+    nul[nul.size() / 2] = '\0';
+    std::string utf16 = "\xFF\xFE";
+    for (char ch : g100) {
+        utf16 += ch;
+        utf16 += '\0';
     }
-    // Appending to a file without a final line end starts a line of its own.
-    WriteAll(Path(), "Datum; Put; Call; Som; AEX\r\n01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500");
-    ASSERT_TRUE(Append({2008, 4, 2, 10, 0, 0, 0}).ok);
-    EXPECT_EQ(SplitLines(ReadAll(Path())).size(), 3u);
-}
-
-// A file deleted or emptied by the user, a sync tool or a full disk made the next append replace
-// a good backup of 100 lines by a one-line file.
-TEST_F(HistoryFiles, LostOrDamagedFileIsRebuiltFromItsBackup) {
-    const std::string good = std::string(kHistoryHeader) +
-                             "\r\n01-12-2008 17:35:00; 10,00; 10,00; 20,00;  500,00\r\n"
-                             "02-12-2008 17:35:00; 11,00; 10,00; 21,00;  501,00\r\n"
-                             "03-12-2008 17:35:00; 12,00; 10,00; 22,00;  502,00\r\n";
-    const std::string newLine = "04-12-2008 17:40:00; 12,35; 10,00; 22,35;  512,34\r\n";
-    struct Case {
-        const char* name;
-        std::optional<std::string> file;  // empty: no file
-        const char* note;                 // how the note names the damage
-        std::string kept;                 // a line of the damaged file the backup lacks
-    };
+    const std::string restored = "100 datums zijn teruggezet uit de reservekopie";
     const Case cases[] = {
-        {"missing", std::nullopt, "verdwenen", ""},
-        {"empty", "", "leeg", ""},
-        {"cut inside a line", good.substr(0, good.size() - 20), "beschadigd", ""},
-        {"cut after a line", good.substr(0, good.find("02-12")), "beschadigd", ""},
-        {"damaged header", "Datum; Pu\x01\r\n" + good.substr(good.find("01-12")), "beschadigd", ""},
-        {"binary", std::string("\0\xff\xfe\x01garbage\0", 12), "beschadigd", ""},
-        {"header only, backup's lines gone", std::string(kHistoryHeader) + "\r\n", "beschadigd",
-         ""},
-        {"damaged, with a date the backup lacks",
-         good + "29-11-2008 17:35:00; 09,00; 10,00; 19,00;  499,00\r\n\x01\x02\r\n", "beschadigd",
-         "29-11-2008 17:35:00; 09,00; 10,00; 19,00;  499,00"},
+        {"file deleted, backup with BOM",
+         Kind::None,
+         "",
+         Kind::Text,
+         "\xEF\xBB\xBF" + g100,
+         {"was verdwenen", restored}},
+        {"file deleted, backup with one short line",
+         Kind::None,
+         "",
+         Kind::Text,
+         Without(g100, Row(50)) + Row(50).substr(0, 35) + "\r\n",
+         {"was verdwenen", restored}},
+        {"file deleted, backup's last line cut",
+         Kind::None,
+         "",
+         Kind::Text,
+         g100.substr(0, g100.size() - 20),
+         {"was verdwenen", restored}},
+        {"file deleted, backup with a NUL byte",
+         Kind::None,
+         "",
+         Kind::Text,
+         nul,
+         {"was verdwenen", restored}},
+        {"file deleted, backup's header \"datum\"",
+         Kind::None,
+         "",
+         Kind::Text,
+         "datum;put;call;som;aex\n" + g100.substr(h.size()),
+         {"was verdwenen", restored}},
+        {"file deleted, backup with 31-02",
+         Kind::None,
+         "",
+         Kind::Text,
+         g100 + "31-02-2026 17:35:00; 1,00; 1,00; 2,00; 900\r\n",
+         {"was verdwenen", restored, "1 onleesbare regel van", "is bewaard in"},
+         "",
+         1},
+        {"file deleted, UTF-16 backup",
+         Kind::None,
+         "",
+         Kind::Text,
+         utf16,
+         {"was verdwenen", restored}},
+        {"file emptied", Kind::Text, "", Kind::Text, g100, {"was leeg", restored}},
+        {"header only", Kind::Text, h, Kind::Text, g100, {"was leeg", restored}},
+        {"file cut at 2,000 bytes",
+         Kind::Text,
+         g100.substr(0, 2000),
+         Kind::Text,
+         g100,
+         {"was onvolledig", "datums zijn teruggezet"},
+         "",
+         1},
+        {"file binary",
+         Kind::Text,
+         std::string("\0\xff\xfe\x01garbage\0", 12),
+         Kind::Text,
+         g100,
+         {"was onleesbaar en is ongewijzigd bewaard als", "Uit de reservekopie",
+          "zijn 100 datums teruggezet"},
+         "",
+         1},
+        {"damaged header, a date the backup lacks",
+         Kind::Text,
+         "Datum; Pu\x01\r\n" + Good(101).substr(h.size()),
+         Kind::Text,
+         g100,
+         {"1 onleesbare regel van"},
+         "",
+         1},
+        {"two-digit year in the file",
+         Kind::Text,
+         g100 + "02-12-26 17:35:00; 1,00; 1,00; 2,00;\r\n",
+         Kind::Text,
+         g100,
+         {"1 onleesbare regel van"},
+         "",
+         1},
+        {"file 80 dates and garbled lines, backup 100",
+         Kind::Text,
+         Good(80) + "\x01\x02 garbled\r\n08-10-2026 17:3\r\n",
+         Kind::Text,
+         g100,
+         {"was onvolledig", "20 datums zijn teruggezet", "2 onleesbare regels van"},
+         "",
+         1},
+        {"file cut, no backup",
+         Kind::Text,
+         Good(42).substr(0, Good(42).size() - 15),
+         Kind::None,
+         "",
+         {}},
+        {"hand correction, BOM added by the editor",
+         Kind::Text,
+         "\xEF\xBB\xBF" + withFix,
+         Kind::Text,
+         Good(42),
+         {},
+         "",
+         0,
+         fixed},
+        {"hand correction, another line lost a field",
+         Kind::Text,
+         Without(withFix, Row(5)) + Row(5).substr(0, 40) + "\r\n",
+         Kind::Text,
+         Good(42),
+         {"was beschadigd", "1 datum is teruggezet", "1 onleesbare regel van"},
+         "",
+         1,
+         fixed},
+        {"both damaged differently",
+         Kind::Text,
+         Without(Good(30), Row(10)) + "11-08-2026 17:35:00; 1x\r\n",
+         Kind::Text,
+         Without(Good(30), Row(20)) + "21-08-2026 17:35:00; 20,00; 10,00\r\n",
+         {"was beschadigd", "1 datum is teruggezet", "2 onleesbare regels van"},
+         "",
+         1},
+        {"backup newer, with other dates",
+         Kind::Text,
+         Good(40),
+         Kind::Text,
+         Good(30, 35),
+         {"was onvolledig", "25 datums zijn teruggezet"}},
+        {"duplicated dates",
+         Kind::Text,
+         g100 + Row(3) + "\r\n" + Row(3) + "\r\n" + Row(7) + "\r\n",
+         Kind::Text,
+         g100,
+         {}},
+        {"backup binary",
+         Kind::Text,
+         g100,
+         Kind::Text,
+         std::string("PK\3\4\0\xff", 6),
+         {"De reservekopie", "was onleesbaar en is ongewijzigd bewaard als"},
+         "",
+         1},
+        {"backup of another format",
+         Kind::Text,
+         g100,
+         Kind::Text,
+         "[Settings]\nWidth=800\n",
+         {"was onleesbaar en is ongewijzigd bewaard als"},
+         "",
+         1},
+        {"file 0444",
+         Kind::ReadOnly,
+         g100,
+         Kind::Text,
+         g100,
+         {},
+         "kan niet worden geschreven: geen toegang."},
+        {"folder 0555",
+         Kind::ReadOnlyFolder,
+         g100,
+         Kind::Text,
+         g100,
+         {},
+         "kan niet worden geschreven: geen toegang."},
+        {"file a FIFO", Kind::Fifo, "", Kind::Text, g100, {}, "is een FIFO"},
+        {"file a folder", Kind::Folder, "", Kind::Text, g100, {}, "is een map"},
+        {"backup a FIFO", Kind::Text, g100, Kind::Fifo, "", {"Geen reservekopie van", "FIFO"}},
+        {"backup a folder", Kind::Text, g100, Kind::Folder, "", {"Geen reservekopie van", "map"}},
+        {"backup 0444",
+         Kind::Text,
+         g100,
+         Kind::ReadOnly,
+         Good(90),
+         {"Geen reservekopie van", "kan niet worden bijgewerkt: geen toegang"}},
+    };
+    const auto place = [](const std::string& path, Kind kind, const std::string& text) {
+        fs::remove_all(path);
+        if (kind == Kind::Fifo) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        } else if (kind == Kind::Folder) {
+            fs::create_directory(path);
+        } else if (kind != Kind::None) {
+            WriteAll(path, text);
+        }
+        if (kind == Kind::ReadOnly) {
+            fs::permissions(path,
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        }
+    };
+    const auto sideFiles = [&] {
+        std::vector<std::string> texts;
+        for (const auto& e : fs::directory_iterator(dir.path())) {
+            if (e.path().string().find(".onleesbaar") != std::string::npos) {
+                texts.push_back(ReadAll(e.path()));
+            }
+        }
+        return texts;
+    };
+    const auto days = [](Kind kind, const std::string& text) {
+        return kind == Kind::Text || kind == Kind::ReadOnly ? HistoryDays(text)
+                                                            : std::vector<int64_t>{};
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        fs::remove(Path());
-        if (c.file) {
-            WriteAll(Path(), *c.file);
+        fs::permissions(dir.path(), fs::perms::owner_all);
+        for (const auto& e : fs::directory_iterator(dir.path())) {
+            fs::permissions(e.path(), fs::perms::owner_all);
+            fs::remove_all(e.path());
         }
-        WriteAll(Backup(), good);
-        const auto result = Append({2008, 12, 4, 17, 40, 0, 0});
+        place(Path(), c.fileKind == Kind::ReadOnlyFolder ? Kind::Text : c.fileKind, c.file);
+        place(Backup(), c.bakKind, c.bak);
+        if (c.fileKind == Kind::ReadOnlyFolder) {
+            fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        }
+        std::vector<int64_t> want = days(c.fileKind, c.file);
+        const std::vector<int64_t> fromBackup = days(c.bakKind, c.bak);
+        want.insert(want.end(), fromBackup.begin(), fromBackup.end());
+        want.push_back(DayNumber(2026, 12, 7));
+        std::sort(want.begin(), want.end());
+        want.erase(std::unique(want.begin(), want.end()), want.end());
+
+        const auto result = Append({2026, 12, 7, 17, 40, 0, 0});
+        fs::permissions(dir.path(), fs::perms::owner_all);
+        if (!c.error.empty()) {
+            EXPECT_FALSE(result.ok);
+            EXPECT_NE(result.error.find(Path()), std::string::npos) << result.error;
+            EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
+            if (c.fileKind == Kind::Text || c.fileKind == Kind::ReadOnly ||
+                c.fileKind == Kind::ReadOnlyFolder) {
+                EXPECT_EQ(ReadAll(Path()), c.file);
+            }
+            EXPECT_EQ(ReadAll(Backup()), c.bak);
+            continue;
+        }
         ASSERT_TRUE(result.ok) << result.error;
-        EXPECT_NE(result.note.find(name), std::string::npos) << result.note;
-        EXPECT_NE(result.note.find(c.note), std::string::npos) << result.note;
+        // Dates lost: 0. Whatever could not be read is beside the file, whole.
         const std::string file = ReadAll(Path());
-        EXPECT_TRUE(LooksLikeHistoryText(file)) << file;
-        EXPECT_EQ(HistoryDates(file), HistoryDates(good + newLine + c.kept));
-        EXPECT_NE(file.find(good.substr(good.find("01-12"))), std::string::npos);
-        EXPECT_NE(file.find(newLine), std::string::npos);
-        if (!c.kept.empty()) {
-            EXPECT_NE(file.find(c.kept), std::string::npos);
+        std::vector<int64_t> lost;
+        const std::vector<int64_t> have = HistoryDays(file);
+        std::set_difference(want.begin(), want.end(), have.begin(), have.end(),
+                            std::back_inserter(lost));
+        EXPECT_EQ(lost, std::vector<int64_t>{}) << file;
+        const auto side = sideFiles();
+        EXPECT_EQ(side.size(), static_cast<size_t>(c.sideFiles));
+        for (const std::string* whole : {&c.file, &c.bak}) {
+            if (!whole->empty() && !ReadHistoryText(*whole).readable) {
+                EXPECT_NE(std::find(side.begin(), side.end(), *whole), side.end());
+            }
         }
-        // The backup still holds all it held; the user hears of the rebuild once.
-        EXPECT_TRUE(HoldsEveryDate(ReadAll(Backup()), good));
-        const auto again = Append({2008, 12, 5, 17, 40, 0, 0});
-        ASSERT_TRUE(again.ok) << again.error;
+        if (!c.kept.empty()) {
+            EXPECT_NE(file.find(c.kept + "\r\n"), std::string::npos) << file;
+        }
+        // One note naming the file and saying how many dates came back, from where.
+        if (c.note.empty()) {
+            EXPECT_EQ(result.note, "");
+        } else {
+            EXPECT_NE(result.note.find(Path()), std::string::npos) << result.note;
+        }
+        for (const auto& part : c.note) {
+            EXPECT_NE(result.note.find(part), std::string::npos) << result.note;
+        }
+        if (c.bakKind == Kind::Fifo || c.bakKind == Kind::Folder || c.bakKind == Kind::ReadOnly) {
+            EXPECT_EQ(c.bakKind == Kind::ReadOnly ? ReadAll(Backup()) : c.bak, c.bak);
+            continue;
+        }
+        // Told once; the backup now holds every date, so a later deletion loses none.
+        EXPECT_TRUE(HoldsEveryDate(ReadAll(Backup()), file));
+        const auto again = Append({2026, 12, 8, 17, 40, 0, 0});
         EXPECT_EQ(again.note, "");
-        EXPECT_EQ(SplitLines(ReadAll(Path())).size(), 6u + !c.kept.empty());
+        fs::remove(Path());
+        ASSERT_TRUE(Append({2026, 12, 9, 17, 40, 0, 0}).ok);
+        want.push_back(DayNumber(2026, 12, 8));
+        want.push_back(DayNumber(2026, 12, 9));
+        EXPECT_TRUE(std::includes(want.begin(), want.end(), have.begin(), have.end()));
+        const std::vector<int64_t> after = HistoryDays(ReadAll(Path()));
+        EXPECT_TRUE(std::includes(after.begin(), after.end(), want.begin(), want.end()));
+        EXPECT_EQ(sideFiles().size(), static_cast<size_t>(c.sideFiles));
     }
 }
 
 TEST_F(HistoryFiles, BackupIsOnlyReplacedByATextHoldingEveryDateItHolds) {
-    const std::string good = std::string(kHistoryHeader) +
-                             "\r\n01-12-2008 17:35:00; 10,00; 10,00; 20,00;  500,00\r\n"
-                             "02-12-2008 17:35:00; 11,00; 10,00; 21,00;  501,00\r\n";
-    // Compaction on its own: a file that lacks the backup's second date leaves the backup.
-    WriteAll(Path(), good.substr(0, good.find("02-12")));
+    const std::string good = Good(2);
+    // Compaction on its own: a file that lacks the backup's second date gets it back, and the
+    // backup stays.
+    WriteAll(Path(), Good(1));
     WriteAll(Backup(), good);
     ASSERT_TRUE(CompactHistoryFile(dir.folder(), name));
     EXPECT_EQ(ReadAll(Backup()), good);
+    EXPECT_EQ(ReadAll(Path()), good);
     // A file holding every date (and more) refreshes it.
-    WriteAll(Path(), good + "03-12-2008 17:35:00; 12,00; 10,00; 22,00;  502,00\r\n");
+    WriteAll(Path(), Good(3));
     ASSERT_TRUE(CompactHistoryFile(dir.folder(), name));
-    EXPECT_EQ(ReadAll(Backup()), ReadAll(Path()));
+    EXPECT_EQ(ReadAll(Backup()), Good(3));
 }
 
 // The companion centres its request window on the last stored level; a stored

@@ -1,5 +1,6 @@
 #include "platform/settings_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -106,6 +107,45 @@ TEST(SettingsStore, UnparsableFileIsKeptAsBadNeverOverwritten) {
     ASSERT_TRUE(second.Write([](RegFile&) {}));
     EXPECT_EQ(test::ReadAll(path + ".bad"), garbage);
     EXPECT_EQ(test::ReadAll(path + ".bad.2"), "[x]");
+}
+
+// After nine kept files the settings were no longer saved, and the message named a file that
+// held another text.
+TEST(SettingsStore, WithNineKeptFilesTheOldestGivesWay) {
+    test::TempDir tmp;
+    const std::string path = tmp.folder() + "Rendaal.reg";
+    for (int n = 1; n <= 9; ++n) {
+        const std::string aside = path + ".bad" + (n == 1 ? "" : "." + std::to_string(n));
+        test::WriteAll(aside, "kept " + std::to_string(n));
+        // .bad.4 is the oldest, whatever its number.
+        const timespec t[2] = {{1000000 + (n == 4 ? 0 : n * 10), 0},
+                               {1000000 + (n == 4 ? 0 : n * 10), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, aside.c_str(), t, 0), 0);
+    }
+    test::WriteAll(path, "[x]");
+    SettingsStore store(path);
+    EXPECT_NE(store.problem().find(path + ".bad.4 "), std::string::npos) << store.problem();
+    ASSERT_TRUE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Width", "700"); }));
+    EXPECT_EQ(test::ReadAll(path + ".bad.4"), "[x]");
+    EXPECT_EQ(test::ReadAll(path + ".bad.3"), "kept 3");
+    EXPECT_EQ(SettingsStore(path).ReadInteger("Width", 600), 700);
+}
+
+TEST(SettingsStore, ReadOnlyFileIsNeverReplaced) {
+    for (const bool parsable : {true, false}) {
+        SCOPED_TRACE(parsable);
+        test::TempDir tmp;
+        const std::string path = tmp.folder() + "Rendaal.reg";
+        const std::string text = parsable ? "REGEDIT4\r\n" : "[x]";
+        test::WriteAll(path, text);
+        ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+        SettingsStore store(path);
+        EXPECT_TRUE(store.readOnly());
+        EXPECT_NE(store.problem().find("alleen-lezen"), std::string::npos) << store.problem();
+        EXPECT_FALSE(store.Write([](RegFile& f) { f.SetString(kSettingsKey, "Width", "1"); }));
+        EXPECT_EQ(test::ReadAll(path), text);
+        EXPECT_FALSE(std::filesystem::exists(path + ".bad"));
+    }
 }
 
 // A FIFO in its place hung the window at start and at close.

@@ -1,0 +1,281 @@
+#include "core/history_text.h"
+
+#include <array>
+#include <cstdint>
+
+#include "core/text.h"
+
+namespace rendaal {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// 1 to maxDigits digits, nothing else.
+std::optional<int> SmallNumber(std::string_view s, size_t maxDigits) {
+    if (s.empty() || s.size() > maxDigits) {
+        return std::nullopt;
+    }
+    int n = 0;
+    for (char c : s) {
+        if (!IsDigit(c)) {
+            return std::nullopt;
+        }
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// A number as the program writes it (12,35 or 00.0), or as a spreadsheet saves it back: an
+// optional "-", digits and at most one decimal separator. Anything else does not read: a
+// price of "12,3\0" or "1.234,5" would otherwise become a wrong number in a chart.
+std::optional<double> FieldValue(std::string_view s) {
+    const std::string_view digits = !s.empty() && s.front() == '-' ? s.substr(1) : s;
+    int separators = 0;
+    bool anyDigit = false;
+    for (char c : digits) {
+        if (c == ',' || c == '.') {
+            ++separators;
+        } else if (IsDigit(c)) {
+            anyDigit = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!anyDigit || separators > 1) {
+        return std::nullopt;
+    }
+    return ParseNumber(s);
+}
+
+// H:mm or H:mm:ss, perhaps with AM/PM as another locale writes it.
+bool IsTimeText(std::string_view s) {
+    if (s.size() > 3 && (s.substr(s.size() - 2) == "AM" || s.substr(s.size() - 2) == "PM")) {
+        s = Trim(s.substr(0, s.size() - 2));
+    }
+    const auto c1 = s.find(':');
+    if (c1 == std::string_view::npos) {
+        return false;
+    }
+    const auto h = SmallNumber(s.substr(0, c1), 2);
+    std::string_view rest = s.substr(c1 + 1);
+    const auto c2 = rest.find(':');
+    const auto m = SmallNumber(rest.substr(0, c2), 2);
+    if (!h || !m || *h > 23 || *m > 59 || rest.substr(0, c2).size() != 2) {
+        return false;
+    }
+    if (c2 == std::string_view::npos) {
+        return true;
+    }
+    const std::string_view secText = rest.substr(c2 + 1);
+    const auto sec = SmallNumber(secText, 2);
+    return sec && secText.size() == 2 && *sec <= 59;
+}
+
+// Fills in the fields of a non-blank line that is no header.
+void ReadLine(HistoryTextLine& line) {
+    std::array<std::string_view, 5> fields{};
+    std::string_view rest = line.text;
+    size_t count = 0;
+    bool extra = false;  // a sixth field with something in it
+    for (;;) {
+        const auto p = rest.find(';');
+        const std::string_view field = Trim(rest.substr(0, p));
+        if (count < fields.size()) {
+            fields[count] = field;
+        } else if (!field.empty()) {
+            extra = true;
+        }
+        ++count;
+        if (p == std::string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(p + 1);
+    }
+    line.dateTime = fields[0];
+    line.put = fields[1];
+    line.call = fields[2];
+    line.som = fields[3];
+    line.aex = fields[4];
+
+    const auto blank = line.dateTime.find_first_of(" \t");
+    line.date = ParseHistoryDate(line.dateTime.substr(0, blank));
+    if (!line.date) {
+        return;
+    }
+    const std::string_view time =
+        blank == std::string_view::npos ? std::string_view() : Trim(line.dateTime.substr(blank));
+    line.putValue = FieldValue(line.put);
+    line.callValue = FieldValue(line.call);
+    line.somValue = FieldValue(line.som);
+    line.aexValue = FieldValue(line.aex);
+    line.damaged = count < 5 || extra || (!time.empty() && !IsTimeText(time)) || !line.putValue ||
+                   !line.callValue || !line.somValue || (!line.aex.empty() && !line.aexValue);
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// An odd last byte (a cut file) is dropped; a lone surrogate becomes U+FFFD.
+std::string FromUtf16(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    const auto unit = [&](size_t i) -> uint32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (a << 8) | b : (b << 8) | a;
+    };
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const uint32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            const uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    }
+    return out;
+}
+
+std::string Decode(std::string_view bytes) {
+    if (bytes.substr(0, 2) == "\xFF\xFE") {
+        return FromUtf16(bytes.substr(2), false);
+    }
+    if (bytes.substr(0, 2) == "\xFE\xFF") {
+        return FromUtf16(bytes.substr(2), true);
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    return std::string(bytes);
+}
+
+// A line of NUL bytes and blanks is what a crash leaves where a block was not yet written.
+bool IsBlankLine(std::string_view line) {
+    for (char c : line) {
+        if (!IsBlank(c) && c != '\0') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<Date> ParseHistoryDate(std::string_view text) {
+    const auto p1 = text.find('-');
+    if (p1 == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto p2 = text.find('-', p1 + 1);
+    if (p2 == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto day = SmallNumber(text.substr(0, p1), 2);
+    const auto month = SmallNumber(text.substr(p1 + 1, p2 - p1 - 1), 2);
+    const std::string_view yearText = text.substr(p2 + 1);
+    const auto year = yearText.size() == 4 ? SmallNumber(yearText, 4) : std::nullopt;
+    if (!day || !month || !year || *year < 1 || !IsValidDate(*year, *month, *day)) {
+        return std::nullopt;
+    }
+    return Date{*year, *month, *day};
+}
+
+bool IsHistoryHeader(std::string_view line) {
+    static constexpr std::string_view kWords = "datum;put;call;som;aex";
+    size_t matched = 0;
+    for (char c : line) {
+        if (IsBlank(c)) {
+            continue;
+        }
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (matched < kWords.size()) {
+            if (c != kWords[matched]) {
+                return false;
+            }
+            ++matched;
+        } else if (c != ';') {
+            return false;
+        }
+    }
+    return matched == kWords.size();
+}
+
+size_t HistoryText::RowCount() const {
+    size_t n = 0;
+    for (const auto& line : lines) {
+        n += line.IsRow() ? 1 : 0;
+    }
+    return n;
+}
+
+HistoryText ReadHistoryText(std::string_view bytes) {
+    HistoryText result;
+    auto decoded = std::make_shared<std::string>(Decode(bytes));
+    const std::string_view text = *decoded;
+    result.decoded = std::move(decoded);
+    // A history line is about 50 bytes; reserving saves the vector's regrowth on large files.
+    result.lines.reserve(text.size() / 40 + 1);
+    bool anyText = false;
+    bool anyRow = false;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const auto end = text.find_first_of("\r\n", pos);
+        const std::string_view raw =
+            text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        pos = end == std::string_view::npos ? text.size()
+                                            : end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        if (IsBlankLine(raw)) {
+            continue;
+        }
+        anyText = true;
+        if (IsHistoryHeader(raw)) {
+            result.header = true;
+            continue;
+        }
+        HistoryTextLine& line = result.lines.emplace_back();
+        line.text = raw;
+        line.ended = end != std::string_view::npos;
+        ReadLine(line);
+        anyRow = anyRow || line.IsRow();
+    }
+    result.readable = !anyText || result.header || anyRow;
+    return result;
+}
+
+}  // namespace rendaal
