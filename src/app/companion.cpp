@@ -126,7 +126,10 @@ int RunRebuildCommand(const std::vector<std::string>& names) {
     for (const auto& note : result.notes) {
         Complain(note);
     }
-    if (result.AnyError() || !result.notes.empty()) {
+    for (const auto& problem : result.problems) {
+        Complain(problem);
+    }
+    if (result.AnyError()) {
         return kExitError;
     }
     return result.DaysAdded() > 0 ? kExitWritten : kExitNothing;

@@ -448,11 +448,9 @@ std::vector<std::string> ArchiveFoldersToCleanUp(const std::string& dataFolder,
             if (!text) {
                 continue;
             }
-            for (const auto& date : HistoryDates(*text)) {
-                if (const auto d = ParseDmy(date)) {
-                    any = true;
-                    oldest = std::min(oldest, DayNumber(*d));
-                }
+            for (const int64_t day : HistoryDays(*text)) {
+                any = true;
+                oldest = std::min(oldest, day);
             }
         }
         if (!any) {

@@ -23,30 +23,13 @@
 namespace rendaal {
 namespace {
 
-constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-// The day number of a line's date, when it starts with one.
-std::optional<int64_t> LineDay(std::string_view line) {
-    if (line.size() < 10 || (line.size() > 10 && line[10] != ' ' && line[10] != ';')) {
-        return std::nullopt;
-    }
-    const auto date = ParseDmy(line.substr(0, 10));
-    if (!date) {
-        return std::nullopt;
-    }
-    return DayNumber(*date);
-}
-
 // One history file as found, with what is to be added.
 struct Target {
     std::string fileName;
-    std::string line;  // the combination line
-    bool usable = true;
-    std::vector<std::string> lines;  // the file's own lines without header, as they stand
-    std::set<int64_t> have;
-    std::map<int64_t, std::string> added;  // by day, the line to add
-    bool backupKept = false;               // exists but could not be read: not to be replaced
+    std::string line;                      // the combination line
+    std::set<int64_t> have;                // the dates of the file and its backup together
+    bool backupAdds = false;               // the backup holds dates the file lacks
+    std::map<int64_t, std::string> added;  // by day, the line the archive gives
     int stillMissing = 0;
     std::string error;
 };
@@ -65,63 +48,21 @@ void ReadTarget(const std::string& folder, Target& t) {
         t.error = file.error;
         return;
     }
-    if (file.text) {
-        std::string_view text = *file.text;
-        if (text.starts_with(kBom)) {
-            text.remove_prefix(kBom.size());
-        }
-        auto lines = SplitLines(text);
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if ((i == 0 && lines[i] == kHistoryHeader) || lines[i].empty()) {
-                continue;
-            }
-            if (const auto day = LineDay(lines[i])) {
-                t.have.insert(*day);
-            }
-            t.lines.push_back(std::move(lines[i]));
-        }
-    }
-    // The backup holds the last good copy: what it has and the file lacks comes back first.
-    const FileRead backup = ReadFileChecked(folder + BackupFileName(t.fileName));
-    if (!backup.text) {
-        t.backupKept = !backup.missing;
-        return;
-    }
-    for (auto& line : CompactHistoryLines(*backup.text)) {
-        const auto day = LineDay(line);
-        if (day && !t.have.count(*day) && line.find('\0') == std::string::npos) {
-            t.added[*day] = std::move(line);
-        }
-    }
-}
-
-std::string MergedText(const Target& t) {
-    std::string text(kHistoryHeader);
-    text += kLineEnd;
-    auto next = t.added.begin();
-    for (const auto& line : t.lines) {
-        if (const auto day = LineDay(line)) {
-            for (; next != t.added.end() && next->first < *day; ++next) {
-                text += next->second;
-                text += kLineEnd;
-            }
-        }
-        text += line;
-        text += kLineEnd;
-    }
-    for (; next != t.added.end(); ++next) {
-        text += next->second;
-        text += kLineEnd;
-    }
-    return text;
+    // A backup that cannot be read adds nothing; the write leaves it as it is.
+    const auto backup = ReadFile(folder + BackupFileName(t.fileName));
+    const std::string fileText = file.text.value_or(std::string());
+    const HistoryMerge merged = MergeHistoryTexts(fileText, backup.value_or(std::string()));
+    const std::vector<int64_t> have = HistoryDays(merged.text);
+    t.have.insert(have.begin(), have.end());
+    t.backupAdds = have.size() > HistoryDays(fileText).size();
 }
 
 LoadedPass LoadPass(const std::string& dayFolder, ArchiveEntry entry, size_t maxPageBytes,
-                    std::vector<std::string>& notes) {
+                    std::vector<std::string>& problems) {
     LoadedPass pass;
     std::string why;
     if (!LoadArchivedPages(dayFolder, entry, why, maxPageBytes)) {
-        notes.push_back("Gearchiveerde pagina niet te lezen: " + why + ".");
+        problems.push_back("Gearchiveerde pagina niet te lezen: " + why + ".");
         return pass;
     }
     if (!entry.option) {
@@ -187,7 +128,7 @@ int RebuildResult::DaysAdded() const {
 }
 
 bool RebuildResult::AnyError() const {
-    return !error.empty() ||
+    return !error.empty() || !problems.empty() ||
            std::any_of(files.begin(), files.end(), [](const auto& f) { return !f.error.empty(); });
 }
 
@@ -222,14 +163,16 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
         const auto& [folder, entries] = folderAndEntries;
         std::map<size_t, LoadedPass> loaded;
         for (Target& t : targets) {
-            if (!t.error.empty() || t.have.count(day) || t.added.count(day)) {
+            if (!t.error.empty() || t.have.count(day)) {
                 continue;
             }
             for (const size_t i : PassOrder(entries, t.fileName)) {
                 auto it = loaded.find(i);
                 if (it == loaded.end()) {
-                    it = loaded.emplace(i, LoadPass(folder, entries[i], maxPageBytes, result.notes))
-                             .first;
+                    it =
+                        loaded
+                            .emplace(i, LoadPass(folder, entries[i], maxPageBytes, result.problems))
+                            .first;
                 }
                 if (auto line = LineFrom(it->second, entries[i], t.line)) {
                     t.added[day] = std::move(*line);
@@ -241,21 +184,20 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
     }
     for (Target& t : targets) {
         RebuiltFile file{t.fileName, {}, t.error, t.stillMissing};
-        if (t.error.empty() && !t.added.empty()) {
-            const std::string text = MergedText(t);
-            // The backup may be all that is left of the file: replaced only by a text holding
-            // every date it holds, which the merge does; never when it could not be read.
-            std::string why;
-            if (!t.backupKept &&
-                !WriteFileAtomic(dataFolder + BackupFileName(t.fileName), text, &why)) {
-                result.notes.push_back(why);
+        if (t.error.empty() && (t.backupAdds || !t.added.empty())) {
+            std::vector<std::string> lines;
+            for (auto& [day, line] : t.added) {
+                lines.push_back(std::move(line));
             }
-            if (WriteFileAtomic(dataFolder + t.fileName, text, &why)) {
-                for (const auto& [day, line] : t.added) {
-                    file.dates.push_back(FormatDmy(FromDayNumber(day)));
-                }
-            } else {
-                file.error = why;
+            std::vector<int64_t> days;
+            const HistoryWriteResult written =
+                AddHistoryLines(dataFolder, t.fileName, lines, &days);
+            if (!written.note.empty()) {
+                result.notes.push_back(written.note);
+            }
+            file.error = written.error;
+            for (const int64_t day : days) {
+                file.dates.push_back(FormatDmy(FromDayNumber(day)));
             }
         }
         result.files.push_back(std::move(file));

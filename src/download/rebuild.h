@@ -20,8 +20,10 @@ struct RebuiltFile {
 
 struct RebuildResult {
     std::vector<RebuiltFile> files;  // every combination looked at, in the order given
-    // Archived pages that could not be read, a backup that could not be written.
+    // What the history merge says (dates put back from a backup, lines set aside).
     std::vector<std::string> notes;
+    // Archived pages that could not be read: days that may have been lost.
+    std::vector<std::string> problems;
     // Nothing could be done at all (the archive is not a folder of ours, a download holds the
     // data folder, the rules file cannot be read, a name matches no combination).
     std::string error;
