@@ -281,89 +281,76 @@ std::vector<ArchiveEntry> ReadArchiveDay(const std::string& dayFolder, const Dat
     return entries;
 }
 
-std::string ArchivePass(const std::string& dataFolder, const ArchiveEntry& pass) {
-    if (!pass.index && !pass.option) {
-        return {};
-    }
-    const auto note = [](const std::string& why) {
-        return "De pagina's van deze download zijn niet bewaard in het archief (" + why +
-               "); de koersen zelf zijn wel opgeslagen.";
-    };
-    const Date day = TradingDay(pass.time);
-    const std::string root = dataFolder + std::string(kArchiveFolderName);
-    const std::string folder = ArchiveDayFolder(dataFolder, day);
-    for (const std::string& path : {root, folder.substr(0, folder.size() - 1)}) {
-        if (const std::string why = EnsureRealFolder(path); !why.empty()) {
-            return note(why);
-        }
-    }
-    // What the index lists for other days stays listed; only this day's passes take turns.
+namespace {
+
+// A day folder's index split into this day's passes and the lines of other days, which stay
+// as they are; used holds every page name listed.
+struct DayIndex {
     std::vector<ArchiveEntry> entries;
     std::vector<std::string> foreign;
     std::set<std::string> used;
-    if (const auto text = ReadFile(folder + std::string(kArchiveIndexName))) {
-        for (const auto& line : SplitLines(*text)) {
-            auto entry = ParseEntry(line);
-            if (!entry) {
-                continue;
-            }
-            used.insert(entry->indexFile);
-            used.insert(entry->optionFile);
-            if (TradingDay(entry->time) == day) {
-                entries.push_back(std::move(*entry));
-            } else {
-                foreign.push_back(line);
-            }
+};
+
+DayIndex ReadDayIndex(const std::string& folder, const Date& day) {
+    DayIndex index;
+    const auto text = ReadFile(folder + std::string(kArchiveIndexName));
+    for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
+        auto entry = ParseEntry(line);
+        if (!entry) {
+            continue;
+        }
+        index.used.insert(entry->indexFile);
+        index.used.insert(entry->optionFile);
+        if (TradingDay(entry->time) == day) {
+            index.entries.push_back(std::move(*entry));
+        } else {
+            index.foreign.push_back(line);
         }
     }
-    ArchiveEntry added = pass;
-    std::string error;
-    const auto store = [&](const std::optional<ArchivedPage>& page, std::string_view kind,
-                           std::string& file) {
-        if (!page) {
-            file.clear();
-            return true;
-        }
-        file = FreePageName(folder, pass.time, kind, used);
-        used.insert(file);
-        const std::string packed = GzipCompress(page->bytes);
-        if (packed.empty()) {
-            error = folder + file + ": inpakken mislukt";
-            return false;
-        }
-        return WriteFileAtomic(folder + file, packed, &error);
-    };
-    if (!store(pass.index, "index", added.indexFile) ||
-        !store(pass.option, "opties", added.optionFile)) {
-        if (!added.indexFile.empty()) {
-            RemoveFile(folder + added.indexFile);
-        }
-        return note(error);
+    return index;
+}
+
+// Packs one page into a fresh file of the day folder; file gets its name.
+bool StorePage(const std::string& folder, const ArchiveEntry& pass,
+               const std::optional<ArchivedPage>& page, std::string_view kind,
+               std::set<std::string>& used, std::string& file, std::string& error) {
+    if (!page) {
+        file.clear();
+        return true;
     }
-    entries.push_back(std::move(added));
-    const std::vector<bool> keep = KeptPasses(entries);
+    file = FreePageName(folder, pass.time, kind, used);
+    used.insert(file);
+    const std::string packed = GzipCompress(page->bytes);
+    if (packed.empty()) {
+        error = folder + file + ": inpakken mislukt";
+        return false;
+    }
+    return WriteFileAtomic(folder + file, packed, &error);
+}
+
+// The index text to write, and the page names it lists.
+std::string DayIndexText(const DayIndex& index, std::set<std::string>& listed) {
+    const std::vector<bool> keep = KeptPasses(index.entries);
     std::string text;
-    std::set<std::string> listed;
-    for (const auto& line : foreign) {
-        text += line + "\r\n";
-        if (auto e = ParseEntry(line)) {
-            listed.insert(e->indexFile);
-            listed.insert(e->optionFile);
-        }
+    const auto list = [&](const std::string& line, const ArchiveEntry& e) {
+        text += line;
+        text += "\r\n";
+        listed.insert(e.indexFile);
+        listed.insert(e.optionFile);
+    };
+    for (const auto& line : index.foreign) {
+        list(line, ParseEntry(line).value_or(ArchiveEntry{}));
     }
-    for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t i = 0; i < index.entries.size(); ++i) {
         if (keep[i]) {
-            text += EntryLine(entries[i]) + "\r\n";
-            listed.insert(entries[i].indexFile);
-            listed.insert(entries[i].optionFile);
+            list(EntryLine(index.entries[i]), index.entries[i]);
         }
     }
-    if (!WriteFileAtomic(folder + std::string(kArchiveIndexName), text, &error)) {
-        RemoveFile(folder + entries.back().indexFile);
-        RemoveFile(folder + entries.back().optionFile);
-        return note(error);
-    }
-    // Pages no pass lists any more, and the leftovers of a writer that was killed.
+    return text;
+}
+
+// Pages no pass lists any more, and the leftovers of a writer that was killed.
+void RemoveUnlisted(const std::string& folder, const std::set<std::string>& listed) {
     std::error_code ec;
     for (auto it = std::filesystem::directory_iterator(folder, ec);
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
@@ -375,6 +362,46 @@ std::string ArchivePass(const std::string& dataFolder, const ArchiveEntry& pass)
     RemoveStaleTemporaryFiles(folder, [](std::string_view name) {
         return IsPageFileName(name) || name == kArchiveIndexName;
     });
+}
+
+std::string NotArchived(const std::string& why) {
+    return "De pagina's van deze download zijn niet bewaard in het archief (" + why +
+           "); de koersen zelf zijn wel opgeslagen.";
+}
+
+}  // namespace
+
+std::string ArchivePass(const std::string& dataFolder, const ArchiveEntry& pass) {
+    if (!pass.index && !pass.option) {
+        return {};
+    }
+    const Date day = TradingDay(pass.time);
+    const std::string folder = ArchiveDayFolder(dataFolder, day);
+    for (const std::string& path :
+         {dataFolder + std::string(kArchiveFolderName), folder.substr(0, folder.size() - 1)}) {
+        if (const std::string why = EnsureRealFolder(path); !why.empty()) {
+            return NotArchived(why);
+        }
+    }
+    DayIndex index = ReadDayIndex(folder, day);
+    ArchiveEntry added = pass;
+    std::string error;
+    if (!StorePage(folder, pass, pass.index, "index", index.used, added.indexFile, error) ||
+        !StorePage(folder, pass, pass.option, "opties", index.used, added.optionFile, error)) {
+        if (!added.indexFile.empty()) {
+            RemoveFile(folder + added.indexFile);
+        }
+        return NotArchived(error);
+    }
+    index.entries.push_back(std::move(added));
+    std::set<std::string> listed;
+    const std::string text = DayIndexText(index, listed);
+    if (!WriteFileAtomic(folder + std::string(kArchiveIndexName), text, &error)) {
+        RemoveFile(folder + index.entries.back().indexFile);
+        RemoveFile(folder + index.entries.back().optionFile);
+        return NotArchived(error);
+    }
+    RemoveUnlisted(folder, listed);
     return {};
 }
 
@@ -394,10 +421,13 @@ ArchiveDays ReadArchive(const std::string& dataFolder) {
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
         const auto day = ArchiveFolderDate(name);
-        const std::string folder = root + "/" + name + "/";
-        if (!day || !IsRealFolder(root + "/" + name)) {
+        std::string folder = root;
+        folder += '/';
+        folder += name;
+        if (!day || !IsRealFolder(folder)) {
             continue;
         }
+        folder += '/';
         auto entries = ReadArchiveDay(folder, *day);
         if (!entries.empty()) {
             archive.days[DayNumber(*day)] = {folder, std::move(entries)};

@@ -297,56 +297,69 @@ void Archive(RunResult& result, const RunEnvironment& env, const ArchiveEntry& e
 
 }  // namespace
 
+namespace {
+
+// The index step of a pass: reads the page and starts the pass's archive entry with the page
+// behind the index text the lines take, also when this pass could not read one.
+IndexReadResult ReadIndexStep(DownloadState& state, const RunEnvironment& env, const DateTime& now,
+                              RunResult& result, ArchiveEntry& entry) {
+    PageRecorder recorder(*env.fetcher);
+    const std::string indexUrl = IndexPageUrl(env.indexUrlBase);
+    IndexReadResult index = ReadIndexPage(state, recorder, indexUrl, now, env.maxPageBytes);
+    if (index.gotPage) {
+        state.IndexPage = {indexUrl, std::move(recorder.last)};
+    }
+    entry.time = now;
+    if (!state.IndexPage.bytes.empty()) {
+        entry.index = state.IndexPage;
+    }
+    entry.unreadable = index.gotPage && (!index.error.empty() || !index.reason.empty());
+    if (index.display && env.showIndex) {
+        env.showIndex(*index.display);
+    }
+    if (!index.reason.empty() && result.reason.empty()) {
+        result.reason = index.reason;
+    }
+    return index;
+}
+
+// An unreadable index page ends the run; the option page is still fetched for the archive, so
+// that once the index page can be read again this day's prices can be rebuilt.
+void EndOnIndexError(DownloadState& state, const RunEnvironment& env, const IndexReadResult& index,
+                     const FetchRequest& request, ArchiveEntry& entry, RunResult& result) {
+    if (std::string page = env.archivePages ? env.fetcher->Fetch(request) : std::string();
+        !page.empty()) {
+        entry.option = ArchivedPage{request.url, std::move(page)};
+    }
+    if (index.gotPage) {
+        Archive(result, env, entry);
+    }
+    result.outcome = RunOutcome::Error;
+    result.error = index.error;
+    result.reason = std::string(kIndexUnreadableReason);
+    ShowRunStatus(state, env, result);
+}
+
+}  // namespace
+
 RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
     RunResult result;
     // Runs hold the data folder's lock, so no other writer is halfway through a file now.
     RemoveStaleTemporaryFiles(env.dataFolder, IsOwnDataFileName);
-    const int maxPasses = env.maxPasses < 1 ? 1 : env.maxPasses;
+    const int maxPasses = std::max(env.maxPasses, 1);
     for (int pass = 1; pass <= maxPasses; ++pass) {
         result.passes = pass;
         const DateTime now = Now(env);
         SetRequestWindow(state.DataRec, now.date(), env.years ? env.years() : 1,
                          env.lastHistoryIndexValue ? env.lastHistoryIndexValue() : 0.0);
-
-        PageRecorder recorder(*env.fetcher);
-        const std::string indexUrl = IndexPageUrl(env.indexUrlBase);
-        const IndexReadResult index =
-            ReadIndexPage(state, recorder, indexUrl, now, env.maxPageBytes);
-        if (index.gotPage) {
-            state.IndexPage = {indexUrl, std::move(recorder.last)};
-        }
-        // The page behind the index text the lines take, also when this pass could not read one.
         ArchiveEntry entry;
-        entry.time = now;
-        if (!state.IndexPage.bytes.empty()) {
-            entry.index = state.IndexPage;
-        }
-        entry.unreadable = index.gotPage && (!index.error.empty() || !index.reason.empty());
-        if (index.display && env.showIndex) {
-            env.showIndex(*index.display);
-        }
-        if (!index.reason.empty() && result.reason.empty()) {
-            result.reason = index.reason;
-        }
-
+        const IndexReadResult index = ReadIndexStep(state, env, now, result, entry);
         FetchRequest request;
         request.url = OptionPageUrl(env.optionUrlBase, state.DataRec);
         request.proxy = ProxyMode::Direct;
         request.maxBytes = env.maxPageBytes;
         if (!index.error.empty()) {
-            // The option page is still fetched for the archive: once the index page can be read
-            // again, this day's prices can be rebuilt.
-            if (std::string page = env.archivePages ? env.fetcher->Fetch(request) : std::string();
-                !page.empty()) {
-                entry.option = ArchivedPage{request.url, std::move(page)};
-            }
-            if (index.gotPage) {
-                Archive(result, env, entry);
-            }
-            result.outcome = RunOutcome::Error;
-            result.error = index.error;
-            result.reason = std::string(kIndexUnreadableReason);
-            ShowRunStatus(state, env, result);
+            EndOnIndexError(state, env, index, request, entry, result);
             return result;
         }
         Yield(env);

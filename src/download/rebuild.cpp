@@ -132,15 +132,10 @@ bool RebuildResult::AnyError() const {
            std::any_of(files.begin(), files.end(), [](const auto& f) { return !f.error.empty(); });
 }
 
-RebuildResult RebuildFromArchive(const std::string& dataFolder,
-                                 const std::vector<std::string>& combinationLines,
-                                 size_t maxPageBytes) {
-    RebuildResult result;
-    const ArchiveDays archive = ReadArchive(dataFolder);
-    if (!archive.problem.empty()) {
-        result.error = archive.problem;
-        return result;
-    }
+namespace {
+
+std::vector<Target> ReadTargets(const std::string& dataFolder,
+                                const std::vector<std::string>& combinationLines) {
     std::vector<Target> targets;
     std::set<std::string> seen;
     for (const auto& line : combinationLines) {
@@ -159,48 +154,74 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
         }
         targets.push_back(std::move(t));
     }
-    for (const auto& [day, folderAndEntries] : archive.days) {
-        const auto& [folder, entries] = folderAndEntries;
-        std::map<size_t, LoadedPass> loaded;
-        for (Target& t : targets) {
-            if (!t.error.empty() || t.have.count(day)) {
-                continue;
-            }
-            for (const size_t i : PassOrder(entries, t.fileName)) {
-                auto it = loaded.find(i);
-                if (it == loaded.end()) {
-                    it =
-                        loaded
-                            .emplace(i, LoadPass(folder, entries[i], maxPageBytes, result.problems))
-                            .first;
-                }
-                if (auto line = LineFrom(it->second, entries[i], t.line)) {
-                    t.added[day] = std::move(*line);
-                    break;
-                }
-            }
-            t.stillMissing += t.added.count(day) ? 0 : 1;
+    return targets;
+}
+
+// One archived day for every file that lacks it; each pass's pages are read once.
+void FillDay(int64_t day, const std::string& folder, const std::vector<ArchiveEntry>& entries,
+             std::vector<Target>& targets, size_t maxPageBytes,
+             std::vector<std::string>& problems) {
+    std::map<size_t, LoadedPass> loaded;
+    const auto pass = [&](size_t i) -> const LoadedPass& {
+        auto it = loaded.find(i);
+        if (it == loaded.end()) {
+            it = loaded.emplace(i, LoadPass(folder, entries[i], maxPageBytes, problems)).first;
         }
+        return it->second;
+    };
+    for (Target& t : targets) {
+        if (!t.error.empty() || t.have.count(day)) {
+            continue;
+        }
+        for (const size_t i : PassOrder(entries, t.fileName)) {
+            if (auto line = LineFrom(pass(i), entries[i], t.line)) {
+                t.added[day] = std::move(*line);
+                break;
+            }
+        }
+        t.stillMissing += t.added.count(day) ? 0 : 1;
+    }
+}
+
+RebuiltFile WriteTarget(const std::string& dataFolder, Target& t, std::vector<std::string>& notes) {
+    RebuiltFile file{t.fileName, {}, t.error, t.stillMissing};
+    if (!t.error.empty() || (!t.backupAdds && t.added.empty())) {
+        return file;
+    }
+    std::vector<std::string> lines;
+    for (auto& [day, line] : t.added) {
+        lines.push_back(std::move(line));
+    }
+    std::vector<int64_t> days;
+    const HistoryWriteResult written = AddHistoryLines(dataFolder, t.fileName, lines, &days);
+    if (!written.note.empty()) {
+        notes.push_back(written.note);
+    }
+    file.error = written.error;
+    for (const int64_t day : days) {
+        file.dates.push_back(FormatDmy(FromDayNumber(day)));
+    }
+    return file;
+}
+
+}  // namespace
+
+RebuildResult RebuildFromArchive(const std::string& dataFolder,
+                                 const std::vector<std::string>& combinationLines,
+                                 size_t maxPageBytes) {
+    RebuildResult result;
+    const ArchiveDays archive = ReadArchive(dataFolder);
+    if (!archive.problem.empty()) {
+        result.error = archive.problem;
+        return result;
+    }
+    std::vector<Target> targets = ReadTargets(dataFolder, combinationLines);
+    for (const auto& [day, folderAndEntries] : archive.days) {
+        FillDay(day, folderAndEntries.first, folderAndEntries.second, targets, maxPageBytes,
+                result.problems);
     }
     for (Target& t : targets) {
-        RebuiltFile file{t.fileName, {}, t.error, t.stillMissing};
-        if (t.error.empty() && (t.backupAdds || !t.added.empty())) {
-            std::vector<std::string> lines;
-            for (auto& [day, line] : t.added) {
-                lines.push_back(std::move(line));
-            }
-            std::vector<int64_t> days;
-            const HistoryWriteResult written =
-                AddHistoryLines(dataFolder, t.fileName, lines, &days);
-            if (!written.note.empty()) {
-                result.notes.push_back(written.note);
-            }
-            file.error = written.error;
-            for (const int64_t day : days) {
-                file.dates.push_back(FormatDmy(FromDayNumber(day)));
-            }
-        }
-        result.files.push_back(std::move(file));
+        result.files.push_back(WriteTarget(dataFolder, t, result.notes));
     }
     return result;
 }
@@ -235,7 +256,8 @@ RebuildResult RebuildLocked(const std::string& dataFolder, const std::vector<std
                 return name == file || name + ".csv" == file || name == CombinationKey(l);
             });
             if (it == lines.end()) {
-                result.error = "Geen combinatie in " + rulesPath + " heet " + name + ".";
+                result.error = "Geen combinatie in " + rulesPath;
+                result.error += " heet " + name + ".";
                 return result;
             }
             picked.push_back(*it);
