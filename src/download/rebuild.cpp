@@ -283,4 +283,25 @@ std::string RebuildReport(const RebuiltFile& file) {
     return text;
 }
 
+std::string RebuildSummary(const RebuildResult& result) {
+    if (!result.error.empty()) {
+        return "Herstel uit archief is niet gelukt: " + result.error;
+    }
+    const int days = result.DaysAdded();
+    std::string text = days == 0 ? std::string("Er ontbrak geen dag die het archief kon aanvullen.")
+                                 : "Herstel uit archief: " + std::to_string(days) +
+                                       (days == 1 ? " dag" : " dagen") + " teruggezet.";
+    for (const auto& file : result.files) {
+        if (!file.dates.empty() || !file.error.empty()) {
+            text += "\n" + RebuildReport(file);
+        }
+    }
+    for (const auto& more : {result.problems, result.notes}) {
+        for (const auto& line : more) {
+            text += "\n" + line;
+        }
+    }
+    return text;
+}
+
 }  // namespace rendaal

@@ -45,6 +45,10 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
 RebuildResult RebuildLocked(const std::string& dataFolder, const std::vector<std::string>& names,
                             size_t maxPageBytes = kMaxPageBytes);
 
+// What the window's box says: how many days came back, per file from which dates, and what
+// went wrong.
+std::string RebuildSummary(const RebuildResult& result);
+
 // "Single_X.csv: 2 dagen terug: 01-12-2026, 02-12-2026", or that none was missing.
 std::string RebuildReport(const RebuiltFile& file);
 
