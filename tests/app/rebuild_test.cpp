@@ -13,6 +13,7 @@
 #include "download/archive.h"
 #include "download/download_run.h"
 #include "download/history.h"
+#include "download/run_lock.h"
 #include "platform/http_client.h"
 #include "quotesim/quote_server.h"
 #include "support/test_support.h"
@@ -193,6 +194,34 @@ TEST_P(Rebuild, BringsBackEveryLostDayByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(Damages, Rebuild, ::testing::ValuesIn(kDamages),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace rendaal
+
+namespace rendaal {
+namespace {
+
+// The run lock covers the archive: a rebuild while a download runs changes nothing.
+TEST(RebuildWhileDownloading, WaitsForTheRunLock) {
+    const Week& week = TheWeek();
+    test::TempDir home;
+    const std::string folder = home.folder() + "Rendaal/";
+    fs::copy(week.Folder(), folder, fs::copy_options::recursive);
+    Remove(folder + Name(0));
+    Remove(folder + BackupFileName(Name(0)));
+    const test::ScopedEnv data("XDG_DATA_HOME", home.path().string());
+    RunLock download(folder);
+    ASSERT_TRUE(download.TryAcquire());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunRebuildCommand({}), 2);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("download"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder + Name(0)));
+    download.Release();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(RunRebuildCommand({Name(0)}), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find(Name(1)), std::string::npos);
+    EXPECT_EQ(test::ReadAll(folder + Name(0)), test::ReadAll(week.Folder() + Name(0)));
+}
 
 }  // namespace
 }  // namespace rendaal
