@@ -10,6 +10,7 @@
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "download/archive.h"
 #include "download/history.h"
 #include "download/option_page.h"
 #include "fake_fetcher.h"
@@ -280,9 +281,14 @@ TEST_F(Run, UnreadableIndexTimeEndsTheRunWithAMessage) {
     EXPECT_EQ(result.outcome, RunOutcome::Error);
     EXPECT_FALSE(result.error.empty());
     EXPECT_EQ(state.StatusText, "Download mislukt (indexpagina onleesbaar)");
-    // Fetched for the archive only: nothing is written from it.
+    // Fetched for the archive only: nothing is written from it, both pages are kept.
     EXPECT_EQ(OptionRequests(), 1u);
     EXPECT_FALSE(fs::exists(env.dataFolder + HistoryFileName(kStrangle)));
+    const auto entries = ReadArchiveDay(env.dataFolder + "Archief/2008-12-08/", {2008, 12, 8});
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries[0].unreadable);
+    EXPECT_FALSE(entries[0].indexFile.empty());
+    EXPECT_FALSE(entries[0].optionFile.empty());
 }
 
 TEST_F(Run, UnwritableHistoryIsReportedAndTheOthersAreStillWritten) {
