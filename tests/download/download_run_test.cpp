@@ -12,6 +12,7 @@
 #include "core/fileio.h"
 #include "download/archive.h"
 #include "download/history.h"
+#include "download/rebuild.h"
 #include "download/option_page.h"
 #include "fake_fetcher.h"
 #include "support/test_support.h"
@@ -289,6 +290,11 @@ TEST_F(Run, UnreadableIndexTimeEndsTheRunWithAMessage) {
     EXPECT_TRUE(entries[0].unreadable);
     EXPECT_FALSE(entries[0].indexFile.empty());
     EXPECT_FALSE(entries[0].optionFile.empty());
+    // The level and the prices were there: a rebuild gets the day back.
+    test::WriteAll(env.dataFolder + "Regels.dat", kStrangle + "\r\n");
+    EXPECT_EQ(RebuildLocked(env.dataFolder, {}).DaysAdded(), 1);
+    EXPECT_EQ(DataLines(kStrangle),
+              std::vector<std::string>{"08-12-2008 18:00:00; 00,65; 05,20; 05,85;  405,10"});
 }
 
 TEST_F(Run, UnwritableHistoryIsReportedAndTheOthersAreStillWritten) {
