@@ -369,6 +369,7 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
         Yield(env);
         if (page.empty()) {
             state.QuotePage.clear();
+            state.OptionPage = {};
             if (index.gotPage) {
                 Archive(result, env, entry);
             }
@@ -378,7 +379,8 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
             return result;
         }
         state.QuotePage = StripTags(page);
-        entry.option = ArchivedPage{request.url, std::move(page)};
+        state.OptionPage = {request.url, std::move(page)};
+        entry.option = state.OptionPage;
         Yield(env);
 
         const PassResult passResult =
@@ -403,6 +405,21 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
     result.complete = false;
     Status(state, env, DownloadedStatus(state.PriceCount) + std::string(kIncompleteNote));
     return result;
+}
+
+std::string ArchiveReprocessedPass(const DownloadState& state, const RunEnvironment& env,
+                                   const PassResult& pass) {
+    if (!env.archivePages || state.OptionPage.bytes.empty() || pass.written.empty()) {
+        return {};
+    }
+    ArchiveEntry entry;
+    entry.time = pass.time;
+    if (!state.IndexPage.bytes.empty()) {
+        entry.index = state.IndexPage;
+    }
+    entry.option = state.OptionPage;
+    entry.written = pass.written;
+    return ArchivePass(env.dataFolder, entry);
 }
 
 }  // namespace rendaal

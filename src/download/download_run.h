@@ -97,6 +97,12 @@ std::string UsableIndexText(const std::string& indexValueText);
 PassResult ProcessCombinations(DownloadState& state, const std::string& page,
                                const TDataRec& window, const RunEnvironment& env);
 
+// After ProcessCombinations on the last run's page (the add dialog's first line): the archive
+// keeps that pass too, with its own time, so that a rebuilt line matches the written one.
+// Returns a note when the archive could not be written.
+std::string ArchiveReprocessedPass(const DownloadState& state, const RunEnvironment& env,
+                                   const PassResult& pass);
+
 enum class RunOutcome {
     Downloaded,  // the option page was processed (PriceCount says how many prices)
     NoPage,      // no option page: "Gedownload: Geen koersen"

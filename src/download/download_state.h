@@ -34,6 +34,8 @@ struct DownloadState {
     TDataRec DataRec;
     // The option page of the last run, tags stripped; the add dialog reads it.
     std::string QuotePage;
+    // The same page as it came (for the page archive).
+    FetchedPage OptionPage;
     std::string IndexValueText;
     // The index page IndexValueText was read from, as it came (for the page archive).
     FetchedPage IndexPage;

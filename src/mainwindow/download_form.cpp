@@ -199,6 +199,11 @@ bool TDownloadForm::ProcessCombinations(const std::string& page, const TDataRec&
     }
     running_ = true;
     const PassResult result = rendaal::ProcessCombinations(state_, page, rec, env);
+    if (page == state_.QuotePage) {
+        if (std::string note = ArchiveReprocessedPass(state_, env, result); !note.empty()) {
+            lastResult_.notes.push_back(std::move(note));
+        }
+    }
     running_ = false;
     if (!result.error.empty()) {
         ShowStatus(std::string(kFailedStatus));

@@ -12,6 +12,8 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "download/fake_fetcher.h"
+#include "download/history.h"
+#include "download/rebuild.h"
 #include "download/run_lock.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
@@ -180,6 +182,15 @@ TEST_F(DownloadFormTest, AddDialogPassUsesTheLastPage) {
     EXPECT_TRUE(FileExists(dir.folder() + HistoryFileName(added)));
     form.ProcessCombinations("", form.State().DataRec);
     EXPECT_EQ(labels.Label1->text(), "Gedownload: 5 koersen");
+    // The archive keeps the pass with its own time: lost, the line comes back as written.
+    const std::string path = dir.folder() + HistoryFileName(added);
+    const std::string line = SplitLines(test::ReadAll(path)).back();
+    ASSERT_EQ(line.rfind("09-12-2008 18:00:00;", 0), 0u) << line;
+    std::filesystem::remove(path);
+    std::filesystem::remove(dir.folder() + BackupFileName(HistoryFileName(added)));
+    test::WriteAll(dir.folder() + "Regels.dat", kLine + "\r\n" + added + "\r\n");
+    RebuildLocked(dir.folder(), {});
+    EXPECT_EQ(SplitLines(test::ReadAll(path)).back(), line);
 }
 
 TEST(DownloadFormSettings, PageAddressesComeFromTheSettings) {
