@@ -1,21 +1,28 @@
-// History files: loading for the charts, splitting a line, the value scale, and compaction of a
-// real file in a temporary folder. Any bytes load without a crash; compaction keeps the last
-// line of every date run, is stable when repeated, and leaves the old text in the backup unless
-// that text is damaged or lacks a date of a good backup; an append never loses a backed-up date.
+// History files: the reader, loading for the charts, the value scale, the merge of a file with
+// its backup and an append to real files in a temporary folder. The input is the file's text,
+// then "@@bak@@\n" and the backup's text (no backup without it). Any bytes read without a crash;
+// no real date of either text is ever missing from the merge or from the files after an append;
+// what is not merged is kept aside whole; the merge is stable when repeated.
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "charts/history.h"
 #include "core/fileio.h"
+#include "core/history_text.h"
 #include "download/history.h"
 
 namespace {
 
-// Compaction syncs every file it writes; memory-backed storage keeps that cheap.
+using namespace rendaal;
+
+// Appends sync every file they write; memory-backed storage keeps that cheap.
 const std::string& Folder() {
     static const std::string folder = [] {
         std::string pattern = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
@@ -28,89 +35,130 @@ const std::string& Folder() {
     return folder;
 }
 
+void Check(bool ok) {
+    if (!ok) {
+        std::abort();
+    }
+}
+
+bool Includes(const std::vector<int64_t>& have, const std::vector<int64_t>& need) {
+    return std::includes(have.begin(), have.end(), need.begin(), need.end());
+}
+
+void CheckReader(const std::string& text) {
+    const HistoryText read = ReadHistoryText(text);
+    const std::string_view all = *read.decoded;
+    for (const auto& line : read.lines) {
+        Check(line.text.data() >= all.data() &&
+              line.text.data() + line.text.size() <= all.data() + all.size());
+        Check(!line.IsRow() || (line.putValue && line.callValue && line.somValue));
+        Check(!line.damaged || line.date);
+    }
+    const HistoryRows rows = HistoryRowsFromText(text);
+    Check(!rows.lines.empty());
+    for (const auto& line : rows.lines) {
+        (void)RowDayNumber(SplitHistoryRow(line).dateText);
+    }
+    const ValueScale scale = ChooseValueScale(rows.lines);
+    Check(scale.top >= 5 && (scale.ticks == 4 || scale.ticks == 5));
+    // The file name comes from the rules file, which the user may edit: the first line stands in.
+    (void)ParseChartFileName(text.substr(0, std::min<size_t>(text.find('\n'), 120)));
+}
+
+// Every real date of a text that reads is in the merge; a text that does not read is kept aside
+// byte for byte; every line without a real date is kept aside.
+void CheckMerge(const std::string& file, const std::string& backup, const HistoryMerge& m) {
+    const std::vector<int64_t> merged = HistoryDays(m.text);
+    std::string lines;
+    for (const auto& aside : m.aside) {
+        if (aside.kind == HistoryAside::Kind::Lines) {
+            lines = aside.text;
+        }
+    }
+    for (const std::string* input : {&file, &backup}) {
+        const HistoryText read = ReadHistoryText(*input);
+        if (!read.readable) {
+            Check(std::any_of(m.aside.begin(), m.aside.end(),
+                              [&](const HistoryAside& a) { return a.text == *input; }));
+            continue;
+        }
+        Check(Includes(merged, HistoryDays(*input)));
+        for (const auto& line : read.lines) {
+            Check(line.date || lines.find(line.text) != std::string::npos);
+        }
+    }
+    // One line per date, sorted, nothing else; merging again changes nothing.
+    const HistoryText again = ReadHistoryText(m.text);
+    Check(again.readable && again.header && again.lines.size() == merged.size());
+    for (size_t i = 0; i < again.lines.size(); ++i) {
+        Check(again.lines[i].date && DayNumber(*again.lines[i].date) == merged[i]);
+    }
+    Check(MergeHistoryTexts(m.text, {}).text == m.text);
+    Check(MergeHistoryTexts(m.text, backup).text == m.text);
+}
+
+std::vector<std::string> SideFiles() {
+    std::vector<std::string> texts;
+    for (const auto& e : std::filesystem::directory_iterator(Folder())) {
+        if (e.path().string().find(kUnreadableSuffix) != std::string::npos) {
+            texts.push_back(ReadFile(e.path().string()).value_or(""));
+            std::filesystem::remove(e.path());
+        }
+    }
+    return texts;
+}
+
+// An append to real files: the file then holds every date of both and the new one, the backup
+// every date it held, and what did not read is in a side file.
+void CheckAppend(const std::string& file, const std::string& backup, bool withBackup) {
+    const std::string name = "Strangle_AEX_2612_00940.00_00950.00.csv";
+    const std::string backupPath = Folder() + BackupFileName(name);
+    RemoveFile(backupPath);
+    SideFiles();
+    Check(WriteFileAtomic(Folder() + name, file));
+    Check(!withBackup || WriteFileAtomic(backupPath, backup));
+    const auto appended = AppendHistoryLine(Folder(), name, "; 12,00; 08,00", " 950,00", 20.0,
+                                            DateTime{2026, 12, 7, 10, 0, 0, 0});
+    Check(appended.ok);
+    const auto after = ReadFile(Folder() + name);
+    const auto saved = ReadFile(backupPath);
+    Check(after && saved);
+    std::vector<int64_t> want = HistoryDays(file);
+    const std::vector<int64_t> fromBackup = HistoryDays(backup);
+    want.insert(want.end(), fromBackup.begin(), fromBackup.end());
+    want.push_back(DayNumber(2026, 12, 7));
+    std::sort(want.begin(), want.end());
+    want.erase(std::unique(want.begin(), want.end()), want.end());
+    Check(Includes(HistoryDays(*after), want));
+    Check(Includes(HistoryDays(*saved), fromBackup));
+    Check(after->find("07-12-2026 10:00:00; 12,00; 08,00; 20,00;  950,00\r\n") !=
+          std::string::npos);
+    const std::vector<std::string> side = SideFiles();
+    for (const std::string* input : {&file, &backup}) {
+        if (!ReadHistoryText(*input).readable) {
+            Check(std::find(side.begin(), side.end(), *input) != side.end());
+        }
+    }
+    // Said once: the next append has nothing to tell.
+    Check(AppendHistoryLine(Folder(), name, "; 12,00; 08,00", " 950,00", 20.0,
+                            DateTime{2026, 12, 7, 11, 0, 0, 0})
+              .note.empty());
+    Check(LoadHistoryRows(Folder(), name).lines.size() == want.size());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace rendaal;
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    static constexpr std::string_view kSplit = "@@bak@@\n";
+    const auto split = input.find(kSplit);
+    const bool withBackup = split != std::string::npos;
+    const std::string file = input.substr(0, split);
+    const std::string backup = withBackup ? input.substr(split + kSplit.size()) : std::string();
 
-    const HistoryRows rows = HistoryRowsFromText(text);
-    if (rows.lines.empty()) {
-        std::abort();
-    }
-    for (const auto& line : rows.lines) {
-        const HistoryRow row = SplitHistoryRow(line);
-        (void)RowDayNumber(row.dateText);
-    }
-    const ValueScale scale = ChooseValueScale(rows.lines);
-    if (!(scale.top >= 5) || (scale.ticks != 4 && scale.ticks != 5)) {
-        std::abort();
-    }
-    // The file name comes from the rules file, which the user may edit: the first line stands in.
-    const std::string name = text.substr(0, std::min<size_t>(text.find('\n'), 120));
-    (void)ParseChartFileName(name);
-
-    const std::string once = CompactHistoryText(text);
-    if (CompactHistoryText(once) != once) {
-        std::abort();
-    }
-    const auto lines = SplitLines(text);
-    for (size_t n = lines.size(); n > 0; --n) {
-        const size_t i = n - 1;
-        if (lines[i].empty()) {
-            continue;
-        }
-        if (!(i == 0 && lines[i] == kHistoryHeader)) {
-            const auto kept = CompactHistoryLines(text);
-            if (kept.empty() || kept.back() != lines[i]) {
-                std::abort();  // the newest line was lost
-            }
-        }
-        break;
-    }
-
-    const std::string file = "Strangle_AEX_2612_00940.00_00950.00.csv";
-    const std::string backupPath = Folder() + BackupFileName(file);
-    RemoveFile(backupPath);
-    if (!WriteFileAtomic(Folder() + file, text) || !CompactHistoryFile(Folder(), file)) {
-        std::abort();
-    }
-    auto after = ReadFile(Folder() + file);
-    auto backup = ReadFile(backupPath);
-    if (!after || *after != once || !backup || *backup != text) {
-        std::abort();
-    }
-    // A backup is only replaced by a text holding every date it holds; the file is still
-    // compacted itself.
-    const std::string good =
-        std::string(kHistoryHeader) + "\r\n01-12-2026 17:35:00; 12,35; 08,40; 20,75; 949,86\r\n";
-    if (!WriteFileAtomic(backupPath, good) || !WriteFileAtomic(Folder() + file, text) ||
-        !CompactHistoryFile(Folder(), file)) {
-        std::abort();
-    }
-    after = ReadFile(Folder() + file);
-    backup = ReadFile(backupPath);
-    const bool keep = !LooksLikeHistoryText(text) || !HoldsEveryDate(text, good);
-    if (!after || *after != once || !backup || *backup != (keep ? good : text)) {
-        std::abort();
-    }
-    // An append to whatever the file holds keeps every date of the good backup, in the file and
-    // in the backup, and the new line.
-    if (!WriteFileAtomic(backupPath, good) || !WriteFileAtomic(Folder() + file, text)) {
-        std::abort();
-    }
-    const auto appended = AppendHistoryLine(Folder(), file, "; 12,00; 08,00", " 950,00", 20.0,
-                                            DateTime{2026, 12, 7, 10, 0, 0, 0});
-    after = ReadFile(Folder() + file);
-    backup = ReadFile(backupPath);
-    if (!appended.ok || !after || !backup || !HoldsEveryDate(*after, good) ||
-        !HoldsEveryDate(*backup, good) ||
-        after->find("07-12-2026 10:00:00; 12,00; 08,00; 20,00;  950,00\r\n") == std::string::npos) {
-        std::abort();
-    }
-    const HistoryRows loaded = LoadHistoryRows(Folder(), file);
-    if (loaded.lines.empty()) {
-        std::abort();
-    }
+    CheckReader(file);
+    CheckReader(backup);
+    CheckMerge(file, backup, MergeHistoryTexts(file, backup));
+    CheckAppend(file, backup, withBackup);
     return 0;
 }

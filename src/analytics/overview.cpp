@@ -8,29 +8,50 @@
 #include "charts/history.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/market_hours.h"
 #include "core/text.h"
 
 namespace rendaal {
 namespace {
 
-std::optional<double> StrikeOf(const std::string& text, double value) {
-    if (Contains(text, "Geen") || !std::isfinite(value) || value <= 0) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-Strikes StrikesOf(const ChartHeader& header) {
-    return {StrikeOf(header.putText, header.putValue), StrikeOf(header.callText, header.callValue)};
-}
-
 std::optional<double> Finite(double x) {
     return std::isfinite(x) ? std::optional<double>(x) : std::nullopt;
 }
 
-bool IsWorkingDay(const Date& d) {
-    const int w = Weekday(d);
-    return w >= 2 && w <= 6;
+Strikes StrikesOf(const CombinationTerms& terms) {
+    return {terms.put.strike(), terms.call.strike()};
+}
+
+// What the download writes when it found no prices; the block chart skips such a row.
+constexpr std::string_view kNotDownloaded = " 0,00";
+
+// A price or sum as the download writes it: digits with at most one "," or ".", blanks around.
+// Anything else (empty, cut, text) is damaged and never counts as 0.
+std::optional<double> ReadAmount(std::string_view field) {
+    while (!field.empty() && field.front() == ' ') {
+        field.remove_prefix(1);
+    }
+    while (!field.empty() && field.back() == ' ') {
+        field.remove_suffix(1);
+    }
+    if (field.empty() || field.size() > 20) {
+        return std::nullopt;
+    }
+    int separators = 0;
+    bool digit = false;
+    for (const char c : field) {
+        if (c == ',' || c == '.') {
+            ++separators;
+        } else if (c >= '0' && c <= '9') {
+            digit = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digit || separators > 1) {
+        return std::nullopt;
+    }
+    return Finite(ParseNumber(field));
 }
 
 struct Dated {
@@ -38,24 +59,42 @@ struct Dated {
     const std::string* line = nullptr;
 };
 
-// Earliest and latest dated line; of lines sharing a date the first one is the earliest and
-// the last one the latest, as downloads of one day follow each other in the file.
-std::pair<Dated, Dated> FirstAndLast(const std::vector<std::string>& lines) {
-    Dated first;
-    Dated last;
+struct RowChoice {
+    Dated first;  // earliest usable row
+    Dated last;   // latest usable row
+    bool latestDamaged = false;
+};
+
+// A row is usable when its Som reads and is above 0 and every present leg's price reads. Of
+// lines sharing a date the first one is the earliest and the last one the latest, as downloads
+// of one day follow each other in the file.
+RowChoice ChooseRows(const std::vector<std::string>& lines, const Strikes& strikes) {
+    RowChoice c;
+    Dated latest;
     for (const auto& line : lines) {
-        const auto day = RowDayNumber(BeforeFirst(' ', line));
+        const HistoryRow row = SplitHistoryRow(line);
+        const auto day = HistoryDayNumber(row.dateText);
         if (!day) {
             continue;
         }
-        if (first.line == nullptr || *day < first.day) {
-            first = {*day, &line};
+        const auto som = ReadAmount(row.somField);
+        const bool damaged = !som || (strikes.put && !ReadAmount(row.putField)) ||
+                             (strikes.call && !ReadAmount(row.callField));
+        if (latest.line == nullptr || *day >= latest.day) {
+            latest = {*day, &line};
+            c.latestDamaged = damaged && row.somField != kNotDownloaded;
         }
-        if (last.line == nullptr || *day >= last.day) {
-            last = {*day, &line};
+        if (damaged || row.somField == kNotDownloaded || !(*som > 0)) {
+            continue;
+        }
+        if (c.first.line == nullptr || *day < c.first.day) {
+            c.first = {*day, &line};
+        }
+        if (c.last.line == nullptr || *day >= c.last.day) {
+            c.last = {*day, &line};
         }
     }
-    return {first, last};
+    return c;
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -78,13 +117,22 @@ double IntrinsicValue(const Strikes& strikes, double level) {
 
 Date LatestClose(const DateTime& now) {
     Date d = now.date();
-    if (IsWorkingDay(d) && now.hour * 60 + now.minute >= kCloseMinuteOfDay) {
+    if (IsWorkingDay(d) && IsAfterClose(now)) {
         return d;
     }
     do {
         d = FromDayNumber(DayNumber(d) - 1);
     } while (!IsWorkingDay(d));
     return d;
+}
+
+std::optional<int64_t> HistoryDayNumber(std::string_view dateText) {
+    // Only dd-mm-yyyy: a two-digit year would be read as the first century.
+    const auto dash = dateText.rfind('-');
+    if (dash == std::string_view::npos || dateText.size() - dash - 1 != 4) {
+        return std::nullopt;
+    }
+    return RowDayNumber(std::string(dateText));
 }
 
 std::optional<double> IndexLevel(std::string_view aexField) {
@@ -100,7 +148,7 @@ double YearsBetween(const Date& from, const Date& to) {
 }
 
 Strikes StrikesOfFileName(std::string_view fileName) {
-    return StrikesOf(ParseChartFileName(fileName));
+    return StrikesOf(ReadTermsOfFileName(fileName));
 }
 
 namespace {
@@ -109,12 +157,16 @@ namespace {
 OverviewRow Described(std::string_view fileName, const DateTime& now) {
     OverviewRow row;
     const ChartHeader header = ParseChartFileName(fileName);
-    row.kind = header.kind;
+    const CombinationTerms terms = ReadTermsOfFileName(fileName);
+    row.kind = KindName(terms.kind);
     row.expiry = header.expiryDate;
     if (row.expiry) {
         row.days = DayNumber(*row.expiry) - DayNumber(now.date());
     }
-    row.strikes = StrikesOf(header);
+    row.strikes = StrikesOf(terms);
+    if (terms.put.unreadable() || terms.call.unreadable()) {
+        row.checks.emplace_back(kUnreadableStrikeFlag);
+    }
     return row;
 }
 
@@ -126,8 +178,6 @@ OverviewRow OverviewOf(std::string_view line, const std::vector<std::string>* hi
     OverviewRow row =
         historyLines ? HistoryOverview(name, *historyLines, rates, now) : Described(name, now);
     row.key = CombinationKey(line);
-    const KeyWords words = SplitKey(row.key);
-    row.kind = KindName(KindOf(words.put, words.call));
     return row;
 }
 
@@ -135,8 +185,13 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
                             const Rates& rates, const DateTime& now) {
     OverviewRow row = Described(fileName, now);
     row.hasHistory = true;
-    const auto [first, last] = FirstAndLast(lines);
-    // A history without a single dated line has not grown since the latest close either.
+    const RowChoice chosen = ChooseRows(lines, row.strikes);
+    if (chosen.latestDamaged) {
+        row.checks.emplace_back(kUnreadableRowFlag);
+    }
+    const Dated first = chosen.first;
+    const Dated last = chosen.last;
+    // A history without a single usable row has not grown since the latest close either.
     row.stale = last.line == nullptr || last.day < DayNumber(LatestClose(now));
     if (last.line == nullptr) {
         return row;
@@ -145,11 +200,17 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
     const HistoryRow lastRow = SplitHistoryRow(*last.line);
     row.firstDate = FromDayNumber(first.day);
     row.lastDate = FromDayNumber(last.day);
-    const double somFirst = ParseNumber(firstRow.somField);
-    const double somLast = ParseNumber(lastRow.somField);
-    row.somFirst = Finite(somFirst);
-    row.somLast = Finite(somLast);
+    const double somFirst = *ReadAmount(firstRow.somField);
+    const double somLast = *ReadAmount(lastRow.somField);
+    row.somFirst = somFirst;
+    row.somLast = somLast;
     row.resultEur = Finite((somFirst - somLast) * 100);
+    const CombinationTerms terms = ReadTermsOfFileName(fileName);
+    if (terms.put.unreadable() || terms.call.unreadable()) {
+        // Figures of one leg would pass for the whole combination's.
+        row.aexLast = IndexLevel(lastRow.aexField);
+        return row;
+    }
     if (row.strikes.put) {
         row.beLow = Finite(*row.strikes.put - somFirst);
     }
@@ -175,7 +236,7 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
         if (!k) {
             return std::optional<double>();
         }
-        const double price = ParseNumber(field);
+        const double price = ReadAmount(field).value_or(NAN);
         if (price < PriceLowerBound(side, *s, *k, t, rates) - kBelowBoundSlack) {
             below = true;
         }
@@ -185,6 +246,11 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
     row.ivCall = leg(OptionSide::Call, row.strikes.call, lastRow.callField);
     if (below) {
         row.checks.emplace_back(kBelowIntrinsicFlag);
+    }
+    if (row.days) {
+        const ShortLegs legs{row.strikes.put, row.strikes.call, row.ivPut, row.ivCall};
+        row.risk = RiskOf(legs, row.aexLast, static_cast<double>(*row.days) / 365.0, row.beLow,
+                          row.beHigh, rates);
     }
     return row;
 }
@@ -212,15 +278,38 @@ std::vector<OverviewRow> LoadOverview(const std::string& folder,
     return rows;
 }
 
+bool IsHistoryFile(std::string_view fileName, std::string_view text) {
+    const ChartHeader header = ParseChartFileName(fileName);
+    const CombinationTerms terms = ReadTermsOfFileName(fileName);
+    const bool named =
+        fileName.ends_with(".csv") &&
+        (header.kind == "Single" || header.kind == "Straddle" || header.kind == "Strangle") &&
+        header.expiryDate && !terms.put.unreadable() && !terms.call.unreadable() &&
+        (terms.put.strike() || terms.call.strike());
+    if (!named) {
+        return false;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    if (text.empty() || text.starts_with("Datum")) {
+        return true;
+    }
+    const HistoryRows rows = HistoryRowsFromText(text);
+    return std::any_of(rows.lines.begin(), rows.lines.end(), [](const std::string& line) {
+        return HistoryDayNumber(SplitHistoryRow(line).dateText).has_value();
+    });
+}
+
 std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::string>& lines,
                              const Rates& rates) {
     const ChartHeader header = ParseChartFileName(fileName);
-    const Strikes strikes = StrikesOf(header);
+    const Strikes strikes = StrikesOfFileName(fileName);
     std::vector<IvRow> rows;
     for (const auto& line : lines) {
         const HistoryRow fields = SplitHistoryRow(line);
-        const auto day = RowDayNumber(fields.dateText);
-        if (!day) {
+        const auto day = HistoryDayNumber(fields.dateText);
+        if (!day || fields.somField == kNotDownloaded) {
             continue;
         }
         IvRow row;
@@ -232,7 +321,7 @@ std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::s
             if (!k) {
                 return;
             }
-            price = Finite(ParseNumber(field));
+            price = ReadAmount(field);
             if (row.aex && price) {
                 iv = ImpliedVolatility(side, *price, *row.aex, *k, t, rates);
             }

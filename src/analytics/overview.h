@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analytics/black_scholes.h"
+#include "analytics/greeks.h"
 #include "core/calendar.h"
 
 // Where each combination stands: its result so far, intrinsic and time value, break-evens, the
@@ -15,11 +16,11 @@ namespace rendaal {
 
 inline constexpr const char* kBelowIntrinsicFlag = "onder intrinsieke waarde";
 inline constexpr const char* kNoIndexFlag = "geen AEX";
+inline constexpr const char* kUnreadableRowFlag = "onleesbare regel";
+inline constexpr const char* kUnreadableStrikeFlag = "onleesbare strike";
 // A price may lie this far under its no-arbitrage floor before it is flagged: quotes are
 // rounded to cents and the index level is not read at the same second.
 inline constexpr double kBelowBoundSlack = 0.05;
-// The close the download timer waits for, local time.
-inline constexpr int kCloseMinuteOfDay = 17 * 60 + 35;
 
 // The exercise prices of a combination; a "Geen" side (or one that is not a positive number)
 // is absent.
@@ -48,14 +49,18 @@ struct OverviewRow {
     std::optional<double> beHigh;
     std::optional<double> ivPut;  // fractions (0.2 for 20 %)
     std::optional<double> ivCall;
+    RiskFigures risk;
     std::vector<std::string> checks;
 };
 
 // max(Kp - x, 0) + max(x - Kc, 0), absent sides left out.
 double IntrinsicValue(const Strikes& strikes, double level);
 
-// The latest working day (Mon-Fri) whose close has passed at now.
+// The latest working day (Mon-Fri) whose close has passed at now (Amsterdam time).
 Date LatestClose(const DateTime& now);
+
+// The day of a history line's date text: dd-mm-yyyy with a four-digit year, else empty.
+std::optional<int64_t> HistoryDayNumber(std::string_view dateText);
 
 // The index level of a history line's AEX field; empty when it is not a positive number.
 std::optional<double> IndexLevel(std::string_view aexField);
@@ -88,7 +93,13 @@ struct IvRow {
     std::optional<double> ivCall;
 };
 
-// Strikes and expiry from the history file's name, one row per dated line in file order.
+// Whether a file is a combination's history: a name as the program gives it (kind, series,
+// expiry, readable strikes, ".csv") and a text that is empty, starts with the header or holds a
+// dated line.
+bool IsHistoryFile(std::string_view fileName, std::string_view text);
+
+// Strikes and expiry from the history file's name, one row per dated line in file order; the
+// rows the block chart skips (not downloaded, no date) are left out.
 std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::string>& lines,
                              const Rates& rates);
 

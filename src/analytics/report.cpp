@@ -147,6 +147,12 @@ std::string OverviewCsv(const std::vector<OverviewRow>& rows) {
             Percent(r.ivPut),
             Percent(r.ivCall),
             CsvField(JoinChecks(r.checks)),
+            Cell(r.risk.delta),
+            Cell(r.risk.gamma, 4),
+            Cell(r.risk.thetaDay),
+            Cell(r.risk.vega),
+            Cell(r.risk.pop),
+            Cell(r.risk.em),
         };
         bool firstCell = true;
         for (const auto& c : cells) {
@@ -169,11 +175,14 @@ std::string IvCsv(const std::vector<IvRow>& rows) {
 
 const std::vector<TableColumn>& OverviewColumns() {
     static const std::vector<TableColumn> columns = {
-        {"Combinatie", false}, {"Soort", false},      {"Expiratie", false}, {"Dagen", true},
-        {"Eerste", false},     {"Laatste", false},    {"Oud", false},       {"Som eerst", true},
-        {"Som laatst", true},  {"Resultaat €", true}, {"AEX", true},        {"Intrinsiek", true},
-        {"Tijdwaarde", true},  {"BE laag", true},     {"BE hoog", true},    {"IV put %", true},
-        {"IV call %", true},   {"Controle", false},
+        {"Combinatie", false}, {"Soort", false},    {"Expiratie", false},
+        {"Dagen", true},       {"Eerste", false},   {"Laatste", false},
+        {"Oud", false},        {"Som eerst", true}, {"Som laatst", true},
+        {"Resultaat €", true}, {"AEX", true},       {"Intrinsiek", true},
+        {"Tijdwaarde", true},  {"BE laag", true},   {"BE hoog", true},
+        {"IV put %", true},    {"IV call %", true}, {"Controle", false},
+        {"Delta", true},       {"Gamma", true},     {"Theta/dag", true},
+        {"Vega", true},        {"Kans %", true},    {"Verwachte beweging", true},
     };
     return columns;
 }
@@ -198,6 +207,12 @@ std::vector<std::string> OverviewCells(const OverviewRow& r) {
         Percent(r.ivPut, ','),
         Percent(r.ivCall, ','),
         JoinChecks(r.checks),
+        Cell(r.risk.delta, 2, ','),
+        Cell(r.risk.gamma, 4, ','),
+        Cell(r.risk.thetaDay, 2, ','),
+        Cell(r.risk.vega, 2, ','),
+        Cell(r.risk.pop, 2, ','),
+        Cell(r.risk.em, 2, ','),
     };
 }
 
@@ -228,9 +243,15 @@ std::string TheoryHoverLines(const OverviewRow& row) {
     auto pct = [](const std::optional<double>& v) {
         return v ? FormatFixed(*v * 100, 2, ',') + " %" : std::string("-");
     };
+    auto num = [](const std::optional<double>& v, int decimals) {
+        return v ? FormatFixed(v, decimals, ',') : std::string("-");
+    };
     return "  IV put   : " + pct(row.ivPut) + "\r" + "  IV call  : " + pct(row.ivCall) + "\r" +
-           "  Tijdwaarde: " + kEuroSign +
-           (row.timeValue ? FormatFixed(row.timeValue, 2, ',') : std::string("-")) + "\r";
+           "  Tijdwaarde: " + kEuroSign + num(row.timeValue, 2) + "\r" +
+           "  Delta    : " + num(row.risk.delta, 2) + "\r" +
+           "  Gamma    : " + num(row.risk.gamma, 4) + "\r" + "  Theta/dag: " + kEuroSign +
+           num(row.risk.thetaDay, 2) + "\r" + "  Vega     : " + num(row.risk.vega, 2) + "\r" +
+           "  Kans     : " + (row.risk.pop ? num(row.risk.pop, 2) + " %" : std::string("-")) + "\r";
 }
 
 }  // namespace rendaal

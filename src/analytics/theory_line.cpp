@@ -1,5 +1,6 @@
 #include "analytics/theory_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -50,8 +51,14 @@ double TheoryCurve::At(double level) const {
     return TheoreticalValue(strikes, ivPut, ivCall, level, years, rates).value_or(NAN);
 }
 
+Date TheoryDate(const Date& today, const Date& expiry, int64_t days) {
+    const int64_t from = DayNumber(today);
+    const int64_t latest = std::max(from, DayNumber(expiry) - 1);
+    return FromDayNumber(std::clamp(from + std::max<int64_t>(days, 0), from, latest));
+}
+
 std::optional<TheoryCurve> TheoryCurveFor(const std::string& folder, const std::string& fileName,
-                                          const Rates& rates, const DateTime& now) {
+                                          const Rates& rates, const DateTime& now, int64_t days) {
     const HistoryRows rows = LoadHistoryRows(folder, fileName);
     const OverviewRow last = HistoryOverview(fileName, rows.lines, rates, now);
     if (!last.expiry || (!last.strikes.put && !last.strikes.call) ||
@@ -59,7 +66,8 @@ std::optional<TheoryCurve> TheoryCurveFor(const std::string& folder, const std::
         return std::nullopt;
     }
     return TheoryCurve{last.strikes, last.ivPut, last.ivCall,
-                       YearsBetween(now.date(), *last.expiry), rates};
+                       YearsBetween(TheoryDate(now.date(), *last.expiry, days), *last.expiry),
+                       rates};
 }
 
 void DrawTheoryLine(Canvas& canvas, const PlotArea& area, const IndexWindow& window,
@@ -116,8 +124,8 @@ void DrawTheoryLine(Canvas& canvas, const PlotArea& area, const IndexWindow& win
 
 void DrawTheoryOverlay(Canvas& canvas, const std::string& folder, const std::string& fileName,
                        int width, int height, double valueTop, const Rates& rates,
-                       const DateTime& now) {
-    const auto curve = TheoryCurveFor(folder, fileName, rates, now);
+                       const DateTime& now, int64_t days) {
+    const auto curve = TheoryCurveFor(folder, fileName, rates, now, days);
     if (!curve) {
         return;
     }

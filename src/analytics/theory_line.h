@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -8,8 +9,9 @@
 #include "charts/canvas.h"
 #include "charts/frame.h"
 
-// The block chart's "Theorie" line: what the combination is worth today at every index level
-// of the chart, priced with the volatilities its last prices imply.
+// The block chart's "Theorie" line: what the combination is worth today, or on a chosen day
+// before expiry, at every index level of the chart, priced with the volatilities its last
+// prices imply.
 namespace rendaal {
 
 inline constexpr Color kTheoryColor = Rgb(128, 0, 128);
@@ -23,10 +25,15 @@ struct TheoryCurve {
     double At(double level) const;  // NaN where no value exists
 };
 
+// The date the line is priced at: days after today, never before today and at the latest the
+// day before expiry (today itself when that lies in the past).
+Date TheoryDate(const Date& today, const Date& expiry, int64_t days);
+
 // Empty when the history gives no volatility for a side the combination has, or the name no
-// expiry.
+// expiry. now is Amsterdam time; the curve is the value days after today.
 std::optional<TheoryCurve> TheoryCurveFor(const std::string& folder, const std::string& fileName,
-                                          const Rates& rates, const DateTime& now);
+                                          const Rates& rates, const DateTime& now,
+                                          int64_t days = 0);
 
 // Dashed, clipped to the plot area, on the value scale of the squares (valueTop at the top).
 void DrawTheoryLine(Canvas& canvas, const PlotArea& area, const IndexWindow& window,
@@ -36,6 +43,6 @@ void DrawTheoryLine(Canvas& canvas, const PlotArea& area, const IndexWindow& win
 // every chart pass does.
 void DrawTheoryOverlay(Canvas& canvas, const std::string& folder, const std::string& fileName,
                        int width, int height, double valueTop, const Rates& rates,
-                       const DateTime& now);
+                       const DateTime& now, int64_t days = 0);
 
 }  // namespace rendaal

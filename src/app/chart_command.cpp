@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
-#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -13,6 +12,7 @@
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/text.h"
 #include "platform/app_paths.h"
 #include "platform/chart_render.h"
 #include "platform/settings_store.h"
@@ -29,19 +29,20 @@ int Usage(const std::string& problem) {
     Complain(problem);
     std::fprintf(stderr,
                  "Gebruik: rendaal-sched --chart <koersbestand> [--blokjes|--grafiek] [--apart] "
-                 "[--size BxH] [--theorie] --out <bestand.png>\n");
+                 "[--size BxH] [--theorie [--theorie-dagen N]] --out <bestand.png>\n");
     return 2;
 }
 
 std::optional<int> Side(std::string_view s) {
-    int v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v < 1 ||
-        v > kMaxChartSide) {
+    const auto v = ParseInteger(s);
+    if (!v || *v < 1 || *v > kMaxChartSide) {
         return std::nullopt;
     }
-    return v;
+    return static_cast<int>(*v);
 }
+
+// Beyond a century every combination has long expired; the line stops at the day before.
+constexpr int64_t kMaxTheoryDays = 36500;
 
 // Fonts need a GUI application object; a command run from a timer has none and no display.
 bool EnsureGuiApplication() {
@@ -60,11 +61,36 @@ bool EnsureGuiApplication() {
 
 }  // namespace
 
+std::optional<ChartSize> ParseChartSize(const std::string& text) {
+    const auto x = text.find('x');
+    const auto w = x == std::string::npos ? std::nullopt : Side(text.substr(0, x));
+    const auto h = x == std::string::npos ? std::nullopt : Side(text.substr(x + 1));
+    if (!w || !h) {
+        return std::nullopt;
+    }
+    return ChartSize{*w, *h};
+}
+
+int WriteIvChart(const std::string& fileName, const std::vector<IvRow>& rows,
+                 const std::string& out, ChartSize size) {
+    if (!EnsureGuiApplication()) {
+        Complain("kan zonder grafische toepassing geen tekst tekenen");
+        return 1;
+    }
+    if (!SaveChartPng(RenderIvChart(fileName, rows, size.width, size.height), out)) {
+        Complain("kan niet schrijven: " + out);
+        return 1;
+    }
+    return 0;
+}
+
 int RunChartCommand(const std::vector<std::string>& args) {
     std::optional<std::string> history;
     std::optional<std::string> out;
     ChartRequest request;
     bool theorie = false;
+    int64_t theorieDagen = 0;
+    bool dagenGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--blokjes") {
@@ -75,6 +101,15 @@ int RunChartCommand(const std::vector<std::string>& args) {
             request.separate = true;
         } else if (a == "--theorie") {
             theorie = true;
+        } else if (a == "--theorie-dagen") {
+            const auto n = i + 1 < args.size() ? ParseInteger(args[i + 1]) : std::nullopt;
+            if (!n || *n < 0 || *n > kMaxTheoryDays) {
+                return Usage("--theorie-dagen moet een heel aantal dagen zijn (0 tot " +
+                             std::to_string(kMaxTheoryDays) + ")");
+            }
+            theorieDagen = *n;
+            dagenGiven = true;
+            ++i;
         } else if (a == "--size" || a == "--out") {
             if (i + 1 >= args.size()) {
                 return Usage(a + " heeft een waarde nodig");
@@ -84,15 +119,13 @@ int RunChartCommand(const std::vector<std::string>& args) {
                 out = value;
                 continue;
             }
-            const auto x = value.find('x');
-            const auto w = x == std::string::npos ? std::nullopt : Side(value.substr(0, x));
-            const auto h = x == std::string::npos ? std::nullopt : Side(value.substr(x + 1));
-            if (!w || !h) {
+            const auto size = ParseChartSize(value);
+            if (!size) {
                 return Usage("grootte moet BxH zijn, elk 1 tot " + std::to_string(kMaxChartSide) +
                              ": " + value);
             }
-            request.width = *w;
-            request.height = *h;
+            request.width = size->width;
+            request.height = size->height;
         } else if (a.starts_with("--") || history) {
             return Usage("onbekende optie: " + a);
         } else {
@@ -101,6 +134,9 @@ int RunChartCommand(const std::vector<std::string>& args) {
     }
     if (!history) {
         return Usage("geen koersbestand opgegeven");
+    }
+    if (dagenGiven && !theorie) {
+        return Usage("--theorie-dagen hoort bij --theorie");
     }
     if (!out || out->empty()) {
         return Usage("geen uitvoerbestand opgegeven (--out)");
@@ -137,7 +173,7 @@ int RunChartCommand(const std::vector<std::string>& args) {
                 Complain(*problem);
             }
         }
-        DrawTheoryOnImage(image, request, state, rates.rates, AppClock().Now());
+        DrawTheoryOnImage(image, request, state, rates.rates, AppClock().Now(), theorieDagen);
     }
     if (outputs.l21) {
         Complain(*outputs.l21);

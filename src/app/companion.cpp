@@ -34,12 +34,16 @@ constexpr std::array kCommands = {
     CompanionCommand{"", "", false, RunScheduledDownload},
     CompanionCommand{"--chart",
                      "--chart <koersbestand> [--blokjes | --grafiek] [--apart]\n"
-                     "                       [--size BxH] [--theorie] --out <bestand.png>",
+                     "                       [--size BxH] [--theorie [--theorie-dagen N]]\n"
+                     "                       --out <bestand.png>",
                      true, RunChartCommand},
     CompanionCommand{"--overview", "--overview [--csv] [--rente X] [--dividend Y]", false,
                      RunOverviewCommand},
-    CompanionCommand{"--iv", "--iv <koersbestand> [--csv] [--rente X] [--dividend Y]", false,
-                     RunIvCommand},
+    // Drawn only with --chart, but the application object comes before the arguments are read.
+    CompanionCommand{"--iv",
+                     "--iv <koersbestand> [--csv | --chart --out <bestand.png> [--size BxH]]\n"
+                     "                       [--rente X] [--dividend Y]",
+                     true, RunIvCommand},
     CompanionCommand{"--rebuild", "--rebuild [koersbestand...]", false, RunRebuildCommand},
     CompanionCommand{"--help", "--help", false, Help},
     CompanionCommand{"-h", "", false, Help},

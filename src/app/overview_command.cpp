@@ -8,11 +8,14 @@
 #include "analytics/overview.h"
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
+#include "app/chart_command.h"
 #include "charts/history.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/market_hours.h"
 #include "platform/app_paths.h"
+#include "platform/chart_render.h"
 #include "platform/settings_store.h"
 
 namespace rendaal {
@@ -20,7 +23,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Gebruik: rendaal-sched --overview [--csv] [--rente X] [--dividend Y]\n"
-    "         rendaal-sched --iv <koersbestand> [--csv] [--rente X] [--dividend Y]\n";
+    "         rendaal-sched --iv <koersbestand> [--csv] [--rente X] [--dividend Y]\n"
+    "         rendaal-sched --iv <koersbestand> --chart --out <bestand.png> [--size BxH]\n"
+    "                       [--rente X] [--dividend Y]\n";
 
 void Complain(const std::string& text) {
     std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
@@ -34,6 +39,9 @@ int Usage(const std::string& problem) {
 
 struct Options {
     bool csv = false;
+    bool chart = false;
+    std::optional<std::string> out;
+    ChartSize size{658, 474};
     std::optional<double> rente;
     std::optional<double> dividend;
     std::vector<std::string> operands;
@@ -46,6 +54,25 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         if (a == "--csv") {
             o.csv = true;
+        } else if (a == "--chart") {
+            o.chart = true;
+        } else if (a == "--out" || a == "--size") {
+            if (i + 1 >= args.size()) {
+                Usage(a + " heeft een waarde nodig");
+                return std::nullopt;
+            }
+            const std::string& value = args[++i];
+            if (a == "--out") {
+                o.out = value;
+                continue;
+            }
+            const auto size = ParseChartSize(value);
+            if (!size) {
+                Usage("grootte moet BxH zijn, elk 1 tot " + std::to_string(kMaxChartSide) + ": " +
+                      value);
+                return std::nullopt;
+            }
+            o.size = *size;
         } else if (a == "--rente" || a == "--dividend") {
             if (i + 1 >= args.size()) {
                 Usage(a + " heeft een waarde nodig");
@@ -101,6 +128,9 @@ int RunOverviewCommand(const std::vector<std::string>& args) {
     if (!o->operands.empty()) {
         return Usage("onbekend argument: " + o->operands.front());
     }
+    if (o->chart || o->out) {
+        return Usage("--chart en --out horen bij --iv");
+    }
     const Rates rates = RatesFor(*o);
     const std::string folder = DataFolderFor("Rendaal");
     const std::string rulesPath = folder + "Regels.dat";
@@ -109,7 +139,7 @@ int RunOverviewCommand(const std::vector<std::string>& args) {
         Complain("kan de combinaties niet lezen: " + rulesPath);
         return 1;
     }
-    const auto rows = LoadOverview(folder, *lines, rates, AppClock().Now());
+    const auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
     Write(o->csv ? OverviewCsv(rows) : OverviewTable(rows));
     return 0;
 }
@@ -131,13 +161,24 @@ int RunIvCommand(const std::vector<std::string>& args) {
     if (!IsPlainFileName(name)) {
         return Usage("geen geldige bestandsnaam: " + history);
     }
+    if (o->chart != o->out.has_value() || (o->chart && o->csv)) {
+        return Usage(o->chart && o->csv ? "--chart en --csv gaan niet samen"
+                                        : "--chart en --out horen samen");
+    }
     const auto text = IsRegularFile(folder + name) ? ReadFile(folder + name) : std::nullopt;
     if (!text) {
         Complain("kan het koersbestand niet lezen: " + folder + name);
         return 1;
     }
+    if (!IsHistoryFile(name, *text)) {
+        Complain("geen koersbestand van een combinatie: " + folder + name);
+        return 2;
+    }
     const Rates rates = RatesFor(*o);
     const auto rows = IvHistory(name, HistoryRowsFromText(*text).lines, rates);
+    if (o->chart) {
+        return WriteIvChart(name, rows, *o->out, o->size);
+    }
     Write(o->csv ? IvCsv(rows) : IvTable(rows));
     return 0;
 }

@@ -17,8 +17,22 @@ constexpr int64_t kMaxIndexSteps = 100000;
 
 const char* const kNotDownloaded = " 0,00";
 
+// The line from a strike at the bottom edge to the side edge, cut where it leaves the plot.
+void DrawClippedDash(Canvas& canvas, const PlotArea& area, PlotContents& contents, int x0, int y0,
+                     int x1, int y1) {
+    const auto line = ClipToPlot(area, x0, y0, x1, y1);
+    if (!line) {
+        return;
+    }
+    canvas.SetPenStyle(PenStyle::Dash);
+    canvas.MoveTo(line->x0, line->y0);
+    canvas.LineTo(line->x1, line->y1);
+    canvas.SetPenStyle(PenStyle::Solid);
+    contents.AddLine(line->x0, line->y0, line->x1, line->y1);
+}
+
 void DrawExpiryLines(Canvas& canvas, const PlotArea& area, const ChartHeader& header,
-                     const IndexWindow& window, double top) {
+                     const IndexWindow& window, double top, PlotContents& contents) {
     double xl = window.X(window.lowStrike);
     double xh = window.X(window.highStrike);
     const int h = Nearest(header.margin * 0.9 / top * (area.bottom - area.top));
@@ -27,45 +41,55 @@ void DrawExpiryLines(Canvas& canvas, const PlotArea& area, const ChartHeader& he
     }
     canvas.SetPenColor(kBlack);
     if (!Contains(header.putLabel, "Geen")) {
-        canvas.SetPenStyle(PenStyle::Dash);
-        canvas.MoveTo(Nearest(xl), area.bottom);
-        canvas.LineTo(area.left, area.bottom - h);
-        canvas.SetPenStyle(PenStyle::Solid);
+        DrawClippedDash(canvas, area, contents, Nearest(xl), area.bottom, area.left,
+                        area.bottom - h);
     }
     if (!Contains(header.callLabel, "Geen")) {
-        canvas.SetPenStyle(PenStyle::Dash);
-        canvas.MoveTo(Nearest(xh), area.bottom);
-        canvas.LineTo(area.right, area.bottom - h);
-        canvas.SetPenStyle(PenStyle::Solid);
+        DrawClippedDash(canvas, area, contents, Nearest(xh), area.bottom, area.right,
+                        area.bottom - h);
     }
 }
 
 // A level outside the index window (or a value above the scale) would put its square on the
 // axes and their labels; what lies beyond the plot area is cut off.
-void DrawSquare(Canvas& canvas, const PlotArea& area, int x, int y) {
+void DrawSquare(Canvas& canvas, const PlotArea& area, PlotContents& contents, int x, int y) {
     const int x1 = std::max(x - 5, area.left);
     const int y1 = std::max(y - 5, area.top);
     const int x2 = std::min(x + 6, area.right + 1);
     const int y2 = std::min(y + 6, area.bottom + 1);
     if (x1 < x2 && y1 < y2) {
         canvas.Rectangle(x1, y1, x2, y2);
-    }
-}
-
-void DrawLegend(Canvas& canvas, const PlotArea& area, const SystemColors& colors) {
-    static constexpr const char* kNames[] = {"Ma", "Di", "Wo", "Do", "Vr"};
-    const int cx = area.left + 15;
-    for (int i = 0; i < 5; ++i) {
-        const int cy = area.bottom - 95 + 20 * i;
-        canvas.SetBrushColor(*WeekdayColor(i + 2, colors));
-        canvas.Rectangle(cx - 5, cy - 5, cx + 5, cy + 5);
-        canvas.SetBrushColor(kWhite);
-        canvas.SetFontColor(kBlack);
-        canvas.TextOut(cx + 10, cy - 10, kNames[i]);
+        contents.AddBox({x1, y1, x2, y2});
     }
 }
 
 }  // namespace
+
+void DrawBlockLegend(Canvas& canvas, const PlotArea& area, PlotContents& contents,
+                     const SystemColors& colors) {
+    static constexpr const char* kNames[] = {"Ma", "Di", "Wo", "Do", "Vr"};
+    // The box round squares at x + 10 .. x + 20 with their names after them, 20 pixels apart.
+    int w = 0;
+    for (const char* name : kNames) {
+        w = std::max(w, canvas.TextWidth(name));
+    }
+    w += 28;
+    const int h = 5 * 20 + 2;
+    const Box box = PlaceBox(contents, area, w, h, BoxCandidates(area, w, h, {}));
+    canvas.SetBrushColor(kWhite);
+    canvas.SetPenColor(kGrid);
+    canvas.Rectangle(box.x1, box.y1, box.x2, box.y2);
+    canvas.SetPenColor(kBlack);
+    const int cx = box.x1 + 8;
+    for (int i = 0; i < 5; ++i) {
+        const int cy = box.y1 + 11 + 20 * i;
+        canvas.SetBrushColor(*WeekdayColor(i + 2, colors));
+        canvas.Rectangle(cx - 5, cy - 5, cx + 5, cy + 5);
+        canvas.SetBrushColor(kWhite);
+        canvas.SetFontColor(kBlack);
+        canvas.TextOut(cx + 10, cy - 8, kNames[i]);
+    }
+}
 
 void DrawIndexAxis(Canvas& canvas, const PlotArea& area, const IndexWindow& window) {
     canvas.SetBrushColor(kBackground);
@@ -154,6 +178,13 @@ IndexWindow IndexWindowFor(const ChartHeader& header, const std::vector<std::str
 
 void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
                     ChartOutputs& outputs) {
+    PlotContents contents;
+    DrawBlockSeries(pass, canvas, state, outputs, contents);
+    DrawBlockLegend(canvas, PlotAreaFor(pass.width, pass.height), contents, pass.colors);
+}
+
+void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
+                     ChartOutputs& outputs, PlotContents& contents) {
     const PlotArea area = PlotAreaFor(pass.width, pass.height);
     const bool somPass = pass.series == ChartSeries::Som;
     if (somPass) {
@@ -176,6 +207,9 @@ void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
     }
     const double top = ValueTop(state.valueScale);
     const double pixelsPerValue = (area.bottom - area.top) / top;
+    if (somPass) {
+        state.points.clear();
+    }
 
     std::string lastAexText;
     bool firstPoint = true;
@@ -190,6 +224,7 @@ void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
             canvas.SetBrushColor(*color);
         }
         state.lastRowTexts = {row.putField, row.callField, row.somField};
+        state.lastRowDate = *date;
         if (row.somField == kNotDownloaded) {
             outputs.l21 = "Laatste kosrsen niet gedownload";
             continue;
@@ -210,9 +245,11 @@ void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
                 canvas.MoveTo(join->x0, join->y0);
             }
             canvas.LineTo(join->x1, join->y1);
+            contents.AddLine(join->x0, join->y0, join->x1, join->y1);
         }
         last = {x, y};
-        DrawSquare(canvas, area, x, y);
+        DrawSquare(canvas, area, contents, x, y);
+        state.points.push_back({x, y, *date, ParseNumber(row.somField), aex});
         canvas.SetBrushColor(kWhite);
     }
 
@@ -220,13 +257,13 @@ void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
     const int xa = Nearest(window.X(ParseNumber(lastAexText)));
     canvas.MoveTo(xa, area.bottom);
     canvas.LineTo(xa, area.bottom - 20);
+    contents.AddLine(xa, area.bottom, xa, area.bottom - 20);
     canvas.SetPenColor(kBlack);
     canvas.SetFontColor(kRed);
     canvas.SetBrushColor(pass.colors.buttonFace);
     canvas.TextOut(xa - 10, area.bottom + 25, "AEX");
 
-    DrawExpiryLines(canvas, area, header, window, top);
-    DrawLegend(canvas, area, pass.colors);
+    DrawExpiryLines(canvas, area, header, window, top, contents);
     outputs.result = std::array<LabelOutput, 4>{};
     outputs.hintsOn = true;
 }

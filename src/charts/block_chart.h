@@ -38,8 +38,14 @@ std::optional<Color> WeekdayColor(int weekday, const SystemColors& colors);
 // Marks, grid lines and labels of the index axis, with its "AEX" caption and arrow.
 void DrawIndexAxis(Canvas& canvas, const PlotArea& area, const IndexWindow& window);
 
-// One pass of the "Blokjes" view: value against index level for pass.series.
+// One pass of the "Blokjes" view, value against index level for pass.series, with its legend.
 void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
                     ChartOutputs& outputs);
+// The same without the legend; what it draws on the plot is added to contents.
+void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
+                     ChartOutputs& outputs, PlotContents& contents);
+// The weekday colours in a box where it hides nothing of contents.
+void DrawBlockLegend(Canvas& canvas, const PlotArea& area, PlotContents& contents,
+                     const SystemColors& colors);
 
 }  // namespace rendaal

@@ -1,7 +1,10 @@
 #include "charts/chart_request.h"
 
+#include <vector>
+
 #include "charts/block_chart.h"
 #include "charts/graph_chart.h"
+#include "core/text.h"
 
 namespace rendaal {
 
@@ -14,14 +17,32 @@ void DrawChart(const ChartRequest& request, Canvas& canvas, ChartState& state,
     pass.height = request.height;
     pass.today = request.today;
     pass.colors = request.colors;
-    const auto draw = request.blocks ? DrawBlockChart : DrawGraphChart;
-    pass.series = ChartSeries::Som;
-    draw(pass, canvas, state, outputs);
+    std::vector<ChartSeries> series = {ChartSeries::Som};
     if (request.separate) {
-        pass.series = ChartSeries::Put;
-        draw(pass, canvas, state, outputs);
-        pass.series = ChartSeries::Call;
-        draw(pass, canvas, state, outputs);
+        // A Single has one side only; the other would be a line of zeros with a name.
+        const ChartHeader header = ParseChartFileName(request.fileName);
+        if (!Contains(header.putLabel, "Geen")) {
+            series.push_back(ChartSeries::Put);
+        }
+        if (!Contains(header.callLabel, "Geen")) {
+            series.push_back(ChartSeries::Call);
+        }
+    }
+    const PlotArea area = PlotAreaFor(request.width, request.height);
+    if (request.blocks) {
+        PlotContents contents;
+        for (const ChartSeries s : series) {
+            pass.series = s;
+            DrawBlockSeries(pass, canvas, state, outputs, contents);
+        }
+        DrawBlockLegend(canvas, area, contents, request.colors);
+    } else {
+        GraphTexts texts;
+        for (const ChartSeries s : series) {
+            pass.series = s;
+            DrawGraphSeries(pass, canvas, state, outputs, texts);
+        }
+        DrawGraphTexts(canvas, area, texts);
     }
 }
 

@@ -21,8 +21,9 @@ struct ChartRequest {
     SystemColors colors;
 };
 
-// The Som pass and, when separate, the Put and Call passes on the one canvas. The canvas is
-// cleared by the Som pass only.
+// The Som pass and, when separate, the Put and Call passes of the sides the combination has,
+// on the one canvas; the texts come last, over every line. The canvas is cleared by the Som
+// pass only.
 void DrawChart(const ChartRequest& request, Canvas& canvas, ChartState& state,
                ChartOutputs& outputs);
 

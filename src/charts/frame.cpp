@@ -79,6 +79,175 @@ double ValueTop(const ValueScale& scale) {
     return scale.top > 0 ? scale.top : 5;
 }
 
+bool Overlap(const Box& a, const Box& b) {
+    return a.x1 < b.x2 && b.x1 < a.x2 && a.y1 < b.y2 && b.y1 < a.y2;
+}
+
+bool Touches(const Box& box, const Segment& line) {
+    if (box.x2 <= box.x1 || box.y2 <= box.y1) {
+        return false;
+    }
+    // The box's last pixels are x2 - 1 and y2 - 1.
+    const PlotArea area{box.x1, box.y1, box.x2 - 1, box.y2 - 1};
+    return ClipToPlot(area, line.x0, line.y0, line.x1, line.y1).has_value();
+}
+
+void PlotContents::AddLine(int x0, int y0, int x1, int y1) {
+    lines_.push_back({x0, y0, x1, y1});
+    built_ = false;
+}
+
+void PlotContents::AddBox(const Box& box) {
+    boxes_.push_back(box);
+    built_ = false;
+}
+
+void PlotContents::Mark(int x, int y) {
+    const int cx = (x - builtFor_.left) / cell_;
+    const int cy = (y - builtFor_.top) / cell_;
+    if (cx >= 0 && cy >= 0 && cx < columns_ && cy < rows_) {
+        sums_[(static_cast<size_t>(cy) + 1) * (static_cast<size_t>(columns_) + 1) +
+              static_cast<size_t>(cx + 1)] = 1;
+    }
+}
+
+void PlotContents::Build(const PlotArea& area) {
+    builtFor_ = area;
+    // A picture too small for a plot still gets a grid of one cell.
+    const int64_t w = std::max<int64_t>(1, static_cast<int64_t>(area.right) - area.left + 1);
+    const int64_t h = std::max<int64_t>(1, static_cast<int64_t>(area.bottom) - area.top + 1);
+    constexpr int64_t kMaxCells = 1 << 20;
+    cell_ = 1;
+    while ((w / cell_ + 1) * (h / cell_ + 1) > kMaxCells) {
+        cell_ *= 2;
+    }
+    columns_ = static_cast<int>(w / cell_ + 1);
+    rows_ = static_cast<int>(h / cell_ + 1);
+    sums_.assign((static_cast<size_t>(columns_) + 1) * (static_cast<size_t>(rows_) + 1), 0);
+    for (const Segment& line : lines_) {
+        const auto on = ClipToPlot(area, line.x0, line.y0, line.x1, line.y1);
+        if (!on) {
+            continue;
+        }
+        // Steps of at most half a cell, so that no cell the line crosses is missed.
+        const int64_t dx = static_cast<int64_t>(on->x1) - on->x0;
+        const int64_t dy = static_cast<int64_t>(on->y1) - on->y0;
+        const int64_t steps =
+            std::max<int64_t>(1, 2 * std::max(std::abs(dx), std::abs(dy)) / cell_);
+        for (int64_t i = 0; i <= steps; ++i) {
+            Mark(on->x0 + static_cast<int>(dx * i / steps),
+                 on->y0 + static_cast<int>(dy * i / steps));
+        }
+    }
+    for (const Box& box : boxes_) {
+        const int x1 = std::max(box.x1, area.left);
+        const int x2 = std::min(box.x2, area.right + 1);
+        const int y1 = std::max(box.y1, area.top);
+        const int y2 = std::min(box.y2, area.bottom + 1);
+        for (int y = y1; y < y2; y += std::min(cell_, std::max(1, y2 - 1 - y))) {
+            for (int x = x1; x < x2; x += std::min(cell_, std::max(1, x2 - 1 - x))) {
+                Mark(x, y);
+            }
+        }
+    }
+    const size_t stride = static_cast<size_t>(columns_) + 1;
+    for (size_t y = 1; y <= static_cast<size_t>(rows_); ++y) {
+        for (size_t x = 1; x <= static_cast<size_t>(columns_); ++x) {
+            sums_[y * stride + x] += sums_[(y - 1) * stride + x] + sums_[y * stride + x - 1] -
+                                     sums_[(y - 1) * stride + x - 1];
+        }
+    }
+    built_ = true;
+}
+
+int64_t PlotContents::Hits(const PlotArea& area, const Box& box) {
+    if (!built_ || !(builtFor_.left == area.left && builtFor_.top == area.top &&
+                     builtFor_.right == area.right && builtFor_.bottom == area.bottom)) {
+        Build(area);
+    }
+    // Cells of the box with its air, clamped to the plot.
+    const int x1 = std::clamp((box.x1 - 1 - area.left) / cell_, 0, columns_);
+    const int y1 = std::clamp((box.y1 - 1 - area.top) / cell_, 0, rows_);
+    const int x2 = std::clamp((box.x2 + cell_ - area.left) / cell_, 0, columns_);
+    const int y2 = std::clamp((box.y2 + cell_ - area.top) / cell_, 0, rows_);
+    if (x2 <= x1 || y2 <= y1) {
+        return 0;
+    }
+    const size_t stride = static_cast<size_t>(columns_) + 1;
+    const auto at = [&](int x, int y) {
+        return sums_[static_cast<size_t>(y) * stride + static_cast<size_t>(x)];
+    };
+    return at(x2, y2) - at(x1, y2) - at(x2, y1) + at(x1, y1);
+}
+
+Box PlaceBox(PlotContents& contents, const PlotArea& area, int w, int h,
+             const std::vector<std::pair<int, int>>& candidates) {
+    std::optional<Box> best;
+    int64_t bestHits = 0;
+    for (const auto& [x, y] : candidates) {
+        const Box box{x, y, x + w, y + h};
+        if (box.x1 <= area.left || box.y1 <= area.top || box.x2 > area.right ||
+            box.y2 > area.bottom) {
+            continue;  // on the frame or beyond it
+        }
+        const int64_t hits = contents.Hits(area, box);
+        if (!best || hits < bestHits) {
+            best = box;
+            bestHits = hits;
+            if (hits == 0) {
+                break;
+            }
+        }
+    }
+    if (!best) {
+        const auto [x, y] = candidates.empty() ? std::pair{area.left, area.top} : candidates[0];
+        best = Box{x, y, x + w, y + h};
+    }
+    contents.AddBox(*best);
+    return *best;
+}
+
+std::vector<std::pair<int, int>> BoxCandidates(const PlotArea& area, int w, int h,
+                                               std::vector<std::pair<int, int>> preferred) {
+    // Clear of the axes' ticks, which reach 10 pixels in from the left and 17 up from the bottom.
+    const int left = area.left + 13;
+    const int right = area.right - 6 - w;
+    const int top = area.top + 6;
+    const int bottom = area.bottom - 20 - h;
+    std::vector<std::pair<int, int>> out = std::move(preferred);
+    out.insert(out.end(), {{left, bottom}, {left, top}, {right, top}, {right, bottom}});
+    // Only a plot of sane size is scanned; a huge picture keeps to the corners.
+    if (right - left <= 4000 && bottom - top <= 4000) {
+        for (int y = bottom; y >= top; y -= 10) {
+            for (int x = left; x <= right; x += 10) {
+                out.emplace_back(x, y);
+            }
+        }
+    }
+    return out;
+}
+
+std::string FormatEuros(double value, int width) {
+    std::string text;
+    if (!(std::fabs(value) < 1e15)) {
+        text = FormatNumber(value, 1, 0);  // absurd sums: the plain (cut) figure will do
+    } else {
+        const long long whole = std::llround(value);
+        const std::string digits = std::to_string(whole < 0 ? -whole : whole);
+        text = whole < 0 ? "-" : "";
+        for (size_t i = 0; i < digits.size(); ++i) {
+            if (i > 0 && (digits.size() - i) % 3 == 0) {
+                text += '.';
+            }
+            text += digits[i];
+        }
+    }
+    if (static_cast<int>(text.size()) < width) {
+        text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
+    }
+    return text;
+}
+
 void DrawBackground(Canvas& canvas, const PlotArea& area, int width, int height) {
     using namespace chart_colors;
     canvas.SetFontName("Verdana");

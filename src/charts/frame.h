@@ -1,8 +1,11 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "charts/canvas.h"
 #include "charts/history.h"
@@ -106,5 +109,57 @@ void DrawArrowHead(Canvas& canvas, int x, int y, int direction);
 
 // Pixels per unit of value; a scale without a positive top counts as the smallest one.
 double ValueTop(const ValueScale& scale);
+
+// Height of one text line at font size 9, at least what the screen font needs.
+inline constexpr int kTextHeight = 15;
+
+// A box on the picture: x1..x2-1 by y1..y2-1.
+struct Box {
+    int x1 = 0;
+    int y1 = 0;
+    int x2 = 0;
+    int y2 = 0;
+    bool operator==(const Box&) const = default;
+};
+bool Overlap(const Box& a, const Box& b);
+bool Touches(const Box& box, const Segment& line);
+
+// What has been drawn on the plot, so that texts drawn afterwards can go where they hide
+// none of it. Only what lies on the plot area counts.
+class PlotContents {
+public:
+    void AddLine(int x0, int y0, int x1, int y1);
+    void AddBox(const Box& box);
+    // Pixels of the drawn lines and boxes under the box, with a pixel of air round it; 0 when
+    // it hides nothing.
+    int64_t Hits(const PlotArea& area, const Box& box);
+
+private:
+    void Build(const PlotArea& area);
+    void Mark(int x, int y);
+
+    std::vector<Segment> lines_;
+    std::vector<Box> boxes_;
+    // Counts of covered cells summed from the top-left corner, built when first asked for.
+    std::vector<int64_t> sums_;
+    PlotArea builtFor_;
+    bool built_ = false;
+    int cell_ = 1;  // pixels per cell side: a huge picture is looked at coarsely
+    int columns_ = 0;
+    int rows_ = 0;
+};
+// A w x h box at the first of the candidate top-left corners where it lies inside the plot and
+// touches nothing; where every candidate touches something, the one touching least (the first
+// candidate when none fits the plot). The box is added to contents.
+Box PlaceBox(PlotContents& contents, const PlotArea& area, int w, int h,
+             const std::vector<std::pair<int, int>>& candidates);
+// Top-left corners for a w x h box: the preferred ones first, then the plot's four corners,
+// then the plot scanned in steps of 10 pixels, bottom row first; all clear of the axes' ticks.
+std::vector<std::pair<int, int>> BoxCandidates(const PlotArea& area, int w, int h,
+                                               std::vector<std::pair<int, int>> preferred);
+
+// Whole euros with a point between the thousands ("2.127", "-12.345"), blanks in front up to
+// width characters.
+std::string FormatEuros(double value, int width = 0);
 
 }  // namespace rendaal

@@ -1,6 +1,8 @@
 #include "charts/graph_chart.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 
@@ -41,7 +43,7 @@ int DayX(const PlotArea& area, const TimeSpan& span, int64_t day) {
 
 void DrawGuideLines(Canvas& canvas, const PlotArea& area, const TimeSpan& span,
                     const ChartHeader& header, const HistoryRows& rows, double top,
-                    const SystemColors& colors) {
+                    const SystemColors& colors, PlotContents& contents) {
     if (!header.expiryDate) {
         return;  // no expiry to fall towards
     }
@@ -62,6 +64,28 @@ void DrawGuideLines(Canvas& canvas, const PlotArea& area, const TimeSpan& span,
     canvas.MoveTo(area.left, area.bottom - Half(h0));
     canvas.LineTo(area.right, area.bottom - Half(e));
     canvas.SetPenStyle(PenStyle::Solid);
+    contents.AddLine(area.left, area.bottom - h0, area.right, area.bottom - e);
+    contents.AddLine(area.left, area.bottom - Half(h0), area.right, area.bottom - Half(e));
+}
+
+// Top-left corners for a series' name near its first point (x, y): above and to the
+// right first, where the name has always stood, then outwards.
+std::vector<std::pair<int, int>> NearFirstPoint(int x, int y) {
+    std::vector<std::pair<int, int>> out;
+    for (int dx : {20, 6, 40, 64, 96, 136}) {
+        for (int dy : {-20, 5, -38, 23, -56, 41, -74, 59, -92, 77}) {
+            out.emplace_back(dx, dy);
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](auto a, auto b) {
+        return std::abs(a.first - 20) + std::abs(a.second + 20) <
+               std::abs(b.first - 20) + std::abs(b.second + 20);
+    });
+    for (auto& [cx, cy] : out) {
+        cx += x;
+        cy += y;
+    }
+    return out;
 }
 
 Color SignColor(double v) {
@@ -190,9 +214,9 @@ std::array<LabelOutput, 4> ResultReadout(double first, double secondToLast, doub
     const std::string sign = dd > 0 ? "+" : "";
     std::array<LabelOutput, 4> out;
     out[0].caption = "Resultaat: ";
-    out[1].caption = std::string(kEuro) + FormatNumber(r, 2, 0) + ",";
+    out[1].caption = std::string(kEuro) + FormatEuros(r, 2) + ",";
     out[1].fontColor = SignColor(r);
-    out[2].caption = sign + kEuro + FormatNumber(dd, 2, 0);
+    out[2].caption = sign + kEuro + FormatEuros(dd, 2);
     out[2].fontColor = SignColor(dd);
     out[3].caption = std::fabs(q) > 0.001 ? "(" + sign + FormatNumber(q, 2, 2) + "%)" : "(***)%";
     out[3].fontColor = SignColor(dd);
@@ -201,6 +225,13 @@ std::array<LabelOutput, 4> ResultReadout(double first, double secondToLast, doub
 
 void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
                     ChartOutputs& outputs) {
+    GraphTexts texts;
+    DrawGraphSeries(pass, canvas, state, outputs, texts);
+    DrawGraphTexts(canvas, PlotAreaFor(pass.width, pass.height), texts);
+}
+
+void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
+                     ChartOutputs& outputs, GraphTexts& texts) {
     const PlotArea area = PlotAreaFor(pass.width, pass.height);
     const bool somPass = pass.series == ChartSeries::Som;
     if (somPass) {
@@ -217,15 +248,21 @@ void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
         DrawValueAxis(canvas, area, state.valueScale);
         DrawUnitMark(canvas, area, 10);
         DrawTimeAxis(canvas, area, span);
-        DrawGuideLines(canvas, area, span, header, rows, ValueTop(state.valueScale), pass.colors);
+        DrawGuideLines(canvas, area, span, header, rows, ValueTop(state.valueScale), pass.colors,
+                       texts.contents);
     }
     const double top = ValueTop(state.valueScale);
     const double pixelsPerValue = (area.bottom - area.top) / top;
+    const Color color = SeriesColor(pass.series);
+    if (somPass) {
+        state.points.clear();
+    }
 
     double firstValue = 0;
     double secondToLastValue = 0;
     double lastValue = 0;
     bool firstPoint = true;
+    std::pair<int, int> last;
     const size_t count = rows.lines.size();
     for (size_t i = 0; i < count; ++i) {
         const HistoryRow row = SplitHistoryRow(rows.lines[i]);
@@ -234,6 +271,7 @@ void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
             continue;
         }
         state.lastRowTexts = {row.putField, row.callField, row.somField};
+        state.lastRowDate = FromDayNumber(*day);
         const double put = ParseNumber(row.putField);
         const double call = ParseNumber(row.callField);
         const double som = ParseNumber(row.somField);
@@ -256,36 +294,63 @@ void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
         }
         canvas.SetBrushColor(kWhite);
         const int y = Nearest(area.bottom - pixelsPerValue * v);
-        canvas.SetPenColor(SeriesColor(pass.series));
-        if (firstPoint) {
-            canvas.SetFontColor(SeriesColor(pass.series));
-            canvas.TextOut(area.left + 20, y - 20, SeriesName(pass.series));
-        }
+        canvas.SetPenColor(color);
         const int x = DayX(area, span, *day);
         if (firstPoint) {
+            texts.seriesNames.push_back({SeriesName(pass.series), color, x, y});
             canvas.MoveTo(x, y);
+            last = {x, y};
         }
         canvas.LineTo(x, y);
+        texts.contents.AddLine(last.first, last.second, x, y);
+        if (somPass) {
+            state.points.push_back({x, y, FromDayNumber(*day), som, state.lastHistoryIndexValue});
+        }
+        last = {x, y};
         firstPoint = false;
     }
 
     const double profit = (firstValue - lastValue) * 100;
-    const char* prefix = "Winst Som: ";
-    int profitY = area.bottom - 80;
-    if (pass.series == ChartSeries::Put) {
-        prefix = "Winst Put  : ";
-        profitY = area.bottom - 60;
-    } else if (pass.series == ChartSeries::Call) {
-        prefix = "Winst Call : ";
-        profitY = area.bottom - 40;
-    }
-    canvas.TextOut(area.left + 10, profitY,
-                   std::string(prefix) + kEuro + FormatNumber(profit, 2, 0));
+    texts.profits.push_back(
+        {std::string("Winst ") + SeriesName(pass.series) + ": " + kEuro + FormatEuros(profit),
+         color});
 
     if (somPass) {
         outputs.result = ResultReadout(firstValue, secondToLastValue, lastValue);
     }
     outputs.hintsOn = true;
+}
+
+void DrawGraphTexts(Canvas& canvas, const PlotArea& area, GraphTexts& texts) {
+    canvas.SetBrushColor(kWhite);
+    for (const auto& name : texts.seriesNames) {
+        const int w = canvas.TextWidth(name.text);
+        std::vector<std::pair<int, int>> near = NearFirstPoint(name.x, name.y);
+        const Box box = PlaceBox(texts.contents, area, w, kTextHeight,
+                                 BoxCandidates(area, w, kTextHeight, std::move(near)));
+        canvas.SetFontColor(name.color);
+        canvas.TextOut(box.x1, box.y1, name.text);
+    }
+    if (texts.profits.empty()) {
+        return;
+    }
+    constexpr int kPad = 3;
+    constexpr int kPitch = 18;
+    int w = 0;
+    for (const auto& line : texts.profits) {
+        w = std::max(w, canvas.TextWidth(line.text));
+    }
+    w += 2 * kPad;
+    const int h = static_cast<int>(texts.profits.size()) * kPitch + kPad;
+    const Box box = PlaceBox(texts.contents, area, w, h, BoxCandidates(area, w, h, {}));
+    canvas.SetPenColor(kGrid);
+    canvas.Rectangle(box.x1, box.y1, box.x2, box.y2);
+    canvas.SetPenColor(kBlack);
+    for (size_t i = 0; i < texts.profits.size(); ++i) {
+        canvas.SetFontColor(texts.profits[i].color);
+        canvas.TextOut(box.x1 + kPad, box.y1 + kPad + static_cast<int>(i) * kPitch,
+                       texts.profits[i].text);
+    }
 }
 
 }  // namespace rendaal

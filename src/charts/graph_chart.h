@@ -38,9 +38,29 @@ inline constexpr int kAxisLabelGap = 2;
 // ones first, then the others, each only where it keeps kAxisLabelGap from every label kept.
 std::vector<AxisLabel> SpacedLabels(const std::vector<AxisLabel>& labels);
 
-// One pass of the "Grafiek" view: value against time for pass.series.
+// What the passes of one graph chart leave for its texts, which are drawn after every line so
+// that no line runs through them.
+struct GraphTexts {
+    struct Label {
+        std::string text;
+        Color color;
+        int x = 0;  // the series' first point
+        int y = 0;
+    };
+    PlotContents contents;
+    std::vector<Label> seriesNames;
+    std::vector<Label> profits;  // x and y unused
+};
+
+// One pass of the "Grafiek" view, value against time for pass.series, with its texts.
 void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
                     ChartOutputs& outputs);
+// The same without the texts, which are added to texts.
+void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
+                     ChartOutputs& outputs, GraphTexts& texts);
+// The series names next to their lines and the profit lines in one box, each where it hides
+// nothing drawn before.
+void DrawGraphTexts(Canvas& canvas, const PlotArea& area, GraphTexts& texts);
 
 // The result read-out of the graph chart (l1 .. l4) from the first, second-to-last and last
 // value of the sum.

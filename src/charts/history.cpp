@@ -48,10 +48,11 @@ ChartHeader ParseChartFileName(std::string_view name) {
 
     h.putText = WithPoint(BeforeFirst('_', rest));
     h.putLabel += "_" + h.putText;
-    h.putValue = ParseNumber(h.putText);
+    const CombinationTerms terms = ReadTermsOfFileName(name);
+    h.putValue = terms.put.strike().value_or(0);
     h.callText = WithPoint(AfterFirst('_', rest));
     h.callLabel += "_" + h.callText;
-    h.callValue = ParseNumber(h.callText);
+    h.callValue = terms.call.strike().value_or(0);
 
     h.lowStrike = h.putValue;
     h.highStrike = h.callValue;

@@ -85,12 +85,23 @@ struct LastRowTexts {
     std::string som;
 };
 
+// A row as the last chart drew it: where (picture coordinates) and what it holds.
+struct ChartPoint {
+    int x = 0;
+    int y = 0;
+    Date date;
+    double som = 0;
+    double aex = 0;
+};
+
 // What the charts leave behind for the hover read-out and the download run. The main window
 // owns one for the whole program.
 struct ChartState {
     ValueScale valueScale;
     LastRowTexts lastRowTexts;
+    std::optional<Date> lastRowDate;  // of the row lastRowTexts come from
     double lastHistoryIndexValue = 0;
+    std::vector<ChartPoint> points;  // the sum's points (graph) or every square (blocks)
 };
 
 }  // namespace rendaal

@@ -1,6 +1,7 @@
 #include "core/combination.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/fileio.h"
 #include "core/text.h"
@@ -12,6 +13,79 @@ Kind KindOf(std::string_view putField, std::string_view callField) {
         return Kind::Single;
     }
     return putField == callField ? Kind::Straddle : Kind::Strangle;
+}
+
+StrikeReading ReadStrike(std::string_view field) {
+    if (Contains(field, "Geen")) {
+        return {StrikeReading::State::None, 0};
+    }
+    while (!field.empty() && field.front() == ' ') {
+        field.remove_prefix(1);
+    }
+    while (!field.empty() && field.back() == ' ') {
+        field.remove_suffix(1);
+    }
+    // Leading zeros pad the key's fields; beyond that a strike is a short number.
+    while (field.size() > 1 && field.front() == '0' && field[1] != '.' && field[1] != ',') {
+        field.remove_prefix(1);
+    }
+    int digits = 0;
+    int separators = 0;
+    for (const char c : field) {
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' || c == ',') {
+            ++separators;
+        } else {
+            return {};
+        }
+    }
+    if (digits == 0 || separators > 1 || field.size() > 16) {
+        return {};
+    }
+    const double v = ParseNumber(field);
+    if (!(v > 0)) {
+        return {};
+    }
+    return {StrikeReading::State::Value, v};
+}
+
+namespace {
+
+KeyWords WordsOfKey(std::string key) {
+    std::replace(key.begin(), key.end(), '_', ' ');
+    return SplitKey(key);
+}
+
+CombinationTerms TermsOfKey(std::string key) {
+    const KeyWords w = WordsOfKey(std::move(key));
+    CombinationTerms t{Kind::Strangle, ReadStrike(w.put), ReadStrike(w.call)};
+    using S = StrikeReading::State;
+    if (t.put.state == S::None || t.call.state == S::None) {
+        t.kind = Kind::Single;
+    } else if (t.put.state == S::Value && t.call.state == S::Value && t.put.value == t.call.value) {
+        t.kind = Kind::Straddle;
+    }
+    return t;
+}
+
+}  // namespace
+
+KeyWords TermWords(std::string_view line) {
+    return WordsOfKey(CombinationKey(line));
+}
+
+CombinationTerms ReadTerms(std::string_view line) {
+    return TermsOfKey(CombinationKey(line));
+}
+
+CombinationTerms ReadTermsOfFileName(std::string_view name) {
+    if (name.ends_with(".csv")) {
+        name.remove_suffix(4);
+    }
+    const auto p = name.find('_');
+    return TermsOfKey(p == std::string_view::npos ? std::string()
+                                                  : std::string(name.substr(p + 1)));
 }
 
 std::string StrikeField(std::string_view price) {

@@ -30,6 +30,35 @@ KeyWords SplitKey(std::string_view key);
 // number of leading zeros.
 std::string StrikeField(std::string_view price);
 
+// A strike field as every reader takes it: spaces around ignored, "Geen" anywhere is no strike,
+// else digits with at most one "." or "," and a value above 0; anything else does not read.
+struct StrikeReading {
+    enum class State { None, Value, Unreadable };
+    State state = State::Unreadable;
+    double value = 0;
+    bool unreadable() const { return state == State::Unreadable; }
+    std::optional<double> strike() const {
+        return state == State::Value ? std::optional<double>(value) : std::nullopt;
+    }
+};
+StrikeReading ReadStrike(std::string_view field);
+
+// The kind and strikes of a combination: one reading for the download, the charts and the
+// overview. The kind follows the strikes' values ("00920,00" and "00920.00" are one strike; a
+// strike that does not read makes a Strangle);
+// only the history file name keeps the kind its text comparison gives, so old files are found.
+struct CombinationTerms {
+    Kind kind = Kind::Strangle;
+    StrikeReading put;
+    StrikeReading call;
+};
+// The key's words of a rules line with "_" read as a blank, as it is in the history file name.
+KeyWords TermWords(std::string_view line);
+// From a rules line or its key.
+CombinationTerms ReadTerms(std::string_view line);
+// From a history file name as HistoryFileName makes it.
+CombinationTerms ReadTermsOfFileName(std::string_view name);
+
 // Kind prefix + key words joined by "_" + ".csv"; e.g. Strangle_AEX_1306_00350.00_00360.00.csv
 std::string HistoryFileName(std::string_view line);
 // A name the program may open in its data folder: no folder parts, no NUL, not "." or "..".

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 #include <system_error>
 
@@ -354,15 +356,16 @@ bool ProcessEnded(long pid) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
-int RemoveStaleTemporaryFiles(const std::string& folder,
-                              const std::function<bool(std::string_view name)>& isOwn) {
+namespace {
+
+int RemoveStaleTemporariesIn(const std::string& folder,
+                             const std::function<bool(std::string_view name)>& mayGo) {
     int removed = 0;
     std::error_code ec;
     for (auto it = std::filesystem::directory_iterator(folder, ec);
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        const auto tmp = SplitTemporaryName(name);
-        if (!tmp || !isOwn || !isOwn(tmp->name) || !ProcessEnded(tmp->pid)) {
+        const auto tmp = SplitTemporaryName(it->path().filename().string());
+        if (!tmp || !mayGo(tmp->name) || !ProcessEnded(tmp->pid)) {
             continue;
         }
         std::error_code typeError;
@@ -370,6 +373,36 @@ int RemoveStaleTemporaryFiles(const std::string& folder,
             ::unlink(it->path().c_str()) == 0) {
             ++removed;
         }
+    }
+    return removed;
+}
+
+}  // namespace
+
+int RemoveStaleTemporaryFiles(const std::string& folder,
+                              const std::function<bool(std::string_view name)>& isOwn) {
+    if (!isOwn) {
+        return 0;
+    }
+    // A symlinked file is replaced at its target, so its writer's temporary lies there.
+    std::map<std::string, std::set<std::string>> targets;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (!isOwn(it->path().filename().string()) || !it->is_symlink(typeError)) {
+            continue;
+        }
+        int error = 0;
+        if (const auto target = FinalTarget(it->path().string(), error)) {
+            targets[FolderOf(*target)].insert(std::filesystem::path(*target).filename().string());
+        }
+    }
+    int removed = RemoveStaleTemporariesIn(folder, isOwn);
+    for (const auto& [targetFolder, names] : targets) {
+        removed += RemoveStaleTemporariesIn(targetFolder, [&names](std::string_view name) {
+            return names.contains(std::string(name));
+        });
     }
     return removed;
 }

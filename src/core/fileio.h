@@ -47,8 +47,9 @@ std::string FileErrorText(const std::string& path, std::string_view action, int 
 std::string ErrnoText(int error);
 
 // Removes the "<name>.tmp<pid>" files that writers killed in the middle of a replacement left in
-// folder, for the names isOwn accepts (the program's own files); a file whose process still
-// runs, or a stranger's, is left alone. Returns how many were removed.
+// folder, for the names isOwn accepts (the program's own files), and those next to the target of
+// such a file that is a symlink; a file whose process still runs, or a stranger's, is left
+// alone. Returns how many were removed.
 int RemoveStaleTemporaryFiles(const std::string& folder,
                               const std::function<bool(std::string_view name)>& isOwn);
 // For "<name>.tmp<pid>": name and pid; nullopt for any other file name.

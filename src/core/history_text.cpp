@@ -1,5 +1,6 @@
 #include "core/history_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -249,8 +250,9 @@ HistoryText ReadHistoryText(std::string_view bytes) {
     auto decoded = std::make_shared<std::string>(Decode(bytes));
     const std::string_view text = *decoded;
     result.decoded = std::move(decoded);
-    // A history line is about 50 bytes; reserving saves the vector's regrowth on large files.
-    result.lines.reserve(text.size() / 40 + 1);
+    // Counting first saves the vector's regrowth on large files; a byte count would reserve far
+    // too much for garbage without line ends.
+    result.lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     bool anyText = false;
     bool anyRow = false;
     size_t pos = 0;

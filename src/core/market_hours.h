@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <optional>
 
 #include "core/calendar.h"
@@ -10,6 +11,13 @@ namespace rendaal {
 
 inline constexpr int kOpeningMinute = 9 * 60;
 inline constexpr int kClosingMinute = 17 * 60 + 35;
+
+// Amsterdam's wall clock at a moment: CET, and CEST from the last Sunday of March 01:00 UTC
+// to the last Sunday of October 01:00 UTC. The exchange keeps this time whatever zone the
+// machine is set to.
+DateTime AmsterdamTime(std::time_t t);
+// The same for a local date and time of this machine.
+DateTime AmsterdamTimeOfLocal(const DateTime& local);
 
 int MinuteOfDay(const DateTime& t);
 bool IsWorkingDay(const Date& date);

@@ -19,4 +19,9 @@ std::string HomeTrashFolder();
 bool MoveToTrash(const std::string& path, const std::string& trashFolder, const DateTime& now,
                  std::string* error = nullptr);
 
+// Removes the info files that a move of this program left without their file because it was
+// killed between the two steps, once that process has ended. Another program's entries are left
+// alone. Returns how many were removed.
+int RemoveOrphanTrashInfo(const std::string& trashFolder);
+
 }  // namespace rendaal

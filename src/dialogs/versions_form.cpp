@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -69,6 +70,8 @@ TVersionsForm::TVersionsForm(QWidget* parent) : QDialog(parent), config_(Default
     Panel1->resize(clientWidth, clientHeight - Panel1->y());
     setFixedSize(clientWidth, clientHeight);
 
+    NameControls();
+
     connect(DownloadBtn, &QPushButton::clicked, this, &TVersionsForm::DownloadBtnClick);
     connect(ExitBtn, &QPushButton::clicked, this, &TVersionsForm::ExitBtnClick);
 
@@ -111,15 +114,31 @@ QStringList TVersionsForm::MemoLines() const {
     return memoLines_;
 }
 
+QString TVersionsForm::Say(const char* dutch, const char* english) const {
+    return QString::fromUtf8(Dutch() ? dutch : english);
+}
+
+// The buttons are named by their captions; the other controls say what they hold.
+void TVersionsForm::NameControls() {
+    Memo1->setAccessibleName(Say("Resultaat", "Result"));
+    Memo1->setAccessibleDescription(Say("Uitkomst van de controle op een nieuwe versie",
+                                        "Outcome of the check for a new version"));
+    Panel1->setAccessibleName(Say("Knoppen", "Buttons"));
+    Gauge1->setAccessibleName(Say("Voortgang van de download", "Download progress"));
+    DownloadBtn->setAccessibleDescription(Say("Downloadt de installatie van de nieuwe versie",
+                                              "Downloads the new version's installer"));
+}
+
 void TVersionsForm::showEvent(QShowEvent* event) {
     setWindowTitle(ToQString(programName_) + QStringLiteral(" - Update"));
+    NameControls();
     QDialog::showEvent(event);
 }
 
 void TVersionsForm::ClearMemo() {
     memoLines_.clear();
     Memo1->clear();
-    failureShown_ = false;
+    attemptStart_ = -1;
 }
 
 void TVersionsForm::AddLine(const std::string& line) {
@@ -141,20 +160,18 @@ VersionCheck TVersionsForm::ReadVersionList(const std::string& programName,
     versionText_ = versionText;
     const FetchedList list = FetchVersionList(Transport(), config_.siteUrl);
     listVerified_ = list.verifiedHttps;
-    VersionCheck check = rendaal::ReadVersionList(list.text, programName, versionText);
+    VersionCheck check = rendaal::ReadVersionList(list, programName, versionText);
     if (check.code == kNameNotFound && !check.damaged()) {
         installerReady_ = false;
     }
     if (check.damaged() && errorHook_) {
-        errorHook_((Dutch() ? QStringLiteral("De versielijst is beschadigd: ")
-                            : QStringLiteral("The version list is damaged: ")) +
-                   ToQString(check.error));
+        errorHook_(ToQString(DamagedListText(check, Dutch())));
     }
     return check;
 }
 
 bool TVersionsForm::ShowCheck(const VersionCheck& check, const std::string& versionText) {
-    for (const std::string& line : ResultLines(check.code, Dutch())) {
+    for (const std::string& line : CheckLines(check, Dutch())) {
         AddLine(line);
     }
     if (check.code != kUpdateAdvised) {
@@ -256,17 +273,20 @@ void TVersionsForm::CheckNow(int top, int left, int height, int width,
     activateWindow();
 }
 
-void TVersionsForm::ShowFailure(InstallerFailure failure) {
-    if (failureShown_ && memoLines_.size() >= 2) {
-        const QStringList kept = memoLines_.mid(0, memoLines_.size() - 2);
+void TVersionsForm::BeginAttempt() {
+    if (attemptStart_ >= 0 && attemptStart_ <= memoLines_.size()) {
+        const QStringList kept = memoLines_.mid(0, attemptStart_);
         ClearMemo();
         for (const QString& line : kept) {
             AddLine(line.toStdString());
         }
     }
+    attemptStart_ = static_cast<int>(memoLines_.size());
     AddLine("");
+}
+
+void TVersionsForm::ShowFailure(InstallerFailure failure) {
     AddLine(InstallerFailureText(failure, Dutch()));
-    failureShown_ = true;
 }
 
 bool TVersionsForm::DownloadInstaller(const std::string& downloadName,
@@ -285,15 +305,24 @@ bool TVersionsForm::DownloadInstaller(const std::string& downloadName,
     InstallerDownload download(Transport());
     download_ = &download;
     DownloadBtn->setEnabled(false);
+    // Return must not reach the button that now ends the download.
+    const QString exitText = ExitBtn->text();
+    const bool exitAutoDefault = ExitBtn->autoDefault();
+    ExitBtn->setText(Say("Afbreken", "Cancel"));
+    ExitBtn->setAutoDefault(false);
+    ExitBtn->setDefault(false);
     Gauge1->show();
     Gauge1->setRange(0, std::max<int32_t>(installerSizeKb_, 0));
     Gauge1->setValue(0);
     const InstallerResult result = download.Run(
         job, [this](uint32_t kb) { Gauge1->setValue(GaugeProgress(kb, installerSizeKb_)); });
     download_ = nullptr;
+    ExitBtn->setText(exitText);
+    ExitBtn->setAutoDefault(exitAutoDefault);
     DownloadBtn->setEnabled(true);
     if (!result.ok()) {
         Gauge1->setValue(0);
+        BeginAttempt();
         ShowFailure(result.failure);
         return false;
     }
@@ -324,23 +353,42 @@ void TVersionsForm::DownloadBtnClick() {
     ExitBtn->setFocus();
 }
 
-void TVersionsForm::reject() {
+void TVersionsForm::CancelDownload() {
     if (download_) {
-        download_->Cancel();  // the download ends and removes its file
+        download_->Cancel();  // the download ends, removes its file and says so
+    }
+}
+
+void TVersionsForm::reject() {
+    if (Downloading()) {
+        CancelDownload();
+        return;
     }
     QDialog::reject();
 }
 
 void TVersionsForm::closeEvent(QCloseEvent* event) {
-    if (download_) {
-        download_->Cancel();
+    if (Downloading()) {
+        // The close box (or the program closing its windows) ends the download and the window.
+        CancelDownload();
+        QDialog::reject();
+        event->accept();
+        return;
     }
     QDialog::closeEvent(event);
 }
 
+void TVersionsForm::keyPressEvent(QKeyEvent* event) {
+    if (Downloading() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TVersionsForm::ExitBtnClick() {
     if (Downloading()) {
-        close();
+        CancelDownload();
         return;
     }
     if (installerReady_) {
@@ -350,31 +398,37 @@ void TVersionsForm::ExitBtnClick() {
     }
 }
 
+void TVersionsForm::RefuseStart() {
+    installerReady_ = false;
+    Gauge1->setValue(0);
+    Gauge1->hide();
+    ExitBtn->setText(Say("Sluit Venster", "Close Window"));
+    ShowFailure(InstallerFailure::NotVerified);
+}
+
 bool TVersionsForm::StartInstaller() {
-    std::string display = InstallerDisplayName(downloadName_);
-    AddLine("");
-    AddLine((Dutch() ? "De installatie van " : "The installation of ") + display +
-            (Dutch() ? " wordt gestart." : " is started."));
+    const std::string display = InstallerDisplayName(downloadName_);
     const std::string path = InstallerPath();
-    // The file may have been changed since it was checked; it runs only as downloaded.
-    if (!IsSafeDownloadName(downloadName_) || sha256_.empty() || FileSha256(path) != sha256_) {
+    BeginAttempt();
+    if (!IsSafeDownloadName(downloadName_) || sha256_.empty()) {
+        RefuseStart();
+        return false;
+    }
+    // The file may have been changed since the download, and may be changed again after this
+    // check: what starts is the private copy whose bytes were checked, never the file.
+    CheckedCopy installer(path, InstallerByteLimit(installerSizeKb_));
+    if (!installer.valid() || installer.sha256() != sha256_) {
         RemoveFile(path);
-        installerReady_ = false;
-        ShowFailure(InstallerFailure::NotVerified);
+        RefuseStart();
         return false;
     }
-    std::error_code ec;
-    std::filesystem::permissions(path,
-                                 std::filesystem::perms::owner_exec |
-                                     std::filesystem::perms::owner_read |
-                                     std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ec);
-    if (!StartDetached(path, {"/SP-", "/silent", "/noicons"})) {
-        AddLine(Dutch() ? "Installatie is mislukt." : "Installation failed.");
+    AddLine(InstallationLine(display, false, Dutch()));
+    installer.Inheritable();
+    if (!StartDetached(installer.ExecPath(), {"/SP-", "/silent", "/noicons"})) {
+        ShowFailure(InstallerFailure::StartFailed);
         return false;
     }
-    AddLine((Dutch() ? "De installatie van " : "The installation of ") + display +
-            (Dutch() ? " is gestart." : " has started."));
+    AddLine(InstallationLine(display, true, Dutch()));
     if (TerminateForm) {
         TerminateForm->EndProcesses(config_.companionPath);
     } else {

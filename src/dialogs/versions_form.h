@@ -40,8 +40,8 @@ public:
     // "Download Nu": always shows the window, centred over the caller's rectangle.
     void CheckNow(int top, int left, int height, int width, const std::string& programName,
                   const std::string& versionText);
-    // Fetches versions.dat (up to three attempts) and reads it; a damaged record is reported
-    // through the error hook.
+    // Fetches versions.dat (one request) and reads it; a damaged record is reported through the
+    // error hook.
     VersionCheck ReadVersionList(const std::string& programName, const std::string& versionText);
 
     // True when the installer arrived whole, over checked HTTPS, with the listed SHA-256;
@@ -72,24 +72,33 @@ public slots:
     void DownloadBtnClick();
     void ExitBtnClick();
 
-    // Closing the window (Esc, the close box) ends a running download.
+    // During a download Esc ends it and the window stays to say so.
     void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool Dutch() const { return config_.languageCode == "NLD"; }
+    QString Say(const char* dutch, const char* english) const;
     UpdateTransport& Transport();
     void ClearMemo();
     void AddLine(const std::string& line);
+    // Accessible names in the window's language.
+    void NameControls();
     // Result lines, then the version lines when an update is advised; returns whether a
     // download can be offered (the list came over checked HTTPS and names a digest).
     bool ShowCheck(const VersionCheck& check, const std::string& versionText);
     void Remember(const VersionCheck& check);
-    // Replaces the line of an earlier failure, so that retries do not pile lines up.
+    // Every failure the window reports goes through here. The lines of an earlier failed
+    // attempt are replaced, so that retries do not pile them up.
+    void BeginAttempt();
     void ShowFailure(InstallerFailure failure);
+    // After a refused start: nothing is ready any more; the button closes the window.
+    void RefuseStart();
+    void CancelDownload();
 
     UpdateConfig config_;
     std::unique_ptr<UpdateTransport> transport_;
@@ -104,7 +113,7 @@ private:
     int32_t installerSizeKb_ = 0;
     bool listVerified_ = false;
     bool downloadOffered_ = false;
-    bool failureShown_ = false;
+    int attemptStart_ = -1;  // the first memo line of a failed attempt, -1 when none
     bool installerReady_ = false;
     InstallerDownload* download_ = nullptr;  // the running download, if any
 };

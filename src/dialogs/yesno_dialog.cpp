@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "dialogs/message_form.h"
+#include "dialogs/shown_text.h"
 
 namespace rendaal {
 
@@ -141,7 +142,7 @@ bool TYesNoDlg::Ask(int top, int left, int height, int width, const QString& cap
     NeeBtn->move(widths.noLeft, NeeBtn->y());
     CancelBtn->move(widths.middleLeft, CancelBtn->y());
 
-    MessageMemo->setPlainText(message.split('\r').join('\n'));
+    MessageMemo->setPlainText(ShownText(message));
 
     answer_ = defaultYes;
     cancelled_ = false;

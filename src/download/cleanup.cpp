@@ -72,8 +72,7 @@ CleanUpRules ReadCleanUpRules(const std::string& rulesPath) {
     }
     // One line that is no combination may be what is left of several lost ones (a cut or
     // overwritten file): their histories would look unused.
-    size_t firstBad = 0;
-    size_t bad = 0;
+    std::vector<size_t> bad;
     const auto lines = RulesFileLines(*read.text);
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
@@ -82,16 +81,24 @@ CleanUpRules ReadCleanUpRules(const std::string& rulesPath) {
         }
         if (IsValidCombination(line)) {
             rules.combinations.push_back(line);
-        } else if (bad++ == 0) {
-            firstBad = i + 1;
+        } else {
+            bad.push_back(i + 1);
         }
     }
-    if (bad == 1) {
-        rules.refusal = "regel " + std::to_string(firstBad) + " van " + rulesPath +
-                        " is geen geldige combinatie";
-    } else if (bad > 1) {
-        rules.refusal = "regel " + std::to_string(firstBad) + " en " + std::to_string(bad - 1) +
-                        " andere regels van " + rulesPath + " zijn geen geldige combinatie";
+    if (bad.size() == 1) {
+        rules.refusal =
+            "regel " + std::to_string(bad[0]) + " van " + rulesPath + " is geen geldige combinatie";
+    } else if (!bad.empty()) {
+        // "regels 2, 5 en 9", or "regels 2, 5, 9, …" for more.
+        std::string numbers;
+        const size_t shown = std::min<size_t>(bad.size(), 3);
+        for (size_t i = 0; i < shown; ++i) {
+            numbers += i == 0 ? "" : (i + 1 == shown && bad.size() == shown ? " en " : ", ");
+            numbers += std::to_string(bad[i]);
+        }
+        numbers += bad.size() > shown ? ", …" : "";
+        rules.refusal =
+            "regels " + numbers + " van " + rulesPath + " zijn geen geldige combinaties";
     } else if (rules.combinations.empty()) {
         rules.refusal = rulesPath + " bevat geen geldige combinatie";
     }

@@ -23,8 +23,9 @@ struct DataFile {
 bool IsOwnDataFileName(std::string_view name);
 
 // The combinations the clean-up must keep, as the rules file holds them now. refusal says why
-// the clean-up must not run at all: the file is missing, cannot be read, or holds no valid
-// combination, and a clean-up on that ground would remove every history file.
+// the clean-up must not run at all: the file is missing or cannot be read, holds no valid
+// combination, or holds a line that is none (naming it), so that histories of lines lost from
+// it would look unused.
 struct CleanUpRules {
     std::vector<std::string> combinations;
     std::string refusal;

@@ -166,17 +166,19 @@ CombinationPrices PricesFor(const std::string& line, const PageIndex& index, TDa
         out.verdict = PriceVerdict::Comment;
         return out;
     }
-    const KeyWords w = SplitKey(CombinationKey(line));
+    const KeyWords w = TermWords(line);
+    const CombinationTerms terms = ReadTerms(line);
     out.fileName = HistoryFileName(line);
     out.series = w.series;
-    // A rules file edited by hand must not make the run write outside the data folder.
-    if (!IsUsableHistoryName(out.fileName) ||
+    // A rules file edited by hand must not make the run write outside the data folder, nor look
+    // up a price at a strike that does not read.
+    if (!IsUsableHistoryName(out.fileName) || terms.put.unreadable() || terms.call.unreadable() ||
         !SetLookupFields(rec, 'P', w.series, w.expiry, w.put, now.date())) {
         out.verdict = PriceVerdict::Unusable;
         return out;
     }
     // A Single without a put has nothing to look up; it is written like one without a call.
-    if (Contains(w.put, "Geen")) {
+    if (terms.put.state == StrikeReading::State::None) {
         rec.Price = "0.0";
     } else {
         LookupPrice(index, rec, w.series, now, priceCount);

@@ -149,67 +149,51 @@ const HistoryTextLine* Choose(const DayChoice& c, HistoryMerge& m) {
     return c.backupDamaged;
 }
 
-void Collect(const HistoryText& text, bool fromBackup, std::vector<DatedLine>& dated,
-             std::vector<std::string_view>& undated) {
+// The dated lines of a text that reads as history go to dated, the others to setAside; a text
+// that does not read is kept aside whole.
+void Collect(const HistoryText& text, std::string_view bytes, bool fromBackup, HistoryMerge& m,
+             std::vector<DatedLine>& dated, std::vector<std::string_view>& setAside) {
+    if (!text.readable) {
+        (fromBackup ? m.backupUnreadable : m.fileUnreadable) = true;
+        m.aside.push_back({fromBackup ? HistoryAside::Kind::Backup : HistoryAside::Kind::File,
+                           std::string(bytes)});
+        return;
+    }
     for (const auto& line : text.lines) {
         if (line.date) {
             dated.push_back({DayNumber(*line.date), fromBackup, &line});
         } else {
-            undated.push_back(line.text);
+            setAside.push_back(line.text);
         }
     }
 }
 
-}  // namespace
-
-HistoryMerge MergeHistoryTexts(std::string_view fileBytes, std::string_view backupBytes) {
-    HistoryMerge m;
-    const HistoryText file = ReadHistoryText(fileBytes);
-    const HistoryText backup = ReadHistoryText(backupBytes);
-    std::vector<DatedLine> dated;
-    dated.reserve(file.lines.size() + backup.lines.size());
-    std::vector<std::string_view> setAside;  // lines, in the order met
-    if (file.readable) {
-        Collect(file, false, dated, setAside);
-    } else {
-        m.fileUnreadable = true;
-        m.aside.push_back({HistoryAside::Kind::File, std::string(fileBytes)});
+// Writes the line chosen for the date of dated[begin, end) and sets aside what else must not go.
+void MergeDay(const DatedLine* begin, const DatedLine* end, HistoryMerge& m,
+              std::vector<std::string_view>& setAside) {
+    DayChoice c;
+    for (const DatedLine* d = begin; d != end; ++d) {
+        const bool row = d->line->IsRow();
+        if (d->fromBackup) {
+            (row ? c.backupRow : c.backupDamaged) = d->line;
+        } else {
+            (row ? c.fileRow : c.fileDamaged) = d->line;
+        }
     }
-    if (backup.readable) {
-        Collect(backup, true, dated, setAside);
-    } else {
-        m.backupUnreadable = true;
-        m.aside.push_back({HistoryAside::Kind::Backup, std::string(backupBytes)});
-    }
-    std::stable_sort(dated.begin(), dated.end(),
-                     [](const DatedLine& a, const DatedLine& b) { return a.day < b.day; });
-
-    m.text.reserve(fileBytes.size() + kHistoryHeader.size() + 2);
-    m.text += kHistoryHeader;
+    const HistoryTextLine* chosen = Choose(c, m);
+    m.text += chosen->text;
     m.text += kLineEnd;
-    for (size_t i = 0; i < dated.size();) {
-        size_t end = i;
-        DayChoice c;
-        for (; end < dated.size() && dated[end].day == dated[i].day; ++end) {
-            const DatedLine& d = dated[end];
-            const bool row = d.line->IsRow();
-            (d.fromBackup ? (row ? c.backupRow : c.backupDamaged)
-                          : (row ? c.fileRow : c.fileDamaged)) = d.line;
+    // An older row of the date is an earlier download; anything else not taken is kept.
+    for (const DatedLine* d = begin; d != end; ++d) {
+        const HistoryTextLine* line = d->line;
+        if (line != chosen && line->text != chosen->text && (!line->IsRow() || line == c.fileRow)) {
+            setAside.push_back(line->text);
         }
-        const HistoryTextLine* chosen = Choose(c, m);
-        m.text += chosen->text;
-        m.text += kLineEnd;
-        // An older row of the date is an earlier download; anything else not taken is kept.
-        for (size_t k = i; k < end; ++k) {
-            const HistoryTextLine* line = dated[k].line;
-            if (line != chosen && line->text != chosen->text &&
-                (!line->IsRow() || line == c.fileRow)) {
-                setAside.push_back(line->text);
-            }
-        }
-        i = end;
     }
+}
 
+// The set-aside lines as one text, each once.
+void KeepLinesAside(const std::vector<std::string_view>& setAside, HistoryMerge& m) {
     std::string lines;
     std::unordered_set<std::string_view> seen;
     for (const std::string_view line : setAside) {
@@ -222,6 +206,34 @@ HistoryMerge MergeHistoryTexts(std::string_view fileBytes, std::string_view back
     if (!lines.empty()) {
         m.aside.push_back({HistoryAside::Kind::Lines, std::move(lines)});
     }
+}
+
+}  // namespace
+
+HistoryMerge MergeHistoryTexts(std::string_view fileBytes, std::string_view backupBytes) {
+    HistoryMerge m;
+    const HistoryText file = ReadHistoryText(fileBytes);
+    const HistoryText backup = ReadHistoryText(backupBytes);
+    std::vector<DatedLine> dated;
+    dated.reserve(file.lines.size() + backup.lines.size());
+    std::vector<std::string_view> setAside;  // in the order met
+    Collect(file, fileBytes, false, m, dated, setAside);
+    Collect(backup, backupBytes, true, m, dated, setAside);
+    // Stable: within a date the file's lines stay first, each side in its own order.
+    std::stable_sort(dated.begin(), dated.end(),
+                     [](const DatedLine& a, const DatedLine& b) { return a.day < b.day; });
+    m.text.reserve(fileBytes.size() + kHistoryHeader.size() + 2);
+    m.text += kHistoryHeader;
+    m.text += kLineEnd;
+    for (size_t i = 0; i < dated.size();) {
+        size_t end = i + 1;
+        while (end < dated.size() && dated[end].day == dated[i].day) {
+            ++end;
+        }
+        MergeDay(dated.data() + i, dated.data() + end, m, setAside);
+        i = end;
+    }
+    KeepLinesAside(setAside, m);
     return m;
 }
 
@@ -253,6 +265,15 @@ bool HoldsEveryDate(std::string_view text, std::string_view of) {
 }
 
 namespace {
+
+// The parts of a message, joined.
+std::string Said(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (const std::string_view part : parts) {
+        text += part;
+    }
+    return text;
+}
 
 std::string Count(int n, std::string_view one, std::string_view more) {
     return std::to_string(n) + " " + std::string(n == 1 ? one : more);
@@ -301,16 +322,16 @@ std::string RestoreSentence(const std::string& path, const std::string& backupNa
                             const HistoryMerge& m) {
     const int back = m.datesFromBackup + m.rowsFromBackup;
     if (m.fileUnreadable) {
-        return "Uit de reservekopie " + backupName + (back == 1 ? " is " : " zijn ") +
-               Count(back, "datum", "datums") + " teruggezet.";
+        return Said({"Uit de reservekopie ", backupName, back == 1 ? " is " : " zijn ",
+                     Count(back, "datum", "datums"), " teruggezet."});
     }
-    const std::string came =
-        Count(back, "datum is", "datums zijn") + " teruggezet uit de reservekopie " + backupName;
+    const std::string came = Said(
+        {Count(back, "datum is", "datums zijn"), " teruggezet uit de reservekopie ", backupName});
     const char* was = state == FileState::Missing ? "verdwenen"
                       : state == FileState::Empty ? "leeg"
                       : m.datesFromBackup > 0     ? "onvolledig"
                                                   : "beschadigd";
-    return "Het koersbestand " + path + " was " + was + "; " + came + ".";
+    return Said({"Het koersbestand ", path, " was ", was, "; ", came, "."});
 }
 
 // One note for everything that happened to one history: dates put back and from where, what was
@@ -320,8 +341,9 @@ std::string MergeNote(const std::string& path, const std::string& backupName, Fi
     std::vector<std::string> said;
     for (size_t i = 0; i < m.aside.size(); ++i) {
         if (m.aside[i].kind == HistoryAside::Kind::File) {
-            said.push_back("Het koersbestand " + path +
-                           " was onleesbaar en is ongewijzigd bewaard als " + sidePaths[i] + ".");
+            said.push_back(
+                Said({"Het koersbestand ", path, " was onleesbaar en is ongewijzigd bewaard als ",
+                      sidePaths[i], "."}));
         }
     }
     if (m.datesFromBackup + m.rowsFromBackup > 0) {
@@ -329,12 +351,13 @@ std::string MergeNote(const std::string& path, const std::string& backupName, Fi
     }
     for (size_t i = 0; i < m.aside.size(); ++i) {
         if (m.aside[i].kind == HistoryAside::Kind::Backup) {
-            said.push_back("De reservekopie " + backupName + " van " + path +
-                           " was onleesbaar en is ongewijzigd bewaard als " + sidePaths[i] + ".");
+            said.push_back(
+                Said({"De reservekopie ", backupName, " van ", path,
+                      " was onleesbaar en is ongewijzigd bewaard als ", sidePaths[i], "."}));
         } else if (m.aside[i].kind == HistoryAside::Kind::Lines) {
-            said.push_back(Count(m.linesAside, "onleesbare regel", "onleesbare regels") + " van " +
-                           path + (m.linesAside == 1 ? " is" : " zijn") + " bewaard in " +
-                           sidePaths[i] + ".");
+            said.push_back(
+                Said({Count(m.linesAside, "onleesbare regel", "onleesbare regels"), " van ", path,
+                      m.linesAside == 1 ? " is" : " zijn", " bewaard in ", sidePaths[i], "."}));
         }
     }
     std::string note;
@@ -364,6 +387,19 @@ void AddLinesAside(HistoryMerge& into, const HistoryMerge& from) {
     }
 }
 
+std::string WithoutLines(std::string_view text, std::string_view lines) {
+    const std::vector<std::string> drop = SplitLines(lines);
+    std::string kept;
+    kept.reserve(text.size());
+    for (const auto& line : SplitLines(text)) {
+        if (std::find(drop.begin(), drop.end(), line) == drop.end()) {
+            kept += line;
+            kept += kLineEnd;
+        }
+    }
+    return kept;
+}
+
 // Writes every side file of the merge; false (with error) when one cannot be kept, so that
 // nothing is dropped that was not kept first.
 bool WriteSideFiles(const std::string& folder, const std::string& fileName, const HistoryMerge& m,
@@ -379,9 +415,9 @@ bool WriteSideFiles(const std::string& folder, const std::string& fileName, cons
             paths.push_back(side);
             continue;
         }
-        error = "Het koersbestand " + folder + fileName +
-                " is niet bijgewerkt: wat onleesbaar is, kan niet apart worden bewaard (" + why +
-                ").";
+        error = Said({"Het koersbestand ", folder, fileName,
+                      " is niet bijgewerkt: wat onleesbaar is, kan niet apart worden bewaard (",
+                      why, ")."});
         return false;
     }
     return true;
@@ -419,6 +455,8 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     const HistoryMerge compacted = MergeHistoryTexts(appended, {});
     if (compacted.linesAside > 0) {
         AddLinesAside(merged, compacted);
+        // Or the next run would find them in the backup and set them aside once more.
+        appended = WithoutLines(appended, compacted.aside.back().text);
     }
     std::vector<std::string> sidePaths;
     std::string error;
@@ -431,10 +469,10 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     if (!saved.keep) {
         std::string why;
         if (!WriteFileAtomic(backup, appended, &why)) {
-            AddSentence(result.note, "Geen reservekopie van " + path + ": " + why + ".");
+            AddSentence(result.note, Said({"Geen reservekopie van ", path, ": ", why, "."}));
         }
     } else {
-        AddSentence(result.note, "Geen reservekopie van " + path + ": " + saved.problem + ".");
+        AddSentence(result.note, Said({"Geen reservekopie van ", path, ": ", saved.problem, "."}));
     }
     std::string why;
     if (WriteFileAtomic(path, compacted.text, &why) || WriteFileAtomic(path, appended)) {

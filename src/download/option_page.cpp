@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "core/combination.h"
 #include "core/text.h"
 
 namespace rendaal {
@@ -91,7 +92,7 @@ bool SetLookupFields(TDataRec& rec, char kind, std::string_view series, std::str
     rec.ExpiryYear = expiry->year;
     rec.ExpiryDay = LookupExpiryDay(series, expiry->year, expiry->month, today);
     rec.OptionKind = kind;
-    rec.Strike = ParseNumber(strikeToken);
+    rec.Strike = ReadStrike(strikeToken).strike().value_or(0);
     return true;
 }
 

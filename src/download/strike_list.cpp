@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/calendar.h"
 #include "core/combination.h"
 #include "core/text.h"
 
@@ -161,13 +162,33 @@ Composition ComposeLine(const LineChoices& choices, int previousMonth) {
     return result;
 }
 
-YearSpan OfferedYears(int yearFrom, int yearTill, int currentYear) {
+YearSpan OfferedYears(int yearFrom, int yearTill, int firstOpenYear) {
     YearSpan span{yearFrom, yearTill};
     if (span.from < 1000 || span.from > 9999) {
-        span = {currentYear, currentYear};
+        span = {firstOpenYear, firstOpenYear};
     }
+    // A run of an earlier day asked from a month that has expired since.
+    span.from = std::max(span.from, std::clamp(firstOpenYear, 1000, 9999));
     span.till = std::clamp(span.till, span.from, std::min(span.from + 10, 9999));
     return span;
+}
+
+YearMonth FirstOpenMonth(int year, int month, int day) {
+    YearMonth open{year, std::clamp(month, 1, 12)};
+    if (ThirdFriday(open.year, open.month) < day && ++open.month > 12) {
+        open = {year + 1, 1};
+    }
+    return open;
+}
+
+std::vector<int> OpenMonths(int year, const YearMonth& firstOpen) {
+    std::vector<int> months;
+    for (int m = year == firstOpen.year ? firstOpen.month : 1; m <= 12; ++m) {
+        if (year >= firstOpen.year) {
+            months.push_back(m);
+        }
+    }
+    return months;
 }
 
 int MonthIndexFor(int monthFrom, int currentMonth) {

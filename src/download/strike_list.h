@@ -60,9 +60,19 @@ struct YearSpan {
     int from = 0;
     int till = 0;
 };
-// The years the year list offers: yearFrom to yearTill, or the current year when no run has
-// set a usable range yet; never more than eleven years.
-YearSpan OfferedYears(int yearFrom, int yearTill, int currentYear);
+// The years the year list offers: yearFrom to yearTill, or firstOpenYear when no run has set a
+// usable range yet; none before firstOpenYear, never more than eleven years.
+YearSpan OfferedYears(int yearFrom, int yearTill, int firstOpenYear);
+
+struct YearMonth {
+    int year = 0;
+    int month = 0;
+};
+// The month of the next monthly expiry, as the download run asks for it: this month until its
+// third Friday has passed, then the next. The months before it have expired.
+YearMonth FirstOpenMonth(int year, int month, int day);
+// The months (1..12) of year that have not expired: all in a later year, none in an earlier.
+std::vector<int> OpenMonths(int year, const YearMonth& firstOpen);
 // Index into the month list for a request month (1..12), the current month when it is unset.
 int MonthIndexFor(int monthFrom, int currentMonth);
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -35,9 +36,13 @@ QLabel* PlaceLabel(QWidget* parent, const QString& text, int x, int y) {
     return label;
 }
 
-QComboBox* PlaceCombo(QWidget* parent, int x, int y) {
+// Some screen readers announce a combo box by its current value whatever name it has; the
+// label as its buddy makes them say what the list is for.
+QComboBox* PlaceCombo(QWidget* parent, int x, int y, QLabel* label, const QString& name) {
     auto* combo = new QComboBox(parent);
     combo->setGeometry(x, y, 116, combo->sizeHint().height());
+    combo->setAccessibleName(name);
+    label->setBuddy(combo);
     return combo;
 }
 
@@ -59,21 +64,23 @@ TAddForm::TAddForm(QWidget* parent) : QDialog(parent) {
     RadioGroupButtons = new QButtonGroup(this);
     for (int i = 0; i < static_cast<int>(kSeriesCodes.size()); ++i) {
         auto* button = new QRadioButton(kSeriesCodes[i], RadioGroup);
+        button->setAccessibleName(QStringLiteral("Serie ") + kSeriesCodes[i]);
         // Five equal columns, as the radio group lays out its items.
         button->setGeometry(8 + i * (565 / 5), 26, 565 / 5 - 4, 24);
         RadioGroupButtons->addButton(button, i);
     }
     RadioGroupButtons->button(2)->setChecked(true);
+    RadioGroup->setAccessibleName("Serie");
 
-    Label4 = PlaceLabel(this, "Maand", 14, 89);
-    ComboBox1 = PlaceCombo(this, 73, 85);
-    Label6 = PlaceLabel(this, "Jaar", 34, 118);
-    ComboBox2 = PlaceCombo(this, 73, 115);
+    Label4 = PlaceLabel(this, "&Maand", 14, 89);
+    ComboBox1 = PlaceCombo(this, 73, 85, Label4, "Maand");
+    Label6 = PlaceLabel(this, "&Jaar", 34, 118);
+    ComboBox2 = PlaceCombo(this, 73, 115, Label6, "Jaar");
 
-    Label9 = PlaceLabel(this, "Uitoefenkoers Put-optie", 273, 88);
-    ComboBox4 = PlaceCombo(this, 478, 84);
-    Label8 = PlaceLabel(this, "Uitoefenkoers Call-optie", 269, 118);
-    ComboBox3 = PlaceCombo(this, 478, 115);
+    Label9 = PlaceLabel(this, "Uitoefenkoers &Put-optie", 273, 88);
+    ComboBox4 = PlaceCombo(this, 478, 84, Label9, "Uitoefenkoers Put-optie");
+    Label8 = PlaceLabel(this, "Uitoefenkoers &Call-optie", 269, 118);
+    ComboBox3 = PlaceCombo(this, 478, 115, Label8, "Uitoefenkoers Call-optie");
     // Right-aligned labels: both end at the same edge before their lists, whatever the font.
     const int labelRight = std::max(Label9->x() + Label9->width(), Label8->x() + Label8->width());
     for (QLabel* label : {Label9, Label8}) {
@@ -86,20 +93,35 @@ TAddForm::TAddForm(QWidget* parent) : QDialog(parent) {
     ResultLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     ResultLabel->setWordWrap(true);
     ResultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ResultLabel->setAccessibleName("Nieuwe combinatie");
 
     CancelButton = new QPushButton("Annuleren", this);
     CancelButton->setGeometry(211, 199, 100, 31);
+    CancelButton->setAccessibleName("Annuleren");
     OKButton = new QPushButton("OK", this);
     OKButton->setGeometry(330, 199, 100, 31);
     OKButton->setDefault(true);
+    OKButton->setAccessibleName("OK");
+    OKButton->setAccessibleDescription("Voegt de nieuwe combinatie toe");
 
     GroupBox1 = new QGroupBox("Opmerking", this);
     GroupBox1->setGeometry(15, 240, 581, 151);
+    GroupBox1->setAccessibleName("Opmerking");
     LabelIntro = new QLabel(GroupBox1);
-    LabelIntro->setGeometry(12, 24, 557, 115);
     LabelIntro->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LabelIntro->setWordWrap(true);
     LabelIntro->setText(QStringList{kIntroLines[0], kIntroLines[1], kIntroLines[2]}.join('\n'));
+    LabelIntro->setAccessibleName("Uitleg");
+    NoteLabel = new QLabel(GroupBox1);
+    NoteLabel->setWordWrap(true);
+    NoteLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    NoteLabel->setStyleSheet("font-weight: bold");
+    NoteLabel->setAccessibleName("Toelichting");
+    NoteLabel->hide();
+    auto* notes = new QVBoxLayout(GroupBox1);
+    notes->addWidget(LabelIntro);
+    notes->addWidget(NoteLabel);
+    notes->addStretch();
 
     // FormCreate
     OKButton->hide();
@@ -110,7 +132,7 @@ TAddForm::TAddForm(QWidget* parent) : QDialog(parent) {
     // activated: only the user's choices recompose, as the lists' change events did; filling
     // the lists from code must not.
     connect(ComboBox1, &QComboBox::activated, this, &TAddForm::ComboBox1Change);
-    connect(ComboBox2, &QComboBox::activated, this, &TAddForm::ComboBox1Change);
+    connect(ComboBox2, &QComboBox::activated, this, &TAddForm::ComboBox2Change);
     connect(ComboBox3, &QComboBox::activated, this, &TAddForm::ComboBox4Change);
     connect(ComboBox4, &QComboBox::activated, this, &TAddForm::ComboBox4Change);
     connect(RadioGroupButtons, &QButtonGroup::idClicked, this, &TAddForm::RadioGroupClick);
@@ -134,7 +156,9 @@ int TAddForm::SeriesIndex() const {
 }
 
 std::string TAddForm::QuotePage() const {
-    return context_.quotePage ? context_.quotePage() : std::string();
+    std::string page = context_.quotePage ? context_.quotePage() : std::string();
+    // A failed run leaves no page; the prices of the last good one still exist.
+    return page.empty() ? filledFrom_ : page;
 }
 
 void TAddForm::showEvent(QShowEvent* event) {
@@ -142,8 +166,18 @@ void TAddForm::showEvent(QShowEvent* event) {
     // or jumps to its centred place.
     if (!FirstPaintDone) {
         FormPaint();
+    } else {
+        RefreshFromPage();
     }
     QDialog::showEvent(event);
+}
+
+void TAddForm::changeEvent(QEvent* event) {
+    // The dialog stays open beside the main window; a download run there may bring a page.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && FirstPaintDone) {
+        RefreshFromPage();
+    }
+    QDialog::changeEvent(event);
 }
 
 void TAddForm::FormPaint() {
@@ -153,13 +187,13 @@ void TAddForm::FormPaint() {
     FirstPaintDone = true;
     const DateTime now = AppClock().Now();
 
-    ComboBox1->clear();
-    for (const char* name : kDutchMonthNames) {
-        ComboBox1->addItem(name);
-    }
-    ComboBox1->setCurrentIndex(MonthIndexFor(Value(context_.monthFrom), now.month));
-
     RefillYears(Value(context_.yearFrom), Value(context_.yearTill));
+    FillMonths();
+    const int month = MonthIndexFor(Value(context_.monthFrom), now.month) + 1;
+    if (const int index = ComboBox1->findText(kDutchMonthNames[static_cast<size_t>(month - 1)]);
+        index >= 0) {
+        ComboBox1->setCurrentIndex(index);
+    }
     FillStrikeLists(QuotePage());
 
     if (context_.mainWindow != nullptr) {
@@ -170,21 +204,58 @@ void TAddForm::FormPaint() {
         move(pos.left, pos.top);
     }
 
-    ResultLabel->clear();
+    // The lists come with a pair chosen; when it makes a whole line, OK can take it at once.
     ShownLine.clear();
-    OKButton->hide();
+    ComposeLine();
+}
+
+void TAddForm::RefreshFromPage() {
+    const std::string page = QuotePage();
+    if (page == filledFrom_) {
+        return;
+    }
+    const QString put = ComboBox4->currentText();
+    const QString call = ComboBox3->currentText();
+    const bool chosen = !ComposedLine.empty();
+    FillStrikeLists(page);
+    // The user's pair stays chosen where the new page still offers it.
+    if (chosen) {
+        for (const auto& [combo, text] : {std::pair{ComboBox4, put}, std::pair{ComboBox3, call}}) {
+            if (const int index = combo->findText(text); index >= 0) {
+                combo->setCurrentIndex(index);
+            }
+        }
+    }
+    ComposeLine();
+}
+
+void TAddForm::FillMonths() {
+    const DateTime now = AppClock().Now();
+    const YearMonth open = FirstOpenMonth(now.year, now.month, now.day);
+    const QString chosen = ComboBox1->currentText();
+    ComboBox1->clear();
+    for (const int month : OpenMonths(ComboBox2->currentText().toInt(), open)) {
+        ComboBox1->addItem(kDutchMonthNames[static_cast<size_t>(month - 1)]);
+    }
+    ComboBox1->setCurrentIndex(std::max(0, ComboBox1->findText(chosen)));
 }
 
 void TAddForm::RefillYears(int from, int till) {
-    const YearSpan span = OfferedYears(from, till, AppClock().Now().year);
+    const DateTime now = AppClock().Now();
+    const YearSpan span =
+        OfferedYears(from, till, FirstOpenMonth(now.year, now.month, now.day).year);
     ComboBox2->clear();
     for (int year = span.from; year <= span.till; ++year) {
         ComboBox2->addItem(QString::number(year));
     }
     ComboBox2->setCurrentIndex(0);
+    if (FirstPaintDone) {
+        FillMonths();
+    }
 }
 
 void TAddForm::FillStrikeLists(const std::string& page) {
+    filledFrom_ = page;
     const StrikeLists lists =
         ::rendaal::FillStrikeLists(page, ComboBox1->currentText().toStdString(),
                                    ComboBox2->currentText().toStdString(), SeriesIndex());
@@ -195,6 +266,36 @@ void TAddForm::FillStrikeLists(const std::string& page) {
         }
         combo->setCurrentIndex(lists.selected);
     }
+    listsNote_.clear();
+    if (lists.items.size() <= 1) {
+        const QString refill = " Na een geslaagde download vult dit venster de lijsten vanzelf.";
+        if (page.empty()) {
+            listsNote_ =
+                "Geen uitoefenkoersen: er is nog geen optiepagina gedownload, of de "
+                "laatste download is mislukt." +
+                refill;
+        } else if (page.find("C/P") == std::string::npos) {
+            listsNote_ =
+                "Geen uitoefenkoersen: de gedownloade optiepagina bevat geen koerstabel." + refill;
+        } else {
+            const int series = SeriesIndex();
+            listsNote_ = QStringLiteral(
+                             "Geen uitoefenkoersen voor %1 %2 %3 op de gedownloade "
+                             "optiepagina; kies een andere serie, maand of jaar.")
+                             .arg(series >= 0 && series < 5 ? kSeriesCodes[series] : "",
+                                  ComboBox1->currentText(), ComboBox2->currentText());
+        }
+    }
+    for (QComboBox* combo : {ComboBox3, ComboBox4}) {
+        combo->setAccessibleDescription(listsNote_);
+        combo->setPlaceholderText(listsNote_.isEmpty() ? "kies een koers" : "geen koersen");
+    }
+    ShowNote(listsNote_);
+}
+
+void TAddForm::ShowNote(const QString& note) {
+    NoteLabel->setText(note);
+    NoteLabel->setVisible(!note.isEmpty());
 }
 
 void TAddForm::ComposeLine() {
@@ -207,16 +308,29 @@ void TAddForm::ComposeLine() {
     const Composition composed = ::rendaal::ComposeLine(choices, MonthNumber);
     MonthNumber = composed.month;
     ComposedLine = composed.complete ? composed.line : std::string();
-    ResultLabel->setText(QString::fromStdString(composed.line));
-    ShownLine = composed.line;
+    // A line with a part missing names no option; it is not shown, the note says what is
+    // missing.
+    ResultLabel->setText(QString::fromStdString(ComposedLine));
+    ShownLine = ComposedLine;
     OKButton->show();
-    // A line without an exercise price names no option; the user sees what is missing.
     OKButton->setEnabled(composed.complete);
+    if (!listsNote_.isEmpty()) {
+        ShowNote(listsNote_);
+    } else if (!composed.complete) {
+        ShowNote("Kies een uitoefenkoers voor de put-optie en voor de call-optie.");
+    } else {
+        ShowNote({});
+    }
 }
 
 void TAddForm::ComboBox1Change() {
     FillStrikeLists(QuotePage());
     ComposeLine();
+}
+
+void TAddForm::ComboBox2Change() {
+    FillMonths();
+    ComboBox1Change();
 }
 
 void TAddForm::ComboBox4Change() {

@@ -55,6 +55,8 @@ public:
     QPushButton* OKButton = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QLabel* LabelIntro = nullptr;
+    // Why a price list holds no prices or what is still to choose; empty when all is well.
+    QLabel* NoteLabel = nullptr;
 
     // The line OK adds: set by a complete composition, emptied by OK.
     std::string ComposedLine;
@@ -70,9 +72,15 @@ public:
 public slots:
     // Fills the lists at the first showing (later showings keep the user's choices).
     void FormPaint();
+    // Refills the price lists when a download brought a new option page since they were
+    // filled; a failed download (no page) leaves them as they are.
+    void RefreshFromPage();
+    // The months of the chosen year that have not expired.
+    void FillMonths();
     void FillStrikeLists(const std::string& page);
     void ComposeLine();
     void ComboBox1Change();
+    void ComboBox2Change();
     void ComboBox4Change();
     void RadioGroupClick();
     void OKButtonClick();
@@ -80,11 +88,15 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     std::string QuotePage() const;
+    void ShowNote(const QString& note);
 
     AddFormContext context_;
+    std::string filledFrom_;  // the page the price lists were filled from
+    QString listsNote_;       // why the price lists are empty, if they are
 };
 
 // Set by the constructor; the one instance lives for the whole program.

@@ -2,40 +2,23 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
-#include <QCursor>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
-#include <QFrame>
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QPixmap>
 #include <QScreen>
-#include <QStandardPaths>
-#include <QStyle>
-#include <QToolTip>
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 
-#include "charts/hover.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/market_hours.h"
 #include "core/text.h"
-#include "core/trash.h"
-#include "download/cleanup.h"
+#include "mainwindow/cleanup_wiring.h"
 #include "mainwindow/overview_form.h"
 #include "mainwindow/startup.h"
 #include "platform/app_paths.h"
-#include "platform/chart_render.h"
 #include "platform/help.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
-#include "platform/theory_render.h"
 
 namespace rendaal {
 
@@ -43,85 +26,15 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
-UserMessageFn gMessageHandler;
-
-constexpr int kPanelHeight = 91;
 constexpr int kImageHeight = 474;
-constexpr int kItemHeight = 20;
 constexpr int kDesignWidth = 676;
 // Below the preferred height the list keeps this many rows and the chart this many pixels.
 constexpr int kMinListRows = 3;
 constexpr int kMinChartHeight = 240;
 constexpr int kPreferredListRows = 8;
-// Room kept between a text and the info button.
-constexpr int kInfoGap = 6;
 // The window frame is only known once the window is shown; what a usual one takes.
 constexpr int kFrameWidth = 10;
 constexpr int kFrameHeight = 40;
-// The longest texts the panel's rows show, for the width that shows them whole.
-constexpr const char* kLongestStatus = "Gedownload: 123 koersen (niet alle koersen gevonden)";
-constexpr const char* kIndexRowSample[] = {"AEX:", "1234,56", "-123,45", "@ 07-12-2026 17:35:00"};
-
-QPushButton* MakeButton(QWidget* parent, const char* text, int x, int y) {
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    button->setGeometry(x, y, 120, 31);
-    return button;
-}
-
-// Sized to their texts whenever those change (FitLabels).
-QLabel* MakeLabel(QWidget* parent, int x, int y) {
-    auto* label = new QLabel(QStringLiteral("---"), parent);
-    label->move(x, y);
-    label->adjustSize();
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return label;
-}
-
-// The width a button needs for the widest of the captions it can show.
-int ButtonWidth(const QPushButton* button, std::initializer_list<const char*> captions) {
-    const QFontMetrics fm(button->font());
-    const int chrome = button->sizeHint().width() - fm.horizontalAdvance(button->text());
-    int width = 0;
-    for (const char* caption : captions) {
-        width = std::max(width, chrome + fm.horizontalAdvance(QString::fromUtf8(caption)));
-    }
-    return width;
-}
-
-}  // namespace
-
-void SetUserMessageHandler(UserMessageFn handler) {
-    gMessageHandler = std::move(handler);
-}
-
-void ShowUserMessage(const QString& caption, const QString& text) {
-    QString shown = text;
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    if (gMessageHandler) {
-        gMessageHandler(caption, shown);
-        return;
-    }
-    QMessageBox::information(MainForm, caption, shown);
-}
-
-namespace {
-
-// Like ShowUserMessage, but the box does not wait for an answer: a note after a timer's run must
-// not hold up the window's work.
-void ShowUserNote(const QString& caption, const QString& text) {
-    if (gMessageHandler) {
-        ShowUserMessage(caption, text);
-        return;
-    }
-    QString shown = text;
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    auto* box =
-        new QMessageBox(QMessageBox::Information, caption, shown, QMessageBox::Ok, MainForm);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
-}
-
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
@@ -131,44 +44,12 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     font.setPointSizeF(12.75);
     setFont(font);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName("Image1");
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setMouseTracking(true);
-    Image1->setContextMenuPolicy(Qt::DefaultContextMenu);
-    Image1->installEventFilter(this);
-
-    auto* panel = new QFrame(this);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1 = panel;
-    Panel1->setObjectName("Panel1");
-    SetHelpContext(Panel1, 10000);
-
-    Label1 = MakeLabel(Panel1, 402, 13);
-    VoegToeButton = MakeButton(Panel1, "Voegtoe", 10, 10);
-    VoegToeButton->setToolTip(QStringLiteral("Voeg een Strangle toe"));
-    DownloadBtn = MakeButton(Panel1, "Download", 140, 10);
-    DownloadBtn->setToolTip(QStringLiteral("Download de Optiekoersen"));
-    DownloadBtn->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
-
-    ListBox1 = new QListWidget(this);
-    ListBox1->setObjectName("ListBox1");
-    ListBox1->setUniformItemSizes(true);
-    SetHelpContext(ListBox1, 10000);
-
-    DelButton = MakeButton(Panel1, "Verwijder", 10, 50);
-    DelButton->setToolTip(QStringLiteral("Verwijder de geselecteerde Strangle"));
-
-    SpeedInfo = new QToolButton(Panel1);
-    SpeedInfo->setAutoRaise(true);
-    SpeedInfo->setGeometry(0, 11, 29, 28);
-    SpeedInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
-    SpeedInfo->setToolTip(QStringLiteral("Over Rendaal"));
-
+    Image1 = new TChartView(*this);
+    Panel1 = new TMainPanel(this);
+    static_cast<PanelControls&>(*this) = *Panel1;
+    ListBox1 = new TCombinationList(this);
     UpdateTimer = new QTimer(this);
     UpdateTimer->setInterval(60000);
-
-    L21 = MakeLabel(Panel1, 402, 60);
 
     InfoPopup = new QMenu(this);
     Help1 = InfoPopup->addAction(QStringLiteral("Help"));
@@ -176,23 +57,11 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     Help1->setShortcutContext(Qt::WidgetShortcut);
     OverRendaal1 = InfoPopup->addAction(QStringLiteral("Over Rendaal"));
 
-    InstellingenButton = MakeButton(Panel1, "Instellingen", 140, 50);
-
     DownloadTimer = new QTimer(this);
     DownloadTimer->setInterval(60000);
 
     FileListBox = new QListWidget(this);
     FileListBox->hide();
-
-    ModeButton = MakeButton(Panel1, "Blokjes", 270, 10);
-    ApartButton = MakeButton(Panel1, "Apart", 270, 50);
-    l1 = MakeLabel(Panel1, 402, 37);
-    l2 = MakeLabel(Panel1, 436, 37);
-    l3 = MakeLabel(Panel1, 470, 37);
-    l4 = MakeLabel(Panel1, 504, 37);
-    L22 = MakeLabel(Panel1, 436, 60);
-    L23 = MakeLabel(Panel1, 470, 60);
-    L24 = MakeLabel(Panel1, 504, 60);
 
     connect(VoegToeButton, &QPushButton::clicked, this, &TMainForm::VoegToeButtonClick);
     connect(DownloadBtn, &QPushButton::clicked, this, &TMainForm::DownloadBtnClick);
@@ -208,24 +77,16 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     connect(ModeButton, &QPushButton::clicked, this, &TMainForm::ModeButtonClick);
     connect(ApartButton, &QPushButton::clicked, this, &TMainForm::ApartButtonClick);
 
-    SpeedInfo->raise();
-    Panel1->installEventFilter(this);
-    LayoutPanel();
+    connect(ListBox1, &TCombinationList::Reloaded, this, [this](bool selectionLost) {
+        if (selectionLost) {
+            ShowSelected();
+        }
+    });
+    Panel1->LayoutControls();
 
     firstLineTimer_ = new QTimer(this);
     firstLineTimer_->setInterval(1000);
     connect(firstLineTimer_, &QTimer::timeout, this, &TMainForm::TryWaitingFirstLine);
-    rulesWatcher_ = new QFileSystemWatcher(this);
-    rulesReloadTimer_ = new QTimer(this);
-    rulesReloadTimer_->setSingleShot(true);
-    // Editors and tools write in steps; read once they are done.
-    rulesReloadTimer_->setInterval(300);
-    connect(rulesReloadTimer_, &QTimer::timeout, this, &TMainForm::ReloadRulesFile);
-    connect(rulesWatcher_, &QFileSystemWatcher::fileChanged, rulesReloadTimer_,
-            qOverload<>(&QTimer::start));
-    connect(rulesWatcher_, &QFileSystemWatcher::directoryChanged, rulesReloadTimer_,
-            qOverload<>(&QTimer::start));
-
     UpdateTimer->start();
     FormCreate();
 }
@@ -262,11 +123,10 @@ void TMainForm::FormCreate() {
     PlaceWindow();
     BlocksView = settings.Blokjes;
     SeparateView = settings.Apart;
-    Panel1->resize(width(), panelHeight_);
-    SpeedInfo->move(Panel1->width() - SpeedInfo->width() - 10, SpeedInfo->y());
+    Panel1->resize(width(), Panel1->PanelHeight());
+    Panel1->PlaceInfoButton();
     LayoutControls();
-    ModeButton->setText(BlocksView ? QStringLiteral("Grafiek") : QStringLiteral("Blokjes"));
-    ApartButton->setText(SeparateView ? QStringLiteral("Som") : QStringLiteral("Apart"));
+    Panel1->ShowViews(BlocksView, SeparateView);
 
     DataFolder = DataFolderFor(ProgramName);
     if (!HasFileWithExtension(DataFolder, "dat")) {
@@ -274,9 +134,9 @@ void TMainForm::FormCreate() {
         CopyStartFiles(StartFolder, DataFolder, "csv");
         startFilesCopied_ = true;
     }
-    FillList(LoadCombinationLines(RulesFilePath()));
-    SelectIndex(lines_.empty() ? -1 : 0);
-    WatchRulesFile();
+    ListBox1->Fill(LoadCombinationLines(RulesFilePath()));
+    ListBox1->Select(0);
+    ListBox1->Watch(DataFolder, RulesFilePath());
 }
 
 void TMainForm::PlaceWindow() {
@@ -306,178 +166,31 @@ void TMainForm::PlaceWindow() {
 }
 
 QSize TMainForm::MinimumClientSize() const {
-    const QFontMetrics fm(Label1->font());
-    // As a label measures its text: a pixel or two beyond the advance.
-    const auto textWidth = [&fm](const char* text) {
-        return fm.boundingRect(QRect(0, 0, 10000, 1000), Qt::AlignLeft | Qt::AlignVCenter,
-                               QString::fromUtf8(text))
-                   .width() +
-               2;
-    };
-    const int labelsLeft = Label1->x();
-    const int statusRow =
-        labelsLeft + textWidth(kLongestStatus) + kInfoGap + SpeedInfo->width() + 10;
-    int indexRow = labelsLeft + 10;
-    for (const char* text : kIndexRowSample) {
-        indexRow += textWidth(text) + 5;
-    }
-    const int width = std::max({kDesignWidth, statusRow, indexRow});
+    const int width = std::max(kDesignWidth, Panel1->MinimumWidth());
     const int listFrame = 2 * ListBox1->frameWidth();
-    return {width, panelHeight_ + listFrame + kMinListRows * itemHeight_ + kMinChartHeight};
+    return {width, Panel1->PanelHeight() + listFrame + kMinListRows * ListBox1->RowHeight() +
+                       kMinChartHeight};
 }
 
 QSize TMainForm::PreferredClientSize() const {
     const int listFrame = 2 * ListBox1->frameWidth();
-    return {MinimumClientSize().width(),
-            panelHeight_ + listFrame + kPreferredListRows * itemHeight_ + kImageHeight};
-}
-
-void TMainForm::LayoutPanel() {
-    // The design's places at the usual font size; a larger font widens the columns and rows
-    // instead of cutting the captions.
-    int height = 31;
-    for (QPushButton* b :
-         {VoegToeButton, DelButton, DownloadBtn, InstellingenButton, ModeButton, ApartButton}) {
-        height = std::max(height, b->sizeHint().height());
-    }
-    const struct {
-        QPushButton* top;
-        std::initializer_list<const char*> topCaptions;
-        QPushButton* bottom;
-        std::initializer_list<const char*> bottomCaptions;
-    } columns[] = {
-        {VoegToeButton, {"Voegtoe"}, DelButton, {"Verwijder"}},
-        {DownloadBtn, {"Download"}, InstellingenButton, {"Instellingen"}},
-        {ModeButton, {"Blokjes", "Grafiek"}, ApartButton, {"Apart", "Som"}},
-    };
-    const int secondRow = 10 + height + 9;
-    int x = 10;
-    for (const auto& c : columns) {
-        const int w = std::max(
-            {120, ButtonWidth(c.top, c.topCaptions), ButtonWidth(c.bottom, c.bottomCaptions)});
-        c.top->setGeometry(x, 10, w, height);
-        c.bottom->setGeometry(x, secondRow, w, height);
-        x += w + 10;
-    }
-    const int labelsLeft = x + 2;
-    const int lineHeight = QFontMetrics(Label1->font()).height();
-    const int statusTop = 13;
-    const int readOutTop = std::max(37, statusTop + lineHeight + 2);
-    const int indexTop = std::max(60, readOutTop + lineHeight + 2);
-    Label1->move(labelsLeft, statusTop);
-    QLabel* const readOut[] = {l1, l2, l3, l4};
-    QLabel* const index[] = {L21, L22, L23, L24};
-    for (int i = 0; i < 4; ++i) {
-        readOut[i]->move(labelsLeft + 34 * i, readOutTop);
-        index[i]->move(labelsLeft + 34 * i, indexTop);
-    }
-    panelHeight_ = std::max({kPanelHeight, secondRow + height + 10, indexTop + lineHeight + 8});
-    itemHeight_ = std::max(kItemHeight, QFontMetrics(ListBox1->font()).height());
-}
-
-void TMainForm::FitLabels() {
-    const int besideInfo = SpeedInfo->x() - kInfoGap;
-    const int panelRight = Panel1->width() - 2;
-    // Cut at the given edge only when the text is wider than the room left.
-    const auto fit = [](QLabel* label, int right) {
-        label->adjustSize();
-        label->resize(std::clamp(right - label->x(), 0, label->width()), label->height());
-    };
-    fit(Label1, besideInfo);
-    QLabel* const readOut[] = {l1, l2, l3, l4};
-    for (QLabel* label : readOut) {
-        fit(label, besideInfo);
-    }
-    // The index row follows its first label: a longer message there pushes the values on.
-    QLabel* const index[] = {L21, L22, L23, L24};
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            const int after = index[i - 1]->x() + index[i - 1]->sizeHint().width() + 5;
-            if (index[i]->x() < after) {
-                index[i]->move(after, index[i]->y());
-            }
-        }
-        fit(index[i], panelRight);
-    }
-}
-
-void TMainForm::FillList(std::vector<std::string> lines) {
-    lines_ = std::move(lines);
-    const QSignalBlocker block(ListBox1);
-    ListBox1->clear();
-    for (const auto& line : lines_) {
-        auto* item = new QListWidgetItem(ToQString(line));
-        item->setSizeHint(QSize(0, itemHeight_));
-        ListBox1->addItem(item);
-    }
-}
-
-void TMainForm::WatchRulesFile() {
-    // The folder too: a file replaced by a rename is a new file the watch on the old one misses,
-    // and a file that does not exist yet can only be seen arriving there.
-    const QString file = ToQString(RulesFilePath());
-    const QString folder = ToQString(DataFolder);
-    if (!rulesWatcher_->directories().contains(folder) && QFileInfo(folder).isDir()) {
-        rulesWatcher_->addPath(folder);
-    }
-    if (!rulesWatcher_->files().contains(file) && QFileInfo(file).isFile()) {
-        rulesWatcher_->addPath(file);
-    }
-}
-
-void TMainForm::ReloadRulesFile() {
-    WatchRulesFile();
-    // A file that is gone or cannot be read keeps the list: the next change writes it again.
-    // Only a regular file is read: a FIFO put in its place would block the window.
-    if (!QFileInfo(ToQString(RulesFilePath())).isFile()) {
-        return;
-    }
-    std::optional<std::vector<std::string>> loaded = LoadRules(RulesFilePath());
-    if (!loaded) {
-        return;
-    }
-    if (*loaded == lines_) {
-        return;  // our own save, or a change that changed nothing
-    }
-    const int index = SelectedIndex();
-    const std::string selected = index >= 0 ? lines_[static_cast<size_t>(index)] : std::string();
-    FillList(std::move(*loaded));
-    const auto same = std::find(lines_.begin(), lines_.end(), selected);
-    const int keep = same != lines_.end()
-                         ? static_cast<int>(same - lines_.begin())
-                         : std::min(std::max(index, 0), static_cast<int>(lines_.size()) - 1);
-    SelectIndex(keep);
-    if (same == lines_.end()) {
-        ShowSelected();
-    }
-}
-
-int TMainForm::SelectedIndex() const {
-    const int row = ListBox1->currentRow();
-    return row >= 0 && row < static_cast<int>(lines_.size()) ? row : -1;
-}
-
-void TMainForm::SelectIndex(int index) {
-    const QSignalBlocker block(ListBox1);
-    if (index < 0 || index >= static_cast<int>(lines_.size())) {
-        ListBox1->setCurrentRow(-1);
-        ListBox1->clearSelection();
-        return;
-    }
-    ListBox1->setCurrentRow(index);
+    return {MinimumClientSize().width(), Panel1->PanelHeight() + listFrame +
+                                             kPreferredListRows * ListBox1->RowHeight() +
+                                             kImageHeight};
 }
 
 void TMainForm::LayoutControls() {
     const int w = width();
     const int h = height();
-    Panel1->setGeometry(0, 0, w, panelHeight_);
+    const int panel = Panel1->PanelHeight();
+    Panel1->setGeometry(0, 0, w, panel);
     // The chart keeps its height while the list has rows to give; below that both give.
-    const int below = std::max(h - panelHeight_, 0);
-    const int listMinimum = 2 * ListBox1->frameWidth() + kMinListRows * itemHeight_;
+    const int below = std::max(h - panel, 0);
+    const int listMinimum = 2 * ListBox1->frameWidth() + kMinListRows * ListBox1->RowHeight();
     const int image = std::clamp(below - listMinimum, 0, kImageHeight);
     Image1->setGeometry(0, h - image, w, image);
-    ListBox1->setGeometry(0, panelHeight_, w, below - image);
-    FitLabels();
+    ListBox1->setGeometry(0, panel, w, below - image);
+    Panel1->FitLabels();
 }
 
 void TMainForm::paintEvent(QPaintEvent* event) {
@@ -506,29 +219,10 @@ void TMainForm::FormPaint() {
 void TMainForm::RunCleanup() {
     const ScheduleSettings settings =
         hooks_.scheduleSettings ? hooks_.scheduleSettings() : ScheduleSettings{};
-    const DateTime now = AppClock().Now();
-    const std::vector<DataFile> files = ListDataFiles(DataFolder, now);
-    FileListBox->clear();
-    for (const auto& file : files) {
-        FileListBox->addItem(ToQString(file.name));
-    }
-    if (FileListBox->count() == 0) {
-        return;
-    }
-    // The start's rules replaced a missing file: the user's own histories are not listed in it.
-    if (startFilesCopied_) {
-        ShowUserMessage(ToQString(ProgramName),
-                        ToQString("Oude bestanden zijn niet gewist: " + RulesFilePath() +
-                                  " ontbrak bij de start."));
-        return;
-    }
-    const std::string trash = HomeTrashFolder();
-    const CleanUpOutcome outcome =
-        CleanUpOldFiles(DataFolder, files, settings.Days, lines_,
-                        [&](const std::string& path) { return MoveToTrash(path, trash, now); });
-    if (!outcome.refusal.empty()) {
-        ShowUserMessage(ToQString(ProgramName),
-                        ToQString("Oude bestanden zijn niet gewist: " + outcome.refusal + "."));
+    const std::string refusal = CleanUpDataFolder(DataFolder, Combinations(), settings.Days,
+                                                  startFilesCopied_, RulesFilePath(), *FileListBox);
+    if (!refusal.empty()) {
+        ShowUserMessage(ToQString(ProgramName), ToQString(refusal));
     }
 }
 
@@ -542,8 +236,8 @@ void TMainForm::FormResize() {
     if (!FirstPaintDone) {
         return;
     }
-    SpeedInfo->move(Panel1->width() - SpeedInfo->width() - 10, SpeedInfo->y());
-    FitLabels();
+    Panel1->PlaceInfoButton();
+    Panel1->FitLabels();
     ShowSelected();
 }
 
@@ -563,60 +257,9 @@ void TMainForm::ShowSelected() {
     if (index < 0) {
         return;
     }
-    const std::string historyFile = HistoryFileName(lines_[static_cast<size_t>(index)]);
-    // A hand-edited line could name a file outside the data folder.
-    if (!IsPlainFileName(historyFile)) {
-        return;
+    if (const auto outputs = Image1->Draw(Combinations()[static_cast<size_t>(index)])) {
+        Panel1->ApplyChartOutputs(*outputs);
     }
-    if (hooks_.renderChart) {
-        chart_ = hooks_.renderChart(historyFile, Image1->size(), BlocksView, SeparateView);
-    } else {
-        ChartRequest request;
-        request.blocks = BlocksView;
-        request.separate = SeparateView;
-        request.folder = DataFolder;
-        request.fileName = historyFile;
-        request.width = Image1->width();
-        request.height = Image1->height();
-        request.today = AppClock().Now().date();
-        ChartOutputs outputs;
-        chart_ = RenderChart(request, Charts, outputs, Image1->devicePixelRatioF());
-        theoryHover_.clear();
-        if (TheoryView && BlocksView) {
-            DrawTheoryOnImage(chart_, request, Charts, WindowRates(), AppClock().Now());
-            theoryHover_ = TheoryHoverFor(DataFolder, lines_[static_cast<size_t>(index)]);
-        }
-        ApplyChartOutputs(outputs);
-    }
-    Image1->setPixmap(QPixmap::fromImage(chart_));
-}
-
-void TMainForm::ApplyChartOutputs(const ChartOutputs& outputs) {
-    auto setText = [](QLabel* label, const std::string& text) { label->setText(ToQString(text)); };
-    if (outputs.l21) {
-        setText(L21, *outputs.l21);
-    }
-    if (outputs.result) {
-        QLabel* const labels[] = {l1, l2, l3, l4};
-        for (size_t i = 0; i < 4; ++i) {
-            const LabelOutput& out = (*outputs.result)[i];
-            setText(labels[i], out.caption);
-            if (out.fontColor) {
-                QPalette p = labels[i]->palette();
-                p.setColor(QPalette::WindowText,
-                           QColor(out.fontColor->r, out.fontColor->g, out.fontColor->b));
-                labels[i]->setPalette(p);
-            }
-        }
-        // The read-out labels fit their texts and follow each other 5 pixels apart.
-        for (size_t i = 0; i < 4; ++i) {
-            labels[i]->adjustSize();
-            if (i > 0) {
-                labels[i]->move(labels[i - 1]->x() + labels[i - 1]->width() + 5, labels[i]->y());
-            }
-        }
-    }
-    FitLabels();
 }
 
 void TMainForm::ListBox1Click() {
@@ -625,13 +268,13 @@ void TMainForm::ListBox1Click() {
 
 void TMainForm::ModeButtonClick() {
     BlocksView = !BlocksView;
-    ModeButton->setText(BlocksView ? QStringLiteral("Grafiek") : QStringLiteral("Blokjes"));
+    Panel1->ShowViews(BlocksView, SeparateView);
     ShowSelected();
 }
 
 void TMainForm::ApartButtonClick() {
     SeparateView = !SeparateView;
-    ApartButton->setText(SeparateView ? QStringLiteral("Som") : QStringLiteral("Apart"));
+    Panel1->ShowViews(BlocksView, SeparateView);
     ShowSelected();
 }
 
@@ -646,15 +289,14 @@ void TMainForm::DownloadBtnClick() {
         closingRunDate_ = now.date();
     }
     Label1->setText(QStringLiteral("Downloading..."));
-    HoldIndexRow();
+    Panel1->HoldIndexRow();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
     if (hooks_.resetPriceCount) {
         hooks_.resetPriceCount();
     }
     const bool ran = hooks_.runDownload ? hooks_.runDownload() : false;
-    SettleIndexRow(!ran);
-    FitLabels();
+    Panel1->SettleIndexRow(!ran);
     HoverReady = true;
     ShowSelected();
     QApplication::restoreOverrideCursor();
@@ -666,44 +308,6 @@ void TMainForm::DownloadBtnClick() {
         TryWaitingFirstLine();
     }
     QCoreApplication::processEvents();
-}
-
-void TMainForm::HoldIndexRow() {
-    // The whole row goes blank while a run reads it: a row with the level gone and the change
-    // left reads as if the change were the level.
-    QLabel* const row[] = {L21, L22, L23, L24};
-    if (!indexRowOld_) {
-        for (int i = 0; i < 4; ++i) {
-            heldRow_.texts[i] = row[i]->text();
-            heldRow_.palettes[i] = row[i]->palette();
-            heldRow_.places[i] = row[i]->geometry();
-        }
-    }
-    for (QLabel* label : row) {
-        label->setText(QString());
-        label->setPalette(QPalette());
-    }
-}
-
-void TMainForm::SettleIndexRow(bool refused) {
-    QLabel* const row[] = {L21, L22, L23, L24};
-    if (!L21->text().isEmpty()) {
-        indexRowOld_ = false;  // a fresh read: the run set the whole row
-        return;
-    }
-    // No new read: the last one comes back, greyed when the run failed, with its own time stamp.
-    const bool old = indexRowOld_ || !refused;
-    const QColor grey = palette().color(QPalette::Disabled, QPalette::WindowText);
-    for (int i = 0; i < 4; ++i) {
-        row[i]->setText(heldRow_.texts[i]);
-        QPalette p = heldRow_.palettes[i];
-        if (old) {
-            p.setColor(QPalette::WindowText, grey);
-        }
-        row[i]->setPalette(p);
-        row[i]->setGeometry(heldRow_.places[i]);
-    }
-    indexRowOld_ = old;
 }
 
 void TMainForm::ShowRunNotes() {
@@ -746,7 +350,7 @@ void TMainForm::BringToFront() {
 }
 
 bool TMainForm::SaveRulesFile() {
-    if (SaveRules(RulesFilePath(), lines_)) {
+    if (SaveRules(RulesFilePath(), Combinations())) {
         saveFailureShown_ = false;
         return true;
     }
@@ -763,13 +367,13 @@ bool TMainForm::SaveRulesFile() {
 void TMainForm::DelButtonClick() {
     int index = SelectedIndex();
     if (index < 0) {
-        if (lines_.empty()) {
+        if (Combinations().empty()) {
             return;
         }
         index = 0;
-        SelectIndex(0);
+        ListBox1->Select(0);
     }
-    const std::string asked = lines_[static_cast<size_t>(index)];
+    const std::string asked = Combinations()[static_cast<size_t>(index)];
     const bool yes =
         hooks_.askYes &&
         hooks_.askYes(ToQString(ProgramName + " - Verwijderen"),
@@ -780,17 +384,11 @@ void TMainForm::DelButtonClick() {
     // The question lets timers run: the list may have been reloaded from disk meanwhile. The
     // line asked about goes, wherever it is now; one that is gone already is not replaced by
     // another.
-    const auto at = std::find(lines_.begin(), lines_.end(), asked);
-    if (at == lines_.end()) {
+    index = ListBox1->Remove(asked);
+    if (index < 0) {
         return;
     }
-    index = static_cast<int>(at - lines_.begin());
-    lines_.erase(lines_.begin() + index);
-    {
-        const QSignalBlocker block(ListBox1);
-        delete ListBox1->takeItem(index);
-    }
-    SelectIndex(std::min(index, static_cast<int>(lines_.size()) - 1));
+    ListBox1->Select(std::min(index, static_cast<int>(Combinations().size()) - 1));
     SaveRulesFile();
     ShowSelected();
 }
@@ -799,23 +397,15 @@ bool TMainForm::AddCombination(const std::string& line) {
     if (line.empty() || line[0] == ';' || line.find_first_of("\r\n") != std::string::npos) {
         return false;
     }
-    const size_t position = SortedInsertPosition(lines_, line);
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(position), line);
-    {
-        const QSignalBlocker block(ListBox1);
-        auto* item = new QListWidgetItem(ToQString(line));
-        item->setSizeHint(QSize(0, itemHeight_));
-        ListBox1->insertItem(static_cast<int>(position), item);
-    }
+    const int row = ListBox1->Insert(line);
     SaveRulesFile();
-    const auto first = std::find(lines_.begin(), lines_.end(), line);
-    SelectIndex(static_cast<int>(first - lines_.begin()));
+    ListBox1->Select(row);
     // The new combination's first line must not be dropped because a run (here or in the
     // companion) holds the data folder: it is written as soon as the folder is free.
     if (hooks_.processLastPage && !hooks_.processLastPage()) {
         firstLineWaiting_ = true;
         Label1->setText(QStringLiteral("Nieuwe combinatie wacht tot de download klaar is"));
-        FitLabels();
+        Panel1->FitLabels();
         firstLineTimer_->start();
     }
     HoverReady = true;
@@ -873,50 +463,9 @@ void TMainForm::UpdateTimerTimer() {
     }
 }
 
-void TMainForm::Image1MouseMove() {
-    if (!HoverReady) {
-        return;
-    }
-    QString text;
-    if (hooks_.hoverText) {
-        text = hooks_.hoverText();
-    } else {
-        const std::string quoteTime = hooks_.quoteTimeText ? hooks_.quoteTimeText() : "";
-        text = ToQString(HoverText(AppClock().Now().date(), quoteTime, Charts.lastRowTexts) +
-                         theoryHover_);
-    }
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    // The read-out ends with a line break; a tool tip would show it as an empty last line.
-    while (text.endsWith(QLatin1Char('\n'))) {
-        text.chop(1);
-    }
-    Image1->setToolTip(text);
-    const QPoint p = QCursor::pos();
-    QToolTip::showText(QPoint(p.x() + 5, p.y()), text, Image1);
-}
-
 void TMainForm::SaveChartClick() {
-    if (chart_.isNull()) {
-        return;
-    }
-    // Not in the data folder: the clean-up would delete the picture after a while.
-    QString suggested = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (suggested.isEmpty() || !QDir(suggested).exists()) {
-        suggested = QDir::homePath();
-    }
     const int index = SelectedIndex();
-    if (index >= 0) {
-        suggested +=
-            QLatin1Char('/') +
-            ToQString(BeforeLast('.', HistoryFileName(lines_[static_cast<size_t>(index)])) +
-                      ".png");
-    }
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Grafiek opslaan"), suggested,
-                                     QStringLiteral("PNG-afbeelding (*.png)"));
-    if (!path.isEmpty()) {
-        SaveChartTo(path);
-    }
+    Image1->SaveAs(index >= 0 ? Combinations()[static_cast<size_t>(index)] : std::string());
 }
 
 void TMainForm::TheorieClick() {
@@ -926,41 +475,7 @@ void TMainForm::TheorieClick() {
 }
 
 bool TMainForm::SaveChartTo(const QString& path) {
-    const bool saved =
-        !chart_.isNull() && (hooks_.saveChartPng ? hooks_.saveChartPng(chart_, path)
-                                                 : SaveChartPng(chart_, path.toStdString()));
-    if (!saved) {
-        ShowUserMessage(ToQString(ProgramName),
-                        QStringLiteral("De grafiek kon niet worden opgeslagen in ") + path);
-    }
-    return saved;
-}
-
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    // A label's text changed (the download run sets them too): fit the labels to their texts.
-    if (watched == Panel1 && event->type() == QEvent::LayoutRequest) {
-        FitLabels();
-    }
-    if (watched == Image1) {
-        if (event->type() == QEvent::MouseMove) {
-            Image1MouseMove();
-        } else if (event->type() == QEvent::ContextMenu) {
-            QMenu menu(this);
-            QAction* save = menu.addAction(QStringLiteral("Grafiek opslaan..."));
-            save->setEnabled(!chart_.isNull());
-            QAction* theory = menu.addAction(QStringLiteral("Theorie"));
-            theory->setCheckable(true);
-            theory->setChecked(TheoryView);
-            QAction* chosen = menu.exec(static_cast<QContextMenuEvent*>(event)->globalPos());
-            if (chosen == save) {
-                SaveChartClick();
-            } else if (chosen == theory) {
-                TheorieClick();
-            }
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+    return Image1->SaveTo(path);
 }
 
 }  // namespace rendaal

@@ -2,9 +2,7 @@
 
 #include <QImage>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
-#include <QPalette>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -17,8 +15,10 @@
 #include "charts/frame.h"
 #include "charts/history.h"
 #include "core/calendar.h"
-
-class QFileSystemWatcher;
+#include "mainwindow/chart_view.h"
+#include "mainwindow/combination_list.h"
+#include "mainwindow/main_panel.h"
+#include "mainwindow/user_message.h"
 
 namespace rendaal {
 
@@ -57,40 +57,26 @@ struct MainFormHooks {
 };
 
 // The main window: the combination list, the chart of the selected combination, the buttons
-// and the status labels; it owns the program-wide state the other windows read.
-class TMainForm final : public QWidget {
+// and the status labels; it owns the program-wide state the other windows read. The panel, the
+// list and the chart view do their own work; the window wires them together.
+class TMainForm final : public QWidget, public PanelControls {
     Q_OBJECT
 
 public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Controls (public: the download run and the charts write their result labels).
-    QLabel* Image1 = nullptr;
-    QWidget* Panel1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* VoegToeButton = nullptr;
-    QPushButton* DownloadBtn = nullptr;
-    QListWidget* ListBox1 = nullptr;
-    QPushButton* DelButton = nullptr;
-    QToolButton* SpeedInfo = nullptr;
+    // Controls (public: the download run and the charts write their result labels). The
+    // buttons and labels are the panel's.
+    TChartView* Image1 = nullptr;
+    TMainPanel* Panel1 = nullptr;
+    TCombinationList* ListBox1 = nullptr;
     QTimer* UpdateTimer = nullptr;
-    QLabel* L21 = nullptr;
     QMenu* InfoPopup = nullptr;
     QAction* Help1 = nullptr;
     QAction* OverRendaal1 = nullptr;
-    QPushButton* InstellingenButton = nullptr;
     QTimer* DownloadTimer = nullptr;
     QListWidget* FileListBox = nullptr;
-    QPushButton* ModeButton = nullptr;
-    QPushButton* ApartButton = nullptr;
-    QLabel* l1 = nullptr;
-    QLabel* l2 = nullptr;
-    QLabel* l3 = nullptr;
-    QLabel* l4 = nullptr;
-    QLabel* L22 = nullptr;
-    QLabel* L23 = nullptr;
-    QLabel* L24 = nullptr;
 
     // Program-wide state.
     std::string ProgramName = "Rendaal";
@@ -109,8 +95,8 @@ public:
 
     // The combination lines in list order, byte for byte as in the rules file (ListBox1 shows
     // them; its texts are not used to write the file back).
-    const std::vector<std::string>& Combinations() const { return lines_; }
-    int SelectedIndex() const;  // -1 when nothing is selected
+    const std::vector<std::string>& Combinations() const { return ListBox1->Lines(); }
+    int SelectedIndex() const { return ListBox1->SelectedIndex(); }
     std::string RulesFilePath() const { return DataFolder + "Regels.dat"; }
 
     // Called by the add dialog's OK: sorts the line in, saves the rules file, selects it, gives
@@ -127,7 +113,7 @@ public:
     QSize MinimumClientSize() const;
     QSize PreferredClientSize() const;
     // The index row holds the values of an earlier read, greyed, after a run that read none.
-    bool IndexRowIsOld() const { return indexRowOld_; }
+    bool IndexRowIsOld() const { return Panel1->IndexRowIsOld(); }
     // True while a new combination waits for the data folder to get its first history line.
     bool FirstLineWaiting() const { return firstLineWaiting_; }
     // A second start for the same data folder asked for this window.
@@ -137,7 +123,7 @@ public:
     bool SaveChartTo(const QString& path);
 
     // The chart image last drawn (null before the first chart).
-    const QImage& ChartImage() const { return chart_; }
+    const QImage& ChartImage() const { return Image1->Image(); }
 
 public slots:
     void ShowSelected();
@@ -161,62 +147,30 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
     void FormPaint();
     void FormResize();
     void FormClose();
-    void Image1MouseMove();
     void LayoutControls();
-    void LayoutPanel();
-    void FitLabels();
     void PlaceWindow();
-    void HoldIndexRow();
-    void SettleIndexRow(bool refused);
     void ShowRunNotes();
     void TryWaitingFirstLine();
-    void WatchRulesFile();
-    void ReloadRulesFile();
-    void ApplyChartOutputs(const ChartOutputs& outputs);
-    void FillList(std::vector<std::string> lines);
-    void SelectIndex(int index);
     bool SaveRulesFile();
     void RunCleanup();
 
     MainFormHooks hooks_;
-    std::vector<std::string> lines_;
-    QImage chart_;
-    std::string theoryHover_;  // read-out lines of the chart last drawn with "Theorie"
     bool downloading_ = false;
     bool saveFailureShown_ = false;
     bool startFilesCopied_ = false;  // this start put the shipped rules in place of none
     std::optional<Date> closingRunDate_;
-
-    int panelHeight_ = 91;
-    int itemHeight_ = 20;
-    // The index row as last read (texts, colours and places), shown greyed when a run reads none.
-    struct IndexRow {
-        QString texts[4];
-        QPalette palettes[4];
-        QRect places[4];
-    };
-    IndexRow heldRow_;
-    bool indexRowOld_ = false;
     std::vector<std::string> notesShown_;
     bool firstLineWaiting_ = false;
     QTimer* firstLineTimer_ = nullptr;
-    QFileSystemWatcher* rulesWatcher_ = nullptr;
-    QTimer* rulesReloadTimer_ = nullptr;
 };
 
 // The main window of the running program (set while it exists).
 extern TMainForm* MainForm;
-
-// How the main window tells the user something (a message box by default; tests capture it).
-using UserMessageFn = std::function<void(const QString& caption, const QString& text)>;
-void SetUserMessageHandler(UserMessageFn handler);
-void ShowUserMessage(const QString& caption, const QString& text);
 
 }  // namespace rendaal

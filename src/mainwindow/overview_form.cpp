@@ -1,6 +1,5 @@
 #include "mainwindow/overview_form.h"
 
-#include <QAbstractItemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -13,6 +12,7 @@
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
 #include "core/clock.h"
+#include "core/market_hours.h"
 #include "mainwindow/main_form.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
@@ -108,7 +108,8 @@ bool StoreTheoryView(bool on) {
 }
 
 std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
-    const auto rows = LoadOverview(folder, {line}, WindowRates(), AppClock().Now());
+    const auto rows =
+        LoadOverview(folder, {line}, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
     return rows.empty() ? std::string() : TheoryHoverLines(rows.front());
 }
 
@@ -182,7 +183,8 @@ void TOverviewForm::showEvent(QShowEvent* event) {
 
 void TOverviewForm::Refresh() {
     const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
-    const auto rows = LoadOverview(folder, all, WindowRates(), AppClock().Now());
+    const auto rows =
+        LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
     const auto& columns = OverviewColumns();
     const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
@@ -261,29 +263,6 @@ void TOverviewForm::GridCellDoubleClicked(int row, int column) {
     }
 }
 
-void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows) {
-    for (int i = 0; i < list->count(); ++i) {
-        QListWidgetItem* item = list->item(i);
-        const OverviewRow* r =
-            i < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(i)] : nullptr;
-        const bool stale = r != nullptr && r->stale.value_or(false);
-        QFont f = item->font();
-        if (f.italic() != stale) {
-            f.setItalic(stale);
-            item->setFont(f);
-        }
-        QString tip;
-        if (stale) {
-            tip = r->lastDate
-                      ? QStringLiteral("Laatste koers: %1").arg(ToQString(FormatDmy(*r->lastDate)))
-                      : QStringLiteral("Nog geen koersen");
-        }
-        if (item->toolTip() != tip) {
-            item->setToolTip(tip);
-        }
-    }
-}
-
 void InstallOverview(TMainForm& form) {
     form.TheoryView = TheoryViewStored();
     auto* overview = new TOverviewForm(&form);
@@ -300,7 +279,6 @@ void InstallOverview(TMainForm& form) {
     action->setShortcutContext(Qt::WindowShortcut);
     form.addAction(action);
     form.ListBox1->addAction(action);
-    form.ListBox1->setContextMenuPolicy(Qt::ActionsContextMenu);
     QObject::connect(action, &QAction::triggered, overview, [overview, &form] {
         overview->folder = form.DataFolder;
         if (overview->isVisible()) {
@@ -313,31 +291,21 @@ void InstallOverview(TMainForm& form) {
     });
 
     // Histories grow with every download and go stale when a close passes, so the marks are
-    // renewed when the list changes and once a minute. A list filled line by line is marked
-    // once, after the last line.
-    auto mark = [&form] {
-        MarkStaleCombinations(form.ListBox1, LoadOverview(form.DataFolder, form.Combinations(),
-                                                          WindowRates(), AppClock().Now()));
+    // renewed when the list changes (the list sees to that) and once a minute.
+    form.ListBox1->marksFor = [&form](const std::vector<std::string>& lines) {
+        return LoadOverview(form.DataFolder, lines, WindowRates(),
+                            AmsterdamTimeOfLocal(AppClock().Now()));
     };
-    auto* soon = new QTimer(&form);
-    soon->setSingleShot(true);
-    soon->setInterval(0);
-    QObject::connect(soon, &QTimer::timeout, &form, mark);
-    QAbstractItemModel* model = form.ListBox1->model();
-    auto later = [soon] { soon->start(); };
-    QObject::connect(model, &QAbstractItemModel::rowsInserted, soon, later);
-    QObject::connect(model, &QAbstractItemModel::rowsRemoved, soon, later);
-    QObject::connect(model, &QAbstractItemModel::modelReset, soon, later);
     auto* minute = new QTimer(&form);
     minute->setInterval(60000);
-    QObject::connect(minute, &QTimer::timeout, &form, [mark, overview] {
-        mark();
+    QObject::connect(minute, &QTimer::timeout, &form, [&form, overview] {
+        form.ListBox1->RefreshMarks();
         if (overview->isVisible()) {
             overview->Refresh();
         }
     });
     minute->start();
-    soon->start();
+    form.ListBox1->RefreshMarks();
 }
 
 }  // namespace rendaal

@@ -13,6 +13,7 @@
 
 #include "analytics/black_scholes.h"
 #include "analytics/overview.h"
+#include "mainwindow/combination_list.h"
 
 namespace rendaal {
 
@@ -61,10 +62,6 @@ private:
 
     bool sized_ = false;
 };
-
-// Italics and a tooltip naming the last date for every stale combination of the list; rows
-// are in list order.
-void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows);
 
 // Gives the main window its "Overzicht" (Ctrl+O, and in the list's context menu) and keeps the
 // list's stale marks up to date.

@@ -196,7 +196,7 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
         const bool downgrade = current.scheme().toLower() == QLatin1String("https") &&
                                next.scheme().toLower() != QLatin1String("https");
         if (hop >= kMaxRedirects) {
-            status.error = "too many redirects";
+            status.error = kTooManyRedirects;
         } else if (downgrade || !AllowedScheme(next, request.requireHttps) ||
                    next.host().isEmpty()) {
             status.error = "redirect to another scheme refused";

@@ -21,5 +21,8 @@ private:
 // Redirects followed per request; each one must stay on http or https (https only when the
 // request requires it).
 inline constexpr int kMaxRedirects = 3;
+// FetchStatus::error when a request was redirected more often; the answer was a redirect, not a
+// refused one.
+inline constexpr const char* kTooManyRedirects = "too many redirects";
 
 }  // namespace rendaal

@@ -10,6 +10,38 @@ namespace {
 // An installer comes in bounded by its announced size; this only ends a server that stalls.
 constexpr int kInstallerTotalTimeoutMs = 10 * 60 * 1000;
 constexpr size_t kChunk = 2048;
+// The list is small: a site that drips it this long is as good as down.
+constexpr int kListTotalTimeoutMs = 15 * 1000;
+
+ListFailure ListFailureOf(const FetchStatus& status) {
+    if (status.ok) {
+        return ListFailure::None;
+    }
+    const bool redirected = status.httpStatus >= 300 && status.httpStatus <= 399;
+    switch (status.failure) {
+        case FetchFailure::Refused:
+            if (!redirected) {
+                return ListFailure::BadAddress;
+            }
+            return status.error == kTooManyRedirects ? ListFailure::HttpStatus
+                                                     : ListFailure::RedirectRefused;
+        case FetchFailure::Certificate:
+            return ListFailure::Certificate;
+        case FetchFailure::TimedOut:
+            return ListFailure::TimedOut;
+        case FetchFailure::TooLarge:
+            return ListFailure::TooLarge;
+        case FetchFailure::HttpStatus:
+            return ListFailure::HttpStatus;
+        case FetchFailure::Unreachable:
+            return ListFailure::NoConnection;
+        case FetchFailure::None:
+        case FetchFailure::ConnectionLost:
+        case FetchFailure::Stopped:
+            break;
+    }
+    return ListFailure::ConnectionLost;
+}
 
 }  // namespace
 
@@ -30,16 +62,17 @@ FetchRequest QtUpdateTransport::RequestFor(const std::string& url) const {
     return req;
 }
 
-std::optional<ListReply> QtUpdateTransport::Get(const std::string& url, size_t maxBytes) {
+ListReply QtUpdateTransport::Get(const std::string& url, size_t maxBytes) {
     FetchRequest req = RequestFor(url);
     req.maxBytes = maxBytes;
+    req.totalTimeoutMs = kListTotalTimeoutMs;
     QtPageFetcher fetcher;
     ListReply reply;
     reply.body = fetcher.Fetch(req);
-    if (reply.body.empty()) {
-        return std::nullopt;
-    }
-    reply.verifiedHttps = req.requireHttps;
+    const FetchStatus status = fetcher.LastStatus();
+    reply.failure = ListFailureOf(status);
+    reply.httpStatus = status.httpStatus;
+    reply.verifiedHttps = status.ok && req.requireHttps;
     return reply;
 }
 

@@ -13,7 +13,7 @@ namespace rendaal {
 class QtUpdateTransport final : public UpdateTransport {
 public:
     explicit QtUpdateTransport(std::string caFile = {}, int timeoutMs = kUpdateReceiveTimeoutMs);
-    std::optional<ListReply> Get(const std::string& url, size_t maxBytes) override;
+    ListReply Get(const std::string& url, size_t maxBytes) override;
     StreamOutcome Stream(const std::string& url,
                          const std::function<bool(std::string_view)>& sink) override;
 

@@ -1,8 +1,13 @@
 #include "update/installer_download.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -114,8 +119,18 @@ std::string InstallerFailureText(InstallerFailure failure, bool dutch) {
                          : "The installer could not be saved.";
         case InstallerFailure::Cancelled:
             return dutch ? "Het downloaden is afgebroken." : "The download was cancelled.";
+        case InstallerFailure::StartFailed:
+            return dutch ? "Installatie is mislukt." : "Installation failed.";
     }
     return {};
+}
+
+std::string InstallationLine(std::string_view displayName, bool started, bool dutch) {
+    const std::string name(displayName);
+    if (dutch) {
+        return "De installatie van " + name + (started ? " is gestart." : " wordt gestart.");
+    }
+    return "The installation of " + name + (started ? " has started." : " is started.");
 }
 
 int64_t InstallerByteLimit(int32_t sizeKb) {
@@ -143,6 +158,103 @@ std::string FileSha256(const std::string& path) {
         return {};
     }
     return hash.Hex();
+}
+
+namespace {
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// An anonymous file only this process can reach; sealed once written, so not even it can change
+// the bytes. Systems without memfd get an unnamed file in folder instead.
+int PrivateFile(const std::string& folder) {
+    int fd = static_cast<int>(memfd_create("installer", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (fd < 0) {
+        fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0700);
+    }
+    return fd;
+}
+
+}  // namespace
+
+CheckedCopy::CheckedCopy(const std::string& path, int64_t maxBytes) {
+    // Not through a link, and never blocking on a FIFO put in the file's place.
+    const int in = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (in < 0) {
+        return;
+    }
+    struct stat st {};
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    int out = -1;
+    bool ok = fstat(in, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= maxBytes &&
+              (out = PrivateFile(folder)) >= 0;
+    Sha256 hash;
+    std::string buffer(size_t{64} * 1024, '\0');
+    int64_t total = 0;
+    while (ok) {
+        const ssize_t n = read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        total += n;
+        // The file may grow after the size was looked at.
+        ok = total <= maxBytes && WriteAll(out, buffer.data(), static_cast<size_t>(n));
+        hash.Add(std::string_view(buffer.data(), static_cast<size_t>(n)));
+    }
+    close(in);
+    if (ok) {
+        // Sealing fails on a file that is not a memfd; that one is unnamed and so out of reach.
+        fcntl(out, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+        fchmod(out, 0700);
+        // A program cannot be started from a file that is open for writing (ETXTBSY): keep a
+        // read-only descriptor of the same copy.
+        const std::string self = "/proc/self/fd/" + std::to_string(out);
+        fd_ = open(self.c_str(), O_RDONLY | O_CLOEXEC);
+        ok = fd_ >= 0;
+    }
+    if (out >= 0) {
+        close(out);
+    }
+    if (ok) {
+        sha256_ = hash.Hex();
+        ok = !sha256_.empty();
+    }
+    if (!ok && fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+CheckedCopy::~CheckedCopy() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+}
+
+std::string CheckedCopy::ExecPath() const {
+    return "/proc/self/fd/" + std::to_string(fd_);
+}
+
+void CheckedCopy::Inheritable() {
+    if (fd_ >= 0) {
+        fcntl(fd_, F_SETFD, 0);
+    }
 }
 
 InstallerResult InstallerDownload::Run(const InstallerJob& job, const Progress& progress) {

@@ -20,11 +20,14 @@ enum class InstallerFailure {
     TimedOut,            // the site stopped sending
     NotReceived,         // no answer, an HTTP error, or less than a kilobyte
     NotSaved,            // the file could not be written
-    Cancelled,           // the window was closed
+    Cancelled,           // the user ended the download
+    StartFailed,         // the checked installer could not be started
 };
 
-// The window's line for a failed download, in Dutch or English.
+// The window's line for a failed download or start, in Dutch or English.
 std::string InstallerFailureText(InstallerFailure failure, bool dutch);
+// "De installatie van Setupb wordt gestart." (started: "... is gestart.").
+std::string InstallationLine(std::string_view displayName, bool started, bool dutch);
 
 // Bytes a download may bring: the announced size (never above the ceiling) plus some slack,
 // because the list rounds to kilobytes.
@@ -33,6 +36,30 @@ int64_t InstallerByteLimit(int32_t sizeKb);
 int GaugeProgress(uint32_t kb, int32_t maximum);
 // Lower-case SHA-256 of a file, "" when it cannot be read.
 std::string FileSha256(const std::string& path);
+
+// A private, sealed copy of a file, hashed as it is copied: starting ExecPath() runs exactly the
+// bytes whose digest sha256() gives, whatever happens to the file or its folder afterwards
+// (replaced, rewritten in place, a link put in its place).
+class CheckedCopy final {
+public:
+    // Only a regular file of at most maxBytes is copied; otherwise valid() is false.
+    CheckedCopy(const std::string& path, int64_t maxBytes);
+    ~CheckedCopy();
+    CheckedCopy(const CheckedCopy&) = delete;
+    CheckedCopy& operator=(const CheckedCopy&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    const std::string& sha256() const { return sha256_; }
+    // "/proc/self/fd/N": reaches the copy from this process and, after Inheritable(), from a
+    // program it starts (a script's interpreter opens it by that name).
+    std::string ExecPath() const;
+    // Lets a started program inherit the descriptor; closed here when this object goes.
+    void Inheritable();
+
+private:
+    int fd_ = -1;
+    std::string sha256_;
+};
 
 struct InstallerJob {
     std::string siteAddress;   // ends in "/"; the installer is siteAddress + downloadName

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,9 +14,24 @@ namespace rendaal {
 inline constexpr int kUpdateReceiveTimeoutMs = 2000;
 inline constexpr size_t kVersionListMaxBytes = 1u << 20;
 
+// Why the version list did not arrive; each is told to the user in its own words.
+enum class ListFailure {
+    None,
+    NoConnection,     // no server answered at the address
+    TimedOut,         // the site stopped sending
+    Certificate,      // the site's certificate did not pass the checks
+    RedirectRefused,  // sent on to a less safe address (https to http)
+    HttpStatus,       // an answer other than 2xx
+    TooLarge,         // beyond the bound: no version list
+    ConnectionLost,   // the connection broke during the answer
+    BadAddress,       // the configured site address cannot be fetched
+};
+
 struct ListReply {
     std::string body;
     bool verifiedHttps = false;  // came over HTTPS whose certificate checks passed
+    ListFailure failure = ListFailure::None;
+    int httpStatus = 0;  // the site's answer, when it gave one
 };
 
 struct StreamOutcome {
@@ -30,8 +44,8 @@ struct StreamOutcome {
 class UpdateTransport {
 public:
     virtual ~UpdateTransport() = default;
-    // The body, or nothing when nothing arrived (not reachable, an HTTP error, over maxBytes).
-    virtual std::optional<ListReply> Get(const std::string& url, size_t maxBytes) = 0;
+    // One request: the body, or why there is none.
+    virtual ListReply Get(const std::string& url, size_t maxBytes) = 0;
     // Hands the body to sink in chunks of at most 2048 bytes; sink returns false to stop.
     virtual StreamOutcome Stream(const std::string& url,
                                  const std::function<bool(std::string_view)>& sink) = 0;

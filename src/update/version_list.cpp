@@ -63,14 +63,27 @@ std::string VersionListText(std::string_view body) {
 }
 
 FetchedList FetchVersionList(UpdateTransport& transport, const std::string& siteUrl) {
+    const ListReply reply = transport.Get(siteUrl + "versions.dat", kVersionListMaxBytes);
     FetchedList list;
-    for (int attempt = 0; attempt < 3 && list.text.empty(); ++attempt) {
-        if (const auto reply = transport.Get(siteUrl + "versions.dat", kVersionListMaxBytes)) {
-            list.text = VersionListText(reply->body);
-            list.verifiedHttps = reply->verifiedHttps;
-        }
+    list.failure = reply.failure;
+    list.httpStatus = reply.httpStatus;
+    if (reply.failure == ListFailure::None) {
+        list.text = VersionListText(reply.body);
+        list.verifiedHttps = reply.verifiedHttps;
     }
     return list;
+}
+
+VersionCheck ReadVersionList(const FetchedList& list, std::string_view programName,
+                             std::string_view versionText) {
+    if (list.failure == ListFailure::None) {
+        return ReadVersionList(list.text, programName, versionText);
+    }
+    VersionCheck r;
+    r.code = list.failure == ListFailure::NoConnection ? kNoInternet : kSomethingWrong;
+    r.failure = list.failure;
+    r.httpStatus = list.httpStatus;
+    return r;
 }
 
 VersionCheck ReadVersionList(std::string_view text, std::string_view programName,
@@ -92,30 +105,29 @@ VersionCheck ReadVersionList(std::string_view text, std::string_view programName
     const std::string_view record =
         text.substr(at, cr == std::string_view::npos ? std::string_view::npos : cr - at);
     const std::vector<std::string> fields = SplitFields(record);
-    if (fields.size() < 5) {
-        r.error = "field " + std::to_string(fields.size()) + " is missing";
+    const auto damaged = [&r](ListDamage damage, std::string detail) {
+        r.damage = damage;
+        r.damageDetail = std::move(detail);
+        r.downloadName.clear();
+        r.installerSizeKb = 0;
         return r;
+    };
+    if (fields.size() < 5) {
+        return damaged(ListDamage::FieldMissing, std::to_string(fields.size()));
     }
     r.downloadName = fields[1];
     if (!r.downloadName.empty() && !IsSafeDownloadName(r.downloadName)) {
-        r.error = "the download name is not a plain file name";
-        r.downloadName.clear();
-        return r;
+        return damaged(ListDamage::UnsafeName, {});
     }
     const std::string size = Trim(fields[3]);
     const auto [end, ec] =
         std::from_chars(size.data(), size.data() + size.size(), r.installerSizeKb);
     if (size.empty() || ec != std::errc() || end != size.data() + size.size() ||
         r.installerSizeKb < 0) {
-        r.error = "the installer size \"" + size.substr(0, 40) + "\" is not a number";
-        r.installerSizeKb = 0;
-        return r;
+        return damaged(ListDamage::SizeNotNumber, size.substr(0, 40));
     }
     if (r.installerSizeKb > kMaxInstallerKb) {
-        r.error = "the installer size " + size + " KB is beyond " +
-                  std::to_string(kMaxInstallerKb) + " KB";
-        r.installerSizeKb = 0;
-        return r;
+        return damaged(ListDamage::SizeBeyondCeiling, size);
     }
     if (const std::string digest = Trim(fields[4]); IsSha256Hex(digest)) {
         r.sha256 = AsciiLower(digest);
@@ -161,6 +173,62 @@ std::vector<std::string> ResultLines(int code, bool dutch) {
         default:
             return {dutch ? "Er is iets niet goed gegaan" : "Something went wrong"};
     }
+}
+
+std::vector<std::string> CheckLines(const VersionCheck& check, bool dutch) {
+    const auto say = [dutch](std::string nl, std::string en) {
+        return std::vector<std::string>{dutch ? std::move(nl) : std::move(en)};
+    };
+    const std::string status = std::to_string(check.httpStatus);
+    switch (check.failure) {
+        case ListFailure::None:
+        case ListFailure::NoConnection:
+            return ResultLines(check.code, dutch);
+        case ListFailure::TimedOut:
+            return say("De site antwoordde niet op tijd", "The site did not answer in time");
+        case ListFailure::Certificate:
+            return say("Het certificaat van de site is geweigerd",
+                       "The site's certificate was refused");
+        case ListFailure::RedirectRefused:
+            return say("De site verwees naar een onbeveiligd adres; dat is geweigerd",
+                       "The site redirected to an insecure address; this was refused");
+        case ListFailure::HttpStatus:
+            return say("De site antwoordde met HTTP-status " + status,
+                       "The site answered with HTTP status " + status);
+        case ListFailure::TooLarge:
+            return say("De versielijst is te groot", "The version list is too large");
+        case ListFailure::ConnectionLost:
+            return say("De verbinding werd verbroken", "The connection was lost");
+        case ListFailure::BadAddress:
+            return say("Het adres van de site is ongeldig", "The site address is not valid");
+    }
+    return ResultLines(kSomethingWrong, dutch);
+}
+
+std::string DamagedListText(const VersionCheck& check, bool dutch) {
+    const std::string& d = check.damageDetail;
+    const std::string ceiling = std::to_string(kMaxInstallerKb);
+    std::string why;
+    switch (check.damage) {
+        case ListDamage::None:
+            return {};
+        case ListDamage::FieldMissing:
+            why = dutch ? "veld " + d + " ontbreekt" : "field " + d + " is missing";
+            break;
+        case ListDamage::UnsafeName:
+            why = dutch ? "de downloadnaam is geen gewone bestandsnaam"
+                        : "the download name is not a plain file name";
+            break;
+        case ListDamage::SizeNotNumber:
+            why = dutch ? "de installatiegrootte \"" + d + "\" is geen getal"
+                        : "the installer size \"" + d + "\" is not a number";
+            break;
+        case ListDamage::SizeBeyondCeiling:
+            why = dutch ? "de installatiegrootte " + d + " KB is groter dan " + ceiling + " KB"
+                        : "the installer size " + d + " KB is beyond " + ceiling + " KB";
+            break;
+    }
+    return (dutch ? "De versielijst is beschadigd: " : "The version list is damaged: ") + why;
 }
 
 std::vector<std::string> InformationOnlyLines(bool verifiedHttps, bool hasDigest,

@@ -45,7 +45,8 @@ struct Case {
     std::string line;
     std::optional<std::vector<std::string>> history;  // empty: no history file
     DateTime now;
-    std::string record;  // the CSV record, without its CR LF
+    std::string record;          // the CSV record up to the check, without its CR LF
+    std::string risk = ",,,,,";  // delta .. em
 };
 
 // The prices 26,045048 / 18,636502 (at 920, 105 days out) and 63,821216 (put at 850) are
@@ -56,23 +57,70 @@ const Case kCases[] = {
      std::vector<std::string>{kFirst, L("04-12-2026", "26,045048", "18,636502", "44,68", "920,00")},
      kMonday,
      kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-04,0,30.00,44.68,-1468.00,920.00,0.00,"
-            "44.68,850.00,990.00,22.00,18.00,"},
+            "44.68,850.00,990.00,22.00,18.00,",
+     "0.46,-0.7512,34.28,-351.91,52.68,97.27"},
     {"FirstAndLastByDateNotFileOrder", kStrangle,
      std::vector<std::string>{L("04-12-2026", "1,00", "1,00", "50,00", "920,00"), "garbage",
                               L("03-12-2026", "1,00", "1,00", "40,00", "910,00"), kFirst,
                               L("04-12-2026", "26,045048", "18,636502", "44,68", "920,00")},
      kMonday,
      kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-04,0,30.00,44.68,-1468.00,920.00,0.00,"
-            "44.68,850.00,990.00,22.00,18.00,"},
+            "44.68,850.00,990.00,22.00,18.00,",
+     "0.46,-0.7512,34.28,-351.91,52.68,97.27"},
     {"LastRowWithoutLevel", kStrangle,
      std::vector<std::string>{kFirst, L("03-12-2026", "26,05", "18,64", "44,69", "")}, kMonday,
      kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-03,1,30.00,44.69,-1469.00,,,,850.00,"
             "990.00,,,geen AEX"},
-    {"ZeroPricesBelowTheFloor", kStrangle,
-     std::vector<std::string>{kFirst, L("04-12-2026", "00,00", "00,00", "00,00", "850,00")},
+    {"PutBelowTheFloor", kStrangle,
+     std::vector<std::string>{kFirst, L("04-12-2026", "10,00", "00,50", "10,50", "850,00")},
      kMonday,
-     kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-04,0,30.00,0.00,3000.00,850.00,30.00,"
-            "-30.00,850.00,990.00,,,onder intrinsieke waarde"},
+     kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-04,0,30.00,10.50,1950.00,850.00,30.00,"
+            "-19.50,850.00,990.00,,11.71,onder intrinsieke waarde"},
+    // Faults that gave confident wrong figures: a damaged or not-downloaded row is no 0.00.
+    {"DamagedLastSomIsNoZero", kStrangle,
+     std::vector<std::string>{kFirst, L("04-12-2026", "26,05", "18,64", "", "920,00")}, kMonday,
+     kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-01,1,30.00,30.00,0.00,900.00,0.00,"
+            "30.00,850.00,990.00,14.49,15.95,onleesbare regel",
+     "15.79,-0.9410,24.09,-321.60,63.50,72.42"},
+    {"DamagedPriceIsNoZero", kStrangle,
+     std::vector<std::string>{kFirst, L("04-12-2026", "26,0x", "18,64", "44,69", "920,00")},
+     kMonday,
+     kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-01,1,30.00,30.00,0.00,900.00,0.00,"
+            "30.00,850.00,990.00,14.49,15.95,onleesbare regel",
+     "15.79,-0.9410,24.09,-321.60,63.50,72.42"},
+    {"DamagedOlderRowIsSkippedWithoutFlag", kStrangle,
+     std::vector<std::string>{L("30-11-2026", "2", "1", "3x", "900,00"), kFirst}, kMonday,
+     kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-01,1,30.00,30.00,0.00,900.00,0.00,"
+            "30.00,850.00,990.00,14.49,15.95,",
+     "15.79,-0.9410,24.09,-321.60,63.50,72.42"},
+    {"NotDownloadedRowsAreSkipped", kStrangle,
+     std::vector<std::string>{L("30-11-2026", "0,00", "0,00", "0,00", "900,00"), kFirst,
+                              L("04-12-2026", "0,00", "0,00", "0,00", "920,00")},
+     kMonday,
+     kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-01,1,30.00,30.00,0.00,900.00,0.00,"
+            "30.00,850.00,990.00,14.49,15.95,",
+     "15.79,-0.9410,24.09,-321.60,63.50,72.42"},
+    {"TwoDigitYearIsNoDate", kStrangle,
+     std::vector<std::string>{L("02-12-26", "5,00", "5,00", "10,00", "900,00"), kFirst}, kMonday,
+     kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-01,1,30.00,30.00,0.00,900.00,0.00,"
+            "30.00,850.00,990.00,14.49,15.95,",
+     "15.79,-0.9410,24.09,-321.60,63.50,72.42"},
+    // The download reads these strikes; so must every figure here.
+    {"DecimalCommaStrikes", "AEX 2703 00880,00 00960,00; x; Strangle",
+     std::vector<std::string>{kFirst, L("04-12-2026", "26,045048", "18,636502", "44,68", "920,00")},
+     kMonday,
+     "\"AEX 2703 00880,00 00960,00\",Strangle,2027-03-19,102,2026-12-01,2026-12-04,0,30.00,44.68,"
+     "-1468.00,920.00,0.00,44.68,850.00,990.00,22.00,18.00,",
+     "0.46,-0.7512,34.28,-351.91,52.68,97.27"},
+    {"TwoBlanksBetweenEqualStrikesIsAStraddle", "AEX 2703 00920.00  00920,0; x; Straddle",
+     std::vector<std::string>{L("04-12-2026", "30,00", "20,00", "50,00", "920,00")}, kMonday,
+     "\"AEX 2703 00920.00  00920,0\",Straddle,2027-03-19,102,2026-12-04,2026-12-04,0,50.00,"
+     "50.00,0.00,920.00,0.00,50.00,870.00,970.00,14.67,10.89,",
+     "0.67,-1.3010,23.86,-384.77,58.12,62.17"},
+    {"UnreadableStrike", "AEX 2703 00880.00 0096O.00; x; Strangle",
+     std::vector<std::string>{kFirst}, kMonday,
+     "AEX 2703 00880.00 0096O.00,Strangle,2027-03-19,102,2026-12-01,2026-12-01,1,30.00,30.00,"
+     "0.00,900.00,,,,,,,onleesbare strike"},
     {"AbsurdPutPriceHasNoVolatility", kStrangle,
      std::vector<std::string>{kFirst,
                               L("04-12-2026", "9999,00", "18,636502", "10017,64", "920,00")},
@@ -82,7 +130,8 @@ const Case kCases[] = {
     {"OneRowSingleWithGeen", kSingle,
      std::vector<std::string>{L("04-12-2026", "63,821216", "00.0", "63,82", "850,00")}, kMonday,
      "AEX 2703 00880.00 00Geen,Single,2027-03-19,102,2026-12-04,2026-12-04,0,63.82,63.82,0.00,"
-     "850.00,30.00,33.82,816.18,,25.00,,"},
+     "850.00,30.00,33.82,816.18,,25.00,,",
+     "58.12,-0.3439,22.28,-173.61,58.71,112.33"},
     {"PutJustMoreThanTheSlackUnderItsFloor", kSingle,
      std::vector<std::string>{L("04-12-2026", "32,20", "00.0", "32,20", "850,00")}, kMonday,
      "AEX 2703 00880.00 00Geen,Single,2027-03-19,102,2026-12-04,2026-12-04,0,32.20,32.20,0.00,"
@@ -120,7 +169,8 @@ TEST(Overview, DefinitionsOnSmallHistories) {
             WriteAll(dir.path() / HistoryFileName(c.line), text);
         }
         const auto rows = LoadOverview(dir.folder(), {c.line}, Rates{0.02, 0.03}, c.now);
-        EXPECT_EQ(OverviewCsv(rows), std::string(kOverviewCsvHeader) + "\r\n" + c.record + "\r\n");
+        EXPECT_EQ(OverviewCsv(rows),
+                  std::string(kOverviewCsvHeader) + "\r\n" + c.record + "," + c.risk + "\r\n");
     }
 }
 
@@ -182,9 +232,14 @@ TEST(TheoryHoverLines, VolatilitiesAndTimeValueOrADash) {
     OverviewRow row;
     row.ivPut = 0.1794;
     row.timeValue = 37.31;
+    row.risk.delta = 0.46;
+    row.risk.gamma = -0.75124;
+    row.risk.thetaDay = 34.28;
+    row.risk.pop = 52.68;
     EXPECT_EQ(TheoryHoverLines(row),
               "  IV put   : 17,94 %\r  IV call  : -\r  Tijdwaarde: \xE2\x82\xAC"
-              "37,31\r");
+              "37,31\r  Delta    : 0,46\r  Gamma    : -0,7512\r  Theta/dag: \xE2\x82\xAC"
+              "34,28\r  Vega     : -\r  Kans     : 52,68 %\r");
 }
 
 TEST(ParsePercent, CommaPointAndText) {

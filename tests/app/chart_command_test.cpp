@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "app/overview_command.h"
 #include "core/clock.h"
 #include "core/fileio.h"
 #include "platform/app_paths.h"
@@ -69,6 +70,16 @@ TEST_F(ChartCommandTest, TheorieDrawsThePurpleLineInsideThePlot) {
         }
     }
     EXPECT_GT(purple, 200);
+
+    // Days after today move the line; beyond the day before expiry (the 17th) it stays there.
+    auto picture = [this](const char* days) {
+        const std::string out = Out((std::string("d") + days + ".png").c_str());
+        EXPECT_EQ(RunChartCommand({kName, "--theorie", "--theorie-dagen", days, "--out", out}), 0);
+        return QImage(QString::fromStdString(out)).convertToFormat(QImage::Format_RGB32);
+    };
+    EXPECT_EQ(picture("0"), png);
+    EXPECT_NE(picture("5"), png);
+    EXPECT_EQ(picture("36500"), picture("10"));
 }
 
 TEST_F(ChartCommandTest, PathsAndBadArguments) {
@@ -89,6 +100,11 @@ TEST_F(ChartCommandTest, PathsAndBadArguments) {
         {{kName, "--size", "10", "--out", Out("x.png")}, 2},
         {{kName, "--size", "99999x10", "--out", Out("x.png")}, 2},
         {{kName, "--size", "ax10", "--out", Out("x.png")}, 2},
+        {{kName, "--size", "+10x10", "--out", Out("x.png")}, 2},
+        {{kName, "--theorie", "--theorie-dagen", "-1", "--out", Out("x.png")}, 2},
+        {{kName, "--theorie", "--theorie-dagen", "1,5", "--out", Out("x.png")}, 2},
+        {{kName, "--theorie", "--theorie-dagen", "--out", Out("x.png")}, 2},
+        {{kName, "--theorie-dagen", "3", "--out", Out("x.png")}, 2},
         {{kName, "--kleur", "--out", Out("x.png")}, 2},
         {{kName, kName, "--out", Out("x.png")}, 2},
         {{"..", "--out", Out("x.png")}, 2},
@@ -99,6 +115,32 @@ TEST_F(ChartCommandTest, PathsAndBadArguments) {
         SCOPED_TRACE(c.args.empty() ? "" : c.args.back());
         EXPECT_EQ(RunChartCommand(c.args), c.rc);
     }
+    EXPECT_FALSE(FileExists(Out("x.png")));
+}
+
+// --iv: its table, its chart, and a clear no for a file that is no combination's history.
+TEST_F(ChartCommandTest, IvCommandExitCodes) {
+    test::WriteAll(std::filesystem::path(folder_) / "passwd", "root:x:0:0:root:/root\n");
+    test::WriteAll(std::filesystem::path(folder_) / "kopie.csv", History());
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+    } cases[] = {
+        {{kName}, 0},
+        {{kName, "--csv"}, 0},
+        {{kName, "--chart", "--out", Out("iv.png"), "--size", "400x300"}, 0},
+        {{"passwd"}, 2},
+        {{"kopie.csv"}, 2},
+        {{kName, "--chart"}, 2},
+        {{kName, "--out", Out("x.png")}, 2},
+        {{kName, "--chart", "--csv", "--out", Out("x.png")}, 2},
+        {{"Strangle_AEX_2612_00900.00_00990.00.csv"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        EXPECT_EQ(RunIvCommand(c.args), c.rc);
+    }
+    EXPECT_EQ(QImage(QString::fromStdString(Out("iv.png"))).size(), QSize(400, 300));
     EXPECT_FALSE(FileExists(Out("x.png")));
 }
 

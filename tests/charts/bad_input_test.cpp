@@ -33,7 +33,7 @@ TEST(ChartBadInput, MaximumFileOf65535LinesInAllViews) {
         EXPECT_EQ(state.lastRowTexts.som, " 09,00");
         EXPECT_DOUBLE_EQ(state.lastHistoryIndexValue, 915.0);
         if (blocks) {
-            EXPECT_EQ(canvas.Of(Op::Rectangle).size(), 1u + 3 * (65535 + 5));
+            EXPECT_EQ(canvas.Of(Op::Rectangle).size(), 1u + 3 * 65535 + 1 + 5);
         } else {
             // Lines older than a hundred years lie left of the plot, but are drawn.
             EXPECT_EQ(LinesWithPen(canvas, kBlue).size(), 65535u);

@@ -6,6 +6,7 @@
 
 #include "chart_test_support.h"
 #include "charts/chart_request.h"
+#include "core/text.h"
 
 namespace rendaal {
 namespace {
@@ -110,7 +111,7 @@ TEST(BlockChart, SquaresByWeekdayAtTheirIndexLevel) {
     pass.colors.highlight = Rgb(1, 2, 3);
     DrawBlockChart(pass, b.canvas, b.state, b.outputs);
     const auto rects = b.canvas.Of(Op::Rectangle);
-    ASSERT_EQ(rects.size(), 1u + 3 + 5);
+    ASSERT_EQ(rects.size(), 1u + 3 + 1 + 5);
     // T = 20: y = 424 - 18.7 * 10 = 237.
     EXPECT_EQ(std::vector<int>({rects[1].x1, rects[1].y1, rects[1].x2, rects[1].y2}),
               std::vector<int>({315, 232, 326, 243}));
@@ -119,17 +120,18 @@ TEST(BlockChart, SquaresByWeekdayAtTheirIndexLevel) {
     EXPECT_EQ(rects[2].state.brush, Rgb(1, 2, 3));
     EXPECT_EQ(rects[3].x1, 325);
     EXPECT_EQ(rects[3].state.brush, kWhite);  // the weekend keeps the brush
-    // Legend: Monday to Friday.
+    // Legend: Monday to Friday in a white box.
+    EXPECT_EQ(rects[4].state.brush, kWhite);
     const Color legend[] = {Rgb(255, 0, 0), Rgb(255, 170, 255), Rgb(255, 255, 0), Rgb(0, 255, 0),
                             Rgb(1, 2, 3)};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(rects[4 + i].state.brush, legend[i]);
-        EXPECT_EQ(rects[4 + i].x1, 60);
-        EXPECT_EQ(rects[4 + i].y1, 324 + 20 * i);
-        EXPECT_EQ(rects[4 + i].x2, 70);
+        EXPECT_EQ(rects[5 + i].state.brush, legend[i]);
+        EXPECT_EQ(rects[5 + i].x1, rects[4].x1 + 3);
+        EXPECT_EQ(rects[5 + i].y1, rects[4].y1 + 6 + 20 * i);
+        EXPECT_EQ(rects[5 + i].x2 - rects[5 + i].x1, 10);
     }
-    EXPECT_EQ(b.canvas.TextsEqual("Vr").at(0).x1, 75);
-    EXPECT_EQ(b.canvas.TextsEqual("Vr").at(0).y1, 399);
+    EXPECT_EQ(b.canvas.TextsEqual("Vr").at(0).x1, rects[9].x2 + 5);
+    EXPECT_EQ(b.canvas.TextsEqual("Vr").at(0).y1, rects[9].y1 - 3);
     // AEX mark at the last plotted level, 480: x 330.
     const auto red = LinesWithPen(b.canvas, kRed);
     ASSERT_EQ(red.size(), 1u);
@@ -225,6 +227,51 @@ TEST(BlockChart, ExpiryValueLines) {
     }
 }
 
+// The legend keeps clear of the squares, their joins, the AEX mark and the expiry value lines,
+// which stay on the plot however high they rise.
+TEST(BlockChart, LegendHidesNothingAndDashedLinesStayOnThePlot) {
+    struct Case {
+        const char* what;
+        std::string name;
+        bool separate;
+        std::vector<std::string> lines;
+    };
+    std::vector<std::string> walk;  // a month of days round the put's strike
+    for (int i = 0; i < 30; ++i) {
+        walk.push_back(Line(FormatDmy(FromDayNumber(DayNumber(2026, 11, 2) + i)), "05,00", "03,00",
+                            FormatNumber(8 + (i % 7) * 0.5, 5, 2, ','),
+                            FormatNumber(445 + i * 2.5, 5, 1, ',')));
+    }
+    const Case cases[] = {
+        {"put line through the old legend", kStrangle, false,
+         std::vector<std::string>{Line("07-12-2026", "05,00", "05,00", "10,00", "478,5")}},
+        {"a month of squares, apart", kStrangle, true, walk},
+        // Margin 40 on a top of 5: the lines would rise far above the plot.
+        {"straddle, low sums", "Straddle_AEX_1303_00480.00_00480.00.csv", false,
+         std::vector<std::string>{Line("07-12-2026", "01,00", "01,00", "02,00", "470,0"),
+                                  Line("08-12-2026", "01,00", "01,00", "02,50", "490,0")}},
+        {"single", "Single_AEX_1303_00460.00_00Geen.csv", true, walk},
+    };
+    const PlotArea area = PlotAreaFor(660, 474);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ChartBench b;
+        b.Write(c.name, c.lines);
+        DrawChart(b.Request(c.name, true, c.separate, kToday, 660, 474), b.canvas, b.state,
+                  b.outputs);
+        EXPECT_EQ(TextClashes(b.canvas, area), std::vector<std::string>{});
+        EXPECT_EQ(b.canvas.TextsEqual("Wo").size(), 1u);
+        const auto dashed = DashedLines(b.canvas);
+        EXPECT_FALSE(dashed.empty());
+        for (const auto& l : dashed) {
+            for (const auto& [x, y] : {std::pair{l.x1, l.y1}, std::pair{l.x2, l.y2}}) {
+                EXPECT_TRUE(x >= area.left && x <= area.right && y >= area.top && y <= area.bottom)
+                    << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(BlockChart, SingleWithoutPlottedLinesCentresOnItsStrike) {
     const IndexWindow w = IndexWindowFor(ParseChartFileName("Single_AEX_1303_00Geen_00500.00.csv"),
                                          {""}, PlotAreaFor(660, 474));
@@ -240,7 +287,7 @@ TEST(BlockChart, NotDownloadedOnlyWithTheExactSumText) {
     DrawBlockChart(b.Pass(kStrangle, 660, 474, kToday), b.canvas, b.state, b.outputs);
     EXPECT_EQ(b.outputs.l21, "Laatste kosrsen niet gedownload");
     const auto rects = b.canvas.Of(Op::Rectangle);
-    ASSERT_EQ(rects.size(), 1u + 1 + 5);
+    ASSERT_EQ(rects.size(), 1u + 1 + 1 + 5);
     EXPECT_EQ(rects[1].x1, 321);  // 479.5 at x 326
     EXPECT_EQ(rects[1].y1, 419);  // value 0 at the bottom
     EXPECT_EQ(b.state.lastRowTexts.som, "0,00");
@@ -251,7 +298,7 @@ TEST(BlockChart, FileWithoutDataLinesDrawsFrameAxesAndLegend) {
     b.Write(kStrangle, {});
     DrawChart(b.Request(kStrangle, true, true, kToday, 660, 474), b.canvas, b.state, b.outputs);
     const auto rects = b.canvas.Of(Op::Rectangle);
-    EXPECT_EQ(rects.size(), 1u + 3 * 5);  // frame, three legends
+    EXPECT_EQ(rects.size(), 1u + 1 + 5);  // frame, one legend in its box
     EXPECT_EQ(b.canvas.TextsEqual("440").size(), 1u);
     EXPECT_EQ(b.canvas.TextsEqual("Strangle, startdatum: , expitatiedatum: 15-03-2013").size(), 3u);
     // The AEX mark stands at index level 0, far left of the window.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "charts/chart_request.h"
+#include "charts/frame.h"
 #include "charts/recording_canvas.h"
 #include "support/test_support.h"
 
@@ -84,6 +85,55 @@ inline bool AllCoordinatesBounded(const RecordingCanvas& canvas) {
         }
     }
     return true;
+}
+
+// What a text on the plot hides: the texts' boxes (recording metrics) that meet another text,
+// a line other than a grid line, or a square; each clash described, none when all is clear.
+inline std::vector<std::string> TextClashes(const RecordingCanvas& canvas, const PlotArea& area) {
+    struct Placed {
+        Box box;
+        std::string text;
+    };
+    std::vector<Placed> texts;
+    std::vector<Segment> lines;
+    std::vector<Box> squares;
+    for (const auto& c : canvas.calls()) {
+        if (c.op == Op::TextOut && c.x1 > area.left && c.x1 < area.right && c.y1 > area.top &&
+            c.y1 < area.bottom) {
+            int w = 0;
+            for (const unsigned char ch : c.text) {
+                w += (ch & 0xC0) != 0x80 ? RecordingCanvas::kCharWidth : 0;
+            }
+            texts.push_back({{c.x1, c.y1, c.x1 + w, c.y1 + kTextHeight}, c.text});
+        } else if (c.op == Op::LineTo && c.state.pen != chart_colors::kGrid) {
+            lines.push_back({c.x1, c.y1, c.x2, c.y2});
+        } else if (c.op == Op::Rectangle && c.state.pen != chart_colors::kGrid &&
+                   !(c.x1 == area.left && c.y1 == area.top)) {
+            squares.push_back({c.x1, c.y1, c.x2, c.y2});  // not the frame, not a text's box
+        }
+    }
+    std::vector<std::string> clashes;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const Placed& t = texts[i];
+        for (size_t j = i + 1; j < texts.size(); ++j) {
+            if (Overlap(t.box, texts[j].box)) {
+                clashes.push_back("\"" + t.text + "\" on \"" + texts[j].text + "\"");
+            }
+        }
+        for (const Segment& l : lines) {
+            if (Touches(t.box, l)) {
+                clashes.push_back("\"" + t.text + "\" on a line " + std::to_string(l.x0) + "," +
+                                  std::to_string(l.y0) + " " + std::to_string(l.x1) + "," +
+                                  std::to_string(l.y1));
+            }
+        }
+        for (const Box& s : squares) {
+            if (Overlap(t.box, s)) {
+                clashes.push_back("\"" + t.text + "\" on a square at " + std::to_string(s.x1));
+            }
+        }
+    }
+    return clashes;
 }
 
 }  // namespace rendaal::test

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "chart_test_support.h"
 #include "charts/chart_request.h"
+#include "core/text.h"
 
 namespace rendaal {
 namespace {
@@ -32,7 +35,7 @@ TEST(GraphChart, PlotAreaAndBackground) {
               std::vector<int>({0, 0, 658, 474}));
     EXPECT_EQ(fills[0].state.brush, kBackground);
     const auto rects = b.canvas.Of(Op::Rectangle);
-    ASSERT_EQ(rects.size(), 1u);
+    ASSERT_EQ(rects.size(), 2u);  // the plot, the box of the profit line
     EXPECT_EQ(std::vector<int>({rects[0].x1, rects[0].y1, rects[0].x2, rects[0].y2}),
               std::vector<int>({50, 50, 609, 425}));
     EXPECT_EQ(rects[0].state.brush, kWhite);
@@ -265,8 +268,6 @@ TEST(GraphChart, ProfitTextAndResultReadout) {
     DrawGraphChart(b.Pass(name, 658, 474, {2026, 12, 7}), b.canvas, b.state, b.outputs);
     const auto profit = b.canvas.TextsEqual("Winst Som: €840");
     ASSERT_EQ(profit.size(), 1u);
-    EXPECT_EQ(profit[0].x1, 60);
-    EXPECT_EQ(profit[0].y1, 344);
     EXPECT_EQ(profit[0].state.fontColor, kBlue);
     EXPECT_EQ(profit[0].state.brush, kWhite);
     ASSERT_TRUE(b.outputs.result.has_value());
@@ -285,7 +286,8 @@ TEST(GraphChart, ProfitTextAndResultReadout) {
     // The series name at the first point, the line through the three days.
     const auto name0 = b.canvas.TextsEqual("Som");
     ASSERT_EQ(name0.size(), 1u);
-    EXPECT_EQ(name0[0].x1, 70);
+    EXPECT_EQ(name0[0].x1, 70);  // where it always stood, when that is clear
+    EXPECT_EQ(name0[0].y1, 249);
     const auto blue = LinesWithPen(b.canvas, kBlue);
     ASSERT_EQ(blue.size(), 3u);
     // p = 558 / 6 = 93; y = Nearest(424 - 374 / 50 * v) with T = 50.
@@ -294,6 +296,76 @@ TEST(GraphChart, ProfitTextAndResultReadout) {
     EXPECT_EQ(blue[2].x2, 236);
     EXPECT_EQ(blue[0].y2, 269);  // 424 - 155.21
     EXPECT_EQ(blue[2].y2, 332);  // 424 - 92.378
+}
+
+// Series names, profit lines and the lines of the plot, as real histories bring them together.
+TEST(GraphChart, TextsHideNoLineAndNoOtherText) {
+    struct Case {
+        const char* what;
+        std::string name;
+        bool separate;
+        std::vector<std::string> lines;
+        std::vector<std::string> texts;  // on the plot, in any order
+    };
+    std::vector<std::string> falling;  // a strangle losing value over two months
+    std::vector<std::string> lowCall;  // the call's line starts where the profit lines stood
+    for (int i = 0; i < 60; ++i) {
+        const std::string date = Dmy(DayNumber(2026, 10, 8) + i);
+        falling.push_back(Line(date, FormatNumber(12 - i * 0.1, 5, 2, ','),
+                               FormatNumber(9 - i * 0.05, 5, 2, ','),
+                               FormatNumber(21 - i * 0.15, 5, 2, ','), "912,00"));
+        lowCall.push_back(Line(date, FormatNumber(30 - i * 0.2, 5, 2, ','),
+                               FormatNumber(2 + (i % 3) * 0.2, 5, 2, ','),
+                               FormatNumber(32 - i * 0.2 + (i % 3) * 0.2, 5, 2, ','), "912,00"));
+    }
+    const std::vector<std::string> singlePut = {
+        Line("01-12-2026", "30,00", "00,00", "30,00", "912,00"),
+        Line("04-12-2026", "12,00", "00,00", "12,00", "915,00"),
+        Line("07-12-2026", "08,73", "00,00", "08,73", "916,50")};
+    const std::string strangle = "Strangle_AEX_2612_00900.00_00950.00.csv";
+    const Case cases[] = {
+        {"strangle, sum only", strangle, false, falling, {"Som", "Winst Som: €885"}},
+        {"strangle, apart",
+         strangle,
+         true,
+         falling,
+         {"Som", "Put", "Call", "Winst Som: €885", "Winst Put: €590", "Winst Call: €295"}},
+        {"low call under the profit lines",
+         strangle,
+         true,
+         lowCall,
+         {"Som", "Put", "Call", "Winst Som: €1.140", "Winst Put: €1.180", "Winst Call: €-40"}},
+        {"single put: no call, put on the sum",
+         "Single_AEX_2612_00900.00_00Geen.csv",
+         true,
+         singlePut,
+         {"Som", "Put", "Winst Som: €2.127", "Winst Put: €2.127"}},
+        {"single call",
+         "Single_AEX_2612_00Geen_00950.00.csv",
+         true,
+         std::vector<std::string>{Line("01-12-2026", "00,00", "05,00", "05,00", "912,00"),
+                                  Line("07-12-2026", "00,00", "04,00", "04,00", "916,50")},
+         {"Som", "Call", "Winst Som: €100", "Winst Call: €100"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ChartBench b;
+        b.Write(c.name, c.lines);
+        DrawChart(b.Request(c.name, false, c.separate, {2026, 12, 7}), b.canvas, b.state,
+                  b.outputs);
+        EXPECT_EQ(TextClashes(b.canvas, kArea), std::vector<std::string>{});
+        std::vector<std::string> texts;
+        for (const auto& t : b.canvas.Of(Op::TextOut)) {
+            if (t.x1 > kArea.left && t.x1 < kArea.right && t.y1 > kArea.top &&
+                t.y1 < kArea.bottom) {
+                texts.push_back(t.text);
+            }
+        }
+        std::sort(texts.begin(), texts.end());
+        std::vector<std::string> expected = c.texts;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(texts, expected);
+    }
 }
 
 TEST(ResultReadout, Cases) {
@@ -306,7 +378,7 @@ TEST(ResultReadout, Cases) {
         Color c3;
     } cases[] = {
         {20.75, 12.80, 12.35, "€840,", kGreen, "+€45", "(+5,36%)", kGreen},
-        {20.75, 0, 20.75, "€ 0,", kBlue, "€-2075", "(***)%", kRed},  // a single line
+        {20.75, 0, 20.75, "€ 0,", kBlue, "€-2.075", "(***)%", kRed},  // a single line
         {10, 10, 12, "€-200,", kRed, "€-200", "(100,00%)", kRed},
         {10, 10, 10, "€ 0,", kBlue, "€ 0", "(***)%", kBlue},
     };
@@ -328,7 +400,7 @@ TEST(GraphChart, NotDownloadedLastLineCountsWithZero) {
                    Line("02-12-2026", "00,00", "00,00", "00,00", "915,00")});
     DrawGraphChart(b.Pass(name, 658, 474, {2026, 12, 7}), b.canvas, b.state, b.outputs);
     EXPECT_EQ(b.outputs.l21, "Laatste koesrsen niet gedownload");
-    EXPECT_EQ((*b.outputs.result)[1].caption, "€2075,");
+    EXPECT_EQ((*b.outputs.result)[1].caption, "€2.075,");
     EXPECT_EQ(LinesWithPen(b.canvas, kBlue).size(), 1u);
     EXPECT_EQ(b.state.lastRowTexts.som, " 00,00");
 }
@@ -340,10 +412,11 @@ TEST(DrawChart, SeparateViewDrawsThreeSeriesOverOneFrame) {
                    Line("03-12-2026", "07,00", "05,35", "12,35", "916,50")});
     DrawChart(b.Request(name, false, true, {2026, 12, 7}), b.canvas, b.state, b.outputs);
     EXPECT_EQ(b.canvas.Of(Op::FillRect).size(), 1u);
-    EXPECT_EQ(b.canvas.TextsEqual("Winst Som: €840").at(0).y1, 344);
-    EXPECT_EQ(b.canvas.TextsEqual("Winst Put  : €500").at(0).y1, 364);
-    EXPECT_EQ(b.canvas.TextsEqual("Winst Call : €340").at(0).y1, 384);
-    EXPECT_EQ(b.canvas.TextsEqual("Winst Put  : €500").at(0).state.fontColor, kRed);
+    // One box of profit lines, in the order of the passes.
+    const int y = b.canvas.TextsEqual("Winst Som: €840").at(0).y1;
+    EXPECT_EQ(b.canvas.TextsEqual("Winst Put: €500").at(0).y1, y + 18);
+    EXPECT_EQ(b.canvas.TextsEqual("Winst Call: €340").at(0).y1, y + 36);
+    EXPECT_EQ(b.canvas.TextsEqual("Winst Put: €500").at(0).state.fontColor, kRed);
     EXPECT_EQ(LinesWithPen(b.canvas, kBlue).size(), 2u);
     EXPECT_EQ(LinesWithPen(b.canvas, kRed).size(), 2u);
     EXPECT_EQ(LinesWithPen(b.canvas, kGreen).size(), 2u);
@@ -353,7 +426,7 @@ TEST(DrawChart, SeparateViewDrawsThreeSeriesOverOneFrame) {
     RecordingCanvas sumOnly;
     DrawChart(b.Request(name, false, false, {2026, 12, 7}), sumOnly, b.state, b.outputs);
     EXPECT_TRUE(LinesWithPen(sumOnly, kRed).empty());
-    EXPECT_TRUE(sumOnly.TextsEqual("Winst Put  : €500").empty());
+    EXPECT_TRUE(sumOnly.TextsEqual("Winst Put: €500").empty());
 }
 
 TEST(GraphChart, FileWithoutDataLinesDrawsFrameTitlesAndAxes) {
@@ -365,7 +438,7 @@ TEST(GraphChart, FileWithoutDataLinesDrawsFrameTitlesAndAxes) {
             b.Write(name, {});
         }
         DrawGraphChart(b.Pass(name, 658, 474, {2026, 12, 7}), b.canvas, b.state, b.outputs);
-        EXPECT_EQ(b.canvas.Of(Op::Rectangle).size(), 1u);
+        EXPECT_EQ(b.canvas.Of(Op::Rectangle).size(), 2u);
         EXPECT_EQ(b.canvas.TextsEqual("AEX P2612_00900.00  +  AEX C2612_00950.00").size(), 1u);
         EXPECT_EQ(b.canvas.TextsEqual("Strangle, startdatum: , expitatiedatum: 18-12-2026").size(),
                   1u);
@@ -374,7 +447,7 @@ TEST(GraphChart, FileWithoutDataLinesDrawsFrameTitlesAndAxes) {
         EXPECT_EQ(b.canvas.TextsEqual("dec").size(), 0u);  // 7 and 8 December only
         EXPECT_EQ(b.canvas.TextsEqual("7").size(), 1u);
         EXPECT_TRUE(LinesWithPen(b.canvas, kBlue).empty());
-        EXPECT_EQ(b.canvas.TextsEqual("Winst Som: € 0").size(), 1u);
+        EXPECT_EQ(b.canvas.TextsEqual("Winst Som: €0").size(), 1u);
         EXPECT_FALSE(b.outputs.l21.has_value());
     }
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/text.h"
 #include "support/test_support.h"
 
 namespace rendaal {
@@ -29,12 +30,52 @@ TEST(Combination, KindAndHistoryFileName) {
         {"AEX 1306 00350.00 00360.00;", "Strangle", "Strangle_AEX_1306_00350.00_00360.00.csv"},
         {"AEX 1306 00350.00 00360.00;\xff\x01garbage", "Strangle",
          "Strangle_AEX_1306_00350.00_00360.00.csv"},
+        // Names stay as they always were, so that existing histories are found.
+        {"AEX 2703 00920.00  00920.00;", "Strangle", "Strangle_AEX_2703_00920.00__00920.00.csv"},
+        {"AEX 2703 00920,00 00920.00;", "Strangle", "Strangle_AEX_2703_00920,00_00920.00.csv"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         const KeyWords w = SplitKey(CombinationKey(c.line));
         EXPECT_STREQ(KindName(KindOf(w.put, w.call)), c.kind);
         EXPECT_EQ(HistoryFileName(c.line), c.file);
+    }
+}
+
+std::string Text(const StrikeReading& r) {
+    if (r.state == StrikeReading::State::None) {
+        return "Geen";
+    }
+    return r.unreadable() ? "?" : FormatNumber(r.value, 1, 2, '.');
+}
+
+// The download, the charts (from the file name) and the overview read a line alike.
+TEST(Combination, OneReadingOfKindAndStrikes) {
+    const struct {
+        const char* line;
+        const char* kind;
+        const char* put;
+        const char* call;
+    } rows[] = {
+        {"AEX 2703 00880.00 00960.00; x", "Strangle", "880.00", "960.00"},
+        {"AEX 2703 00920,00 00920.00; x", "Straddle", "920.00", "920.00"},
+        {"AEX 2703 00920.00  00920.00; x", "Straddle", "920.00", "920.00"},
+        {"AEX 2703 01000.00 01000,5 ; x", "Strangle", "1000.00", "1000.50"},
+        {"AEX 2703 00920.00 00Geen; x", "Single", "920.00", "Geen"},
+        {"AEX 2703 0092O.00 00960.00; x", "Strangle", "?", "960.00"},
+        {"AEX 2703 00920.00 00960.00 extra; x", "Strangle", "920.00", "?"},
+        {"AEX 2703 00920.00 -0960.00; x", "Strangle", "920.00", "?"},
+        {"AEX 2703 00000.00 00,00; x", "Strangle", "?", "?"},
+        {"AEX 2703 00920.00 00920_00; x", "Strangle", "920.00", "?"},
+        {"AEX 2703 00920.00; x", "Strangle", "?", "?"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.line);
+        for (const auto& t : {ReadTerms(r.line), ReadTermsOfFileName(HistoryFileName(r.line))}) {
+            EXPECT_STREQ(KindName(t.kind), r.kind);
+            EXPECT_EQ(Text(t.put), r.put);
+            EXPECT_EQ(Text(t.call), r.call);
+        }
     }
 }
 

@@ -111,6 +111,16 @@ TEST(FileIo, StaleTemporaryFilesOfEndedWritersAreRemoved) {
                             std::filesystem::directory_iterator()),
               6);
     EXPECT_EQ(RemoveStaleTemporaryFiles(tmp.folder() + "missing/", own), 0);
+
+    // A symlinked file's writer leaves its temporary next to the target, among others' files.
+    test::TempDir elsewhere;
+    test::WriteAll(elsewhere.path() / "real.csv", "kept");
+    test::WriteAll(elsewhere.path() / "real.csv.tmp999999999", "torn");
+    test::WriteAll(elsewhere.path() / "other.csv.tmp999999999", "a stranger's");
+    std::filesystem::create_symlink(elsewhere.path() / "real.csv", tmp.path() / "Single_AEX.csv");
+    EXPECT_EQ(RemoveStaleTemporaryFiles(tmp.folder(), own), 1);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.path() / "real.csv.tmp999999999"));
+    EXPECT_TRUE(std::filesystem::exists(elsewhere.path() / "other.csv.tmp999999999"));
 }
 
 // Nothing but a regular file is read or written, and nothing hangs on a FIFO.

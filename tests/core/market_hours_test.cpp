@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 namespace rendaal {
 namespace {
 
@@ -47,6 +49,25 @@ TEST(DownloadTick, WorkingDaysAndClose) {
     }
     EXPECT_FALSE(IsAfterClose(At(7, 17, 34)));
     EXPECT_TRUE(IsAfterClose(At(7, 17, 35)));
+}
+
+// Whatever zone this machine is set to, the exchange's clock decides what is stale.
+TEST(AmsterdamTime, WinterSummerAndTheSwitches) {
+    const struct {
+        std::time_t utc;
+        DateTime amsterdam;
+    } rows[] = {
+        {1796641200, {2026, 12, 7, 12, 0, 0, 0}},    // 11:00 UTC in winter
+        {1782900000, {2026, 7, 1, 12, 0, 0, 0}},     // 10:00 UTC in summer
+        {1774745999, {2026, 3, 29, 1, 59, 59, 0}},   // just before the spring switch
+        {1774746000, {2026, 3, 29, 3, 0, 0, 0}},     // 01:00 UTC: clocks jump ahead
+        {1792889999, {2026, 10, 25, 2, 59, 59, 0}},  // last summer second
+        {1792890000, {2026, 10, 25, 2, 0, 0, 0}},    // clocks go back
+        {1798759800, {2027, 1, 1, 0, 30, 0, 0}},     // into the next year
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(AmsterdamTime(r.utc), r.amsterdam) << r.utc;
+    }
 }
 
 }  // namespace

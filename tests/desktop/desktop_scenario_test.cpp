@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QLocalSocket>
@@ -16,10 +15,8 @@
 #include <QTimer>
 #include <QWindow>
 #include <chrono>
-#include <functional>
 #include <future>
 
-#include "core/clock.h"
 #include "core/combination.h"
 #include "dialogs/about_form.h"
 #include "dialogs/message_form.h"
@@ -30,11 +27,9 @@
 #include "mainwindow/add_form.h"
 #include "mainwindow/app_windows.h"
 #include "mainwindow/download_form.h"
-#include "mainwindow/main_form.h"
-#include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "settings/options_form.h"
-#include "support/test_support.h"
+#include "support/window_fixture.h"
 #include "update/update_transport.h"
 
 namespace rendaal {
@@ -56,19 +51,14 @@ const std::string kOptionPage = test::OptionPageHtml({{'P', "18-12-2026", "900,0
                                                       {'C', "18-12-2026", "960,00", "2,05"},
                                                       {'P', "18-12-2026", "860,00", "8,15"}});
 
-bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return done();
-}
+using test::WaitFor;
 
 // A version list that never arrives: the update window shows, nothing leaves the machine.
 class NoServer final : public UpdateTransport {
 public:
-    std::optional<ListReply> Get(const std::string&, size_t) override { return std::nullopt; }
+    ListReply Get(const std::string&, size_t) override {
+        return {{}, false, ListFailure::NoConnection, 0};
+    }
     StreamOutcome Stream(const std::string&,
                          const std::function<bool(std::string_view)>&) override {
         return {};
@@ -99,36 +89,17 @@ std::string HistoryOf(const TMainForm& main, const std::string& line) {
     return fs::exists(path) ? test::ReadAll(path) : std::string();
 }
 
-class DesktopScenario : public ::testing::Test {
+class DesktopScenario : public test::WindowFixture {
 protected:
-    DesktopScenario()
-        : home_("HOME", root_.folder()),
-          config_("XDG_CONFIG_HOME", root_.folder() + "config"),
-          data_("XDG_DATA_HOME", root_.folder() + "data"),
-          start_("RENDAAL_START_FOLDER", start_dir_.folder()),
-          clock_(DateTime{2026, 12, 7, 10, 0, 0, 0}) {
-        SetAppClock(&clock_);
-        fs::create_directories(start_dir_.path() / "help");
-        test::WriteAll(start_dir_.path() / "help" / "rendaal.html", "<html></html>");
+    DesktopScenario() {
         test::WriteAll(start_dir_.path() / "Regels.dat", kLine + "\r\n");
         // Nothing may leave the machine, even from a window the test does not drive.
-        fs::create_directories(root_.path() / "config" / "Rendaal");
-        test::WriteAll(root_.path() / "config" / "Rendaal" / "Rendaal.reg",
-                       "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults]\r\n"
-                       "\"IndexUrl\"=\"http://127.0.0.1:9\"\r\n"
-                       "\"OptionUrl\"=\"http://127.0.0.1:9\"\r\n"
-                       "\"SiteUrl\"=\"http://127.0.0.1:9/\"\r\n");
-        SetUserMessageHandler([this](const QString&, const QString& text) {
-            messages_.push_back(text.toStdString());
-        });
-        SetUrlOpener([](const std::string&) { return false; });
+        WriteSettings(
+            "\"IndexUrl\"=\"http://127.0.0.1:9\"\r\n\"OptionUrl\"=\"http://127.0.0.1:9\"\r\n"
+            "\"SiteUrl\"=\"http://127.0.0.1:9/\"\r\n");
+        openerWorks_ = false;
         static const bool dutch = SetUpDesktopIdentity();
         dutchQt_ = dutch;
-    }
-    ~DesktopScenario() override {
-        SetAppClock(nullptr);
-        SetUserMessageHandler(nullptr);
-        SetUrlOpener(nullptr);
     }
 
     std::unique_ptr<AppWindows> Start() {
@@ -147,18 +118,8 @@ protected:
         fetcher_->pages.Serve(test::kIndexBase, {up ? kIndexPage : std::string()});
         fetcher_->pages.Serve(test::kOptionBase, {up ? kOptionPage : std::string()});
     }
-    static void ShowAndPaint(TMainForm* main) {
-        main->show();
-        ASSERT_TRUE(WaitFor([main] { return main->FirstPaintDone && main->HoverReady; }));
-        WaitFor([] { return false; }, 50);
-    }
 
-    test::TempDir root_;
-    test::TempDir start_dir_;
-    test::ScopedEnv home_, config_, data_, start_;
-    FixedClock clock_;
     HookedFetcher* fetcher_ = nullptr;
-    std::vector<std::string> messages_;
     bool dutchQt_ = false;
 };
 
@@ -204,7 +165,7 @@ TEST_F(DesktopScenario, FirstStartShowsTheWholePanelEightRowsAndTheChart) {
         ASSERT_TRUE(WaitFor([&] { return main->size() == size; }));
         main->Label1->setText(
             QStringLiteral("Gedownload: 123 koersen (niet alle koersen gevonden)"));
-        WaitFor([] { return false; }, 50);
+        test::Wait(50);
         EXPECT_EQ(main->Label1->width(), main->Label1->sizeHint().width());
         for (QLabel* label : {main->L21, main->L22, main->L23, main->L24}) {
             EXPECT_EQ(label->width(), label->sizeHint().width()) << label->text().toStdString();
@@ -212,7 +173,7 @@ TEST_F(DesktopScenario, FirstStartShowsTheWholePanelEightRowsAndTheChart) {
         ExpectPanelClear(*main, "after a run");
         // The chart's message in the first label of the index row, once sized for "AEX:".
         main->L21->setText(QStringLiteral("Laatste koesrsen niet gedownload"));
-        WaitFor([] { return false; }, 50);
+        test::Wait(50);
         EXPECT_EQ(main->L21->width(), main->L21->sizeHint().width());
         ExpectPanelClear(*main, "with the chart's message");
         main->DownloadBtnClick();
@@ -239,10 +200,7 @@ TEST_F(DesktopScenario, StoredBoundsThatDoNotFitTheScreenAreMovedOntoIt) {
         {"past the bottom right", "\"Left\"=\"5000\"\r\n\"Top\"=\"3000\"\r\n"},
     };
     for (const auto& c : cases) {
-        test::WriteAll(root_.path() / "config" / "Rendaal" / "Rendaal.reg",
-                       std::string("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Rendaal\\"
-                                   "Defaults]\r\n") +
-                           c.values);
+        WriteSettings(c.values);
         auto app = Start();
         TMainForm* main = app->main;
         EXPECT_TRUE(area.contains(main->geometry())) << c.name;
@@ -392,7 +350,7 @@ TEST_F(DesktopScenario, AddedCombinationGetsItsFirstLineOnceTheFolderIsFree) {
         main->AddCombination(kAdded);
         EXPECT_TRUE(main->FirstLineWaiting());
         EXPECT_TRUE(main->Label1->text().contains("wacht")) << main->Label1->text().toStdString();
-        WaitFor([] { return false; }, 1500);  // the retry finds it still held
+        test::Wait(1500);  // the retry finds it still held
         EXPECT_EQ(HistoryOf(*main, kAdded).find("10,20"), std::string::npos);
     }
     EXPECT_TRUE(WaitFor([main] { return !main->FirstLineWaiting(); }, 5000));
@@ -413,7 +371,6 @@ protected:
         fs::permissions(runtime_.path(), fs::perms::owner_all, fs::perm_options::replace);
         fs::create_directories(DataFolder());
     }
-    std::string DataFolder() const { return root_.folder() + "data/Rendaal/"; }
     QString Runtime() const { return QString::fromStdString(runtime_.path().string()); }
     test::TempDir runtime_;
 };
@@ -431,7 +388,7 @@ TEST_F(SecondStart, SameFolderAsksTheRunningOneAnotherFolderRunsOnItsOwn) {
     ASSERT_TRUE(stranger.waitForConnected(2000));
     stranger.write(QByteArray(200, 'x') + "\nshow\n");
     stranger.flush();
-    WaitFor([] { return false; }, 200);
+    test::Wait(200);
     EXPECT_EQ(shown, 0);
 
     // The same folder reached through a symlink is the same folder.

@@ -56,6 +56,7 @@ TEST(CleanUp, RulesFileInDoubtRefusesTheCleanUp) {
         const char* name;
         std::function<void(const std::string& path)> make;
         bool refused;
+        const char* says = "";
     } cases[] = {
         {"good", [&](const std::string& p) { test::WriteAll(p, good); }, false},
         {"BOM, LF, no last line end",
@@ -67,7 +68,13 @@ TEST(CleanUp, RulesFileInDoubtRefusesTheCleanUp) {
          [&](const std::string& p) { test::WriteAll(p, ";x\r\n\r\n \r\n" + good); }, false},
         // What is left of a file cut or half overwritten: the lost lines' histories look unused.
         {"good after garbage", [&](const std::string& p) { test::WriteAll(p, "x y\r\n" + good); },
-         true},
+         true, "regel 1 van "},
+        {"half garbage",
+         [&](const std::string& p) { test::WriteAll(p, "x\r\n" + good + "\x8f\r\n\x01\r\n\xfe"); },
+         true, "regels 1, 3, 4, … van "},
+        {"two lines garbage",
+         [&](const std::string& p) { test::WriteAll(p, "x\n" + good + "y\n"); }, true,
+         "regels 1 en 3 van "},
         {"cut last line", [&](const std::string& p) { test::WriteAll(p, good + "AEX 2712 0086"); },
          true},
         {"key cut before the semicolon",
@@ -116,6 +123,7 @@ TEST(CleanUp, RulesFileInDoubtRefusesTheCleanUp) {
         EXPECT_EQ(rules.combinations.empty(), c.refused);
         if (c.refused) {
             EXPECT_NE(rules.refusal.find(path), std::string::npos) << rules.refusal;
+            EXPECT_NE(rules.refusal.find(c.says), std::string::npos) << rules.refusal;
         }
     }
 }

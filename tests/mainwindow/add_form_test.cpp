@@ -1,9 +1,11 @@
 #include "mainwindow/add_form.h"
 
+#include <QAccessible>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -111,8 +113,9 @@ TEST_F(AddFormTest, CreatedHiddenNonModalWithItsTexts) {
 
 TEST_F(AddFormTest, FirstShowingFillsTheListsAndCentres) {
     Show();
-    EXPECT_EQ(form.ComboBox1->count(), 12);
-    EXPECT_EQ(form.ComboBox1->itemText(0), "januari");
+    // March 2027 expires on the 19th: on the 8th it is the first month offered.
+    EXPECT_EQ(form.ComboBox1->count(), 10);
+    EXPECT_EQ(form.ComboBox1->itemText(0), "maart");
     EXPECT_EQ(form.ComboBox1->currentText(), "maart");
     EXPECT_EQ(Items(form.ComboBox2), (QStringList{"2027", "2028", "2029"}));
     EXPECT_EQ(form.ComboBox2->currentIndex(), 0);
@@ -120,12 +123,139 @@ TEST_F(AddFormTest, FirstShowingFillsTheListsAndCentres) {
     EXPECT_EQ(Items(form.ComboBox4), expected);
     EXPECT_EQ(Items(form.ComboBox3), expected);
     EXPECT_EQ(form.ComboBox4->currentIndex(), 3);  // 3 prices: 3 / 2 + 2
-    EXPECT_TRUE(form.ResultLabel->text().isEmpty());
-    EXPECT_TRUE(form.OKButton->isHidden());
+    // The chosen pair makes a whole line: shown, and OK can take it at once.
+    const std::string line =
+        "AEX 2703 01000.00 01000.00; Put: mrt 2027 1000.00; Call: mrt 2027 "
+        "1000.00; Straddle";
+    EXPECT_EQ(form.ResultLabel->text().toStdString(), line);
+    EXPECT_TRUE(form.OKButton->isVisible());
+    EXPECT_TRUE(form.OKButton->isEnabled());
+    EXPECT_TRUE(form.NoteLabel->isHidden());
+    form.OKButtonClick();
+    EXPECT_EQ(added, std::vector<std::string>{line});
     const QRect main = mainWindow.frameGeometry();
     const WindowPos pos = CentreOver(main.top(), main.left(), main.height(), main.width(),
                                      form.frameGeometry().height(), form.frameGeometry().width());
     EXPECT_EQ(form.frameGeometry().topLeft(), QPoint(pos.left, pos.top));
+}
+
+// Months whose expiry has passed are not offered; a run of an earlier day does not bring them
+// back.
+TEST_F(AddFormTest, NoExpiredMonth) {
+    struct Case {
+        DateTime now;
+        int yearFrom;  // of the last run, 0 for none
+        const char* firstYear;
+        const char* firstMonth;
+        int months;
+    } cases[] = {
+        {{2027, 3, 19, 18, 0, 0, 0}, 2027, "2027", "maart", 10},  // expiry day itself
+        {{2027, 3, 20, 9, 0, 0, 0}, 2027, "2027", "april", 9},
+        {{2027, 12, 18, 9, 0, 0, 0}, 2027, "2028", "januari", 12},
+        {{2027, 12, 18, 9, 0, 0, 0}, 0, "2028", "januari", 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.now.day);
+        clock.Set(c.now);
+        yearFrom = c.yearFrom;
+        yearTill = c.yearFrom + 2;
+        TAddForm fresh;
+        AddFormContext context;
+        context.quotePage = [this] { return page; };
+        context.monthFrom = [] { return 3; };
+        context.yearFrom = [this] { return yearFrom; };
+        context.yearTill = [this] { return yearTill; };
+        fresh.SetContext(context);
+        fresh.show();
+        EXPECT_EQ(fresh.ComboBox2->itemText(0), c.firstYear);
+        EXPECT_EQ(fresh.ComboBox1->itemText(0), c.firstMonth);
+        EXPECT_EQ(fresh.ComboBox1->count(), c.months);
+        if (fresh.ComboBox2->count() > 1) {
+            Choose(fresh.ComboBox2, fresh.ComboBox2->itemText(1));  // a later year: all twelve
+            EXPECT_EQ(fresh.ComboBox1->count(), 12);
+        }
+    }
+    AddForm = &form;
+}
+
+// A failed run leaves the lists empty and says why; the next good run fills them, also while
+// the dialog stays open.
+TEST_F(AddFormTest, ListsFollowTheLastGoodPage) {
+    page.clear();
+    Show();
+    EXPECT_EQ(Items(form.ComboBox4), QStringList{"Geen"});
+    EXPECT_TRUE(form.ResultLabel->text().isEmpty());  // no line with empty prices
+    EXPECT_FALSE(form.OKButton->isEnabled());
+    EXPECT_TRUE(form.NoteLabel->isVisibleTo(&form));
+    EXPECT_TRUE(
+        form.NoteLabel->text().startsWith("Geen uitoefenkoersen: er is nog geen "
+                                          "optiepagina gedownload"));
+    EXPECT_EQ(form.ComboBox4->accessibleDescription(), form.NoteLabel->text());
+    EXPECT_EQ(form.ComboBox4->placeholderText(), "geen koersen");
+    form.hide();
+    page = kPage;
+    form.show();
+    EXPECT_EQ(Items(form.ComboBox4), (QStringList{"Geen", "880.00", "960.00", "1000.00"}));
+    EXPECT_TRUE(form.NoteLabel->isHidden());
+    EXPECT_TRUE(form.OKButton->isEnabled());
+    Choose(form.ComboBox4, "880.00");
+    Choose(form.ComboBox3, "960.00");
+    // A failed run now keeps the lists; a new page refills them and keeps the choice it holds.
+    page.clear();
+    form.RefreshFromPage();
+    Choose(form.ComboBox1, "april");
+    Choose(form.ComboBox1, "maart");
+    EXPECT_EQ(Items(form.ComboBox4), (QStringList{"Geen", "880.00", "960.00", "1000.00"}));
+    page = "C/PC19-03-2027880,0012,35C19-03-2027920,0012,35C19-03-2027960,0012,35";
+    Choose(form.ComboBox4, "880.00");
+    Choose(form.ComboBox3, "960.00");
+    form.RefreshFromPage();
+    EXPECT_EQ(Items(form.ComboBox3), (QStringList{"Geen", "880.00", "920.00", "960.00"}));
+    EXPECT_EQ(form.ComboBox4->currentText(), "880.00");
+    EXPECT_EQ(form.ComboBox3->currentText(), "960.00");
+    // Why a page gives nothing.
+    struct Case {
+        std::string page;
+        const char* note;
+    } cases[] = {
+        {"Default.htm", "Geen uitoefenkoersen: de gedownloade optiepagina bevat geen koerstabel."},
+        {"C/PC19-06-2027880,0012,35",
+         "Geen uitoefenkoersen voor AEX maart 2027 op de gedownloade optiepagina; kies een "
+         "andere serie, maand of jaar."},
+    };
+    for (const Case& c : cases) {
+        page = c.page;
+        form.RefreshFromPage();
+        EXPECT_TRUE(form.NoteLabel->text().startsWith(c.note))
+            << form.NoteLabel->text().toStdString();
+        EXPECT_TRUE(form.ResultLabel->text().isEmpty());
+    }
+}
+
+// A screen reader must tell the controls apart: each has a name, and each list is labelled by
+// its own label (some readers say only a combo box's value, "915.00" for both price lists).
+TEST_F(AddFormTest, EveryControlHasAName) {
+    Show();
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractButton*>(w) ||
+            qobject_cast<QGroupBox*>(w) || w == form.ResultLabel || w == form.NoteLabel) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+        }
+    }
+    const std::pair<QComboBox*, const char*> lists[] = {
+        {form.ComboBox1, "Maand"},
+        {form.ComboBox2, "Jaar"},
+        {form.ComboBox4, "Uitoefenkoers Put-optie"},
+        {form.ComboBox3, "Uitoefenkoers Call-optie"},
+    };
+    for (const auto& [combo, name] : lists) {
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(combo);
+        ASSERT_NE(list, nullptr);
+        const auto labels = list->relations(QAccessible::Label);
+        ASSERT_EQ(labels.size(), 1) << name;
+        EXPECT_EQ(labels[0].first->text(QAccessible::Name).remove('&'), name);
+        EXPECT_EQ(combo->accessibleName(), name);
+    }
 }
 
 TEST_F(AddFormTest, ComposedLineIsAddedOnOk) {
@@ -236,9 +366,9 @@ TEST_F(AddFormTest, NoPageOffersOnlyGeen) {
         fresh.show();
         EXPECT_EQ(Items(fresh.ComboBox4), QStringList{"Geen"});
         EXPECT_EQ(Items(fresh.ComboBox3), QStringList{"Geen"});
-        // Nothing chosen yet: a month change shows the line but OK cannot add it.
+        // Nothing chosen: no line, and OK cannot add one.
         Choose(fresh.ComboBox1, "mei");
-        EXPECT_FALSE(fresh.ResultLabel->text().isEmpty());
+        EXPECT_TRUE(fresh.ResultLabel->text().isEmpty());
         EXPECT_FALSE(fresh.OKButton->isEnabled());
         fresh.OKButtonClick();
         EXPECT_TRUE(added.empty());
@@ -257,6 +387,7 @@ TEST_F(AddFormTest, NoPageOffersOnlyGeen) {
 }
 
 TEST_F(AddFormTest, OkWithNothingComposedOnlyCloses) {
+    page.clear();
     Show();
     form.OKButtonClick();
     EXPECT_TRUE(added.empty());
@@ -268,8 +399,11 @@ TEST_F(AddFormTest, OkWithAnUnselectedPriceListAddsNothing) {
     Show();
     ASSERT_EQ(form.ComboBox4->currentIndex(), -1);
     Choose(form.ComboBox3, "900.00");
-    EXPECT_EQ(form.ResultLabel->text(),
-              "AEX 2703 00 00900.00; Put: mrt 2027 ; Call: mrt 2027 900.00; Strangle");
+    // No line with an empty price ("AEX 2703 00 00900.00; Put: mrt 2027 ; ..."): the note says
+    // what is missing.
+    EXPECT_TRUE(form.ResultLabel->text().isEmpty());
+    EXPECT_EQ(form.NoteLabel->text(),
+              "Kies een uitoefenkoers voor de put-optie en voor de call-optie.");
     EXPECT_TRUE(form.ComposedLine.empty());
     EXPECT_FALSE(form.OKButton->isEnabled());
     form.OKButtonClick();

@@ -99,7 +99,12 @@ TEST_F(AppWindowsTest, TenWindowsInTheirOrderAndTheShippedStartFiles) {
     MainForm->HoverReady = true;
     QCoreApplication::sendEvent(MainForm->Image1, &move);
     const QString hint = MainForm->Image1->toolTip();
-    EXPECT_TRUE(hint.startsWith("Laatste gegevens:\n  Datum: 07-12-2026\n")) << hint.toStdString();
+    // Dated as the last line drawn, not as today; then the point nearest to the mouse.
+    ASSERT_TRUE(MainForm->Charts.lastRowDate.has_value());
+    EXPECT_TRUE(hint.startsWith(QString::fromStdString(
+        "Laatste gegevens:\n  Datum: " + FormatDmy(*MainForm->Charts.lastRowDate) + "\n")))
+        << hint.toStdString();
+    EXPECT_TRUE(hint.contains("\nBij de muis:\n  Datum: ")) << hint.toStdString();
     EXPECT_TRUE(hint.contains(QString::fromStdString(MainForm->Charts.lastRowTexts.som.substr(1))))
         << hint.toStdString();
     // The download run writes into the main window's labels and reads its list.

@@ -2,18 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "core/clock.h"
 #include "core/combination.h"
-#include "core/fileio.h"
 #include "core/text.h"
 #include "mainwindow/startup.h"
 #include "platform/settings_store.h"
-#include "platform/shell.h"
-#include "support/test_support.h"
+#include "support/window_fixture.h"
 
 namespace rendaal {
 namespace {
@@ -27,31 +23,8 @@ const std::string kB =
 const std::string kC =
     "AEX 2712 00860.00 00Geen; Put: dec 2027 860.00; Call: dec 2027 Geen; Single";
 
-std::string Rules(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const auto& line : lines) {
-        text += line + "\r\n";
-    }
-    return text;
-}
-
-void Wait(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-}
-
-void ShowAndPaint(QWidget* w) {
-    w->show();
-    QElapsedTimer timer;
-    timer.start();
-    while (!MainForm->FirstPaintDone && timer.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    Wait(30);
-}
+using test::Rules;
+using test::Wait;
 
 // A hidden window gets its resize event only when shown; deliver it now.
 void Resize(QWidget* w, int width, int height) {
@@ -72,43 +45,14 @@ void MoveMouse(QWidget* w, QPoint at) {
     QCoreApplication::sendEvent(w, &move);
 }
 
-// A home of its own, a start folder with start files, a fixed clock, and captured messages,
-// help addresses and yes/no answers.
-class MainFormTest : public ::testing::Test {
+// Start files, and captured yes/no answers, charts drawn and downloads.
+class MainFormTest : public test::WindowFixture {
 protected:
-    MainFormTest()
-        : home_("HOME", root_.folder()),
-          config_("XDG_CONFIG_HOME", root_.folder() + "config"),
-          data_("XDG_DATA_HOME", root_.folder() + "data"),
-          start_("RENDAAL_START_FOLDER", start_dir_.folder()),
-          clock_(DateTime{2026, 12, 7, 10, 0, 0, 0}) {
-        SetAppClock(&clock_);
-        fs::create_directories(start_dir_.path() / "help");
-        test::WriteAll(start_dir_.path() / "help" / "rendaal.html", "<html></html>");
+    MainFormTest() {
         test::WriteAll(start_dir_.path() / "Regels.dat", Rules({kC, kA, kB}));
         test::WriteAll(start_dir_.path() / HistoryFileName(kA), "Datum; Put; Call; Som; AEX\r\n");
         test::WriteAll(start_dir_.path() / "unins000.dat", "x");
-        SetUserMessageHandler([this](const QString& caption, const QString& text) {
-            messages_.push_back((caption + "|" + text).toStdString());
-        });
-        SetUrlOpener([this](const std::string& url) {
-            opened_.push_back(url);
-            return openerWorks_;
-        });
     }
-    ~MainFormTest() override {
-        SetAppClock(nullptr);
-        SetUserMessageHandler(nullptr);
-        SetUrlOpener(nullptr);
-        SetFaultHook(nullptr);
-    }
-
-    std::string DataFolder() const { return root_.folder() + "data/Rendaal/"; }
-    void WriteRules(const std::vector<std::string>& lines) const {
-        fs::create_directories(DataFolder());
-        test::WriteAll(DataFolder() + "Regels.dat", Rules(lines));
-    }
-    std::string SettingsPath() const { return root_.folder() + "config/Rendaal/Rendaal.reg"; }
 
     std::unique_ptr<TMainForm> Create() {
         auto form = std::make_unique<TMainForm>();
@@ -148,15 +92,8 @@ protected:
         return shown;
     }
 
-    test::TempDir root_;
-    test::TempDir start_dir_;
-    test::ScopedEnv home_, config_, data_, start_;
-    FixedClock clock_;
-    std::vector<std::string> messages_;
-    std::vector<std::string> opened_;
     std::vector<std::string> asked_;
     std::vector<std::string> charts_;
-    bool openerWorks_ = true;
     bool folderFree_ = true;
     bool answer_ = true;
     int downloads_ = 0;
@@ -266,10 +203,7 @@ TEST_F(MainFormTest, RestartRestoresBoundsAndViews) {
 }
 
 TEST_F(MainFormTest, DamagedSettingsGiveDefaultsAndAWholeFileAtClose) {
-    fs::create_directories(root_.path() / "config" / "Rendaal");
-    test::WriteAll(SettingsPath(),
-                   "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults]\r\n"
-                   "\"Left\"=\"abc\"\r\n\"Width\"=hex:00\r\n\"Top\"=\"1");
+    WriteSettings("\"Left\"=\"abc\"\r\n\"Width\"=hex:00\r\n\"Top\"=\"1");
     {
         auto form = Create();
         EXPECT_EQ(form->size(), Create()->size());  // as at a first start

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -31,12 +32,8 @@ std::optional<long> LastAppend(const std::string& text) {
     }
     long last = -1;
     for (size_t i = 1; i < lines.size(); ++i) {
-        const auto hash = lines[i].find('#');
-        if (hash == std::string::npos) {
-            return std::nullopt;
-        }
-        const long n = std::atol(lines[i].c_str() + hash + 1);
-        if (n <= last || lines[i] != CrashLine(n)) {
+        const long n = CrashNumber(lines[i]);
+        if (n < 0 || n <= last) {
             return std::nullopt;
         }
         last = n;
@@ -115,6 +112,110 @@ TEST(CrashLoop, KilledWriterNeverLosesAFinishedLineNorTearsOne) {
         "crash loop: %d kills, %ld appends survived, %d kills between append and "
         "compaction, %d between backup and file, %d temporary files left, lost: 0\n",
         kills, done + 1, uncompacted, backupAhead, leftovers);
+}
+
+// What an editor, a sync tool or a full disk leaves of the file: the writer's first append then
+// restores it from the backup, merges and sets aside, and is killed somewhere in that.
+std::string Damaged(const std::string& good, unsigned kind) {
+    const auto body = good.find("\r\n") + 2;
+    switch (kind % 6) {
+        case 0:
+            return good.substr(0, body + (good.size() - body) / 2 + 7);  // cut inside a line
+        case 1:
+            return good + "\x01\x02 garbled\r\n";
+        case 2: {
+            std::string lf = "\xEF\xBB\xBF";  // an editor's save
+            for (char c : good) {
+                if (c != '\r') {
+                    lf += c;
+                }
+            }
+            return lf;
+        }
+        case 3:
+            return good.substr(0, body) + good.substr(body + (good.size() - body) / 2);
+        case 4:
+            return std::string("\0\xff\x01" "binary", 9);
+        default:
+            return "";
+    }
+}
+
+std::vector<int64_t> DaysUpTo(long last) {
+    std::vector<int64_t> days;
+    for (long n = 0; n <= last; n += 2) {
+        days.push_back(DayNumber(CrashNow(n).date()));
+    }
+    return days;
+}
+
+TEST(CrashLoop, KilledDuringARestoreLosesNoDate) {
+    ShmTmp shm;
+    test::TempDir dir;
+    const std::string folder = dir.folder();
+    const std::string file = folder + kCrashFile;
+    const std::string backup = folder + BackupFileName(kCrashFile);
+    const int kills = Rounds(40, 500);
+    std::mt19937 random(20261208);
+    long done = 9;
+    int untouched = 0;  // killed before the file was replaced
+    int sideFiles = 0;
+    for (int round = 0; round < kills; ++round) {
+        const std::string good = CrashFileText(done);
+        const std::string damaged = Damaged(good, random());
+        test::WriteAll(backup, good);
+        test::WriteAll(file, damaged);
+        Child child = Spawn(WriterPath(), {folder, std::to_string(done + 1)});
+        ASSERT_GT(child.pid, 0) << WriterPath();
+        std::vector<std::string> reported;
+        ReadLines(child, reported, random() % 2, 5000);
+        ::usleep(random() % 3000);
+        ::kill(child.pid, SIGKILL);
+        Finished finished = Wait(child);
+        ASSERT_TRUE(WIFSIGNALED(finished.status)) << "the writer stopped on its own";
+        for (size_t nl; (nl = finished.output.find('\n')) != std::string::npos;) {
+            reported.push_back(finished.output.substr(0, nl));
+            finished.output.erase(0, nl + 1);
+        }
+        const long claimed = reported.empty() ? done : std::stol(reported.back());
+        untouched += ReadFile(file) == damaged;
+
+        // Whatever moment it died at, the file, its backup and what was set aside hold every
+        // reported date between them, and the next append puts them all back in the file.
+        std::vector<int64_t> held = HistoryDays(ReadFile(file).value_or(""));
+        const auto add = [&held](const std::string& text) {
+            const auto more = HistoryDays(text);
+            held.insert(held.end(), more.begin(), more.end());
+        };
+        add(ReadFile(backup).value_or(""));
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.path().string().find(".onleesbaar") != std::string::npos) {
+                add(ReadFile(entry.path().string()).value_or(""));
+                std::filesystem::remove(entry.path());
+                ++sideFiles;
+            }
+        }
+        std::sort(held.begin(), held.end());
+        const std::vector<int64_t> want = DaysUpTo(claimed);
+        ASSERT_TRUE(std::includes(held.begin(), held.end(), want.begin(), want.end()))
+            << "round " << round << ", reported up to " << claimed;
+        const long next = claimed + 1;
+        const auto result = AppendHistoryLine(folder, kCrashFile, CrashFields(next), "949,86",
+                                              CrashSom(next), CrashNow(next));
+        ASSERT_TRUE(result.ok) << result.error;
+        const std::vector<int64_t> after = HistoryDays(ReadFile(file).value_or(""));
+        const std::vector<int64_t> all = DaysUpTo(next);
+        ASSERT_TRUE(std::includes(after.begin(), after.end(), all.begin(), all.end()))
+            << "round " << round << ":\n"
+            << ReadFile(file).value_or("");
+        done = next;
+    }
+    RecordProperty("kills", kills);
+    RecordProperty("killed_before_the_file_was_replaced", untouched);
+    std::printf(
+        "crash loop during restores: %d kills, %d before the file was replaced, %d side files, "
+        "%ld appends, dates lost: 0\n",
+        kills, untouched, sideFiles, done + 1);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,13 +20,28 @@ inline DateTime CrashNow(long n) {
     return AddDays(monday, static_cast<int>(day / 5 * 7 + day % 5));
 }
 
-inline std::string CrashFields(long n) {
-    return "; " + std::to_string(n % 90 + 10) + "," + std::to_string(n % 9) + "0; 0" +
-           std::to_string(n % 10) + ",#" + std::to_string(n);
-}
-
 inline double CrashSom(long n) {
     return static_cast<double>(n % 90 + 10);
+}
+
+// The call price carries the append's number: 100 + n / 100, its cents n % 100.
+inline std::string CrashFields(long n) {
+    const long cents = n % 100;
+    return "; " + std::to_string(n % 90 + 10) + "," + std::to_string(n % 9) + "0; " +
+           std::to_string(100 + n / 100) + (cents < 10 ? ",0" : ",") + std::to_string(cents);
+}
+
+// The number of the append a line of CrashLine holds; -1 for any other line.
+inline long CrashNumber(const std::string& line) {
+    const auto call = line.find("; ", line.find("; ") + 2);
+    const auto comma = line.find(',', call);
+    if (call == std::string::npos || comma == std::string::npos || comma + 3 > line.size()) {
+        return -1;
+    }
+    const long n = (std::atol(line.c_str() + call + 2) - 100) * 100 +
+                   std::atol(line.substr(comma + 1, 2).c_str());
+    return n >= 0 && line == HistoryLine(CrashNow(n), CrashFields(n), "949,86", CrashSom(n)) ? n
+                                                                                             : -1;
 }
 
 inline std::string CrashLine(long n) {

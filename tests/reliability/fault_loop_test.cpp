@@ -1,6 +1,7 @@
 // Every file operation of a download run, of the rules writer and of the settings writer fails
 // in turn, once and for good: every file then holds its old or its new content, and a run that
 // lost a line says so instead of reporting a count.
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -203,6 +204,88 @@ TEST_F(FaultLoop, DownloadRunKeepsOldOrNewContentAndReportsEveryLoss) {
     }
     std::printf("fault loop, download run: %d runs, %d faults injected, lost: 0\n", runs,
                 g_faultsInjected);
+}
+
+// Every file lost a date and holds a garbled line, its backup holds every date: each run
+// restores, merges and sets aside, and every operation of that fails in turn. No date and no
+// line is ever gone: what is not back in the file is still in the backup or a side file, and a
+// run that reports success has put every date back.
+TEST_F(FaultLoop, DownloadRunRestoringDamagedFilesLosesNoDate) {
+    const std::string garbled = "\x01 garbled";
+    for (auto& [name, text] : old_) {
+        oldBak_[name] = text;
+        text = std::string(kHistoryHeader) +
+               "\r\n07-12-2026 10:00:00; 12,00; 13,00; 25,00; 945,00\r\n" + garbled + "\r\n";
+    }
+    const auto kept = [&](const std::string& name, std::vector<int64_t>& days) {
+        std::string all = Read(name) + Read(BackupFileName(name));
+        for (const auto& e : fs::directory_iterator(dir_.path())) {
+            const std::string side = e.path().filename().string();
+            if (side.rfind(BackupFileName(name) + ".onleesbaar", 0) == 0) {
+                all += "\r\n" + Read(side);
+            }
+        }
+        days = HistoryDays(all);
+        return all.find(garbled) != std::string::npos;
+    };
+    Injector injector;
+    Baseline();
+    injector.Count();
+    DownloadState clean;
+    ASSERT_EQ(Run(clean).outcome, RunOutcome::Downloaded) << clean.StatusText;
+    SetFaultHook(nullptr);
+    const std::map<FileOp, int> totals = injector.Snapshot();
+    int runs = 0;
+    int restored = 0;
+    const int before = g_faultsInjected;
+    for (const FileOp op : kOps) {
+        const int total = totals.count(op) ? totals.at(op) : 0;
+        for (const bool forever : {false, true}) {
+            for (int nth = 1; nth <= total; ++nth) {
+                SCOPED_TRACE(std::string(OpName(op)) + " #" + std::to_string(nth) +
+                             (forever ? " and after" : " once"));
+                Baseline();
+                injector.Install(op, nth, forever);
+                DownloadState state;
+                const RunResult result = Run(state);
+                SetFaultHook(nullptr);
+                ++runs;
+                g_faultsInjected += injector.injected();
+                bool anyOld = false;
+                for (const auto& [name, oldText] : old_) {
+                    std::vector<int64_t> days;
+                    EXPECT_TRUE(kept(name, days)) << name << ": the garbled line is gone";
+                    const std::vector<int64_t> want = HistoryDays(oldText + oldBak_[name]);
+                    EXPECT_TRUE(std::includes(days.begin(), days.end(), want.begin(), want.end()))
+                        << name;
+                    const std::vector<int64_t> inFile = HistoryDays(Read(name));
+                    const bool whole =
+                        std::includes(inFile.begin(), inFile.end(), want.begin(), want.end());
+                    restored += whole;
+                    anyOld = anyOld || Read(name) == oldText;
+                    // A backup that could not be read is left as it is, and said; the next
+                    // run puts its dates back.
+                    const auto told = std::find_if(
+                        result.notes.begin(), result.notes.end(), [&](const std::string& note) {
+                            return note.find(BackupFileName(name) + " kan niet worden gelezen") !=
+                                   std::string::npos;
+                        });
+                    if (result.outcome == RunOutcome::Downloaded && told == result.notes.end()) {
+                        EXPECT_TRUE(whole) << name << ":\n" << Read(name);
+                    }
+                }
+                if (anyOld) {
+                    EXPECT_EQ(result.outcome, RunOutcome::Error) << state.StatusText;
+                    EXPECT_FALSE(result.error.empty());
+                }
+                EXPECT_EQ(Leftovers(dir_.folder()), std::vector<std::string>{});
+            }
+        }
+    }
+    std::printf(
+        "fault loop, download run restoring damaged files: %d runs, %d faults injected, %d files "
+        "whole after the run, dates lost: 0\n",
+        runs, g_faultsInjected - before, restored);
 }
 
 // Runs writer with each operation failing in turn; the file must hold old or new content, and new

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 #include <limits>
 
 #include "core/fileio.h"
@@ -17,7 +20,7 @@ namespace fs = std::filesystem;
 // Hands over body in 2048-byte chunks and then ends as told.
 class FakeTransport final : public UpdateTransport {
 public:
-    std::optional<ListReply> Get(const std::string&, size_t) override { return std::nullopt; }
+    ListReply Get(const std::string&, size_t) override { return {}; }
     StreamOutcome Stream(const std::string&,
                          const std::function<bool(std::string_view)>& sink) override {
         ++streams;
@@ -65,6 +68,62 @@ TEST(InstallerLimits, GaugeAndByteLimit) {
     EXPECT_EQ(InstallerByteLimit(std::numeric_limits<int32_t>::max()),
               InstallerByteLimit(kMaxInstallerKb));
     EXPECT_LT(InstallerByteLimit(kMaxInstallerKb), int64_t{300} << 20);
+}
+
+// The copy keeps what was checked whatever happens to the file afterwards; only a regular file
+// within the bound is copied at all.
+TEST(CheckedCopy, HoldsTheCheckedBytesAndRefusesOtherFiles) {
+    test::TempDir dir;
+    const std::string path = dir.folder() + "setup.exe";
+    const std::string body = "#!/bin/sh\necho genuine\n" + std::string(100000, '#');
+    struct Case {
+        const char* name;
+        std::function<void()> before;  // what is at the path when it is copied
+        int64_t maxBytes;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"regular file", [] {}, 200000, true},
+        {"just within the bound", [] {}, static_cast<int64_t>(body.size()), true},
+        {"beyond the bound", [] {}, static_cast<int64_t>(body.size()) - 1, false},
+        {"missing", [&] { fs::remove(path); }, 200000, false},
+        {"symlink",
+         [&] {
+             fs::rename(path, path + ".real");
+             fs::create_symlink(path + ".real", path);
+         },
+         200000, false},
+        {"FIFO",
+         [&] {
+             fs::remove(path);
+             ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+         },
+         200000, false},
+        {"folder",
+         [&] {
+             fs::remove(path);
+             fs::create_directory(path);
+         },
+         200000, false},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(path);
+        fs::remove_all(path + ".real");
+        test::WriteAll(path, body);
+        c.before();
+        CheckedCopy copy(path, c.maxBytes);
+        ASSERT_EQ(copy.valid(), c.valid) << c.name;
+        if (!c.valid) {
+            continue;
+        }
+        EXPECT_EQ(copy.sha256(), FileSha256(path)) << c.name;
+        // Rewritten in place, then replaced: the copy does not follow.
+        test::WriteAll(path, "#!/bin/sh\necho swapped\n");
+        test::WriteAll(path + ".new", "#!/bin/sh\necho swapped again\n");
+        fs::rename(path + ".new", path);
+        EXPECT_EQ(test::ReadAll(copy.ExecPath()), body) << c.name;
+        EXPECT_TRUE(fs::status(copy.ExecPath()).permissions() == fs::perms::owner_all) << c.name;
+    }
 }
 
 TEST(FileSha256, KnownDigestsAndUnreadableFiles) {

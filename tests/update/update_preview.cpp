@@ -16,10 +16,10 @@ namespace {
 
 class SampleList final : public UpdateTransport {
 public:
-    std::optional<ListReply> Get(const std::string&, size_t) override {
+    ListReply Get(const std::string&, size_t) override {
         return ListReply{"Parlith,setup1209a.exe,a,1800,-\r\nRendaal,setup110b.exe,b,2500," +
                              std::string(64, '0') + "\r\n",
-                         true};
+                         true, ListFailure::None, 200};
     }
     StreamOutcome Stream(const std::string&,
                          const std::function<bool(std::string_view)>&) override {

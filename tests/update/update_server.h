@@ -4,10 +4,13 @@
 // ways a real site can fail. The HTTPS certificate is made at test time and trusted only by the
 // test that passes its file to the update window.
 #include <httplib.h>
+#include <netinet/in.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -123,8 +126,19 @@ public:
         }
         server_->Get("/versions.dat", [this](const httplib::Request&, httplib::Response& res) {
             ++listRequests;
-            std::lock_guard lock(mutex_);
-            res.set_content(list_, "text/plain");
+            std::shared_ptr<const std::string> list;
+            BodyMode mode;
+            {
+                std::lock_guard lock(mutex_);
+                if (!listRedirect_.empty()) {
+                    res.set_redirect(listRedirect_);
+                    return;
+                }
+                list = list_;
+                mode = listMode_;
+                res.status = listStatus_;
+            }
+            Serve(res, list, mode);
         });
         server_->Get(R"(/([^/]+\.exe))", [this](const httplib::Request&, httplib::Response& res) {
             ++installerRequests;
@@ -137,7 +151,14 @@ public:
                 res.set_redirect(redirect);
                 return;
             }
-            Serve(res);
+            std::shared_ptr<const std::string> body;
+            BodyMode mode;
+            {
+                std::lock_guard lock(mutex_);
+                body = installer_;
+                mode = mode_;
+            }
+            Serve(res, body, mode);
         });
         port_ = server_->bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_->listen_after_bind(); });
@@ -156,9 +177,16 @@ public:
                "://127.0.0.1:" + std::to_string(port_) + "/";
     }
     const std::string& caFile() const { return caFile_; }
-    void SetList(std::string list) {
+    void SetList(std::string list, BodyMode mode = BodyMode::Whole, int status = 200) {
         std::lock_guard lock(mutex_);
-        list_ = std::move(list);
+        list_ = std::make_shared<const std::string>(std::move(list));
+        listMode_ = mode;
+        listStatus_ = status;
+    }
+    // The list request is sent on to url ("" = served here).
+    void SetListRedirect(std::string url) {
+        std::lock_guard lock(mutex_);
+        listRedirect_ = std::move(url);
     }
     // Installer requests are sent on to url ("" = served here).
     void SetInstallerRedirect(std::string url) {
@@ -175,14 +203,7 @@ public:
     std::atomic<int> installerRequests{0};
 
 private:
-    void Serve(httplib::Response& res) {
-        std::shared_ptr<const std::string> body;
-        BodyMode mode;
-        {
-            std::lock_guard lock(mutex_);
-            body = installer_;
-            mode = mode_;
-        }
+    void Serve(httplib::Response& res, std::shared_ptr<const std::string> body, BodyMode mode) {
         switch (mode) {
             case BodyMode::Whole:
                 res.set_content(*body, "application/octet-stream");
@@ -241,11 +262,27 @@ private:
     int port_ = 0;
     std::string caFile_;
     std::mutex mutex_;
-    std::string list_;
+    std::shared_ptr<const std::string> list_ = std::make_shared<const std::string>();
+    BodyMode listMode_ = BodyMode::Whole;
+    int listStatus_ = 200;
+    std::string listRedirect_;
     std::string redirect_;
     std::atomic<bool> stopping_{false};
     std::shared_ptr<const std::string> installer_ = std::make_shared<const std::string>();
     BodyMode mode_ = BodyMode::Whole;
 };
+
+// An address where nothing listens: a loopback port that was free a moment ago.
+inline std::string ClosedPortBase() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(s);
+    return "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+}
 
 }  // namespace rendaal::test

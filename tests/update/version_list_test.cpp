@@ -42,7 +42,7 @@ TEST(ReadVersionList, ComparesWithTheOwnVersion) {
     };
     for (const CompareCase& c : cases) {
         const VersionCheck r = ReadVersionList(List(c.record), "Rendaal", kVersion);
-        EXPECT_FALSE(r.damaged()) << c.name << ": " << r.error;
+        EXPECT_FALSE(r.damaged()) << c.name << ": " << DamagedListText(r, false);
         EXPECT_EQ(r.code, c.code) << c.name;
         EXPECT_EQ(r.newestText, c.newest) << c.name;
     }
@@ -115,7 +115,7 @@ TEST(ReadVersionList, BadListsGiveACodeOrAMessage) {
     };
     for (const BadCase& c : cases) {
         const VersionCheck r = ReadVersionList(c.text, "Rendaal", kVersion);
-        EXPECT_EQ(r.damaged(), c.damaged) << c.name << ": " << r.error;
+        EXPECT_EQ(r.damaged(), c.damaged) << c.name << ": " << DamagedListText(r, false);
         if (!c.damaged) {
             EXPECT_EQ(r.code, c.code) << c.name;
         } else {

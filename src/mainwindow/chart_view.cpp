@@ -1,0 +1,150 @@
+#include "mainwindow/chart_view.h"
+
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QPixmap>
+#include <QStandardPaths>
+#include <QToolTip>
+
+#include "charts/hover.h"
+#include "core/clock.h"
+#include "core/combination.h"
+#include "core/text.h"
+#include "dialogs/shown_text.h"
+#include "mainwindow/main_form.h"
+#include "mainwindow/overview_form.h"
+#include "platform/chart_render.h"
+#include "platform/qt_text.h"
+#include "platform/theory_render.h"
+
+namespace rendaal {
+
+TChartView::TChartView(TMainForm& form) : QLabel(&form), form_(form) {
+    setObjectName("Image1");
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setMouseTracking(true);
+}
+
+std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
+    const std::string historyFile = HistoryFileName(line);
+    // A hand-edited line could name a file outside the data folder.
+    if (!IsPlainFileName(historyFile)) {
+        return std::nullopt;
+    }
+    ChartOutputs outputs;
+    const MainFormHooks& hooks = form_.Hooks();
+    if (hooks.renderChart) {
+        chart_ = hooks.renderChart(historyFile, size(), form_.BlocksView, form_.SeparateView);
+    } else {
+        ChartRequest request;
+        request.blocks = form_.BlocksView;
+        request.separate = form_.SeparateView;
+        request.folder = form_.DataFolder;
+        request.fileName = historyFile;
+        request.width = width();
+        request.height = height();
+        request.today = AppClock().Now().date();
+        chart_ = RenderChart(request, form_.Charts, outputs, devicePixelRatioF());
+        theoryHover_.clear();
+        if (form_.TheoryView && form_.BlocksView) {
+            DrawTheoryOnImage(chart_, request, form_.Charts, WindowRates(), AppClock().Now());
+            theoryHover_ = TheoryHoverFor(form_.DataFolder, line);
+        }
+    }
+    setPixmap(QPixmap::fromImage(chart_));
+    return outputs;
+}
+
+void TChartView::Clear() {
+    chart_ = QImage();
+    theoryHover_.clear();
+    clear();
+    setToolTip(QString());
+}
+
+void TChartView::mouseMoveEvent(QMouseEvent* event) {
+    QLabel::mouseMoveEvent(event);
+    ShowHover();
+}
+
+void TChartView::ShowHover() {
+    if (!form_.HoverReady) {
+        return;
+    }
+    const MainFormHooks& hooks = form_.Hooks();
+    QString text;
+    if (hooks.hoverText) {
+        text = hooks.hoverText();
+    } else {
+        const std::string quoteTime = hooks.quoteTimeText ? hooks.quoteTimeText() : "";
+        const QPoint at = mapFromGlobal(QCursor::pos());
+        const auto nearest = NearestPoint(form_.Charts.points, at.x(), at.y(), form_.BlocksView);
+        text = ToQString(HoverText(form_.Charts.lastRowDate, quoteTime, form_.Charts.lastRowTexts) +
+                         (nearest ? PointText(*nearest, form_.BlocksView) : std::string()) +
+                         theoryHover_);
+    }
+    text = ShownText(text);
+    // The read-out ends with a line break; a tool tip would show it as an empty last line.
+    while (text.endsWith(QLatin1Char('\n'))) {
+        text.chop(1);
+    }
+    setToolTip(text);
+    const QPoint p = QCursor::pos();
+    QToolTip::showText(QPoint(p.x() + 5, p.y()), text, this);
+}
+
+void TChartView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* save = menu.addAction(QStringLiteral("Grafiek opslaan..."));
+    save->setEnabled(!chart_.isNull());
+    QAction* theory = menu.addAction(QStringLiteral("Theorie"));
+    theory->setCheckable(true);
+    theory->setChecked(form_.TheoryView);
+    if (!actions().isEmpty()) {
+        menu.addSeparator();
+        menu.addActions(actions());
+    }
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == save) {
+        form_.SaveChartClick();
+    } else if (chosen == theory) {
+        form_.TheorieClick();
+    }
+}
+
+void TChartView::SaveAs(const std::string& line) {
+    if (chart_.isNull()) {
+        return;
+    }
+    // Not in the data folder: the clean-up would delete the picture after a while.
+    QString suggested = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (suggested.isEmpty() || !QDir(suggested).exists()) {
+        suggested = QDir::homePath();
+    }
+    if (!line.empty()) {
+        suggested += QLatin1Char('/') + ToQString(BeforeLast('.', HistoryFileName(line)) + ".png");
+    }
+    const QString path =
+        QFileDialog::getSaveFileName(&form_, QStringLiteral("Grafiek opslaan"), suggested,
+                                     QStringLiteral("PNG-afbeelding (*.png)"));
+    if (!path.isEmpty()) {
+        SaveTo(path);
+    }
+}
+
+bool TChartView::SaveTo(const QString& path) {
+    const MainFormHooks& hooks = form_.Hooks();
+    const bool saved =
+        !chart_.isNull() && (hooks.saveChartPng ? hooks.saveChartPng(chart_, path)
+                                                : SaveChartPng(chart_, path.toStdString()));
+    if (!saved) {
+        ShowUserMessage(ToQString(form_.ProgramName),
+                        QStringLiteral("De grafiek kon niet worden opgeslagen in ") + path);
+    }
+    return saved;
+}
+
+}  // namespace rendaal

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QImage>
+#include <QLabel>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "charts/frame.h"
+
+namespace rendaal {
+
+class TMainForm;
+
+// The main window's chart: draws the selected combination as the window's views ask, shows the
+// hover read-out, and offers "Grafiek opslaan..." and "Theorie" in its context menu, followed
+// by the actions added to it with addAction.
+class TChartView final : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit TChartView(TMainForm& form);
+
+    // Draws the combination's chart at the view's size. Empty when nothing was drawn (a line
+    // naming a file outside the data folder); else what the chart changes outside its picture.
+    std::optional<ChartOutputs> Draw(const std::string& line);
+    void Clear();
+    // The chart last drawn (null before the first one).
+    const QImage& Image() const { return chart_; }
+
+    // Asks where to save the chart, suggesting a name after the combination's history file.
+    void SaveAs(const std::string& line);
+    // Writes the chart as a PNG file (replaced whole); tells the user when it fails.
+    bool SaveTo(const QString& path);
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void ShowHover();
+
+    TMainForm& form_;
+    QImage chart_;
+    std::string theoryHover_;  // read-out lines of the chart last drawn with "Theorie"
+};
+
+}  // namespace rendaal

@@ -1,0 +1,181 @@
+#include "mainwindow/combination_list.h"
+
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
+#include <algorithm>
+#include <optional>
+
+#include "core/calendar.h"
+#include "core/combination.h"
+#include "platform/help.h"
+#include "platform/qt_text.h"
+
+namespace rendaal {
+
+namespace {
+constexpr int kItemHeight = 20;
+}  // namespace
+
+TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
+    setObjectName("ListBox1");
+    setUniformItemSizes(true);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    SetHelpContext(this, 10000);
+
+    watcher_ = new QFileSystemWatcher(this);
+    reloadTimer_ = new QTimer(this);
+    reloadTimer_->setSingleShot(true);
+    // Editors and tools write in steps; read once they are done.
+    reloadTimer_->setInterval(300);
+    connect(reloadTimer_, &QTimer::timeout, this, &TCombinationList::Reload);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, reloadTimer_, qOverload<>(&QTimer::start));
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, reloadTimer_,
+            qOverload<>(&QTimer::start));
+
+    // A list filled line by line is marked once, after the last line.
+    marksTimer_ = new QTimer(this);
+    marksTimer_->setSingleShot(true);
+    marksTimer_->setInterval(0);
+    connect(marksTimer_, &QTimer::timeout, this, [this] {
+        if (marksFor) {
+            ApplyMarks(lines_, marksFor(lines_));
+        }
+    });
+    for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(model(), changed, marksTimer_, qOverload<>(&QTimer::start));
+    }
+    connect(model(), &QAbstractItemModel::modelReset, marksTimer_, qOverload<>(&QTimer::start));
+}
+
+int TCombinationList::RowHeight() const {
+    return std::max(kItemHeight, fontMetrics().height());
+}
+
+QListWidgetItem* TCombinationList::MakeItem(const std::string& line) const {
+    auto* item = new QListWidgetItem(ToQString(line));
+    item->setSizeHint(QSize(0, RowHeight()));
+    return item;
+}
+
+void TCombinationList::Fill(std::vector<std::string> lines) {
+    lines_ = std::move(lines);
+    const QSignalBlocker block(this);
+    clear();
+    for (const auto& line : lines_) {
+        addItem(MakeItem(line));
+    }
+}
+
+int TCombinationList::Insert(const std::string& line) {
+    const size_t position = SortedInsertPosition(lines_, line);
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(position), line);
+    {
+        const QSignalBlocker block(this);
+        insertItem(static_cast<int>(position), MakeItem(line));
+    }
+    return static_cast<int>(std::find(lines_.begin(), lines_.end(), line) - lines_.begin());
+}
+
+int TCombinationList::Remove(const std::string& line) {
+    const auto at = std::find(lines_.begin(), lines_.end(), line);
+    if (at == lines_.end()) {
+        return -1;
+    }
+    const int index = static_cast<int>(at - lines_.begin());
+    lines_.erase(at);
+    const QSignalBlocker block(this);
+    delete takeItem(index);
+    return index;
+}
+
+int TCombinationList::SelectedIndex() const {
+    const int row = currentRow();
+    return row >= 0 && row < static_cast<int>(lines_.size()) ? row : -1;
+}
+
+void TCombinationList::Select(int index) {
+    const QSignalBlocker block(this);
+    if (index < 0 || index >= static_cast<int>(lines_.size())) {
+        setCurrentRow(-1);
+        clearSelection();
+        return;
+    }
+    setCurrentRow(index);
+}
+
+void TCombinationList::Watch(const std::string& folder, const std::string& rulesFile) {
+    folder_ = folder;
+    rulesFile_ = rulesFile;
+    WatchPaths();
+}
+
+void TCombinationList::WatchPaths() {
+    // The folder too: a file replaced by a rename is a new file the watch on the old one misses,
+    // and a file that does not exist yet can only be seen arriving there.
+    const QString file = ToQString(rulesFile_);
+    const QString folder = ToQString(folder_);
+    if (!watcher_->directories().contains(folder) && QFileInfo(folder).isDir()) {
+        watcher_->addPath(folder);
+    }
+    if (!watcher_->files().contains(file) && QFileInfo(file).isFile()) {
+        watcher_->addPath(file);
+    }
+}
+
+void TCombinationList::Reload() {
+    WatchPaths();
+    // A file that is gone or cannot be read keeps the list: the next change writes it again.
+    // Only a regular file is read: a FIFO put in its place would block the window.
+    if (!QFileInfo(ToQString(rulesFile_)).isFile()) {
+        return;
+    }
+    std::optional<std::vector<std::string>> loaded = LoadRules(rulesFile_);
+    if (!loaded || *loaded == lines_) {
+        return;  // unreadable, our own save, or a change that changed nothing
+    }
+    const int index = SelectedIndex();
+    const std::string selected = index >= 0 ? lines_[static_cast<size_t>(index)] : std::string();
+    Fill(std::move(*loaded));
+    const auto same = std::find(lines_.begin(), lines_.end(), selected);
+    const bool lost = same == lines_.end();
+    Select(lost ? std::min(std::max(index, 0), static_cast<int>(lines_.size()) - 1)
+                : static_cast<int>(same - lines_.begin()));
+    emit Reloaded(lost);
+}
+
+void TCombinationList::RefreshMarks() {
+    marksTimer_->start();
+}
+
+void TCombinationList::ApplyMarks(const std::vector<std::string>& lines,
+                                  const std::vector<OverviewRow>& rows) {
+    if (lines == lines_) {
+        MarkStaleCombinations(this, rows);
+    }
+}
+
+void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows) {
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* item = list->item(i);
+        const OverviewRow* r =
+            i < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(i)] : nullptr;
+        const bool stale = r != nullptr && r->stale.value_or(false);
+        QFont f = item->font();
+        if (f.italic() != stale) {
+            f.setItalic(stale);
+            item->setFont(f);
+        }
+        QString tip;
+        if (stale) {
+            tip = r->lastDate
+                      ? QStringLiteral("Laatste koers: %1").arg(ToQString(FormatDmy(*r->lastDate)))
+                      : QStringLiteral("Nog geen koersen");
+        }
+        if (item->toolTip() != tip) {
+            item->setToolTip(tip);
+        }
+    }
+}
+
+}  // namespace rendaal

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QListWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "analytics/overview.h"
+
+class QFileSystemWatcher;
+class QTimer;
+
+namespace rendaal {
+
+// The main window's list of combinations: the lines byte for byte as in the rules file (the
+// item texts are only what is shown), the selection, the stale marks, and a reload when the
+// file changes on disk. Further context-menu items are added with addAction.
+class TCombinationList final : public QListWidget {
+    Q_OBJECT
+
+public:
+    explicit TCombinationList(QWidget* parent);
+
+    const std::vector<std::string>& Lines() const { return lines_; }
+    void Fill(std::vector<std::string> lines);
+    // Sorts the line in; returns the row of the first line equal to it.
+    int Insert(const std::string& line);
+    // Takes out the first line equal to the given one; its row, or -1 when there is none.
+    int Remove(const std::string& line);
+
+    int SelectedIndex() const;  // -1 when nothing is selected
+    // Selects silently (no currentRowChanged); an index out of range clears the selection.
+    void Select(int index);
+    int RowHeight() const;
+
+    // Reads the rules file again whenever it changes on disk; emits Reloaded when its lines
+    // differ from the list's.
+    void Watch(const std::string& folder, const std::string& rulesFile);
+
+    // Where the stale marks come from: the overview rows of the given lines, in their order.
+    // Unset: no marks. Called for the list as it is whenever it changed, and by RefreshMarks.
+    std::function<std::vector<OverviewRow>(const std::vector<std::string>& lines)> marksFor;
+    void RefreshMarks();
+    // Marks computed for lines; dropped when the list has changed since.
+    void ApplyMarks(const std::vector<std::string>& lines, const std::vector<OverviewRow>& rows);
+
+signals:
+    // The lines were replaced from disk; selectionLost: the selected line is gone.
+    void Reloaded(bool selectionLost);
+
+private:
+    QListWidgetItem* MakeItem(const std::string& line) const;
+    void WatchPaths();
+    void Reload();
+
+    std::vector<std::string> lines_;
+    std::string folder_;
+    std::string rulesFile_;
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* reloadTimer_ = nullptr;
+    QTimer* marksTimer_ = nullptr;
+};
+
+// Italics and a tooltip naming the last date for every stale combination of the list; rows
+// are in list order.
+void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows);
+
+}  // namespace rendaal
