@@ -142,7 +142,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     AddForm->SetContext(std::move(addContext));
 
     MainFormHooks hooks;
-    hooks.runDownload = [] { return DownloadForm->RunDownload(); };
+    hooks.runDownload = [main] { return DownloadForm->RunDownload(main->InTimerRun()); };
     hooks.resetPriceCount = [] { DownloadForm->State().PriceCount = 0; };
     hooks.processLastPage = [] {
         return DownloadForm->ProcessCombinations(DownloadForm->State().QuotePage,

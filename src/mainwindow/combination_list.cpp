@@ -1,5 +1,6 @@
 #include "mainwindow/combination_list.h"
 
+#include <QAction>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
@@ -22,6 +23,9 @@ TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);
     setContextMenuPolicy(Qt::ActionsContextMenu);
     SetHelpContext(this, 10000);
+    HerstelUitArchief = new QAction(QStringLiteral("Herstel uit archief"), this);
+    HerstelUitArchief->setObjectName(QStringLiteral("HerstelUitArchief"));
+    addAction(HerstelUitArchief);
 
     watcher_ = new QFileSystemWatcher(this);
     reloadTimer_ = new QTimer(this);

@@ -7,6 +7,7 @@
 
 #include "analytics/overview.h"
 
+class QAction;
 class QFileSystemWatcher;
 class QTimer;
 
@@ -32,6 +33,9 @@ public:
     // Selects silently (no currentRowChanged); an index out of range clears the selection.
     void Select(int index);
     int RowHeight() const;
+
+    // "Herstel uit archief": days the histories lack, back from their backups and the archive.
+    QAction* HerstelUitArchief = nullptr;
 
     // Reads the rules file again whenever it changes on disk; emits Reloaded when its lines
     // differ from the list's.
