@@ -12,8 +12,8 @@
 #include "core/fileio.h"
 #include "download/archive.h"
 #include "download/history.h"
-#include "download/rebuild.h"
 #include "download/option_page.h"
+#include "download/rebuild.h"
 #include "fake_fetcher.h"
 #include "support/test_support.h"
 
