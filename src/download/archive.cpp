@@ -428,16 +428,25 @@ ArchiveDays ReadArchive(const std::string& dataFolder) {
             continue;
         }
         folder += '/';
-        auto entries = ReadArchiveDay(folder, *day);
-        if (!entries.empty()) {
-            archive.days[DayNumber(*day)] = {folder, std::move(entries)};
+        const auto text = ReadFile(folder + std::string(kArchiveIndexName));
+        for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
+            if (auto entry = ParseEntry(line)) {
+                entry->folder = folder;
+                archive.days[DayNumber(TradingDay(entry->time))].push_back(std::move(*entry));
+            }
         }
+    }
+    for (auto& [day, entries] : archive.days) {
+        std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+            return ToSerial(a.time) < ToSerial(b.time);
+        });
     }
     return archive;
 }
 
-bool LoadArchivedPages(const std::string& dayFolder, ArchiveEntry& entry, std::string& why,
+bool LoadArchivedPages(const std::string& dayFolderOrEmpty, ArchiveEntry& entry, std::string& why,
                        size_t maxPageBytes) {
+    const std::string& dayFolder = dayFolderOrEmpty.empty() ? entry.folder : dayFolderOrEmpty;
     const auto load = [&](const std::string& file, std::optional<ArchivedPage>& page) {
         if (!page || file.empty()) {
             return true;

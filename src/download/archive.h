@@ -34,9 +34,11 @@ struct ArchiveEntry {
     std::optional<ArchivedPage> option;
     bool unreadable = false;           // the index page or some price could not be read
     std::vector<std::string> written;  // history files that got their line from this pass
-    // Set when read back: the files inside the day folder ("" when that page is absent).
+    // Set when read back: the files inside the day folder ("" when that page is absent) and
+    // that folder.
     std::string indexFile;
     std::string optionFile;
+    std::string folder;
 };
 
 // "<data folder>Archief/yyyy-mm-dd/", by the trading day of a pass's time.
@@ -54,15 +56,16 @@ std::string ArchivePass(const std::string& dataFolder, const ArchiveEntry& entry
 // and so are passes of another trading day than the folder's.
 std::vector<ArchiveEntry> ReadArchiveDay(const std::string& dayFolder, const Date& day);
 
-// Every archived trading day with its passes, oldest day first, passes in order.
+// Every archived trading day with its passes, oldest day first, passes by time. A pass counts
+// for the day of its own time, whichever day folder holds it (folders copied or renamed by hand).
 struct ArchiveDays {
-    std::map<int64_t, std::pair<std::string, std::vector<ArchiveEntry>>> days;  // by day number
+    std::map<int64_t, std::vector<ArchiveEntry>> days;  // by day number
     std::string problem;  // "Archief" is not a folder of ours; empty when readable or absent
 };
 ArchiveDays ReadArchive(const std::string& dataFolder);
 
-// Loads an entry's pages from its day folder; false (with why) when a listed page file is
-// missing or damaged.
+// Loads an entry's pages from its day folder (dayFolder, or entry.folder when empty); false (with
+// why) when a listed page file is missing or damaged.
 bool LoadArchivedPages(const std::string& dayFolder, ArchiveEntry& entry, std::string& why,
                        size_t maxPageBytes);
 

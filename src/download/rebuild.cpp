@@ -158,14 +158,14 @@ std::vector<Target> ReadTargets(const std::string& dataFolder,
 }
 
 // One archived day for every file that lacks it; each pass's pages are read once.
-void FillDay(int64_t day, const std::string& folder, const std::vector<ArchiveEntry>& entries,
-             std::vector<Target>& targets, size_t maxPageBytes,
-             std::vector<std::string>& problems) {
+void FillDay(int64_t day, const std::vector<ArchiveEntry>& entries, std::vector<Target>& targets,
+             size_t maxPageBytes, std::vector<std::string>& problems) {
     std::map<size_t, LoadedPass> loaded;
     const auto pass = [&](size_t i) -> const LoadedPass& {
         auto it = loaded.find(i);
         if (it == loaded.end()) {
-            it = loaded.emplace(i, LoadPass(folder, entries[i], maxPageBytes, problems)).first;
+            it = loaded.emplace(i, LoadPass(entries[i].folder, entries[i], maxPageBytes, problems))
+                     .first;
         }
         return it->second;
     };
@@ -216,9 +216,8 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
         return result;
     }
     std::vector<Target> targets = ReadTargets(dataFolder, combinationLines);
-    for (const auto& [day, folderAndEntries] : archive.days) {
-        FillDay(day, folderAndEntries.first, folderAndEntries.second, targets, maxPageBytes,
-                result.problems);
+    for (const auto& [day, entries] : archive.days) {
+        FillDay(day, entries, targets, maxPageBytes, result.problems);
     }
     for (Target& t : targets) {
         result.files.push_back(WriteTarget(dataFolder, t, result.notes));

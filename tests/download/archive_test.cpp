@@ -163,9 +163,12 @@ TEST_F(ArchiveRun, AnArchiveThatCannotBeWrittenIsANoteNotAFailure) {
 
 TEST_F(ArchiveRun, PagesOfAnotherDayInADayFolderAreThatOtherDays) {
     ASSERT_EQ(RunDownload(state, env).linesWritten, 1);
-    // Copied by hand into the next day's folder: they still speak for the 8th only.
-    fs::copy(Day(), dir.folder() + "Archief/2008-12-09");
+    // Moved by hand into the next day's folder: they still speak for the 8th only.
+    fs::rename(Day(), dir.folder() + "Archief/2008-12-09");
     EXPECT_TRUE(ReadArchiveDay(dir.folder() + "Archief/2008-12-09/", {2008, 12, 9}).empty());
+    const ArchiveDays archive = ReadArchive(dir.folder());
+    ASSERT_EQ(archive.days.size(), 1u);
+    EXPECT_EQ(archive.days.begin()->first, DayNumber(2008, 12, 8));
     fs::remove(dir.folder() + HistoryFileName(kStrangle));
     fs::remove(dir.folder() + BackupFileName(HistoryFileName(kStrangle)));
     test::WriteAll(dir.folder() + "Regels.dat", kStrangle + "\r\n");
