@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "charts/history.h"
@@ -45,8 +47,19 @@ bool Includes(const std::vector<int64_t>& have, const std::vector<int64_t>& need
     return std::includes(have.begin(), have.end(), need.begin(), need.end());
 }
 
-void CheckReader(const std::string& text) {
-    const HistoryText read = ReadHistoryText(text);
+std::vector<int64_t> Days(const HistoryText& read) {
+    std::vector<int64_t> days;
+    for (const auto& line : read.lines) {
+        if (read.readable && line.date) {
+            days.push_back(DayNumber(*line.date));
+        }
+    }
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    return days;
+}
+
+void CheckReader(const std::string& text, const HistoryText& read) {
     const std::string_view all = *read.decoded;
     for (const auto& line : read.lines) {
         Check(line.text.data() >= all.data() &&
@@ -67,28 +80,37 @@ void CheckReader(const std::string& text) {
 
 // Every real date of a text that reads is in the merge; a text that does not read is kept aside
 // byte for byte; every line without a real date is kept aside.
-void CheckMerge(const std::string& file, const std::string& backup, const HistoryMerge& m) {
-    const std::vector<int64_t> merged = HistoryDays(m.text);
-    std::string lines;
-    for (const auto& aside : m.aside) {
-        if (aside.kind == HistoryAside::Kind::Lines) {
-            lines = aside.text;
+void CheckMerge(const std::string& file, const HistoryText& fileRead, const std::string& backup,
+                const HistoryText& backupRead, const HistoryMerge& m) {
+    const HistoryText again = ReadHistoryText(m.text);
+    const std::vector<int64_t> merged = Days(again);
+    std::unordered_set<std::string_view> aside;  // views into m
+    for (const auto& a : m.aside) {
+        if (a.kind == HistoryAside::Kind::Lines) {
+            std::string_view rest = a.text;
+            for (auto end = rest.find("\r\n"); end != std::string_view::npos;
+                 end = rest.find("\r\n")) {
+                aside.insert(rest.substr(0, end));
+                rest.remove_prefix(end + 2);
+            }
+            Check(rest.empty() && aside.size() == static_cast<size_t>(m.linesAside));
         }
     }
-    for (const std::string* input : {&file, &backup}) {
-        const HistoryText read = ReadHistoryText(*input);
-        if (!read.readable) {
+    const std::pair<const std::string*, const HistoryText*> inputs[] = {{&file, &fileRead},
+                                                                        {&backup, &backupRead}};
+    for (const auto& [input, read] : inputs) {
+        const std::string& bytes = *input;
+        if (!read->readable) {
             Check(std::any_of(m.aside.begin(), m.aside.end(),
-                              [&](const HistoryAside& a) { return a.text == *input; }));
+                              [&](const HistoryAside& a) { return a.text == bytes; }));
             continue;
         }
-        Check(Includes(merged, HistoryDays(*input)));
-        for (const auto& line : read.lines) {
-            Check(line.date || lines.find(line.text) != std::string::npos);
+        Check(Includes(merged, Days(*read)));
+        for (const auto& line : read->lines) {
+            Check(line.date || aside.count(line.text) > 0);
         }
     }
     // One line per date, sorted, nothing else; merging again changes nothing.
-    const HistoryText again = ReadHistoryText(m.text);
     Check(again.readable && again.header && again.lines.size() == merged.size());
     for (size_t i = 0; i < again.lines.size(); ++i) {
         Check(again.lines[i].date && DayNumber(*again.lines[i].date) == merged[i]);
@@ -110,7 +132,8 @@ std::vector<std::string> SideFiles() {
 
 // An append to real files: the file then holds every date of both and the new one, the backup
 // every date it held, and what did not read is in a side file.
-void CheckAppend(const std::string& file, const std::string& backup, bool withBackup) {
+void CheckAppend(const std::string& file, const HistoryText& fileRead, const std::string& backup,
+                 const HistoryText& backupRead, bool withBackup) {
     const std::string name = "Strangle_AEX_2612_00940.00_00950.00.csv";
     const std::string backupPath = Folder() + BackupFileName(name);
     RemoveFile(backupPath);
@@ -123,8 +146,8 @@ void CheckAppend(const std::string& file, const std::string& backup, bool withBa
     const auto after = ReadFile(Folder() + name);
     const auto saved = ReadFile(backupPath);
     Check(after && saved);
-    std::vector<int64_t> want = HistoryDays(file);
-    const std::vector<int64_t> fromBackup = HistoryDays(backup);
+    std::vector<int64_t> want = Days(fileRead);
+    const std::vector<int64_t> fromBackup = Days(backupRead);
     want.insert(want.end(), fromBackup.begin(), fromBackup.end());
     want.push_back(DayNumber(2026, 12, 7));
     std::sort(want.begin(), want.end());
@@ -134,10 +157,11 @@ void CheckAppend(const std::string& file, const std::string& backup, bool withBa
     Check(after->find("07-12-2026 10:00:00; 12,00; 08,00; 20,00;  950,00\r\n") !=
           std::string::npos);
     const std::vector<std::string> side = SideFiles();
-    for (const std::string* input : {&file, &backup}) {
-        if (!ReadHistoryText(*input).readable) {
-            Check(std::find(side.begin(), side.end(), *input) != side.end());
-        }
+    if (!fileRead.readable) {
+        Check(std::find(side.begin(), side.end(), file) != side.end());
+    }
+    if (!backupRead.readable) {
+        Check(std::find(side.begin(), side.end(), backup) != side.end());
     }
     // Said once: the next append has nothing to tell.
     Check(AppendHistoryLine(Folder(), name, "; 12,00; 08,00", " 950,00", 20.0,
@@ -156,9 +180,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string file = input.substr(0, split);
     const std::string backup = withBackup ? input.substr(split + kSplit.size()) : std::string();
 
-    CheckReader(file);
-    CheckReader(backup);
-    CheckMerge(file, backup, MergeHistoryTexts(file, backup));
-    CheckAppend(file, backup, withBackup);
+    const HistoryText fileRead = ReadHistoryText(file);
+    const HistoryText backupRead = ReadHistoryText(backup);
+    CheckReader(file, fileRead);
+    CheckReader(backup, backupRead);
+    CheckMerge(file, fileRead, backup, backupRead, MergeHistoryTexts(file, backup));
+    CheckAppend(file, fileRead, backup, backupRead, withBackup);
     return 0;
 }

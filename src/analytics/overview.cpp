@@ -8,6 +8,7 @@
 #include "charts/history.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/history_text.h"
 #include "core/market_hours.h"
 #include "core/text.h"
 
@@ -22,79 +23,55 @@ Strikes StrikesOf(const CombinationTerms& terms) {
     return {terms.put.strike(), terms.call.strike()};
 }
 
-// What the download writes when it found no prices; the block chart skips such a row.
-constexpr std::string_view kNotDownloaded = " 0,00";
-
-// A price or sum as the download writes it: digits with at most one "," or ".", blanks around.
-// Anything else (empty, cut, text) is damaged and never counts as 0.
-std::optional<double> ReadAmount(std::string_view field) {
-    while (!field.empty() && field.front() == ' ') {
-        field.remove_prefix(1);
-    }
-    while (!field.empty() && field.back() == ' ') {
-        field.remove_suffix(1);
-    }
-    if (field.empty() || field.size() > 20) {
-        return std::nullopt;
-    }
-    int separators = 0;
-    bool digit = false;
-    for (const char c : field) {
-        if (c == ',' || c == '.') {
-            ++separators;
-        } else if (c >= '0' && c <= '9') {
-            digit = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!digit || separators > 1) {
-        return std::nullopt;
-    }
-    return Finite(ParseNumber(field));
+// The download writes a Som of "0,00" when it found no prices; the block chart skips such a
+// row, and a sum of nothing is no figure anyway.
+bool IsUsable(const HistoryTextLine& line, const Strikes& strikes) {
+    auto price = [](const std::optional<double>& v) { return v && *v >= 0; };
+    return line.IsRow() && *line.somValue > 0 && (!strikes.put || price(line.putValue)) &&
+           (!strikes.call || price(line.callValue));
 }
 
-struct Dated {
-    int64_t day = 0;
-    const std::string* line = nullptr;
-};
-
 struct RowChoice {
-    Dated first;  // earliest usable row
-    Dated last;   // latest usable row
+    const HistoryTextLine* first = nullptr;  // earliest usable row
+    const HistoryTextLine* last = nullptr;   // latest usable row
     bool latestDamaged = false;
 };
 
-// A row is usable when its Som reads and is above 0 and every present leg's price reads. Of
-// lines sharing a date the first one is the earliest and the last one the latest, as downloads
-// of one day follow each other in the file.
-RowChoice ChooseRows(const std::vector<std::string>& lines, const Strikes& strikes) {
+// Of lines sharing a date the first one is the earliest and the last one the latest, as
+// downloads of one day follow each other in the file.
+RowChoice ChooseRows(const HistoryText& text, const Strikes& strikes) {
     RowChoice c;
-    Dated latest;
-    for (const auto& line : lines) {
-        const HistoryRow row = SplitHistoryRow(line);
-        const auto day = HistoryDayNumber(row.dateText);
-        if (!day) {
+    const HistoryTextLine* latest = nullptr;
+    for (const auto& line : text.lines) {
+        if (!line.date) {
             continue;
         }
-        const auto som = ReadAmount(row.somField);
-        const bool damaged = !som || (strikes.put && !ReadAmount(row.putField)) ||
-                             (strikes.call && !ReadAmount(row.callField));
-        if (latest.line == nullptr || *day >= latest.day) {
-            latest = {*day, &line};
-            c.latestDamaged = damaged && row.somField != kNotDownloaded;
+        const int64_t day = DayNumber(*line.date);
+        if (latest == nullptr || day >= DayNumber(*latest->date)) {
+            latest = &line;
+            c.latestDamaged = line.damaged || (strikes.put && line.putValue < 0.0) ||
+                              (strikes.call && line.callValue < 0.0);
         }
-        if (damaged || row.somField == kNotDownloaded || !(*som > 0)) {
+        if (!IsUsable(line, strikes)) {
             continue;
         }
-        if (c.first.line == nullptr || *day < c.first.day) {
-            c.first = {*day, &line};
+        if (c.first == nullptr || day < DayNumber(*c.first->date)) {
+            c.first = &line;
         }
-        if (c.last.line == nullptr || *day >= c.last.day) {
-            c.last = {*day, &line};
+        if (c.last == nullptr || day >= DayNumber(*c.last->date)) {
+            c.last = &line;
         }
     }
     return c;
+}
+
+HistoryText TextOfLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    return ReadHistoryText(text);
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -126,21 +103,8 @@ Date LatestClose(const DateTime& now) {
     return d;
 }
 
-std::optional<int64_t> HistoryDayNumber(std::string_view dateText) {
-    // Only dd-mm-yyyy: a two-digit year would be read as the first century.
-    const auto dash = dateText.rfind('-');
-    if (dash == std::string_view::npos || dateText.size() - dash - 1 != 4) {
-        return std::nullopt;
-    }
-    return RowDayNumber(std::string(dateText));
-}
-
 std::optional<double> IndexLevel(std::string_view aexField) {
-    const double v = ParseNumber(aexField);
-    if (!std::isfinite(v) || v <= 0) {
-        return std::nullopt;
-    }
-    return v;
+    return ParseIndexLevel(aexField);
 }
 
 double YearsBetween(const Date& from, const Date& to) {
@@ -172,43 +136,45 @@ OverviewRow Described(std::string_view fileName, const DateTime& now) {
 
 }  // namespace
 
-OverviewRow OverviewOf(std::string_view line, const std::vector<std::string>* historyLines,
-                       const Rates& rates, const DateTime& now) {
+OverviewRow OverviewOf(std::string_view line, const HistoryText* history, const Rates& rates,
+                       const DateTime& now) {
     const std::string name = HistoryFileName(line);
-    OverviewRow row =
-        historyLines ? HistoryOverview(name, *historyLines, rates, now) : Described(name, now);
+    OverviewRow row = history ? HistoryOverview(name, *history, rates, now) : Described(name, now);
     row.key = CombinationKey(line);
     return row;
 }
 
 OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::string>& lines,
                             const Rates& rates, const DateTime& now) {
+    return HistoryOverview(fileName, TextOfLines(lines), rates, now);
+}
+
+OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
+                            const Rates& rates, const DateTime& now) {
     OverviewRow row = Described(fileName, now);
     row.hasHistory = true;
-    const RowChoice chosen = ChooseRows(lines, row.strikes);
+    const RowChoice chosen = ChooseRows(history, row.strikes);
     if (chosen.latestDamaged) {
         row.checks.emplace_back(kUnreadableRowFlag);
     }
-    const Dated first = chosen.first;
-    const Dated last = chosen.last;
+    const HistoryTextLine* first = chosen.first;
+    const HistoryTextLine* last = chosen.last;
     // A history without a single usable row has not grown since the latest close either.
-    row.stale = last.line == nullptr || last.day < DayNumber(LatestClose(now));
-    if (last.line == nullptr) {
+    row.stale = last == nullptr || DayNumber(*last->date) < DayNumber(LatestClose(now));
+    if (last == nullptr) {
         return row;
     }
-    const HistoryRow firstRow = SplitHistoryRow(*first.line);
-    const HistoryRow lastRow = SplitHistoryRow(*last.line);
-    row.firstDate = FromDayNumber(first.day);
-    row.lastDate = FromDayNumber(last.day);
-    const double somFirst = *ReadAmount(firstRow.somField);
-    const double somLast = *ReadAmount(lastRow.somField);
+    row.firstDate = first->date;
+    row.lastDate = last->date;
+    const double somFirst = *first->somValue;
+    const double somLast = *last->somValue;
     row.somFirst = somFirst;
     row.somLast = somLast;
     row.resultEur = Finite((somFirst - somLast) * 100);
     const CombinationTerms terms = ReadTermsOfFileName(fileName);
     if (terms.put.unreadable() || terms.call.unreadable()) {
         // Figures of one leg would pass for the whole combination's.
-        row.aexLast = IndexLevel(lastRow.aexField);
+        row.aexLast = IndexLevel(last->aex);
         return row;
     }
     if (row.strikes.put) {
@@ -218,7 +184,7 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
         row.beHigh = Finite(*row.strikes.call + somFirst);
     }
 
-    const std::optional<double> s = IndexLevel(lastRow.aexField);
+    const std::optional<double> s = IndexLevel(last->aex);
     if (!s) {
         row.checks.emplace_back(kNoIndexFlag);
         return row;
@@ -232,18 +198,19 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
     }
     const double t = YearsBetween(*row.lastDate, *row.expiry);
     bool below = false;
-    auto leg = [&](OptionSide side, const std::optional<double>& k, const std::string& field) {
+    auto leg = [&](OptionSide side, const std::optional<double>& k,
+                   const std::optional<double>& value) {
         if (!k) {
             return std::optional<double>();
         }
-        const double price = ReadAmount(field).value_or(NAN);
+        const double price = *value;
         if (price < PriceLowerBound(side, *s, *k, t, rates) - kBelowBoundSlack) {
             below = true;
         }
         return ImpliedVolatility(side, price, *s, *k, t, rates);
     };
-    row.ivPut = leg(OptionSide::Put, row.strikes.put, lastRow.putField);
-    row.ivCall = leg(OptionSide::Call, row.strikes.call, lastRow.callField);
+    row.ivPut = leg(OptionSide::Put, row.strikes.put, last->putValue);
+    row.ivCall = leg(OptionSide::Call, row.strikes.call, last->callValue);
     if (below) {
         row.checks.emplace_back(kBelowIntrinsicFlag);
     }
@@ -272,8 +239,8 @@ std::vector<OverviewRow> LoadOverview(const std::string& folder,
             rows.push_back(OverviewOf(line, nullptr, rates, now));
             continue;
         }
-        const HistoryRows history = HistoryRowsFromText(*text);
-        rows.push_back(OverviewOf(line, &history.lines, rates, now));
+        const HistoryText history = ReadHistoryText(*text);
+        rows.push_back(OverviewOf(line, &history, rates, now));
     }
     return rows;
 }
@@ -289,45 +256,42 @@ bool IsHistoryFile(std::string_view fileName, std::string_view text) {
     if (!named) {
         return false;
     }
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3);
-    }
-    if (text.empty() || text.starts_with("Datum")) {
-        return true;
-    }
-    const HistoryRows rows = HistoryRowsFromText(text);
-    return std::any_of(rows.lines.begin(), rows.lines.end(), [](const std::string& line) {
-        return HistoryDayNumber(SplitHistoryRow(line).dateText).has_value();
-    });
+    const HistoryText read = ReadHistoryText(text);
+    return read.readable && (read.header || read.RowCount() > 0 || read.lines.empty());
 }
 
 std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::string>& lines,
                              const Rates& rates) {
+    return IvHistory(fileName, TextOfLines(lines), rates);
+}
+
+std::vector<IvRow> IvHistory(std::string_view fileName, const HistoryText& history,
+                             const Rates& rates) {
     const ChartHeader header = ParseChartFileName(fileName);
     const Strikes strikes = StrikesOfFileName(fileName);
     std::vector<IvRow> rows;
-    for (const auto& line : lines) {
-        const HistoryRow fields = SplitHistoryRow(line);
-        const auto day = HistoryDayNumber(fields.dateText);
-        if (!day || fields.somField == kNotDownloaded) {
+    for (const auto& line : history.lines) {
+        // Damaged and not-downloaded rows are left out, as the block chart leaves them out.
+        if (!IsUsable(line, strikes)) {
             continue;
         }
         IvRow row;
-        row.date = FromDayNumber(*day);
-        row.aex = IndexLevel(fields.aexField);
+        row.date = *line.date;
+        row.aex = IndexLevel(line.aex);
         const double t = header.expiryDate ? YearsBetween(row.date, *header.expiryDate) : 0;
-        auto leg = [&](OptionSide side, const std::optional<double>& k, const std::string& field,
-                       std::optional<double>& price, std::optional<double>& iv) {
+        auto leg = [&](OptionSide side, const std::optional<double>& k,
+                       const std::optional<double>& value, std::optional<double>& price,
+                       std::optional<double>& iv) {
             if (!k) {
                 return;
             }
-            price = ReadAmount(field);
-            if (row.aex && price) {
+            price = value;
+            if (row.aex) {
                 iv = ImpliedVolatility(side, *price, *row.aex, *k, t, rates);
             }
         };
-        leg(OptionSide::Put, strikes.put, fields.putField, row.put, row.ivPut);
-        leg(OptionSide::Call, strikes.call, fields.callField, row.call, row.ivCall);
+        leg(OptionSide::Put, strikes.put, line.putValue, row.put, row.ivPut);
+        leg(OptionSide::Call, strikes.call, line.callValue, row.call, row.ivCall);
         rows.push_back(row);
     }
     return rows;

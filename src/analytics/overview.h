@@ -9,6 +9,7 @@
 #include "analytics/black_scholes.h"
 #include "analytics/greeks.h"
 #include "core/calendar.h"
+#include "core/history_text.h"
 
 // Where each combination stands: its result so far, intrinsic and time value, break-evens, the
 // volatility its last prices imply, and whether its history has stopped growing.
@@ -59,21 +60,20 @@ double IntrinsicValue(const Strikes& strikes, double level);
 // The latest working day (Mon-Fri) whose close has passed at now (Amsterdam time).
 Date LatestClose(const DateTime& now);
 
-// The day of a history line's date text: dd-mm-yyyy with a four-digit year, else empty.
-std::optional<int64_t> HistoryDayNumber(std::string_view dateText);
-
-// The index level of a history line's AEX field; empty when it is not a positive number.
+// The index level of a history line's AEX field; empty when it is no level (ParseIndexLevel).
 std::optional<double> IndexLevel(std::string_view aexField);
 
 // Years from one day to another, as the volatility is quoted (calendar days / 365).
 double YearsBetween(const Date& from, const Date& to);
 
-// One combination line with the data lines of its history file (nullptr: no history file).
-OverviewRow OverviewOf(std::string_view line, const std::vector<std::string>* historyLines,
-                       const Rates& rates, const DateTime& now);
+// One combination line with its history file as read (nullptr: no history file).
+OverviewRow OverviewOf(std::string_view line, const HistoryText* history, const Rates& rates,
+                       const DateTime& now);
 
-// The same from a history file's name and data lines; the key stays empty and the kind is the
-// name's.
+// The same from a history file's name and text; the key stays empty.
+OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
+                            const Rates& rates, const DateTime& now);
+// From data lines already cut (header left out).
 OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::string>& lines,
                             const Rates& rates, const DateTime& now);
 
@@ -100,6 +100,8 @@ bool IsHistoryFile(std::string_view fileName, std::string_view text);
 
 // Strikes and expiry from the history file's name, one row per dated line in file order; the
 // rows the block chart skips (not downloaded, no date) are left out.
+std::vector<IvRow> IvHistory(std::string_view fileName, const HistoryText& history,
+                             const Rates& rates);
 std::vector<IvRow> IvHistory(std::string_view fileName, const std::vector<std::string>& lines,
                              const Rates& rates);
 

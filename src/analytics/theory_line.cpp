@@ -133,6 +133,18 @@ void DrawTheoryOverlay(Canvas& canvas, const std::string& folder, const std::str
     const ChartHeader header = ParseChartFileName(fileName);
     const HistoryRows rows = LoadHistoryRows(folder, fileName);
     DrawTheoryLine(canvas, area, IndexWindowFor(header, rows.lines, area), valueTop, *curve);
+    // A line of a later day says which day, so it is not taken for today's value.
+    const int64_t shown =
+        header.expiryDate
+            ? DayNumber(TheoryDate(now.date(), *header.expiryDate, days)) - DayNumber(now.date())
+            : 0;
+    if (shown > 0) {
+        const std::string text = "Theorie over " + std::to_string(shown) + " dagen";
+        canvas.SetFontColor(kTheoryColor);
+        canvas.SetBrushColor(chart_colors::kWhite);
+        canvas.TextOut(area.right - canvas.TextWidth(text) - 8, area.top + 6, text);
+        canvas.SetFontColor(chart_colors::kBlack);
+    }
 }
 
 }  // namespace rendaal

@@ -12,6 +12,7 @@
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "core/settings_values.h"
 #include "core/text.h"
 #include "platform/app_paths.h"
 #include "platform/chart_render.h"
@@ -40,9 +41,6 @@ std::optional<int> Side(std::string_view s) {
     }
     return static_cast<int>(*v);
 }
-
-// Beyond a century every combination has long expired; the line stops at the day before.
-constexpr int64_t kMaxTheoryDays = 36500;
 
 // Fonts need a GUI application object; a command run from a timer has none and no display.
 bool EnsureGuiApplication() {
@@ -103,9 +101,9 @@ int RunChartCommand(const std::vector<std::string>& args) {
             theorie = true;
         } else if (a == "--theorie-dagen") {
             const auto n = i + 1 < args.size() ? ParseInteger(args[i + 1]) : std::nullopt;
-            if (!n || *n < 0 || *n > kMaxTheoryDays) {
+            if (!n || *n < 0 || *n > kMaxTheorieDagen) {
                 return Usage("--theorie-dagen moet een heel aantal dagen zijn (0 tot " +
-                             std::to_string(kMaxTheoryDays) + ")");
+                             std::to_string(kMaxTheorieDagen) + ")");
             }
             theorieDagen = *n;
             dagenGiven = true;

@@ -175,7 +175,7 @@ int RunIvCommand(const std::vector<std::string>& args) {
         return 2;
     }
     const Rates rates = RatesFor(*o);
-    const auto rows = IvHistory(name, HistoryRowsFromText(*text).lines, rates);
+    const auto rows = IvHistory(name, ReadHistoryText(*text), rates);
     if (o->chart) {
         return WriteIvChart(name, rows, *o->out, o->size);
     }

@@ -98,63 +98,89 @@ void PlotContents::AddLine(int x0, int y0, int x1, int y1) {
 }
 
 void PlotContents::AddBox(const Box& box) {
-    boxes_.push_back(box);
-    built_ = false;
+    // Texts placed one after the other are looked at one by one; the grid stays.
+    (built_ ? placed_ : boxes_).push_back(box);
 }
 
 void PlotContents::Mark(int x, int y) {
-    const int cx = (x - builtFor_.left) / cell_;
-    const int cy = (y - builtFor_.top) / cell_;
-    if (cx >= 0 && cy >= 0 && cx < columns_ && cy < rows_) {
+    // Callers keep (x, y) on the plot, so the offsets are never negative.
+    const int cx = (x - builtFor_.left) >> shift_;
+    const int cy = (y - builtFor_.top) >> shift_;
+    if (cx < columns_ && cy < rows_) {
         sums_[(static_cast<size_t>(cy) + 1) * (static_cast<size_t>(columns_) + 1) +
-              static_cast<size_t>(cx + 1)] = 1;
+              static_cast<size_t>(cx) + 1] = 1;
     }
 }
 
 void PlotContents::Build(const PlotArea& area) {
     builtFor_ = area;
+    boxes_.insert(boxes_.end(), placed_.begin(), placed_.end());
+    placed_.clear();
     // A picture too small for a plot still gets a grid of one cell.
     const int64_t w = std::max<int64_t>(1, static_cast<int64_t>(area.right) - area.left + 1);
     const int64_t h = std::max<int64_t>(1, static_cast<int64_t>(area.bottom) - area.top + 1);
     constexpr int64_t kMaxCells = 1 << 20;
-    cell_ = 1;
-    while ((w / cell_ + 1) * (h / cell_ + 1) > kMaxCells) {
-        cell_ *= 2;
+    shift_ = 0;
+    while (((w >> shift_) + 1) * ((h >> shift_) + 1) > kMaxCells) {
+        ++shift_;
     }
-    columns_ = static_cast<int>(w / cell_ + 1);
-    rows_ = static_cast<int>(h / cell_ + 1);
-    sums_.assign((static_cast<size_t>(columns_) + 1) * (static_cast<size_t>(rows_) + 1), 0);
+    std::vector<Segment> on;
+    on.reserve(lines_.size());
+    int64_t length = 0;
     for (const Segment& line : lines_) {
-        const auto on = ClipToPlot(area, line.x0, line.y0, line.x1, line.y1);
-        if (!on) {
-            continue;
+        if (const auto part = ClipToPlot(area, line.x0, line.y0, line.x1, line.y1)) {
+            on.push_back(*part);
+            length += std::max(std::abs(part->x1 - part->x0), std::abs(part->y1 - part->y0));
         }
-        // Steps of at most half a cell, so that no cell the line crosses is missed.
-        const int64_t dx = static_cast<int64_t>(on->x1) - on->x0;
-        const int64_t dy = static_cast<int64_t>(on->y1) - on->y0;
-        const int64_t steps =
-            std::max<int64_t>(1, 2 * std::max(std::abs(dx), std::abs(dy)) / cell_);
-        for (int64_t i = 0; i <= steps; ++i) {
-            Mark(on->x0 + static_cast<int>(dx * i / steps),
-                 on->y0 + static_cast<int>(dy * i / steps));
+    }
+    // A chart of ten thousands of long lines is looked at more coarsely, so that placing a
+    // text costs about as much as drawing the chart.
+    constexpr int64_t kMaxSteps = 1 << 21;
+    while ((length >> std::max(0, shift_ - 1)) > kMaxSteps && shift_ < 12) {
+        ++shift_;
+    }
+    columns_ = static_cast<int>((w >> shift_) + 1);
+    rows_ = static_cast<int>((h >> shift_) + 1);
+    sums_.assign((static_cast<size_t>(columns_) + 1) * (static_cast<size_t>(rows_) + 1), 0);
+    // Along a line in steps of a pixel, or of half a cell where cells are larger, so that no
+    // cell it crosses is missed; positions in 16.16 fixed point.
+    const int step = std::max(1, (1 << shift_) / 2);
+    for (const Segment& line : on) {
+        const int dx = line.x1 - line.x0;
+        const int dy = line.y1 - line.y0;
+        const int n = std::max(std::abs(dx), std::abs(dy));
+        if (n > 0) {
+            const int64_t sx = (static_cast<int64_t>(dx) << 16) / n * step;
+            const int64_t sy = (static_cast<int64_t>(dy) << 16) / n * step;
+            int64_t x = (static_cast<int64_t>(line.x0) << 16) + (1 << 15);
+            int64_t y = (static_cast<int64_t>(line.y0) << 16) + (1 << 15);
+            for (int i = 0; i < n; i += step, x += sx, y += sy) {
+                Mark(static_cast<int>(x >> 16), static_cast<int>(y >> 16));
+            }
         }
+        Mark(line.x1, line.y1);
     }
     for (const Box& box : boxes_) {
         const int x1 = std::max(box.x1, area.left);
         const int x2 = std::min(box.x2, area.right + 1);
         const int y1 = std::max(box.y1, area.top);
         const int y2 = std::min(box.y2, area.bottom + 1);
-        for (int y = y1; y < y2; y += std::min(cell_, std::max(1, y2 - 1 - y))) {
-            for (int x = x1; x < x2; x += std::min(cell_, std::max(1, x2 - 1 - x))) {
-                Mark(x, y);
+        if (x1 >= x2 || y1 >= y2) {
+            continue;
+        }
+        const size_t stride = static_cast<size_t>(columns_) + 1;
+        for (int cy = (y1 - area.top) >> shift_; cy <= (y2 - 1 - area.top) >> shift_; ++cy) {
+            for (int cx = (x1 - area.left) >> shift_; cx <= (x2 - 1 - area.left) >> shift_; ++cx) {
+                sums_[(static_cast<size_t>(cy) + 1) * stride + static_cast<size_t>(cx) + 1] = 1;
             }
         }
     }
     const size_t stride = static_cast<size_t>(columns_) + 1;
     for (size_t y = 1; y <= static_cast<size_t>(rows_); ++y) {
+        int32_t row = 0;
         for (size_t x = 1; x <= static_cast<size_t>(columns_); ++x) {
-            sums_[y * stride + x] += sums_[(y - 1) * stride + x] + sums_[y * stride + x - 1] -
-                                     sums_[(y - 1) * stride + x - 1];
+            row += sums_[y * stride + x];
+            sums_[y * stride + x] = sums_[(y - 1) * stride + x] + row;
         }
     }
     built_ = true;
@@ -165,19 +191,25 @@ int64_t PlotContents::Hits(const PlotArea& area, const Box& box) {
                      builtFor_.right == area.right && builtFor_.bottom == area.bottom)) {
         Build(area);
     }
+    int64_t placed = 0;
+    const Box air{box.x1 - 1, box.y1 - 1, box.x2 + 1, box.y2 + 1};
+    for (const Box& other : placed_) {
+        placed += Overlap(air, other) ? 1 : 0;
+    }
     // Cells of the box with its air, clamped to the plot.
-    const int x1 = std::clamp((box.x1 - 1 - area.left) / cell_, 0, columns_);
-    const int y1 = std::clamp((box.y1 - 1 - area.top) / cell_, 0, rows_);
-    const int x2 = std::clamp((box.x2 + cell_ - area.left) / cell_, 0, columns_);
-    const int y2 = std::clamp((box.y2 + cell_ - area.top) / cell_, 0, rows_);
+    const int cell = 1 << shift_;
+    const int x1 = std::clamp((box.x1 - 1 - area.left) / cell, 0, columns_);
+    const int y1 = std::clamp((box.y1 - 1 - area.top) / cell, 0, rows_);
+    const int x2 = std::clamp((box.x2 + cell - area.left) / cell, 0, columns_);
+    const int y2 = std::clamp((box.y2 + cell - area.top) / cell, 0, rows_);
     if (x2 <= x1 || y2 <= y1) {
-        return 0;
+        return placed;
     }
     const size_t stride = static_cast<size_t>(columns_) + 1;
     const auto at = [&](int x, int y) {
         return sums_[static_cast<size_t>(y) * stride + static_cast<size_t>(x)];
     };
-    return at(x2, y2) - at(x1, y2) - at(x2, y1) + at(x1, y1);
+    return placed + at(x2, y2) - at(x1, y2) - at(x2, y1) + at(x1, y1);
 }
 
 Box PlaceBox(PlotContents& contents, const PlotArea& area, int w, int h,
@@ -234,7 +266,9 @@ std::string FormatEuros(double value, int width) {
     } else {
         const long long whole = std::llround(value);
         const std::string digits = std::to_string(whole < 0 ? -whole : whole);
-        text = whole < 0 ? "-" : "";
+        if (whole < 0) {
+            text.push_back('-');
+        }
         for (size_t i = 0; i < digits.size(); ++i) {
             if (i > 0 && (digits.size() - i) % 3 == 0) {
                 text += '.';

@@ -140,11 +140,12 @@ private:
 
     std::vector<Segment> lines_;
     std::vector<Box> boxes_;
+    std::vector<Box> placed_;  // added since the grid was built
     // Counts of covered cells summed from the top-left corner, built when first asked for.
-    std::vector<int64_t> sums_;
+    std::vector<int32_t> sums_;
     PlotArea builtFor_;
     bool built_ = false;
-    int cell_ = 1;  // pixels per cell side: a huge picture is looked at coarsely
+    int shift_ = 0;  // cells of 2^shift_ pixels a side: a huge picture is looked at coarsely
     int columns_ = 0;
     int rows_ = 0;
 };

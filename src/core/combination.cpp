@@ -133,11 +133,17 @@ bool IsPlainFileName(std::string_view name) {
 }
 
 std::vector<std::string> RulesFileLines(std::string_view text) {
+    // At the start of any line: files an editor saved may have been joined together.
     constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    if (text.starts_with(kBom)) {
-        text.remove_prefix(kBom.size());
+    auto lines = SplitLines(text);
+    for (auto& line : lines) {
+        size_t skip = 0;
+        while (std::string_view(line).substr(skip).starts_with(kBom)) {
+            skip += kBom.size();
+        }
+        line.erase(0, skip);
     }
-    return SplitLines(text);
+    return lines;
 }
 
 std::vector<std::string> ParseRules(std::string_view text) {

@@ -65,7 +65,7 @@ std::string HistoryFileName(std::string_view line);
 bool IsPlainFileName(std::string_view name);
 
 // Every line of a rules file in file order: CR LF, LF or CR ends, a UTF-8 byte order mark (an
-// editor's save) read past.
+// editor's save) at the start of a line read past.
 std::vector<std::string> RulesFileLines(std::string_view text);
 // The combinations of a rules file, sorted: empty lines and lines starting with ";" skipped.
 std::vector<std::string> ParseRules(std::string_view text);

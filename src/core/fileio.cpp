@@ -399,8 +399,9 @@ int RemoveStaleTemporaryFiles(const std::string& folder,
         }
     }
     int removed = RemoveStaleTemporariesIn(folder, isOwn);
-    for (const auto& [targetFolder, names] : targets) {
-        removed += RemoveStaleTemporariesIn(targetFolder, [&names](std::string_view name) {
+    for (const auto& target : targets) {
+        const std::set<std::string>& names = target.second;
+        removed += RemoveStaleTemporariesIn(target.first, [&names](std::string_view name) {
             return names.contains(std::string(name));
         });
     }

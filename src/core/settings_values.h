@@ -20,6 +20,10 @@ inline constexpr std::string_view kRenteValue = "Rente";
 inline constexpr std::string_view kDividendValue = "Dividend";
 // On/off (default off): the block chart draws today's theoretical value.
 inline constexpr std::string_view kTheorieValue = "Theorie";
+// Whole days after today (default 0) at which the "Theorie" line prices the combination; the
+// chart stops it at the day before expiry.
+inline constexpr std::string_view kTheorieDagenValue = "Theorie dagen";
+inline constexpr int64_t kMaxTheorieDagen = 36500;
 
 struct BoxLimits {
     int min;

@@ -13,9 +13,10 @@ namespace rendaal {
 std::string HomeTrashFolder();
 
 // Moves the file at path (a regular file, a symlink or a folder) into trashFolder ("files/" and
-// "info/" are made when missing), recording where it came from and when (now, local time).
-// False, with the file untouched, when the trash lies on another file system or cannot be made
-// or written; error (when given) then says why.
+// "info/" are made when missing), recording where it came from and when (now, local time). The
+// info file is whole and on disk before the move, and names this process as its writer. False,
+// with the file untouched, when the trash lies on another file system or cannot be made or
+// written; error (when given) then says why.
 bool MoveToTrash(const std::string& path, const std::string& trashFolder, const DateTime& now,
                  std::string* error = nullptr);
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -305,7 +304,7 @@ bool TVersionsForm::DownloadInstaller(const std::string& downloadName,
     InstallerDownload download(Transport());
     download_ = &download;
     DownloadBtn->setEnabled(false);
-    // Return must not reach the button that now ends the download.
+    // The button now ends the download: Return must not press it.
     const QString exitText = ExitBtn->text();
     const bool exitAutoDefault = ExitBtn->autoDefault();
     ExitBtn->setText(Say("Afbreken", "Cancel"));
@@ -376,14 +375,6 @@ void TVersionsForm::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
-}
-
-void TVersionsForm::keyPressEvent(QKeyEvent* event) {
-    if (Downloading() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void TVersionsForm::ExitBtnClick() {

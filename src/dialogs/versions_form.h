@@ -78,7 +78,6 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool Dutch() const { return config_.languageCode == "NLD"; }

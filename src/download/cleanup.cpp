@@ -52,6 +52,22 @@ bool IsValidCombination(const std::string& line) {
            IsPlainFileName(HistoryFileName(line));
 }
 
+// "regel 2 van <path> is …", "regels 2, 5 en 9 van …", or "regels 2, 5, 9, … van …" for more.
+std::string BadLinesText(const std::vector<size_t>& bad, const std::string& rulesPath) {
+    if (bad.size() == 1) {
+        return "regel " + std::to_string(bad[0]) + " van " + rulesPath +
+               " is geen geldige combinatie";
+    }
+    std::string numbers;
+    const size_t shown = std::min<size_t>(bad.size(), 3);
+    for (size_t i = 0; i < shown; ++i) {
+        numbers += i == 0 ? "" : (i + 1 == shown && bad.size() == shown ? " en " : ", ");
+        numbers += std::to_string(bad[i]);
+    }
+    numbers += bad.size() > shown ? ", …" : "";
+    return "regels " + numbers + " van " + rulesPath + " zijn geen geldige combinaties";
+}
+
 }  // namespace
 
 bool IsOwnDataFileName(std::string_view name) {
@@ -85,20 +101,8 @@ CleanUpRules ReadCleanUpRules(const std::string& rulesPath) {
             bad.push_back(i + 1);
         }
     }
-    if (bad.size() == 1) {
-        rules.refusal =
-            "regel " + std::to_string(bad[0]) + " van " + rulesPath + " is geen geldige combinatie";
-    } else if (!bad.empty()) {
-        // "regels 2, 5 en 9", or "regels 2, 5, 9, …" for more.
-        std::string numbers;
-        const size_t shown = std::min<size_t>(bad.size(), 3);
-        for (size_t i = 0; i < shown; ++i) {
-            numbers += i == 0 ? "" : (i + 1 == shown && bad.size() == shown ? " en " : ", ");
-            numbers += std::to_string(bad[i]);
-        }
-        numbers += bad.size() > shown ? ", …" : "";
-        rules.refusal =
-            "regels " + numbers + " van " + rulesPath + " zijn geen geldige combinaties";
+    if (!bad.empty()) {
+        rules.refusal = BadLinesText(bad, rulesPath);
     } else if (rules.combinations.empty()) {
         rules.refusal = rulesPath + " bevat geen geldige combinatie";
     }

@@ -44,8 +44,9 @@ void AddNotes(std::vector<std::string>& notes, const std::vector<std::string>& m
 
 // Keys of hand-edited lines can be any length; a note names each by its start.
 std::string SkippedLinesNote(const std::vector<std::string>& keys) {
-    std::string note = keys.size() == 1 ? "Overgeslagen regel (onbruikbare vervaldatum of naam):"
-                                        : "Overgeslagen regels (onbruikbare vervaldatum of naam):";
+    std::string note = keys.size() == 1
+                           ? "Overgeslagen regel (onbruikbare vervaldatum, strike of naam):"
+                           : "Overgeslagen regels (onbruikbare vervaldatum, strike of naam):";
     for (size_t i = 0; i < keys.size(); ++i) {
         std::string key = keys[i].substr(0, 60);
         for (char& c : key) {

@@ -388,11 +388,12 @@ void AddLinesAside(HistoryMerge& into, const HistoryMerge& from) {
 }
 
 std::string WithoutLines(std::string_view text, std::string_view lines) {
-    const std::vector<std::string> drop = SplitLines(lines);
+    const std::vector<std::string> dropped = SplitLines(lines);
+    const std::unordered_set<std::string_view> drop(dropped.begin(), dropped.end());
     std::string kept;
     kept.reserve(text.size());
     for (const auto& line : SplitLines(text)) {
-        if (std::find(drop.begin(), drop.end(), line) == drop.end()) {
+        if (drop.count(line) == 0) {
             kept += line;
             kept += kLineEnd;
         }
@@ -450,8 +451,13 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     // file its form with one line per date. A damaged line of today that the new line replaces
     // is kept aside like every other.
     std::string appended = std::move(merged.text);
-    appended += HistoryLine(now, fields, indexText, som);
-    appended += kLineEnd;
+    const std::string line = HistoryLine(now, fields, indexText, som) + std::string(kLineEnd);
+    // A writer killed between the backup and the file left this very line in the backup, and
+    // the merge has just brought it back: it is not appended twice.
+    if (appended.size() < line.size() ||
+        appended.compare(appended.size() - line.size(), line.size(), line) != 0) {
+        appended += line;
+    }
     const HistoryMerge compacted = MergeHistoryTexts(appended, {});
     if (compacted.linesAside > 0) {
         AddLinesAside(merged, compacted);

@@ -250,7 +250,7 @@ void TAddForm::RefillYears(int from, int till) {
     }
     ComboBox2->setCurrentIndex(0);
     if (FirstPaintDone) {
-        FillMonths();
+        ComboBox2Change();  // the prices and the line follow the year now chosen
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMenu>
 #include <QPixmap>
 #include <QStandardPaths>
@@ -12,6 +13,7 @@
 #include "charts/hover.h"
 #include "core/clock.h"
 #include "core/combination.h"
+#include "core/settings_values.h"
 #include "core/text.h"
 #include "dialogs/shown_text.h"
 #include "mainwindow/main_form.h"
@@ -50,7 +52,8 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
         chart_ = RenderChart(request, form_.Charts, outputs, devicePixelRatioF());
         theoryHover_.clear();
         if (form_.TheoryView && form_.BlocksView) {
-            DrawTheoryOnImage(chart_, request, form_.Charts, WindowRates(), AppClock().Now());
+            DrawTheoryOnImage(chart_, request, form_.Charts, WindowRates(), AppClock().Now(),
+                              TheoryDaysStored());
             theoryHover_ = TheoryHoverFor(form_.DataFolder, line);
         }
     }
@@ -103,6 +106,8 @@ void TChartView::contextMenuEvent(QContextMenuEvent* event) {
     QAction* theory = menu.addAction(QStringLiteral("Theorie"));
     theory->setCheckable(true);
     theory->setChecked(form_.TheoryView);
+    QAction* days = menu.addAction(QStringLiteral("Theorie over ... dagen"));
+    days->setEnabled(form_.BlocksView);
     if (!actions().isEmpty()) {
         menu.addSeparator();
         menu.addActions(actions());
@@ -111,6 +116,28 @@ void TChartView::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen == save) {
         form_.SaveChartClick();
     } else if (chosen == theory) {
+        form_.TheorieClick();
+    } else if (chosen == days) {
+        bool ok = false;
+        const int n = QInputDialog::getInt(
+            this, QStringLiteral("Theorie"),
+            QStringLiteral("Theorie over hoeveel dagen (0 = vandaag)?\n"
+                           "Na de dag voor de expiratie blijft de lijn op die dag."),
+            static_cast<int>(TheoryDaysStored()), 0, static_cast<int>(kMaxTheorieDagen), 1, &ok);
+        if (ok) {
+            SetTheoryDays(n);
+        }
+    }
+}
+
+void TChartView::SetTheoryDays(int64_t days) {
+    if (!StoreTheoryDays(days)) {
+        ShowUserMessage(ToQString(form_.ProgramName),
+                        QStringLiteral("De instelling kon niet worden bewaard"));
+    }
+    if (form_.TheoryView) {
+        form_.ShowSelected();
+    } else {
         form_.TheorieClick();
     }
 }

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QString>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -13,8 +14,8 @@ namespace rendaal {
 class TMainForm;
 
 // The main window's chart: draws the selected combination as the window's views ask, shows the
-// hover read-out, and offers "Grafiek opslaan..." and "Theorie" in its context menu, followed
-// by the actions added to it with addAction.
+// hover read-out, and offers "Grafiek opslaan...", "Theorie" and "Theorie over ... dagen" in
+// its context menu, followed by the actions added to it with addAction.
 class TChartView final : public QLabel {
     Q_OBJECT
 
@@ -32,6 +33,8 @@ public:
     void SaveAs(const std::string& line);
     // Writes the chart as a PNG file (replaced whole); tells the user when it fails.
     bool SaveTo(const QString& path);
+    // Stores "Theorie dagen", turns "Theorie" on and draws the chart again.
+    void SetTheoryDays(int64_t days);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
+#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -11,11 +12,14 @@
 
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
+#include "charts/history.h"
 #include "core/clock.h"
+#include "core/combination.h"
 #include "core/market_hours.h"
 #include "mainwindow/main_form.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
+#include "platform/theory_render.h"
 
 namespace rendaal {
 namespace {
@@ -65,7 +69,13 @@ std::vector<std::optional<double>> SortKeys(const OverviewRow& r) {
             r.beHigh,
             r.ivPut,
             r.ivCall,
-            std::nullopt};
+            std::nullopt,
+            r.risk.delta,
+            r.risk.gamma,
+            r.risk.thetaDay,
+            r.risk.vega,
+            r.risk.pop,
+            r.risk.em};
 }
 
 enum Column {
@@ -83,6 +93,23 @@ bool HasCheck(const OverviewRow& r, const char* flag) {
 bool gRateProblemTold = false;
 
 }  // namespace
+
+void TIvChartView::Show(const std::string& fileName, const std::vector<IvRow>& rows) {
+    fileName_ = fileName;
+    rows_ = rows;
+    update();
+}
+
+void TIvChartView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (fileName_.empty()) {
+        painter.fillRect(rect(), palette().window());
+        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Kies een combinatie"));
+        return;
+    }
+    painter.drawImage(0, 0,
+                      RenderIvChart(fileName_, rows_, width(), height(), devicePixelRatioF()));
+}
 
 Rates WindowRates() {
     const SettingsStore store;
@@ -107,6 +134,19 @@ bool StoreTheoryView(bool on) {
         [on](RegFile& file) { file.WriteInteger(kSettingsKey, kTheorieValue, on ? 1 : 0); });
 }
 
+int64_t TheoryDaysStored() {
+    const int64_t days = SettingsStore().ReadInteger(kTheorieDagenValue, 0);
+    return days >= 0 && days <= kMaxTheorieDagen ? days : 0;
+}
+
+bool StoreTheoryDays(int64_t days) {
+    SettingsStore store;
+    return store.Write([days](RegFile& file) {
+        file.WriteInteger(kSettingsKey, kTheorieDagenValue,
+                          std::clamp<int64_t>(days, 0, kMaxTheorieDagen));
+    });
+}
+
 std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
     const auto rows =
         LoadOverview(folder, {line}, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
@@ -115,7 +155,7 @@ std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
 
 TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Overzicht"));
-    resize(1100, 360);
+    resize(1100, 640);
 
     Grid = new QTableWidget(this);
     Grid->setObjectName("Grid");
@@ -152,14 +192,33 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     bar->addWidget(DividendEdit);
     bar->addSpacing(16);
     bar->addWidget(StatusLabel, 1);
+    IvChart = new TIvChartView(this);
+    IvChart->setObjectName("IvChart");
+    IvChart->setMinimumHeight(220);
+    IvChart->setAccessibleName(QStringLiteral("Volatiliteit van de gekozen combinatie"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(Grid, 1);
+    layout->addWidget(IvChart, 1);
 
     connect(RenteEdit, &QLineEdit::editingFinished, this, &TOverviewForm::RenteEditEditingFinished);
     connect(DividendEdit, &QLineEdit::editingFinished, this,
             &TOverviewForm::DividendEditEditingFinished);
     connect(Grid, &QTableWidget::cellDoubleClicked, this, &TOverviewForm::GridCellDoubleClicked);
+    connect(Grid, &QTableWidget::currentCellChanged, this, [this] { ShowSelectedIv(); });
+}
+
+void TOverviewForm::ShowSelectedIv() {
+    const QTableWidgetItem* item = Grid->currentItem();
+    const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
+    const int index = item != nullptr ? item->data(kIndexRole).toInt() : -1;
+    if (index < 0 || index >= static_cast<int>(all.size())) {
+        IvChart->Show({}, {});
+        return;
+    }
+    const std::string name = HistoryFileName(all[static_cast<size_t>(index)]);
+    const HistoryRows rows = LoadHistoryRows(folder, name);
+    IvChart->Show(name, IvHistory(name, rows.lines, WindowRates()));
 }
 
 void TOverviewForm::showEvent(QShowEvent* event) {
@@ -227,6 +286,10 @@ void TOverviewForm::Refresh() {
     Grid->sortByColumn(sortColumn, order);
     Grid->resizeColumnsToContents();
     StatusLabel->setText(rows.empty() ? QStringLiteral("Geen combinaties") : QString());
+    if (Grid->currentItem() == nullptr && Grid->rowCount() > 0) {
+        Grid->setCurrentCell(0, 0);
+    }
+    ShowSelectedIv();
 }
 
 void TOverviewForm::RateEdited(QLineEdit* edit, std::string_view name) {

@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,11 +26,30 @@ Rates WindowRates();
 // The stored "Theorie" switch of the block chart (default off).
 bool TheoryViewStored();
 bool StoreTheoryView(bool on);
+// The stored "Theorie dagen": days after today of the "Theorie" line; 0 when missing or out of
+// range.
+int64_t TheoryDaysStored();
+bool StoreTheoryDays(int64_t days);
 // The hover read-out's lines for the combination's last row when "Theorie" is on.
 std::string TheoryHoverFor(const std::string& folder, const std::string& line);
 
+// The selected combination's volatility chart, drawn at the widget's size.
+class TIvChartView final : public QWidget {
+public:
+    using QWidget::QWidget;
+    // An empty name shows a hint instead of a chart.
+    void Show(const std::string& fileName, const std::vector<IvRow>& rows);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::string fileName_;
+    std::vector<IvRow> rows_;
+};
+
 // "Overzicht": where every combination stands, one sortable row each, with the rate and
-// dividend the volatilities are solved with.
+// dividend the volatilities are solved with, and below it the selected one's volatility chart.
 class TOverviewForm final : public QWidget {
     Q_OBJECT
 
@@ -40,6 +60,7 @@ public:
     QLineEdit* RenteEdit = nullptr;
     QLineEdit* DividendEdit = nullptr;
     QLabel* StatusLabel = nullptr;
+    TIvChartView* IvChart = nullptr;
 
     // Where the rows come from and where a double-click goes (index into lines()).
     std::string folder;
@@ -59,6 +80,7 @@ protected:
 
 private:
     void RateEdited(QLineEdit* edit, std::string_view name);
+    void ShowSelectedIv();
 
     bool sized_ = false;
 };

@@ -101,9 +101,12 @@ TEST(Combination, PlainFileNames) {
 TEST(Rules, LineEndsCommentsAndOrder) {
     const char* texts[] = {
         "b line;\r\na line;\r\n;comment\r\n\r\nC line;\r\n",
-        "b line;\na line;\n;comment\n\nC line;", "b line;\ra line;\r;comment\r\rC line;\r",
+        "b line;\na line;\n;comment\n\nC line;",
+        "b line;\ra line;\r;comment\r\rC line;\r",
         "\xEF\xBB\xBF"
         "b line;\na line;\n;comment\n\nC line;",  // an editor's save
+        "b line;\n\xEF\xBB\xBF"
+        "a line;\n\xEF\xBB\xBF;comment\n\xEF\xBB\xBF\nC line;",  // saves joined together
     };
     for (const char* text : texts) {
         SCOPED_TRACE(text);

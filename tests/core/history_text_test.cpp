@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "core/text.h"
+
 namespace rendaal {
 namespace {
 
@@ -104,6 +106,16 @@ TEST(ReadHistoryText, FieldsAndValues) {
     EXPECT_FALSE(cut.ended);
     EXPECT_TRUE(read.lines[0].ended);
     EXPECT_EQ(read.RowCount(), 2u);
+}
+
+TEST(ReadHistoryText, PricesReadAsParseNumberReadsThem) {
+    for (const char* price : {"12,35", "00.0", "0,65", "-1,5", ",5", "5,", "-,5", "007",
+                              "123456789012345678901234567890123456789012345678901,5"}) {
+        const HistoryText read = ReadHistoryText(std::string("06-12-2026; ") + price + "; 1; 2; 3");
+        ASSERT_EQ(read.lines.size(), 1u);
+        ASSERT_TRUE(read.lines[0].putValue) << price;
+        EXPECT_DOUBLE_EQ(*read.lines[0].putValue, ParseNumber(price)) << price;
+    }
 }
 
 TEST(ReadHistoryText, ViewsOutliveTheBytesAndSurviveCopiesAndMoves) {

@@ -383,7 +383,7 @@ TEST_F(Run, UnusableLinesAreNamedInOneNoteAndDoNotStopTheOthers) {
     const std::string longName = "AEX 0812 00400.00 00" + std::string(300, '4') +
                                  "; Put: dec 2008 400.00; Call: dec 2008 4; Strangle";
     lines = {longName, "AEX 08x2 00400.00 00420.00; an expiry that is no number; Strangle",
-             kStrangle};
+             "AEX 0812 0040O.00 00420.00; a strike that does not read; Strangle", kStrangle};
     ServeOptions(kRows);
     state.DataRec.IndexValue = 405;
     const RunResult result = RunDownload(state, env);
@@ -392,6 +392,7 @@ TEST_F(Run, UnusableLinesAreNamedInOneNoteAndDoNotStopTheOthers) {
     ASSERT_EQ(result.notes.size(), 1u);
     EXPECT_NE(result.notes[0].find("AEX 0812 00400.00 0044"), std::string::npos) << result.notes[0];
     EXPECT_NE(result.notes[0].find("AEX 08x2"), std::string::npos) << result.notes[0];
+    EXPECT_NE(result.notes[0].find("0040O.00"), std::string::npos) << result.notes[0];
     EXPECT_LT(result.notes[0].size(), 300u);
 }
 

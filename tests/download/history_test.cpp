@@ -348,10 +348,10 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
          1},
         {"file 80 dates and garbled lines, backup 100",
          Kind::Text,
-         Good(80) + "\x01\x02 garbled\r\n08-10-2026 17:3\r\n",
+         Good(80) + "\x01\x02 garbled\r\n10-11-2026 17:3\r\n",
          Kind::Text,
          g100,
-         {"was onvolledig", "20 datums zijn teruggezet", "2 onleesbare regels van"},
+         {"was onvolledig", "20 datums zijn teruggezet", "1 onleesbare regel van"},
          "",
          1},
         {"file cut, no backup",
@@ -638,6 +638,18 @@ TEST_F(HistoryFiles, FailedCompactionLeavesTheAppendedFileWhole) {
     SetFaultHook(nullptr);
     EXPECT_EQ(ReadAll(Path()), ReadAll(Backup()));
     EXPECT_EQ(SplitLines(ReadAll(Path())).size(), 3u);  // appended, not compacted
+}
+
+// Killed between writing the backup and the file, the writer appends the same line again; the
+// merge brings it back from the backup, and the backup held it twice (long crash loop).
+TEST_F(HistoryFiles, LineTheBackupAlreadyHoldsIsNotAppendedTwice) {
+    const DateTime now{2026, 12, 7, 17, 40, 0, 0};
+    const std::string line = HistoryLine(now, "; 12,35; 10,00", " 512,34", 22.35) + "\r\n";
+    WriteAll(Path(), Good(3));
+    WriteAll(Backup(), Good(3) + line);
+    ASSERT_TRUE(Append(now).ok);
+    EXPECT_EQ(ReadAll(Backup()), Good(3) + line);
+    EXPECT_EQ(ReadAll(Path()), Good(3) + line);
 }
 
 TEST(CopyFileKeepTime, CopiesWithTheSourceTime) {

@@ -444,6 +444,8 @@ TEST_F(AddFormTest, RefillYearsReplacesTheYearList) {
     form.RefillYears(2027, 2032);
     EXPECT_EQ(Items(form.ComboBox2), (QStringList{"2027", "2028", "2029", "2030", "2031", "2032"}));
     EXPECT_EQ(form.ComboBox2->currentIndex(), 0);
+    EXPECT_EQ(Items(form.ComboBox4), (QStringList{"Geen", "880.00", "960.00", "1000.00"}));
+    EXPECT_EQ(form.ComposedLine.substr(0, 8), "AEX 2703");
 }
 
 // The loopback quote server program, started for one test and ended with it.

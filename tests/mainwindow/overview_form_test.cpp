@@ -11,6 +11,7 @@
 #include "core/regfile.h"
 #include "core/settings_values.h"
 #include "mainwindow/app_windows.h"
+#include "mainwindow/chart_view.h"
 #include "mainwindow/main_form.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
@@ -86,6 +87,29 @@ TEST_F(OverviewFormTest, SortsByValueMarksStaleRowsAndSelectsTheListedLine) {
     // Row 1 is now the 2709 combination, third in the list.
     emit form.Grid->cellDoubleClicked(1, 0);
     EXPECT_EQ(selected, 2);
+}
+
+int RedPixels(QWidget* w) {
+    const QImage image = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            n += image.pixel(x, y) == qRgb(255, 0, 0);
+        }
+    }
+    return n;
+}
+
+TEST_F(OverviewFormTest, RiskColumnsSortByValueAndTheChartFollowsTheSelection) {
+    form.Grid->sortByColumn(Column("Theta/dag"), Qt::AscendingOrder);
+    EXPECT_TRUE(Cell(1, "Theta/dag").isEmpty());
+    EXPECT_EQ(Cell(2, "Theta/dag").toStdString(), "8,05");
+    EXPECT_EQ(Cell(3, "Theta/dag").toStdString(), "30,09");
+    EXPECT_EQ(Cell(3, "Kans %").toStdString(), "66,11");
+    form.Grid->setCurrentCell(3, 0);
+    EXPECT_GT(RedPixels(form.IvChart), 100);
+    form.Grid->setCurrentCell(0, 0);  // no history: no line
+    EXPECT_EQ(RedPixels(form.IvChart), 0);
 }
 
 TEST_F(OverviewFormTest, RateEditsAreStoredOnlyWhenTheyAreNumbers) {
@@ -168,6 +192,18 @@ TEST(InstallOverview, StaleListItemsCtrlOAndTheTheorieSwitch) {
     EXPECT_TRUE(MainForm->TheoryView);
     EXPECT_TRUE(SettingsStore().ReadBool(kTheorieValue, false));
     EXPECT_TRUE(TheoryViewStored());
+
+    // "Theorie over ... dagen": stored, and the line moves.
+    list->setCurrentRow(0);
+    QCoreApplication::processEvents();
+    const QImage today = MainForm->ChartImage();
+    ASSERT_FALSE(today.isNull());
+    MainForm->Image1->SetTheoryDays(30);
+    EXPECT_EQ(SettingsStore().ReadInteger(kTheorieDagenValue, -1), 30);
+    EXPECT_EQ(TheoryDaysStored(), 30);
+    EXPECT_NE(MainForm->ChartImage(), today);
+    ASSERT_TRUE(StoreTheoryDays(-5));
+    EXPECT_EQ(TheoryDaysStored(), 0);
 
     app.reset();
     SetUserMessageHandler(nullptr);

@@ -83,10 +83,8 @@ TEST(CheckedCopy, HoldsTheCheckedBytesAndRefusesOtherFiles) {
         bool valid;
     };
     const Case cases[] = {
-        {"regular file", [] {}, 200000, true},
         {"just within the bound", [] {}, static_cast<int64_t>(body.size()), true},
         {"beyond the bound", [] {}, static_cast<int64_t>(body.size()) - 1, false},
-        {"missing", [&] { fs::remove(path); }, 200000, false},
         {"symlink",
          [&] {
              fs::rename(path, path + ".real");
@@ -97,12 +95,6 @@ TEST(CheckedCopy, HoldsTheCheckedBytesAndRefusesOtherFiles) {
          [&] {
              fs::remove(path);
              ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-         },
-         200000, false},
-        {"folder",
-         [&] {
-             fs::remove(path);
-             fs::create_directory(path);
          },
          200000, false},
     };

@@ -1,5 +1,5 @@
 // Shows one of the update, settings or about windows with sample contents, for looking at them by
-// hand: update_preview settings|update|downloaded|about|info [NLD|ENU]
+// hand: update_preview settings|update|downloaded|refused|about|info [NLD|ENU]
 #include <QApplication>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -16,15 +16,22 @@ namespace {
 
 class SampleList final : public UpdateTransport {
 public:
+    explicit SampleList(ListFailure failure) : failure_(failure) {}
     ListReply Get(const std::string&, size_t) override {
+        if (failure_ != ListFailure::None) {
+            return {{}, false, failure_, 0};
+        }
         return ListReply{"Parlith,setup1209a.exe,a,1800,-\r\nRendaal,setup110b.exe,b,2500," +
                              std::string(64, '0') + "\r\n",
-                         true, ListFailure::None, 200};
+                         true};
     }
     StreamOutcome Stream(const std::string&,
                          const std::function<bool(std::string_view)>&) override {
         return {};
     }
+
+private:
+    ListFailure failure_;
 };
 
 }  // namespace
@@ -39,9 +46,10 @@ int main(int argc, char** argv) {
             new TOptionsForm(OptionsHooks{}, nullptr, dir.filePath("Rendaal.reg").toStdString());
         form->move(60, 60);
         form->show();
-    } else if (what == "update" || what == "downloaded") {
+    } else if (what == "update" || what == "downloaded" || what == "refused") {
         auto* form = new TVersionsForm;
-        form->SetTransport(std::make_unique<SampleList>());
+        form->SetTransport(std::make_unique<SampleList>(what == "refused" ? ListFailure::Certificate
+                                                                          : ListFailure::None));
         UpdateConfig c = form->Config();
         c.languageCode = lang;
         form->SetConfig(c);
