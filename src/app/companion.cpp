@@ -14,6 +14,7 @@
 #include "core/settings_values.h"
 #include "download/cleanup.h"
 #include "download/history.h"
+#include "download/rebuild.h"
 #include "download/run_lock.h"
 #include "platform/app_paths.h"
 #include "platform/http_client.h"
@@ -45,6 +46,7 @@ constexpr std::array kCommands = {
                      "                       [--rente X] [--dividend Y]",
                      true, RunIvCommand},
     CompanionCommand{"--alerts", "--alerts [--csv]", false, RunAlertsCommand},
+    CompanionCommand{"--rebuild", "--rebuild [koersbestand...]", false, RunRebuildCommand},
     CompanionCommand{"--help", "--help", false, Help},
     CompanionCommand{"-h", "", false, Help},
 };
@@ -69,6 +71,8 @@ void Usage(FILE* out) {
         "dag van een koersbestand (rente en dividend in procenten per jaar).\n"
         "--alerts toont de signalen die nu gelden (winstdoel, verliesgrens, AEX bij\n"
         "break-even); na elke download meldt het een signaal dat begint op het bureaublad.\n",
+        "--rebuild vult de dagen aan die een koersbestand mist, uit de reservekopie en uit de\n"
+        "bewaarde pagina's in Archief/ (afsluitcode 0 dagen terug, 1 niets ontbrak, 2 fout).\n",
         out);
 }
 
@@ -120,6 +124,34 @@ int RunCompanion(int argc, char** argv) {
     }
     const std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
     return command->run(rest);
+}
+
+int RunRebuildCommand(const std::vector<std::string>& names) {
+    for (const auto& name : names) {
+        if (name.starts_with("-")) {
+            Complain("onbekende optie " + name);
+            return kExitError;
+        }
+    }
+    const RebuildResult result = RebuildLocked(DataFolderFor("Rendaal"), names);
+    if (!result.error.empty()) {
+        Complain(result.error);
+        return kExitError;
+    }
+    for (const auto& file : result.files) {
+        std::printf("%s\n", RebuildReport(file).c_str());
+    }
+    std::fflush(stdout);
+    for (const auto& note : result.notes) {
+        Complain(note);
+    }
+    for (const auto& problem : result.problems) {
+        Complain(problem);
+    }
+    if (result.AnyError()) {
+        return kExitError;
+    }
+    return result.DaysAdded() > 0 ? kExitWritten : kExitNothing;
 }
 
 int RunScheduledDownload(const std::vector<std::string>&) {

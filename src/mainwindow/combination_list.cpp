@@ -1,5 +1,6 @@
 #include "mainwindow/combination_list.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -41,6 +42,9 @@ TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
     setContextMenuPolicy(Qt::ActionsContextMenu);
     setAccessibleName(QStringLiteral("Combinaties"));
     SetHelpContext(this, 10000);
+    HerstelUitArchief = new QAction(QStringLiteral("Herstel uit archief"), this);
+    HerstelUitArchief->setObjectName(QStringLiteral("HerstelUitArchief"));
+    addAction(HerstelUitArchief);
 
     watcher_ = new QFileSystemWatcher(this);
     reloadTimer_ = new QTimer(this);

@@ -7,6 +7,7 @@
 
 #include "analytics/overview.h"
 
+class QAction;
 class QFileSystemWatcher;
 class QTimer;
 
@@ -33,6 +34,9 @@ public:
     void Select(int index);
     int RowHeight() const;
     int HeightFor(int rows) const { return 2 * frameWidth() + rows * RowHeight(); }
+
+    // "Herstel uit archief": days the histories lack, back from their backups and the archive.
+    QAction* HerstelUitArchief = nullptr;
 
     // Reads the rules file again whenever it changes on disk; emits Reloaded when its lines
     // differ from the list's.

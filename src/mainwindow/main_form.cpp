@@ -12,6 +12,7 @@
 #include "core/fileio.h"
 #include "core/market_hours.h"
 #include "core/text.h"
+#include "mainwindow/archive_rebuild.h"
 #include "mainwindow/cleanup_wiring.h"
 #include "mainwindow/overview_form.h"
 #include "mainwindow/startup.h"
@@ -75,6 +76,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     connect(DownloadTimer, &QTimer::timeout, this, &TMainForm::DownloadTimerTimer);
     connect(Help1, &QAction::triggered, this, &TMainForm::Help1Click);
     connect(OverRendaal1, &QAction::triggered, this, &TMainForm::OverRendaal1Click);
+    connect(ListBox1->HerstelUitArchief, &QAction::triggered, this,
+            &TMainForm::HerstelUitArchiefClick);
     connect(InstellingenButton, &QPushButton::clicked, this, &TMainForm::InstellingenButtonClick);
     connect(ModeButton, &QPushButton::clicked, this, &TMainForm::ModeButtonClick);
     connect(ApartButton, &QPushButton::clicked, this, &TMainForm::ApartButtonClick);
@@ -467,8 +470,24 @@ void TMainForm::ShowHelpFailure(const std::string& address) {
 
 void TMainForm::DownloadTimerTimer() {
     if (ShouldDownloadOnTick(AppClock().Now(), closingRunDate_)) {
+        timerRun_ = true;
         DownloadBtnClick();
+        timerRun_ = false;
     }
+}
+
+void TMainForm::HerstelUitArchiefClick() {
+    QAction* action = ListBox1->HerstelUitArchief;
+    // The rebuild waits for no download: it takes the run lock or says a download runs.
+    if (!StartArchiveRebuild(this, DataFolder, [this, action](const RebuildResult& result) {
+            action->setEnabled(true);
+            ShowSelected();
+            ListBox1->RefreshMarks();
+            ShowUserMessage(ToQString(ProgramName), ToQString(RebuildSummary(result)));
+        })) {
+        return;
+    }
+    action->setEnabled(false);
 }
 
 void TMainForm::UpdateTimerTimer() {

@@ -1,12 +1,15 @@
 #include "mainwindow/main_form.h"
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "core/combination.h"
 #include "core/text.h"
+#include "download/archive.h"
+#include "download/fake_fetcher.h"
 #include "mainwindow/startup.h"
 #include "platform/settings_store.h"
 #include "support/window_fixture.h"
@@ -564,6 +567,43 @@ TEST_F(MainFormTest, DownloadTimerFollowsTheWorkingDayRule) {
         form->DownloadTimerTimer();
         EXPECT_EQ(downloads_, t.runs) << FormatDmyHms(t.now);
     }
+    // Only the tick's run is the timer's: its repeated failure opens no box.
+    std::vector<bool> byTimer;
+    form->Hooks().runDownload = [&] {
+        byTimer.push_back(form->InTimerRun());
+        return true;
+    };
+    form->DownloadBtnClick();
+    clock_.Set({2026, 12, 9, 12, 0, 0, 0});
+    form->DownloadTimerTimer();
+    EXPECT_EQ(byTimer, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(form->InTimerRun());
+}
+
+TEST_F(MainFormTest, HerstelUitArchiefBringsBackTheDaysTheHistoriesLack) {
+    const std::string line =
+        "AEX 0812 00400.00 00420.00; Put: dec 2008 400.00; Call: dec 2008 420.00; Strangle";
+    WriteRules({line});
+    ArchiveEntry pass;
+    pass.time = {2008, 12, 8, 18, 0, 0, 0};
+    pass.index = ArchivedPage{"http://index.test/",
+                              test::IndexPageHtml("08-12-08", "17:35", " 405,10", "2,00")};
+    pass.option = ArchivedPage{"http://option.test/",
+                               test::OptionPageHtml({{'C', "19-12-2008", "420,00", "5,20"},
+                                                     {'P', "19-12-2008", "400,00", "0,65"}})};
+    ASSERT_EQ(ArchivePass(DataFolder(), pass), "");
+    auto form = Create();
+    QAction* action = form->ListBox1->HerstelUitArchief;
+    ASSERT_TRUE(form->ListBox1->actions().contains(action));
+    action->trigger();
+    EXPECT_FALSE(action->isEnabled());  // one rebuild at a time
+    ASSERT_TRUE(test::WaitFor([this] { return !messages_.empty(); }));
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_NE(messages_.back().find("1 dag terug: 08-12-2008"), std::string::npos)
+        << messages_.back();
+    EXPECT_EQ(test::ReadAll(DataFolder() + HistoryFileName(line)),
+              "Datum; Put; Call; Som; AEX\r\n"
+              "08-12-2008 18:00:00; 00,65; 05,20; 05,85;  405,10\r\n");
 }
 
 TEST_F(MainFormTest, UpdateTimerChecksOnce) {
