@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "analytics/rate_settings.h"
 #include "analytics/report.h"
 #include "core/fileio.h"
 
@@ -21,24 +22,9 @@ bool AtLeast(double a, double b) {
     return a >= b - 1e-9 * std::max(1.0, std::fabs(b));
 }
 
-std::optional<std::string> StoredText(const RegFile& file, std::string_view key,
-                                      std::string_view name) {
-    const RegValue* v = file.Find(key, name);
-    if (v == nullptr) {
-        return std::nullopt;
-    }
-    if (v->type == RegValue::Type::String) {
-        return v->text;
-    }
-    if (const auto n = file.ReadInteger(key, name)) {
-        return std::to_string(*n);
-    }
-    return std::string();
-}
-
 double ReadOne(const RegFile& file, std::string_view key, const AlertSetting& setting,
                std::vector<std::string>& problems) {
-    const auto text = StoredText(file, key, setting.name);
+    const auto text = StoredSettingText(file, key, setting.name);
     if (!text) {
         return setting.fallback;
     }
@@ -132,7 +118,7 @@ AlertSettings ReadAlertSettings(const RegFile& file, std::string_view key) {
 
 std::string StoredAlertSettingText(const RegFile& file, std::string_view key,
                                    const AlertSetting& setting) {
-    return StoredText(file, key, setting.name)
+    return StoredSettingText(file, key, setting.name)
         .value_or(AlertSettingText(setting.fallback, setting));
 }
 

@@ -6,10 +6,9 @@
 #include "analytics/report.h"
 
 namespace rendaal {
-namespace {
 
-std::optional<std::string> StoredText(const RegFile& file, std::string_view key,
-                                      std::string_view name) {
+std::optional<std::string> StoredSettingText(const RegFile& file, std::string_view key,
+                                             std::string_view name) {
     const RegValue* v = file.Find(key, name);
     if (v == nullptr) {
         return std::nullopt;
@@ -23,9 +22,11 @@ std::optional<std::string> StoredText(const RegFile& file, std::string_view key,
     return std::string();
 }
 
+namespace {
+
 double ReadOne(const RegFile& file, std::string_view key, std::string_view name,
                double defaultPercent, std::string& problem) {
-    const auto text = StoredText(file, key, name);
+    const auto text = StoredSettingText(file, key, name);
     if (!text) {
         return defaultPercent / 100;
     }
@@ -79,7 +80,7 @@ RateSettings ReadRateSettings(const RegFile& file, std::string_view key) {
 
 std::string StoredPercentText(const RegFile& file, std::string_view key, std::string_view name) {
     const double fallback = name == kDividendValue ? kDefaultDividendPercent : kDefaultRentePercent;
-    return StoredText(file, key, name).value_or(PercentText(fallback / 100));
+    return StoredSettingText(file, key, name).value_or(PercentText(fallback / 100));
 }
 
 void WriteRateSettings(RegFile& file, std::string_view key, const Rates& rates) {

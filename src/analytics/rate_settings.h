@@ -29,6 +29,11 @@ struct RateSettings {
     std::string dividendProblem;
 };
 
+// A stored setting as text: a string as it is, a DWORD as its number, another kind as "";
+// empty when the value is missing.
+std::optional<std::string> StoredSettingText(const RegFile& file, std::string_view key,
+                                             std::string_view name);
+
 // Missing values take their defaults silently; a DWORD counts as a whole percent.
 RateSettings ReadRateSettings(const RegFile& file, std::string_view key);
 // The rate text as stored, or the default's text.

@@ -44,6 +44,8 @@ bool EnsureFolder(const std::string& path);
 
 // Lower-case ASCII copy; other bytes unchanged.
 std::string AsciiLower(std::string_view s);
+// The UTF-8 bytes of one code point (below 0x110000).
+void AppendUtf8(std::string& out, char32_t cp);
 bool Contains(std::string_view s, std::string_view part);
 
 }  // namespace rendaal
