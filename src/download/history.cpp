@@ -424,33 +424,93 @@ bool WriteSideFiles(const std::string& folder, const std::string& fileName, cons
     return true;
 }
 
+// A write of one history starts from the file and its backup as they are now, merged.
+struct HistoryStart {
+    std::string path;
+    std::string backupName;
+    std::string backup;
+    std::string fileText;
+    FileState state = FileState::Missing;
+    BackupState saved;
+    HistoryMerge merged;
+};
+
+// Empty, with why in error, when the file exists but cannot be read: it may hold more than
+// anything else, so it is left alone.
+std::optional<HistoryStart> StartHistoryWrite(const std::string& folder,
+                                              const std::string& fileName, std::string& error) {
+    HistoryStart start;
+    start.path = folder + fileName;
+    start.backupName = BackupFileName(fileName);
+    start.backup = folder + start.backupName;
+    const FileRead current = ReadFileChecked(start.path);
+    if (!current.text && !current.missing) {
+        error = "Het koersbestand " + current.error + ".";
+        return std::nullopt;
+    }
+    start.saved = ReadBackup(start.backup);
+    start.fileText = current.text.value_or(std::string());
+    start.state = !current.text                                   ? FileState::Missing
+                  : ReadHistoryText(start.fileText).lines.empty() ? FileState::Empty
+                                                                  : FileState::Present;
+    start.merged = MergeHistoryTexts(start.fileText, start.saved.text);
+    return start;
+}
+
+bool Unwritable(const std::string& folder, const std::string& path) {
+    return ReadOnly(path) || ReadOnly(folder.empty() ? "." : folder);
+}
+
+// Side files first, then the backup, then the file: a failure leaves the history as it was.
+// fallback is written when fileText cannot be.
+HistoryWriteResult FinishHistoryWrite(const std::string& folder, const std::string& fileName,
+                                      const HistoryStart& start, const std::string& backupText,
+                                      const std::string& fileText,
+                                      const std::string* fallback = nullptr) {
+    std::vector<std::string> sidePaths;
+    std::string error;
+    if (!WriteSideFiles(folder, fileName, start.merged, sidePaths, error)) {
+        return {false, error, {}};
+    }
+    HistoryWriteResult result;
+    result.note = MergeNote(start.path, start.backupName, start.state, start.merged, sidePaths);
+    // Every date the backup held is in the new text, or the backup was set aside whole.
+    if (!start.saved.keep) {
+        std::string why;
+        if (!WriteFileAtomic(start.backup, backupText, &why)) {
+            AddSentence(result.note, Said({"Geen reservekopie van ", start.path, ": ", why, "."}));
+        }
+    } else {
+        AddSentence(result.note,
+                    Said({"Geen reservekopie van ", start.path, ": ", start.saved.problem, "."}));
+    }
+    std::string why;
+    if (WriteFileAtomic(start.path, fileText, &why) ||
+        (fallback != nullptr && WriteFileAtomic(start.path, *fallback))) {
+        return result;
+    }
+    return {false, "Het koersbestand " + why + ".", {}};
+}
+
 }  // namespace
 
 HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::string& fileName,
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now) {
-    const std::string path = folder + fileName;
-    const std::string backupName = BackupFileName(fileName);
-    const std::string backup = folder + backupName;
-    const auto fail = [](std::string why) { return HistoryWriteResult{false, std::move(why), {}}; };
-    // A file that exists but cannot be read may hold more than anything else: leave it.
-    const FileRead current = ReadFileChecked(path);
-    if (!current.text && !current.missing) {
-        return fail("Het koersbestand " + current.error + ".");
+    std::string error;
+    std::optional<HistoryStart> start = StartHistoryWrite(folder, fileName, error);
+    if (!start) {
+        return {false, error, {}};
     }
-    if (ReadOnly(path) || ReadOnly(folder.empty() ? "." : folder)) {
-        return fail("Het koersbestand " + FileErrorText(path, "geschreven", EACCES) + ".");
+    if (Unwritable(folder, start->path)) {
+        return {false,
+                "Het koersbestand " + FileErrorText(start->path, "geschreven", EACCES) + ".",
+                {}};
     }
-    const BackupState saved = ReadBackup(backup);
-    const std::string fileText = current.text.value_or(std::string());
-    const FileState state = !current.text                             ? FileState::Missing
-                            : ReadHistoryText(fileText).lines.empty() ? FileState::Empty
-                                                                      : FileState::Present;
-    HistoryMerge merged = MergeHistoryTexts(fileText, saved.text);
     // The backup holds the appended text (two lines of today when a second download came), the
     // file its form with one line per date. A damaged line of today that the new line replaces
     // is kept aside like every other.
-    std::string appended = std::move(merged.text);
+    std::string appended = start->merged.text;
     const std::string line = HistoryLine(now, fields, indexText, som) + std::string(kLineEnd);
     // A writer killed between the backup and the file left this very line in the backup, and
     // the merge has just brought it back: it is not appended twice.
@@ -460,53 +520,24 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
     }
     const HistoryMerge compacted = MergeHistoryTexts(appended, {});
     if (compacted.linesAside > 0) {
-        AddLinesAside(merged, compacted);
+        AddLinesAside(start->merged, compacted);
         // Or the next run would find them in the backup and set them aside once more.
         appended = WithoutLines(appended, compacted.aside.back().text);
     }
-    std::vector<std::string> sidePaths;
-    std::string error;
-    if (!WriteSideFiles(folder, fileName, merged, sidePaths, error)) {
-        return fail(error);
-    }
-    HistoryWriteResult result;
-    result.note = MergeNote(path, backupName, state, merged, sidePaths);
-    // Every date the backup held is in the appended text, or the backup was set aside whole.
-    if (!saved.keep) {
-        std::string why;
-        if (!WriteFileAtomic(backup, appended, &why)) {
-            AddSentence(result.note, Said({"Geen reservekopie van ", path, ": ", why, "."}));
-        }
-    } else {
-        AddSentence(result.note, Said({"Geen reservekopie van ", path, ": ", saved.problem, "."}));
-    }
-    std::string why;
-    if (WriteFileAtomic(path, compacted.text, &why) || WriteFileAtomic(path, appended)) {
-        return result;
-    }
-    return fail("Het koersbestand " + why + ".");
+    return FinishHistoryWrite(folder, fileName, *start, appended, compacted.text, &appended);
 }
 
 HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string& fileName,
                                    const std::vector<std::string>& lines,
                                    std::vector<int64_t>* newDays) {
-    const std::string path = folder + fileName;
-    const std::string backupName = BackupFileName(fileName);
-    const std::string backup = folder + backupName;
-    const auto fail = [](std::string why) { return HistoryWriteResult{false, std::move(why), {}}; };
-    const FileRead current = ReadFileChecked(path);
-    if (!current.text && !current.missing) {
-        return fail("Het koersbestand " + current.error + ".");
+    std::string error;
+    const std::optional<HistoryStart> start = StartHistoryWrite(folder, fileName, error);
+    if (!start) {
+        return {false, error, {}};
     }
-    const BackupState saved = ReadBackup(backup);
-    const std::string fileText = current.text.value_or(std::string());
-    const FileState state = !current.text                             ? FileState::Missing
-                            : ReadHistoryText(fileText).lines.empty() ? FileState::Empty
-                                                                      : FileState::Present;
-    HistoryMerge merged = MergeHistoryTexts(fileText, saved.text);
     // Only dates that neither file holds: an existing line, damaged or not, is never replaced.
-    const std::vector<int64_t> had = HistoryDays(merged.text);
-    std::string added = merged.text;
+    const std::vector<int64_t> had = HistoryDays(start->merged.text);
+    std::string added = start->merged.text;
     for (const auto& line : lines) {
         const HistoryText read = ReadHistoryText(line);
         if (read.lines.size() == 1 && read.lines[0].IsRow() &&
@@ -516,7 +547,7 @@ HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string&
         }
     }
     const HistoryMerge compacted = MergeHistoryTexts(added, {});
-    const std::vector<int64_t> before = HistoryDays(fileText);
+    const std::vector<int64_t> before = HistoryDays(start->fileText);
     const std::vector<int64_t> after = HistoryDays(compacted.text);
     std::vector<int64_t> fresh;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
@@ -527,29 +558,15 @@ HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string&
     if (fresh.empty()) {
         return {};
     }
-    if (ReadOnly(path) || ReadOnly(folder.empty() ? "." : folder)) {
-        return fail("Het koersbestand " + FileErrorText(path, "geschreven", EACCES) + ".");
+    if (Unwritable(folder, start->path)) {
+        return {false,
+                "Het koersbestand " + FileErrorText(start->path, "geschreven", EACCES) + ".",
+                {}};
     }
-    std::vector<std::string> sidePaths;
-    std::string error;
-    if (!WriteSideFiles(folder, fileName, merged, sidePaths, error)) {
-        return fail(error);
-    }
-    HistoryWriteResult result;
-    result.note = MergeNote(path, backupName, state, merged, sidePaths);
-    std::string why;
-    if (!saved.keep) {
-        if (!WriteFileAtomic(backup, compacted.text, &why)) {
-            AddSentence(result.note, "Geen reservekopie van " + path + ": " + why + ".");
-        }
-    } else {
-        AddSentence(result.note, "Geen reservekopie van " + path + ": " + saved.problem + ".");
-    }
-    if (!WriteFileAtomic(path, compacted.text, &why)) {
-        if (newDays) {
-            newDays->clear();
-        }
-        return fail("Het koersbestand " + why + ".");
+    HistoryWriteResult result =
+        FinishHistoryWrite(folder, fileName, *start, compacted.text, compacted.text);
+    if (!result.ok && newDays) {
+        newDays->clear();
     }
     return result;
 }
