@@ -22,6 +22,7 @@
 #include "core/market_hours.h"
 #include "mainwindow/app_windows.h"
 #include "mainwindow/main_form.h"
+#include "mainwindow/user_message.h"
 
 namespace {
 
@@ -71,8 +72,8 @@ void MakeHistories(const std::string& folder, int count, int rows) {
             const double c = std::max(0.05, aex - call + 25);
             char row[120];
             std::snprintf(row, sizeof row, "%02d-%02d-%04d 17:35:00; ", d.day, d.month, d.year);
-            text += row + Money(p) + "; " + Money(c) + "; " + Money(p + c) + "; " + Money(aex) +
-                    "\r\n";
+            text +=
+                row + Money(p) + "; " + Money(c) + "; " + Money(p + c) + "; " + Money(aex) + "\r\n";
         }
         std::ofstream(folder + name, std::ios::binary) << text;
     }
@@ -100,6 +101,10 @@ int main(int argc, char** argv) {
     rendaal::SetAppClock(&clock);
 
     QApplication app(argc, argv);
+    // A message box would hold the start-up up; what it says is shown instead.
+    rendaal::SetUserMessageHandler([](const QString& title, const QString& text) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+    });
     QElapsedTimer since;
     since.start();
     auto windows = rendaal::CreateAppWindows();

@@ -17,6 +17,7 @@
 #include "core/combination.h"
 #include "core/market_hours.h"
 #include "mainwindow/main_form.h"
+#include "mainwindow/overview_worker.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
 #include "platform/theory_render.h"
@@ -226,24 +227,19 @@ void TOverviewForm::showEvent(QShowEvent* event) {
     RenteEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kRenteValue)));
     DividendEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kDividendValue)));
     Refresh();
-    if (!sized_) {
-        // Wide enough for every column at first, within the screen.
-        sized_ = true;
-        int w = 2 * Grid->frameWidth() + 40;
-        for (int c = 0; c < Grid->columnCount(); ++c) {
-            w += Grid->columnWidth(c);
-        }
-        const QScreen* s = screen();
-        const int room = s != nullptr ? s->availableGeometry().width() - 40 : w;
-        resize(std::max(400, std::min(w, room)), height());
-    }
     QWidget::showEvent(event);
 }
 
 void TOverviewForm::Refresh() {
     const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
-    const auto rows =
-        LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
+    if (askRows) {
+        askRows(all);
+        return;
+    }
+    Fill(LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now())));
+}
+
+void TOverviewForm::Fill(const std::vector<OverviewRow>& rows) {
     const auto& columns = OverviewColumns();
     const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
@@ -285,11 +281,28 @@ void TOverviewForm::Refresh() {
     Grid->setSortingEnabled(true);
     Grid->sortByColumn(sortColumn, order);
     Grid->resizeColumnsToContents();
-    StatusLabel->setText(rows.empty() ? QStringLiteral("Geen combinaties") : QString());
+    // A message about the rates stays: with the rows read elsewhere it was set before them.
+    const QString none = QStringLiteral("Geen combinaties");
+    if (rows.empty()) {
+        StatusLabel->setText(none);
+    } else if (StatusLabel->text() == none) {
+        StatusLabel->clear();
+    }
     if (Grid->currentItem() == nullptr && Grid->rowCount() > 0) {
         Grid->setCurrentCell(0, 0);
     }
     ShowSelectedIv();
+    if (!sized_) {
+        // Wide enough for every column at first, within the screen.
+        sized_ = true;
+        int w = 2 * Grid->frameWidth() + 40;
+        for (int c = 0; c < Grid->columnCount(); ++c) {
+            w += Grid->columnWidth(c);
+        }
+        const QScreen* s = screen();
+        const int room = s != nullptr ? s->availableGeometry().width() - 40 : w;
+        resize(std::max(400, std::min(w, room)), height());
+    }
 }
 
 void TOverviewForm::RateEdited(QLineEdit* edit, std::string_view name) {
@@ -305,6 +318,7 @@ void TOverviewForm::RateEdited(QLineEdit* edit, std::string_view name) {
     const bool saved =
         store.Write([&](RegFile& file) { file.SetString(kSettingsKey, name, PercentText(*v)); });
     edit->setText(ToQString(PercentText(*v)));
+    StatusLabel->clear();
     Refresh();
     if (!saved) {
         StatusLabel->setText(QStringLiteral("De instelling kon niet worden bewaard"));
@@ -354,11 +368,23 @@ void InstallOverview(TMainForm& form) {
     });
 
     // Histories grow with every download and go stale when a close passes, so the marks are
-    // renewed when the list changes (the list sees to that) and once a minute.
-    form.ListBox1->marksFor = [&form](const std::vector<std::string>& lines) {
-        return LoadOverview(form.DataFolder, lines, WindowRates(),
-                            AmsterdamTimeOfLocal(AppClock().Now()));
+    // renewed when the list changes (the list sees to that) and once a minute. Hundreds of
+    // long histories take seconds to read: that happens away from the window.
+    auto* worker = new TOverviewWorker(&form);
+    auto ask = [&form, worker](const std::vector<std::string>& lines) {
+        worker->Request(form.DataFolder, lines, WindowRates(),
+                        AmsterdamTimeOfLocal(AppClock().Now()));
     };
+    form.ListBox1->askMarks = ask;
+    overview->askRows = ask;
+    QObject::connect(worker, &TOverviewWorker::Ready, &form, [&form, worker, overview] {
+        form.ListBox1->ApplyMarks(worker->Lines(), worker->Rows());
+        // An answer for another list (the overview was opened before a change) would put
+        // rows against the wrong lines; the list's change asks again.
+        if (overview->isVisible() && worker->Lines() == form.Combinations()) {
+            overview->Fill(worker->Rows());
+        }
+    });
     auto* minute = new QTimer(&form);
     minute->setInterval(60000);
     QObject::connect(minute, &QTimer::timeout, &form, [&form, overview] {

@@ -67,8 +67,14 @@ public:
     std::function<std::vector<std::string>()> lines;
     std::function<void(int index)> selectCombination;
 
+    // Where the rows come from when they are read elsewhere: asked for lines(), they arrive
+    // through Fill. Unset: read here.
+    std::function<void(const std::vector<std::string>& lines)> askRows;
+
     // Reads the histories again and refills the table, keeping the sort order.
     void Refresh();
+    // Rows of lines(), in its order.
+    void Fill(const std::vector<OverviewRow>& rows);
 
 public slots:
     void RenteEditEditingFinished();
