@@ -1,10 +1,9 @@
 #include "analytics/overview.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 
+#include "analytics/overview_cache.h"
 #include "charts/history.h"
 #include "core/combination.h"
 #include "core/fileio.h"
@@ -72,11 +71,6 @@ HistoryText TextOfLines(const std::vector<std::string>& lines) {
         text += '\n';
     }
     return ReadHistoryText(text);
-}
-
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -149,25 +143,44 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
     return HistoryOverview(fileName, TextOfLines(lines), rates, now);
 }
 
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history) {
+    HistorySummary summary;
+    const RowChoice chosen = ChooseRows(history, StrikesOfFileName(fileName));
+    summary.latestDamaged = chosen.latestDamaged;
+    auto keep = [](const HistoryTextLine* line) {
+        return HistorySummary::Row{*line->date, *line->somValue, std::string(line->aex),
+                                   line->putValue, line->callValue};
+    };
+    if (chosen.first != nullptr && chosen.last != nullptr) {
+        summary.first = keep(chosen.first);
+        summary.last = keep(chosen.last);
+    }
+    return summary;
+}
+
 OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
+                            const Rates& rates, const DateTime& now) {
+    return SummaryOverview(fileName, SummarizeHistory(fileName, history), rates, now);
+}
+
+OverviewRow SummaryOverview(std::string_view fileName, const HistorySummary& summary,
                             const Rates& rates, const DateTime& now) {
     OverviewRow row = Described(fileName, now);
     row.hasHistory = true;
-    const RowChoice chosen = ChooseRows(history, row.strikes);
-    if (chosen.latestDamaged) {
+    if (summary.latestDamaged) {
         row.checks.emplace_back(kUnreadableRowFlag);
     }
-    const HistoryTextLine* first = chosen.first;
-    const HistoryTextLine* last = chosen.last;
+    const HistorySummary::Row* first = summary.first ? &*summary.first : nullptr;
+    const HistorySummary::Row* last = summary.last ? &*summary.last : nullptr;
     // A history without a single usable row has not grown since the latest close either.
-    row.stale = last == nullptr || DayNumber(*last->date) < DayNumber(LatestClose(now));
-    if (last == nullptr) {
+    row.stale = last == nullptr || DayNumber(last->date) < DayNumber(LatestClose(now));
+    if (first == nullptr || last == nullptr) {
         return row;
     }
     row.firstDate = first->date;
     row.lastDate = last->date;
-    const double somFirst = *first->somValue;
-    const double somLast = *last->somValue;
+    const double somFirst = first->som;
+    const double somLast = last->som;
     row.somFirst = somFirst;
     row.somLast = somLast;
     row.resultEur = Finite((somFirst - somLast) * 100);
@@ -209,8 +222,8 @@ OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& histor
         }
         return ImpliedVolatility(side, price, *s, *k, t, rates);
     };
-    row.ivPut = leg(OptionSide::Put, row.strikes.put, last->putValue);
-    row.ivCall = leg(OptionSide::Call, row.strikes.call, last->callValue);
+    row.ivPut = leg(OptionSide::Put, row.strikes.put, last->put);
+    row.ivCall = leg(OptionSide::Call, row.strikes.call, last->call);
     if (below) {
         row.checks.emplace_back(kBelowIntrinsicFlag);
     }
@@ -225,24 +238,7 @@ OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& histor
 std::vector<OverviewRow> LoadOverview(const std::string& folder,
                                       const std::vector<std::string>& lines, const Rates& rates,
                                       const DateTime& now) {
-    std::vector<OverviewRow> rows;
-    rows.reserve(lines.size());
-    for (const auto& line : lines) {
-        const std::string name = HistoryFileName(line);
-        const std::string path = folder + name;
-        // A FIFO in a history file's place would block the open.
-        std::optional<std::string> text;
-        if (IsPlainFileName(name) && IsRegularFile(path)) {
-            text = ReadFile(path);
-        }
-        if (!text) {
-            rows.push_back(OverviewOf(line, nullptr, rates, now));
-            continue;
-        }
-        const HistoryText history = ReadHistoryText(*text);
-        rows.push_back(OverviewOf(line, &history, rates, now));
-    }
-    return rows;
+    return *OverviewCache().Load(folder, lines, rates, now);
 }
 
 bool IsHistoryFile(std::string_view fileName, std::string_view text) {

@@ -75,6 +75,24 @@ OverviewRow OverviewOf(std::string_view line, const HistoryText* history, const 
 // The same from a history file's name and text; the key stays empty.
 OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
                             const Rates& rates, const DateTime& now);
+// What a history file adds to its overview row, small enough to keep for many files: the
+// earliest and latest usable rows and whether the latest dated line is damaged.
+struct HistorySummary {
+    struct Row {
+        Date date;
+        double som = 0;
+        std::string aex;
+        std::optional<double> put;
+        std::optional<double> call;
+    };
+    std::optional<Row> first;
+    std::optional<Row> last;
+    bool latestDamaged = false;
+};
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history);
+OverviewRow SummaryOverview(std::string_view fileName, const HistorySummary& summary,
+                            const Rates& rates, const DateTime& now);
+
 // From data lines already cut (header left out).
 OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::string>& lines,
                             const Rates& rates, const DateTime& now);

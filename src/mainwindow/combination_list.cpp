@@ -61,8 +61,8 @@ TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
     marksTimer_->setSingleShot(true);
     marksTimer_->setInterval(0);
     connect(marksTimer_, &QTimer::timeout, this, [this] {
-        if (marksFor) {
-            ApplyMarks(lines_, marksFor(lines_));
+        if (askMarks) {
+            askMarks(lines_);
         }
     });
     for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {

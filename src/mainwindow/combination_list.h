@@ -42,9 +42,10 @@ public:
     // differ from the list's.
     void Watch(const std::string& folder, const std::string& rulesFile);
 
-    // Where the stale marks come from: the overview rows of the given lines, in their order.
-    // Unset: no marks. Called for the list as it is whenever it changed, and by RefreshMarks.
-    std::function<std::vector<OverviewRow>(const std::vector<std::string>& lines)> marksFor;
+    // Asks for the stale marks of the given lines; the answer comes through ApplyMarks, later
+    // or at once. Unset: no marks. Called for the list as it is whenever it changed, and by
+    // RefreshMarks.
+    std::function<void(const std::vector<std::string>& lines)> askMarks;
     void RefreshMarks();
     // Marks computed for lines; dropped when the list has changed since.
     void ApplyMarks(const std::vector<std::string>& lines, const std::vector<OverviewRow>& rows);

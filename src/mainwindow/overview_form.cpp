@@ -22,6 +22,7 @@
 #include "core/market_hours.h"
 #include "download/run_lock.h"
 #include "mainwindow/main_form.h"
+#include "mainwindow/overview_worker.h"
 #include "platform/notifications.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
@@ -141,12 +142,41 @@ DesktopNotifier& NotifierOf(TMainForm& form) {
     return *notifier;
 }
 
-std::vector<OverviewRow> WindowMarks(TMainForm& form, const std::vector<std::string>& lines,
-                                     const std::vector<Alert>* holding = nullptr) {
-    auto rows =
-        LoadOverview(form.DataFolder, lines, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
-    MarkAlerts(rows, holding ? *holding : EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
-    return rows;
+void AskRows(TMainForm& form, const std::vector<std::string>& lines) {
+    auto* worker = form.findChild<TOverviewWorker*>(QString(), Qt::FindDirectChildrenOnly);
+    if (worker != nullptr) {
+        worker->Request(form.DataFolder, lines, WindowRates(),
+                        AmsterdamTimeOfLocal(AppClock().Now()));
+    }
+}
+
+// An alert check waits for the histories to be read; checks asked meanwhile are one.
+struct PendingCheck {
+    bool asked = false;
+    bool afterRun = false;
+    std::string noticeBefore;
+};
+PendingCheck gPendingCheck;
+
+// The check with the rows just read, under the run lock; empty while a run holds it (its own
+// end asks again).
+std::optional<std::vector<Alert>> PendingAlertCheck(TMainForm& form,
+                                                    const std::vector<OverviewRow>& rows) {
+    RunLock lock(form.DataFolder);
+    if (!lock.TryAcquire()) {
+        return std::nullopt;
+    }
+    const PendingCheck pending = gPendingCheck;
+    gPendingCheck = {};
+    AlertCheck check = CheckAlerts(form.DataFolder, rows, &NotifierOf(form));
+    TellAlertProblems(check.problems);
+    if (pending.afterRun && !gNoticeProblemAfterRun && !pending.noticeBefore.empty()) {
+        gNoticeProblemAfterRun = true;
+        SayNoticeProblem(form);
+    } else if (pending.afterRun && !gNoticeProblem.empty()) {
+        gNoticeProblemAfterRun = true;
+    }
+    return std::move(check.holding);
 }
 
 }  // namespace
@@ -159,17 +189,12 @@ AlertLimits WindowAlertLimits() {
 }
 
 void CheckWindowAlerts(TMainForm& form, bool afterRun) {
-    const std::string before = gNoticeProblem;
-    const AlertCheck check = CheckAlerts(form.DataFolder, form.Combinations(), &NotifierOf(form));
-    TellAlertProblems(check.problems);
-    const std::vector<std::string> lines = form.Combinations();
-    form.ListBox1->ApplyMarks(lines, WindowMarks(form, lines, &check.holding));
-    if (afterRun && !gNoticeProblemAfterRun && !before.empty()) {
-        gNoticeProblemAfterRun = true;
-        SayNoticeProblem(form);
-    } else if (afterRun && !gNoticeProblem.empty()) {
-        gNoticeProblemAfterRun = true;
+    if (!gPendingCheck.asked) {
+        gPendingCheck.noticeBefore = gNoticeProblem;
     }
+    gPendingCheck.asked = true;
+    gPendingCheck.afterRun = gPendingCheck.afterRun || afterRun;
+    AskRows(form, form.Combinations());
 }
 
 bool CheckWindowAlertsWhenFree(TMainForm& form) {
@@ -335,24 +360,21 @@ void TOverviewForm::showEvent(QShowEvent* event) {
     RenteEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kRenteValue)));
     DividendEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kDividendValue)));
     Refresh();
-    if (!sized_) {
-        // Wide enough for every column at first, within the screen.
-        sized_ = true;
-        int w = 2 * Grid->frameWidth() + 40;
-        for (int c = 0; c < Grid->columnCount(); ++c) {
-            w += Grid->columnWidth(c);
-        }
-        const QScreen* s = screen();
-        const int room = s != nullptr ? s->availableGeometry().width() - 40 : w;
-        resize(std::max(400, std::min(w, room)), height());
-    }
     QWidget::showEvent(event);
 }
 
 void TOverviewForm::Refresh() {
     const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
+    if (askRows) {
+        askRows(all);
+        return;
+    }
     auto rows = LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
     MarkAlerts(rows, EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
+    Fill(rows);
+}
+
+void TOverviewForm::Fill(const std::vector<OverviewRow>& rows) {
     const auto& columns = OverviewColumns();
     const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
@@ -405,11 +427,28 @@ void TOverviewForm::Refresh() {
     Grid->setSortingEnabled(true);
     Grid->sortByColumn(sortColumn, order);
     Grid->resizeColumnsToContents();
-    StatusLabel->setText(rows.empty() ? QStringLiteral("Geen combinaties") : QString());
+    // A message about the rates stays: with the rows read elsewhere it was set before them.
+    const QString none = QStringLiteral("Geen combinaties");
+    if (rows.empty()) {
+        StatusLabel->setText(none);
+    } else if (StatusLabel->text() == none) {
+        StatusLabel->clear();
+    }
     if (Grid->currentItem() == nullptr && Grid->rowCount() > 0) {
         Grid->setCurrentCell(0, 0);
     }
     ShowSelectedIv();
+    if (!sized_) {
+        // Wide enough for every column at first, within the screen.
+        sized_ = true;
+        int w = 2 * Grid->frameWidth() + 40;
+        for (int c = 0; c < Grid->columnCount(); ++c) {
+            w += Grid->columnWidth(c);
+        }
+        const QScreen* s = screen();
+        const int room = s != nullptr ? s->availableGeometry().width() - 40 : w;
+        resize(std::max(400, std::min(w, room)), height());
+    }
 }
 
 void TOverviewForm::RateEdited(QLineEdit* edit, std::string_view name) {
@@ -425,6 +464,7 @@ void TOverviewForm::RateEdited(QLineEdit* edit, std::string_view name) {
     const bool saved =
         store.Write([&](RegFile& file) { file.SetString(kSettingsKey, name, PercentText(*v)); });
     edit->setText(ToQString(PercentText(*v)));
+    StatusLabel->clear();
     Refresh();
     if (!saved) {
         StatusLabel->setText(QStringLiteral("De instelling kon niet worden bewaard"));
@@ -480,10 +520,27 @@ void InstallOverview(TMainForm& form) {
     });
 
     // Histories grow with every download and go stale when a close passes, so the marks are
-    // renewed when the list changes (the list sees to that) and once a minute.
-    form.ListBox1->marksFor = [&form](const std::vector<std::string>& lines) {
-        return WindowMarks(form, lines);
-    };
+    // renewed when the list changes (the list sees to that) and once a minute. Hundreds of
+    // long histories take seconds to read: that happens away from the window.
+    auto* worker = new TOverviewWorker(&form);
+    auto ask = [&form](const std::vector<std::string>& lines) { AskRows(form, lines); };
+    form.ListBox1->askMarks = ask;
+    overview->askRows = ask;
+    QObject::connect(worker, &TOverviewWorker::Ready, &form, [&form, worker, overview] {
+        // An answer for another list would put rows against the wrong lines; the list's change
+        // asks again.
+        if (worker->Lines() != form.Combinations()) {
+            return;
+        }
+        std::vector<OverviewRow> rows = worker->Rows();
+        const auto checked = gPendingCheck.asked ? PendingAlertCheck(form, rows) : std::nullopt;
+        MarkAlerts(rows,
+                   checked ? *checked : EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
+        form.ListBox1->ApplyMarks(worker->Lines(), rows);
+        if (overview->isVisible()) {
+            overview->Fill(rows);
+        }
+    });
     // A changed list is evaluated too: a combination added may hold an alert at once, one
     // deleted loses its entry.
     auto* soon = new QTimer(&form);

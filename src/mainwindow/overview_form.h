@@ -69,8 +69,14 @@ public:
     std::function<std::vector<std::string>()> lines;
     std::function<void(int index)> selectCombination;
 
+    // Where the rows come from when they are read elsewhere: asked for lines(), they arrive
+    // through Fill. Unset: read here.
+    std::function<void(const std::vector<std::string>& lines)> askRows;
+
     // Reads the histories again and refills the table, keeping the sort order.
     void Refresh();
+    // Rows of lines(), in its order.
+    void Fill(const std::vector<OverviewRow>& rows);
 
 public slots:
     void RenteEditEditingFinished();
@@ -91,9 +97,10 @@ private:
 // The stored alert limits; one that is not a number in its range takes its default, and the
 // user is told so once per program run.
 AlertLimits WindowAlertLimits();
-// Evaluates the alerts, announces those that start and renews the list's marks. The caller
-// holds the run lock (the download window's runs do). Why notices cannot be shown is said once
-// in the status line, and once more after the first run when it was said before any.
+// Evaluates the alerts once the histories are read away from the window, under the run lock
+// (taken then), announces those that start and renews the list's marks. Why notices cannot be
+// shown is said once in the status line, and once more after the first run when it was said
+// before any.
 void CheckWindowAlerts(TMainForm& form, bool afterRun);
 // The same after a change of the rules or the settings: the run lock is taken first. When
 // another process holds it, that process evaluates after its run; false then (and without a

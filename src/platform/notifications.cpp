@@ -94,9 +94,16 @@ void DesktopNotifier::WaitForReplies(int ms) {
 AlertCheck CheckAlerts(const std::string& folder, const std::vector<std::string>& lines,
                        DesktopNotifier* notifier) {
     const SettingsStore settings;
-    const AlertSettings s = ReadAlertSettings(settings.file(), kSettingsKey);
     const Rates rates = ReadRateSettings(settings.file(), kSettingsKey).rates;
-    const auto rows = LoadOverview(folder, lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
+    return CheckAlerts(folder,
+                       LoadOverview(folder, lines, rates, AmsterdamTimeOfLocal(AppClock().Now())),
+                       notifier);
+}
+
+AlertCheck CheckAlerts(const std::string& folder, const std::vector<OverviewRow>& rows,
+                       DesktopNotifier* notifier) {
+    const SettingsStore settings;
+    const AlertSettings s = ReadAlertSettings(settings.file(), kSettingsKey);
     AlertPass pass = RunAlertPass(folder, rows, s.limits);
     AlertCheck check;
     check.problems = s.problems;

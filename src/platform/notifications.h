@@ -54,5 +54,8 @@ struct AlertCheck {
 // on. The caller holds the run lock.
 AlertCheck CheckAlerts(const std::string& folder, const std::vector<std::string>& lines,
                        DesktopNotifier* notifier);
+// The same with the overview rows already read.
+AlertCheck CheckAlerts(const std::string& folder, const std::vector<OverviewRow>& rows,
+                       DesktopNotifier* notifier);
 
 }  // namespace rendaal

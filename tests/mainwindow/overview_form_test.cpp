@@ -15,6 +15,7 @@
 #include "mainwindow/main_form.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
+#include "support/window_fixture.h"
 
 namespace rendaal {
 namespace {
@@ -181,6 +182,8 @@ TEST(InstallOverview, StaleListItemsCtrlOAndTheTheorieSwitch) {
 
     QListWidget* list = MainForm->ListBox1;
     ASSERT_GT(list->count(), 0);
+    // The marks come from another thread once the histories are read.
+    ASSERT_TRUE(test::WaitFor([list] { return list->item(list->count() - 1)->font().italic(); }));
     for (int i = 0; i < list->count(); ++i) {
         EXPECT_TRUE(list->item(i)->font().italic()) << i;
         EXPECT_TRUE(list->item(i)->toolTip().contains("04-12-2026")) << i;
@@ -198,7 +201,7 @@ TEST(InstallOverview, StaleListItemsCtrlOAndTheTheorieSwitch) {
     auto* form = MainForm->findChild<TOverviewForm*>();
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->Grid->rowCount(), list->count());
+    EXPECT_TRUE(test::WaitFor([&] { return form->Grid->rowCount() == list->count(); }));
 
     EXPECT_FALSE(MainForm->TheoryView);
     MainForm->TheorieClick();

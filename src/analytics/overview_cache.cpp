@@ -1,0 +1,64 @@
+#include "analytics/overview_cache.h"
+
+#include <sys/stat.h>
+
+#include "charts/history.h"
+#include "core/combination.h"
+#include "core/fileio.h"
+#include "core/history_text.h"
+
+namespace rendaal {
+
+std::optional<std::vector<OverviewRow>> OverviewCache::Load(const std::string& folder,
+                                                            const std::vector<std::string>& lines,
+                                                            const Rates& rates, const DateTime& now,
+                                                            const std::function<bool()>& stop) {
+    std::vector<OverviewRow> rows;
+    rows.reserve(lines.size());
+    std::unordered_map<std::string, Entry> seen;
+    for (const auto& line : lines) {
+        if (stop && stop()) {
+            entries_.merge(seen);
+            return std::nullopt;
+        }
+        const std::string name = HistoryFileName(line);
+        const std::string path = folder + name;
+        // A FIFO in a history file's place would block the open.
+        struct stat st {};
+        const bool regular =
+            IsPlainFileName(name) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        if (!regular) {
+            rows.push_back(OverviewOf(line, nullptr, rates, now));
+            continue;
+        }
+        // Stamped before the read: a file that grows meanwhile differs from its stamp next time.
+        const Stamp stamp{static_cast<int64_t>(st.st_size),
+                          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                          static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+        const Entry* entry = nullptr;
+        if (auto it = seen.find(path); it != seen.end()) {
+            entry = &it->second;
+        } else if (auto old = entries_.find(path);
+                   old != entries_.end() && old->second.stamp == stamp) {
+            entry = &seen.emplace(path, std::move(old->second)).first->second;
+        } else {
+            const std::optional<std::string> text = ReadFile(path);
+            ++filesRead_;
+            if (!text) {
+                rows.push_back(OverviewOf(line, nullptr, rates, now));
+                continue;
+            }
+            entry =
+                &seen.emplace(path, Entry{stamp, SummarizeHistory(name, ReadHistoryText(*text))})
+                     .first->second;
+        }
+        OverviewRow row = SummaryOverview(name, entry->summary, rates, now);
+        row.key = CombinationKey(line);
+        rows.push_back(std::move(row));
+    }
+    // Files no longer listed are forgotten.
+    entries_ = std::move(seen);
+    return rows;
+}
+
+}  // namespace rendaal

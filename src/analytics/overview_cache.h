@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "analytics/overview.h"
+
+namespace rendaal {
+
+// Overview rows that remember each history file by its size, modification time and identity,
+// so that a scan reads again only the files that changed since the previous one. Not shared
+// between threads.
+class OverviewCache {
+public:
+    // As LoadOverview. stop is asked before every file; when it says so the scan is abandoned
+    // and nothing is returned.
+    std::optional<std::vector<OverviewRow>> Load(const std::string& folder,
+                                                 const std::vector<std::string>& lines,
+                                                 const Rates& rates, const DateTime& now,
+                                                 const std::function<bool()>& stop = {});
+    // History files read (not taken from memory) since the cache was made.
+    int64_t FilesRead() const { return filesRead_; }
+
+private:
+    struct Stamp {
+        int64_t size = -1;
+        int64_t mtimeNs = 0;
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        friend bool operator==(const Stamp&, const Stamp&) = default;
+    };
+    struct Entry {
+        Stamp stamp;
+        HistorySummary summary;
+    };
+    std::unordered_map<std::string, Entry> entries_;
+    int64_t filesRead_ = 0;
+};
+
+}  // namespace rendaal
