@@ -461,6 +461,8 @@ TEST_F(DesktopScenario, EveryActionHasAKeyAndTheKeysFollowTheRows) {
         if (row.focus->window() == overview) {
             overview->show();
             main->ListBox1->setCurrentRow(0);
+            // The table is filled when the worker's answer arrives.
+            ASSERT_TRUE(WaitFor([&] { return overview->Grid->rowCount() >= 2; }, 3000));
             overview->Grid->setCurrentCell(1, 0);
         }
         QApplication::setActiveWindow(row.focus->window());
