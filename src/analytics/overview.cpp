@@ -32,34 +32,62 @@ bool IsUsable(const HistoryTextLine& line, const Strikes& strikes) {
 }
 
 struct RowChoice {
-    const HistoryTextLine* first = nullptr;  // earliest usable row
-    const HistoryTextLine* last = nullptr;   // latest usable row
+    std::optional<HistoryTextLine> first;  // earliest usable row
+    std::optional<HistoryTextLine> last;   // latest usable row
     bool latestDamaged = false;
 };
 
+// Orders dates as their day numbers do, at less cost.
+int64_t DateKey(const Date& d) {
+    return (static_cast<int64_t>(d.year) * 16 + d.month) * 32 + d.day;
+}
+
 // Of lines sharing a date the first one is the earliest and the last one the latest, as
-// downloads of one day follow each other in the file.
-RowChoice ChooseRows(const HistoryText& text, const Strikes& strikes) {
+// downloads of one day follow each other in the file. Forwards for the earliest, backwards for
+// the latest: a line's fields are read only where its date could make it the one, which in a
+// file in date order is its first and last line.
+const HistoryTextLine& Full(const HistoryTextLine& line) {
+    return line;
+}
+
+HistoryTextLine Full(const HistoryDatedLine& line) {
+    return ReadHistoryFields(line);
+}
+
+template <class Lines>
+RowChoice ChooseRows(const Lines& lines, const Strikes& strikes) {
     RowChoice c;
-    const HistoryTextLine* latest = nullptr;
-    for (const auto& line : text.lines) {
-        if (!line.date) {
+    int64_t firstKey = 0;
+    for (const auto& line : lines) {
+        if (!line.date || (c.first && DateKey(*line.date) >= firstKey)) {
             continue;
         }
-        const int64_t day = DayNumber(*line.date);
-        if (latest == nullptr || day >= DayNumber(*latest->date)) {
-            latest = &line;
-            c.latestDamaged = line.damaged || (strikes.put && line.putValue < 0.0) ||
-                              (strikes.call && line.callValue < 0.0);
+        const HistoryTextLine& full = Full(line);
+        if (IsUsable(full, strikes)) {
+            firstKey = DateKey(*line.date);
+            c.first = full;
         }
-        if (!IsUsable(line, strikes)) {
+    }
+    std::optional<int64_t> latestKey;
+    int64_t lastKey = 0;
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        if (!it->date) {
             continue;
         }
-        if (c.first == nullptr || day < DayNumber(*c.first->date)) {
-            c.first = &line;
+        const int64_t key = DateKey(*it->date);
+        const bool latest = !latestKey || key > *latestKey;
+        if (!latest && c.last && key <= lastKey) {
+            continue;
         }
-        if (c.last == nullptr || day >= DayNumber(*c.last->date)) {
-            c.last = &line;
+        const HistoryTextLine& full = Full(*it);
+        if (latest) {
+            latestKey = key;
+            c.latestDamaged = full.damaged || (strikes.put && full.putValue < 0.0) ||
+                              (strikes.call && full.callValue < 0.0);
+        }
+        if ((!c.last || key > lastKey) && IsUsable(full, strikes)) {
+            lastKey = key;
+            c.last = full;
         }
     }
     return c;
@@ -149,19 +177,22 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
     return HistoryOverview(fileName, TextOfLines(lines), rates, now);
 }
 
-OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
-                            const Rates& rates, const DateTime& now) {
+namespace {
+
+template <class Lines>
+OverviewRow OverviewOfLines(std::string_view fileName, const Lines& lines, const Rates& rates,
+                            const DateTime& now) {
     OverviewRow row = Described(fileName, now);
     row.hasHistory = true;
-    const RowChoice chosen = ChooseRows(history, row.strikes);
+    const RowChoice chosen = ChooseRows(lines, row.strikes);
     if (chosen.latestDamaged) {
         row.checks.emplace_back(kUnreadableRowFlag);
     }
-    const HistoryTextLine* first = chosen.first;
-    const HistoryTextLine* last = chosen.last;
+    const std::optional<HistoryTextLine>& first = chosen.first;
+    const std::optional<HistoryTextLine>& last = chosen.last;
     // A history without a single usable row has not grown since the latest close either.
-    row.stale = last == nullptr || DayNumber(*last->date) < DayNumber(LatestClose(now));
-    if (last == nullptr) {
+    row.stale = !last || DayNumber(*last->date) < DayNumber(LatestClose(now));
+    if (!last) {
         return row;
     }
     row.firstDate = first->date;
@@ -222,25 +253,34 @@ OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& histor
     return row;
 }
 
+}  // namespace
+
+OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
+                            const Rates& rates, const DateTime& now) {
+    return OverviewOfLines(fileName, history.lines, rates, now);
+}
+
 std::vector<OverviewRow> LoadOverview(const std::string& folder,
                                       const std::vector<std::string>& lines, const Rates& rates,
                                       const DateTime& now) {
     std::vector<OverviewRow> rows;
     rows.reserve(lines.size());
+    // Kept from file to file: fresh memory for each costs more than reading it.
+    std::string text;
+    HistoryDates history;
     for (const auto& line : lines) {
         const std::string name = HistoryFileName(line);
         const std::string path = folder + name;
         // A FIFO in a history file's place would block the open.
-        std::optional<std::string> text;
-        if (IsPlainFileName(name) && IsRegularFile(path)) {
-            text = ReadFile(path);
-        }
-        if (!text) {
+        if (!IsPlainFileName(name) || !IsRegularFile(path) || !ReadFileInto(path, text)) {
             rows.push_back(OverviewOf(line, nullptr, rates, now));
             continue;
         }
-        const HistoryText history = ReadHistoryText(*text);
-        rows.push_back(OverviewOf(line, &history, rates, now));
+        // The overview needs two or three lines of a history: the others are read for their dates.
+        ReadHistoryDates(text, history);
+        OverviewRow row = OverviewOfLines(name, history.lines, rates, now);
+        row.key = CombinationKey(line);
+        rows.push_back(std::move(row));
     }
     return rows;
 }
