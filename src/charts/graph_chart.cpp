@@ -241,10 +241,12 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     DrawCombinationTitle(canvas, area, header);
     const HistoryRows rows = LoadHistoryRows(pass.folder, pass.fileName);
     const TimeSpan span = TimeSpanFor(rows.lines, pass.today, area);
+    // Every pass reads all lines: once each, not once for every use.
+    const std::vector<HistoryRowValues> values = HistoryValues(rows.lines);
 
     if (somPass) {
         DrawDatesTitle(canvas, area, header, rows.startDate);
-        state.valueScale = ChooseValueScale(rows.lines);
+        state.valueScale = ValueScaleOf(values);
         DrawValueAxis(canvas, area, state.valueScale);
         DrawUnitMark(canvas, area, 10);
         DrawTimeAxis(canvas, area, span);
@@ -264,18 +266,19 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     bool firstPoint = true;
     std::pair<int, int> last;
     const size_t count = rows.lines.size();
+    std::optional<size_t> lastDated;
     for (size_t i = 0; i < count; ++i) {
-        const HistoryRow row = SplitHistoryRow(rows.lines[i]);
-        const auto day = RowDayNumber(row.dateText);
+        const HistoryRowValues& row = values[i];
+        const auto day = row.day;
         if (!day) {
             continue;
         }
-        state.lastRowTexts = {row.putField, row.callField, row.somField};
+        lastDated = i;
         state.lastRowDate = FromDayNumber(*day);
-        const double put = ParseNumber(row.putField);
-        const double call = ParseNumber(row.callField);
-        const double som = ParseNumber(row.somField);
-        state.lastHistoryIndexValue = ParseNumber(row.aexField);
+        const double put = row.put;
+        const double call = row.call;
+        const double som = row.som;
+        state.lastHistoryIndexValue = row.aex;
         const double v = pass.series == ChartSeries::Put    ? put
                          : pass.series == ChartSeries::Call ? call
                                                             : som;
@@ -308,6 +311,11 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
         }
         last = {x, y};
         firstPoint = false;
+    }
+
+    if (lastDated) {
+        const HistoryRow row = SplitHistoryRow(rows.lines[*lastDated]);
+        state.lastRowTexts = {row.putField, row.callField, row.somField};
     }
 
     const double profit = (firstValue - lastValue) * 100;

@@ -10,6 +10,9 @@
 namespace rendaal {
 namespace {
 
+// The Som the download writes when it found no prices.
+constexpr std::string_view kNotDownloaded = " 0,00";
+
 // The number in two characters of the expiry field; -1 unless both are digits.
 int TwoDigitNumber(std::string_view field, size_t pos) {
     if (field.size() < pos + 2) {
@@ -163,6 +166,33 @@ ValueScale ScaleForMaximum(double maxSom) {
         }
     }
     return {5e15, 5};
+}
+
+std::vector<HistoryRowValues> HistoryValues(const std::vector<std::string>& lines) {
+    std::vector<HistoryRowValues> values;
+    values.reserve(lines.size());
+    for (const auto& line : lines) {
+        const HistoryRow row = SplitHistoryRow(line);
+        HistoryRowValues& v = values.emplace_back();
+        if (!row.dateText.empty()) {
+            v.date = ParseDmy(row.dateText);
+            v.day = RowDayNumber(row.dateText);
+        }
+        v.notDownloaded = row.somField == kNotDownloaded;
+        v.put = ParseNumber(row.putField);
+        v.call = ParseNumber(row.callField);
+        v.som = ParseNumber(row.somField);
+        v.aex = ParseNumber(row.aexField);
+    }
+    return values;
+}
+
+ValueScale ValueScaleOf(const std::vector<HistoryRowValues>& values) {
+    double maxSom = 0;
+    for (const auto& v : values) {
+        maxSom = v.som > maxSom ? v.som : maxSom;
+    }
+    return ScaleForMaximum(maxSom);
 }
 
 ValueScale ChooseValueScale(const std::vector<std::string>& lines) {
