@@ -88,7 +88,9 @@ std::optional<Date> ExpiryDate(std::string_view series, int year, int month) {
 HistoryRows HistoryRowsFromText(std::string_view text) {
     // The shared reader: a BOM, UTF-16, a header in another spelling or blank lines no longer
     // make the first data line a header, or a blank a row.
-    const HistoryText read = ReadHistoryText(text);
+    // The charts read the fields themselves: of the reader only its lines are needed.
+    HistoryDates read;
+    ReadHistoryDates(text, read);
     HistoryRows rows;
     rows.lines.reserve(read.lines.size() + 1);
     for (const auto& line : read.lines) {

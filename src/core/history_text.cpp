@@ -256,21 +256,18 @@ bool IsBlankLine(std::string_view line) {
 std::optional<Date> ParseHistoryDate(std::string_view text) {
     // dd-mm-yyyy as the program writes it, without the searches.
     if (text.size() == 10 && text[2] == '-' && text[5] == '-') {
-        int v[8];
-        int n = 0;
-        for (const size_t i : {0, 1, 3, 4, 6, 7, 8, 9}) {
-            if (!IsDigit(text[i])) {
-                return std::nullopt;
-            }
-            v[n++] = text[i] - '0';
-        }
-        const int day = v[0] * 10 + v[1];
-        const int month = v[2] * 10 + v[3];
-        const int year = v[4] * 1000 + v[5] * 100 + v[6] * 10 + v[7];
-        if (year < 1 || !IsValidDate(year, month, day)) {
+        const auto d = [&](size_t i) { return static_cast<unsigned>(text[i] - '0'); };
+        if (d(0) > 9 || d(1) > 9 || d(3) > 9 || d(4) > 9 || d(6) > 9 || d(7) > 9 || d(8) > 9 ||
+            d(9) > 9) {
             return std::nullopt;
         }
-        return Date{year, month, day};
+        const int day = static_cast<int>(d(0) * 10 + d(1));
+        const int month = static_cast<int>(d(3) * 10 + d(4));
+        const int year = static_cast<int>(d(6) * 1000 + d(7) * 100 + d(8) * 10 + d(9));
+        // Days up to the 28th exist in every month.
+        const bool valid = year >= 1 && ((day >= 1 && day <= 28 && month >= 1 && month <= 12) ||
+                                         IsValidDate(year, month, day));
+        return valid ? std::optional<Date>(Date{year, month, day}) : std::nullopt;
     }
     const auto p1 = text.find('-');
     if (p1 == std::string_view::npos) {
