@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 #include "core/text.h"
@@ -192,10 +193,13 @@ void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     }
     const ChartHeader header = ParseChartFileName(pass.fileName);
     // The rows come first: a Single's window depends on the last index level.
-    const HistoryRows rows = LoadHistoryRows(pass.folder, pass.fileName);
+    const auto read =
+        pass.history
+            ? pass.history
+            : std::make_shared<const ChartHistory>(ReadChartHistory(pass.folder, pass.fileName));
+    const HistoryRows& rows = read->rows;
+    const std::vector<HistoryRowValues>& values = read->values;
     const IndexWindow window = IndexWindowFor(header, rows.lines, area);
-    // Every pass reads all lines: once each, not once for every use.
-    const std::vector<HistoryRowValues> values = HistoryValues(rows.lines);
 
     canvas.SetFontColor(kBlack);
     canvas.SetBrushColor(kBackground);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -76,6 +77,8 @@ struct ChartPass {
     Date today;
     ChartSeries series = ChartSeries::Som;
     SystemColors colors;
+    // The history as read for the chart's first pass; empty: the pass reads it itself.
+    std::shared_ptr<const ChartHistory> history;
 };
 
 struct LabelOutput {

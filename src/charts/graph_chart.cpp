@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <map>
+#include <memory>
 
 #include "core/text.h"
 
@@ -239,10 +240,13 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     }
     const ChartHeader header = ParseChartFileName(pass.fileName);
     DrawCombinationTitle(canvas, area, header);
-    const HistoryRows rows = LoadHistoryRows(pass.folder, pass.fileName);
+    const auto read =
+        pass.history
+            ? pass.history
+            : std::make_shared<const ChartHistory>(ReadChartHistory(pass.folder, pass.fileName));
+    const HistoryRows& rows = read->rows;
+    const std::vector<HistoryRowValues>& values = read->values;
     const TimeSpan span = TimeSpanFor(rows.lines, pass.today, area);
-    // Every pass reads all lines: once each, not once for every use.
-    const std::vector<HistoryRowValues> values = HistoryValues(rows.lines);
 
     if (somPass) {
         DrawDatesTitle(canvas, area, header, rows.startDate);

@@ -189,6 +189,13 @@ std::vector<HistoryRowValues> HistoryValues(const std::vector<std::string>& line
     return values;
 }
 
+ChartHistory ReadChartHistory(const std::string& folder, const std::string& name) {
+    ChartHistory h;
+    h.rows = LoadHistoryRows(folder, name);
+    h.values = HistoryValues(h.rows.lines);
+    return h;
+}
+
 ValueScale ValueScaleOf(const std::vector<HistoryRowValues>& values) {
     double maxSom = 0;
     for (const auto& v : values) {

@@ -80,6 +80,13 @@ struct HistoryRowValues {
 };
 std::vector<HistoryRowValues> HistoryValues(const std::vector<std::string>& lines);
 
+// A history as the chart passes read it: read once for all passes of a chart.
+struct ChartHistory {
+    HistoryRows rows;
+    std::vector<HistoryRowValues> values;
+};
+ChartHistory ReadChartHistory(const std::string& folder, const std::string& name);
+
 struct ValueScale {
     double top = 5;
     int ticks = 5;
