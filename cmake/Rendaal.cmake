@@ -19,7 +19,8 @@ endfunction()
 
 # One test program per test folder: every *_test.cpp of the folder. GUI test programs get a
 # main() that creates a QApplication; all run with a throwaway HOME and the offscreen platform
-# (QPA: another platform text for it, such as "offscreen:configfile=<screens>").
+# (QPA: another platform text for it, such as "offscreen:configfile=<screens>"). Their session
+# bus leads nowhere: no test notice may reach the desktop of whoever runs them.
 function(rendaal_tests name)
     cmake_parse_arguments(ARG "GUI" "QPA" "LIBS" ${ARGN})
     if(NOT ARG_QPA)
@@ -46,6 +47,7 @@ function(rendaal_tests name)
         QT_QPA_PLATFORM=${ARG_QPA} HOME=${home} XDG_CONFIG_HOME=${home}/config
         XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache
         RENDAAL_SOURCE_DIR=${PROJECT_SOURCE_DIR}
-        RENDAAL_BINARY_DIR=${CMAKE_BINARY_DIR} ASAN_OPTIONS=detect_leaks=0)
+        RENDAAL_BINARY_DIR=${CMAKE_BINARY_DIR} ASAN_OPTIONS=detect_leaks=0
+        DBUS_SESSION_BUS_ADDRESS=unix:path=${home}/no-session-bus)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -52,6 +52,8 @@ struct OverviewRow {
     std::optional<double> ivCall;
     RiskFigures risk;
     std::vector<std::string> checks;
+    // The names of the alerts that hold; filled by the caller, which knows the limits.
+    std::vector<std::string> alerts;
 };
 
 // max(Kp - x, 0) + max(x - Kc, 0), absent sides left out.

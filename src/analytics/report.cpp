@@ -153,6 +153,7 @@ std::string OverviewCsv(const std::vector<OverviewRow>& rows) {
             Cell(r.risk.vega),
             Cell(r.risk.pop),
             Cell(r.risk.em),
+            CsvField(JoinChecks(r.alerts)),
         };
         bool firstCell = true;
         for (const auto& c : cells) {
@@ -183,6 +184,7 @@ const std::vector<TableColumn>& OverviewColumns() {
         {"IV put %", true},    {"IV call %", true}, {"Controle", false},
         {"Delta", true},       {"Gamma", true},     {"Theta/dag", true},
         {"Vega", true},        {"Kans %", true},    {"Verwachte beweging", true},
+        {"Signalen", false},
     };
     return columns;
 }
@@ -213,6 +215,7 @@ std::vector<std::string> OverviewCells(const OverviewRow& r) {
         Cell(r.risk.vega, 2, ','),
         Cell(r.risk.pop, 2, ','),
         Cell(r.risk.em, 2, ','),
+        JoinChecks(r.alerts),
     };
 }
 

@@ -13,7 +13,8 @@ namespace rendaal {
 
 inline constexpr const char* kOverviewCsvHeader =
     "key,kind,expiry,days,first_date,last_date,stale,som_first,som_last,result_eur,aex_last,"
-    "intrinsic,time_value,be_low,be_high,iv_put,iv_call,check,delta,gamma,theta_day,vega,pop,em";
+    "intrinsic,time_value,be_low,be_high,iv_put,iv_call,check,delta,gamma,theta_day,vega,pop,em,"
+    "alerts";
 inline constexpr const char* kIvCsvHeader = "date,aex,put,call,iv_put,iv_call";
 
 // Fixed-point text, independent of the C locale; empty for an absent or non-finite value.

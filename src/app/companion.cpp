@@ -14,9 +14,11 @@
 #include "core/settings_values.h"
 #include "download/cleanup.h"
 #include "download/history.h"
+#include "download/rebuild.h"
 #include "download/run_lock.h"
 #include "platform/app_paths.h"
 #include "platform/http_client.h"
+#include "platform/notifications.h"
 #include "platform/run_setup.h"
 #include "platform/settings_store.h"
 
@@ -43,6 +45,8 @@ constexpr std::array kCommands = {
                      "--iv <koersbestand> [--csv | --chart --out <bestand.png> [--size BxH]]\n"
                      "                       [--rente X] [--dividend Y]",
                      true, RunIvCommand},
+    CompanionCommand{"--alerts", "--alerts [--csv]", false, RunAlertsCommand},
+    CompanionCommand{"--rebuild", "--rebuild [koersbestand...]", false, RunRebuildCommand},
     CompanionCommand{"--help", "--help", false, Help},
     CompanionCommand{"-h", "", false, Help},
 };
@@ -64,13 +68,28 @@ void Usage(FILE* out) {
         "Afsluitcode: 0 regels geschreven, 1 niets te schrijven, 2 fout.\n"
         "Met --chart tekent het de grafiek van een koersbestand in een PNG-bestand.\n"
         "--overview toont de stand van alle combinaties, --iv de impliciete volatiliteit per\n"
-        "dag van een koersbestand (rente en dividend in procenten per jaar).\n",
+        "dag van een koersbestand (rente en dividend in procenten per jaar).\n"
+        "--alerts toont de signalen die nu gelden (winstdoel, verliesgrens, AEX bij\n"
+        "break-even); na elke download meldt het een signaal dat begint op het bureaublad.\n",
+        "--rebuild vult de dagen aan die een koersbestand mist, uit de reservekopie en uit de\n"
+        "bewaarde pagina's in Archief/ (afsluitcode 0 dagen terug, 1 niets ontbrak, 2 fout).\n",
         out);
 }
 
 int Help(const std::vector<std::string>&) {
     Usage(stdout);
     return kExitWritten;
+}
+
+// Still under the run lock: a window evaluating at the same moment would announce the same
+// alert twice.
+void CheckAlertsAfterRun(const std::string& folder, const std::vector<std::string>& lines) {
+    DesktopNotifier notifier;
+    notifier.onProblem = Complain;
+    for (const auto& problem : CheckAlerts(folder, lines, &notifier).problems) {
+        Complain(problem);
+    }
+    notifier.WaitForReplies();
 }
 
 }  // namespace
@@ -105,6 +124,34 @@ int RunCompanion(int argc, char** argv) {
     }
     const std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
     return command->run(rest);
+}
+
+int RunRebuildCommand(const std::vector<std::string>& names) {
+    for (const auto& name : names) {
+        if (name.starts_with("-")) {
+            Complain("onbekende optie " + name);
+            return kExitError;
+        }
+    }
+    const RebuildResult result = RebuildLocked(DataFolderFor("Rendaal"), names);
+    if (!result.error.empty()) {
+        Complain(result.error);
+        return kExitError;
+    }
+    for (const auto& file : result.files) {
+        std::printf("%s\n", RebuildReport(file).c_str());
+    }
+    std::fflush(stdout);
+    for (const auto& note : result.notes) {
+        Complain(note);
+    }
+    for (const auto& problem : result.problems) {
+        Complain(problem);
+    }
+    if (result.AnyError()) {
+        return kExitError;
+    }
+    return result.DaysAdded() > 0 ? kExitWritten : kExitNothing;
 }
 
 int RunScheduledDownload(const std::vector<std::string>&) {
@@ -142,6 +189,7 @@ int RunScheduledDownload(const std::vector<std::string>&) {
         const double lastIndex = LastHistoryIndexValueIn(folder, lines);
         env.lastHistoryIndexValue = [lastIndex] { return lastIndex; };
         result = RunDownload(state, env);
+        CheckAlertsAfterRun(folder, lines);
     }
     std::printf("%s\n", state.StatusText.c_str());
     std::fflush(stdout);

@@ -28,4 +28,8 @@ int RunCompanion(int argc, char** argv);
 // line goes to stdout; the reason a run fell short, every note and every error to stderr.
 int RunScheduledDownload(const std::vector<std::string>& args);
 
+// Adds the days the history files lack from their backups and the page archive; per file the
+// days that came back go to stdout. 0: days came back, 1: none was missing, 2: an error.
+int RunRebuildCommand(const std::vector<std::string>& names);
+
 }  // namespace rendaal

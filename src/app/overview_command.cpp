@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "analytics/alerts.h"
 #include "analytics/overview.h"
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
@@ -25,7 +26,8 @@ constexpr const char* kUsage =
     "Gebruik: rendaal-sched --overview [--csv] [--rente X] [--dividend Y]\n"
     "         rendaal-sched --iv <koersbestand> [--csv] [--rente X] [--dividend Y]\n"
     "         rendaal-sched --iv <koersbestand> --chart --out <bestand.png> [--size BxH]\n"
-    "                       [--rente X] [--dividend Y]\n";
+    "                       [--rente X] [--dividend Y]\n"
+    "         rendaal-sched --alerts [--csv]\n";
 
 void Complain(const std::string& text) {
     std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
@@ -108,6 +110,16 @@ Rates RatesFor(const Options& o) {
     return {o.rente.value_or(stored.rates.r), o.dividend.value_or(stored.rates.q)};
 }
 
+// A stored limit that is not a number in its range is reported on stderr.
+AlertLimits StoredAlertLimits() {
+    const SettingsStore settings;
+    const AlertSettings s = ReadAlertSettings(settings.file(), kSettingsKey);
+    for (const auto& problem : s.problems) {
+        Complain(problem);
+    }
+    return s.limits;
+}
+
 void Write(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -139,7 +151,8 @@ int RunOverviewCommand(const std::vector<std::string>& args) {
         Complain("kan de combinaties niet lezen: " + rulesPath);
         return 1;
     }
-    const auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
+    auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
+    MarkAlerts(rows, EvaluateAlerts(rows, StoredAlertLimits(), {}).holding);
     Write(o->csv ? OverviewCsv(rows) : OverviewTable(rows));
     return 0;
 }
@@ -180,6 +193,30 @@ int RunIvCommand(const std::vector<std::string>& args) {
         return WriteIvChart(name, rows, *o->out, o->size);
     }
     Write(o->csv ? IvCsv(rows) : IvTable(rows));
+    return 0;
+}
+
+int RunAlertsCommand(const std::vector<std::string>& args) {
+    const auto o = ParseOptions(args);
+    if (!o) {
+        return 2;
+    }
+    if (!o->operands.empty() || o->rente || o->dividend) {
+        return Usage("--alerts neemt alleen --csv");
+    }
+    const std::string folder = DataFolderFor("Rendaal");
+    const std::string rulesPath = folder + "Regels.dat";
+    const auto lines = IsRegularFile(rulesPath) ? LoadRules(rulesPath) : std::nullopt;
+    if (!lines) {
+        Complain("kan de combinaties niet lezen: " + rulesPath);
+        return 1;
+    }
+    const AlertLimits limits = StoredAlertLimits();
+    const Rates rates = ReadRateSettings(SettingsStore().file(), kSettingsKey).rates;
+    const auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
+    const auto alerts = EvaluateAlerts(rows, limits, {}).holding;
+    Write(o->csv ? std::string(kAlertsCsvHeader) + "\r\n" + AlertsCsv(alerts)
+                 : AlertsTable(alerts));
     return 0;
 }
 

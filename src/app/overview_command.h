@@ -19,5 +19,8 @@ namespace rendaal {
 // wrong arguments.
 int RunOverviewCommand(const std::vector<std::string>& args);
 int RunIvCommand(const std::vector<std::string>& args);
+// "rendaal-sched --alerts [--csv]": the alerts that hold now, with their value and limit. It
+// notifies nothing and leaves Signalen.dat as it is; 0 also when none holds.
+int RunAlertsCommand(const std::vector<std::string>& args);
 
 }  // namespace rendaal

@@ -20,6 +20,12 @@ inline constexpr std::string_view kRenteValue = "Rente";
 inline constexpr std::string_view kDividendValue = "Dividend";
 // On/off (default off): the block chart draws today's theoretical value.
 inline constexpr std::string_view kTheorieValue = "Theorie";
+// Alert limits as text with "," or "." decimals: percent of the premium earned, multiple of the
+// premium, percent of a break-even. On/off (default on): desktop notices when an alert starts.
+inline constexpr std::string_view kWinstdoelValue = "Winstdoel";
+inline constexpr std::string_view kVerliesgrensValue = "Verliesgrens";
+inline constexpr std::string_view kBeMargeValue = "BE-marge";
+inline constexpr std::string_view kMeldingenValue = "Meldingen Aan";
 // Whole days after today (default 0) at which the "Theorie" line prices the combination; the
 // chart stops it at the day before expiry.
 inline constexpr std::string_view kTheorieDagenValue = "Theorie dagen";

@@ -156,7 +156,7 @@ bool MoveToTrash(const std::string& path, const std::string& trashFolder, const 
     if (::lstat(absolute.c_str(), &file) != 0) {
         return Fail(error, FileErrorText(path, "verplaatst", errno));
     }
-    if (!S_ISREG(file.st_mode) && !S_ISLNK(file.st_mode)) {
+    if (!S_ISREG(file.st_mode) && !S_ISLNK(file.st_mode) && !S_ISDIR(file.st_mode)) {
         return Fail(error, NotRegularFileError(path));
     }
     const std::string files = trashFolder + "files";

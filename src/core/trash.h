@@ -12,11 +12,11 @@ namespace rendaal {
 // $XDG_DATA_HOME/Trash/, else $HOME/.local/share/Trash/; empty when neither is set.
 std::string HomeTrashFolder();
 
-// Moves the file at path (a regular file or a symlink) into trashFolder ("files/" and "info/"
-// are made when missing), recording where it came from and when (now, local time). The info file
-// is whole and on disk before the move, and names this process as its writer. False, with the
-// file untouched, when the trash lies on another file system or cannot be made or written; error
-// (when given) then says why.
+// Moves the file at path (a regular file, a symlink or a folder) into trashFolder ("files/" and
+// "info/" are made when missing), recording where it came from and when (now, local time). The
+// info file is whole and on disk before the move, and names this process as its writer. False,
+// with the file untouched, when the trash lies on another file system or cannot be made or
+// written; error (when given) then says why.
 bool MoveToTrash(const std::string& path, const std::string& trashFolder, const DateTime& now,
                  std::string* error = nullptr);
 

@@ -110,6 +110,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     constexpr int kWidth = 420;
     Memo1 = new QTextEdit(this);
     Memo1->setReadOnly(true);
+    Memo1->setAccessibleName(QStringLiteral("Over Rendaal"));
     Memo1->setGeometry(0, 0, kWidth, 248);
     Memo1->setFont(Font("Verdana", 15));
     OKBtn1 = new QPushButton(QStringLiteral("OK"), this);
@@ -120,6 +121,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     MainPanel->setLineWidth(2);
     MainPanel->setAutoFillBackground(true);
     MainPanel->setFocusPolicy(Qt::StrongFocus);
+    MainPanel->setAccessibleName(QStringLiteral("Rendaal"));
 
     NameLabel = Centred(MainPanel, 4, 10, kWidth - 8, 72);
     NameLabel->setFont(Font("Verdana", 55, true, true));

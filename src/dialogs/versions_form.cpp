@@ -47,6 +47,7 @@ TVersionsForm::TVersionsForm(QWidget* parent) : QDialog(parent), config_(Default
 
     Memo1 = new QTextEdit(this);
     Memo1->setReadOnly(true);
+    Memo1->setAccessibleName(QStringLiteral("Versies"));
     Memo1->setGeometry(0, 0, 425, 150);
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -11,6 +11,7 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
+#include "download/archive.h"
 #include "download/strike_list.h"
 
 namespace rendaal {
@@ -164,7 +165,12 @@ CleanUpOutcome CleanUpOldFiles(const std::string& folder, const std::vector<Data
         return outcome;
     }
     rules.combinations.insert(rules.combinations.end(), listed.begin(), listed.end());
-    for (const auto& name : FilesToCleanUp(files, dayLimit, rules.combinations)) {
+    std::vector<std::string> chosen = FilesToCleanUp(files, dayLimit, rules.combinations);
+    // Archived pages go once no history reaches back to their day.
+    const auto pages =
+        ArchiveFoldersToCleanUp(folder, rules.combinations, dayLimit, AppClock().Now());
+    chosen.insert(chosen.end(), pages.begin(), pages.end());
+    for (const auto& name : chosen) {
         (moveToTrash && moveToTrash(folder + name) ? outcome.trashed : outcome.kept)
             .push_back(name);
     }

@@ -7,6 +7,7 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
+#include "download/archive.h"
 #include "download/cleanup.h"
 #include "download/fetch.h"
 #include "download/history.h"
@@ -129,9 +130,8 @@ namespace {
 // A file that cannot be written is reported; the other combinations' files may well be writable.
 void WriteLine(PassResult& result, std::vector<std::string>& failed, const RunEnvironment& env,
                const std::string& fileName, const std::string& prices, const std::string& indexText,
-               double som) {
-    const auto written =
-        AppendHistoryLine(env.dataFolder, fileName, prices, indexText, som, Now(env));
+               double som, const DateTime& now) {
+    const auto written = AppendHistoryLine(env.dataFolder, fileName, prices, indexText, som, now);
     if (!written.note.empty()) {
         result.notes.push_back(written.note);
     }
@@ -160,6 +160,55 @@ std::string FailedFilesError(const std::vector<std::string>& failed) {
 
 }  // namespace
 
+CombinationPrices PricesFor(const std::string& line, const PageIndex& index, TDataRec& rec,
+                            const DateTime& now, uint16_t& priceCount) {
+    CombinationPrices out;
+    if (line.empty() || line[0] == ';') {
+        out.verdict = PriceVerdict::Comment;
+        return out;
+    }
+    const KeyWords w = TermWords(line);
+    const CombinationTerms terms = ReadTerms(line);
+    out.fileName = HistoryFileName(line);
+    out.series = w.series;
+    // A rules file edited by hand must not make the run write outside the data folder, nor look
+    // up a price at a strike that does not read.
+    if (!IsUsableHistoryName(out.fileName) || terms.put.unreadable() || terms.call.unreadable() ||
+        !SetLookupFields(rec, 'P', w.series, w.expiry, w.put, now.date())) {
+        out.verdict = PriceVerdict::Unusable;
+        return out;
+    }
+    // A Single without a put has nothing to look up; it is written like one without a call.
+    if (terms.put.state == StrikeReading::State::None) {
+        rec.Price = "0.0";
+    } else {
+        LookupPrice(index, rec, w.series, now, priceCount);
+        const double put = ParseNumber(rec.Price);
+        if (put < 0.001 || put > 100) {
+            out.verdict = PriceVerdict::PutMissing;
+            return out;
+        }
+    }
+    const std::string putText = WithLeadingZero(rec.Price);
+    SetLookupFields(rec, 'C', w.series, w.expiry, w.call, now.date());
+    LookupPrice(index, rec, w.series, now, priceCount);
+    const std::string callText = WithLeadingZero(rec.Price);
+    out.som = ParseNumber(putText) + ParseNumber(callText);
+    if (!(out.som > 0)) {
+        out.verdict = PriceVerdict::NoSum;
+        return out;
+    }
+    out.verdict = PriceVerdict::Write;
+    out.fields = "; " + putText;
+    out.fields += "; ";
+    out.fields += callText;
+    return out;
+}
+
+std::string UsableIndexText(const std::string& indexValueText) {
+    return ParseIndexLevel(indexValueText) ? indexValueText : std::string();
+}
+
 PassResult ProcessCombinations(DownloadState& state, const std::string& page,
                                const TDataRec& window, const RunEnvironment& env) {
     PassResult result;
@@ -168,54 +217,40 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
     const std::vector<std::string> lines = env.lines ? env.lines() : std::vector<std::string>{};
     const PageIndex index(page);
     // A text that is no level (the index page failed, or gave nonsense) leaves the column empty.
-    const std::string indexText =
-        ParseIndexLevel(state.IndexValueText) ? state.IndexValueText : std::string();
+    const std::string indexText = UsableIndexText(state.IndexValueText);
+    // One time for the whole pass: the archive keeps it, and a rebuilt line must match.
+    const DateTime now = Now(env);
+    result.time = now;
     std::vector<std::string> skipped;
     std::vector<std::string> failed;
     for (size_t i = 0; !page.empty() && i < lines.size(); ++i) {
-        const std::string& line = lines[i];
         state.HistoryFileName.clear();
-        if (line.empty() || line[0] == ';') {
-            continue;
+        const CombinationPrices prices = PricesFor(lines[i], index, rec, now, state.PriceCount);
+        if (prices.verdict != PriceVerdict::Comment && IsUsableHistoryName(prices.fileName)) {
+            state.SeriesCode = prices.series;
+            state.HistoryFileName = prices.fileName;
         }
-        const KeyWords w = TermWords(line);
-        const std::string fileName = HistoryFileName(line);
-        const CombinationTerms terms = ReadTerms(line);
-        // A rules file edited by hand must not make the run write outside the data folder, nor
-        // look up a price at a strike that does not read.
-        if (!IsUsableHistoryName(fileName) || terms.put.unreadable() || terms.call.unreadable()) {
-            skipped.push_back(CombinationKey(line));
-            continue;
-        }
-        state.SeriesCode = w.series;
-        state.HistoryFileName = fileName;
-        const DateTime now = Now(env);
-        if (!SetLookupFields(rec, 'P', w.series, w.expiry, w.put, now.date())) {
-            skipped.push_back(CombinationKey(line));
-            continue;
-        }
-        // A Single without a put has nothing to look up; it is written like one without a call.
-        const bool noPut = terms.put.state == StrikeReading::State::None;
-        if (noPut) {
-            rec.Price = "0.0";
-        } else {
-            LookupPrice(index, rec, state.SeriesCode, now, state.PriceCount);
-            const double put = ParseNumber(rec.Price);
-            if (put < 0.001 || put > 100) {
+        switch (prices.verdict) {
+            case PriceVerdict::Comment:
+                continue;
+            case PriceVerdict::Unusable:
+                skipped.push_back(CombinationKey(lines[i]));
+                continue;
+            case PriceVerdict::PutMissing:
                 // The next pass may find it; the other combinations still get their line now.
                 result.restart = true;
                 continue;
-            }
+            case PriceVerdict::NoSum:
+            case PriceVerdict::Write:
+                break;
         }
-        const std::string putText = WithLeadingZero(rec.Price);
-        SetLookupFields(rec, 'C', w.series, w.expiry, w.call, now.date());
-        LookupPrice(index, rec, state.SeriesCode, now, state.PriceCount);
-        const std::string callText = WithLeadingZero(rec.Price);
-        const double som = ParseNumber(putText) + ParseNumber(callText);
-        if (som > 0) {
-            // NOLINTNEXTLINE(performance-inefficient-string-concatenation): once per line written
-            const std::string prices = "; " + putText + "; " + callText;
-            WriteLine(result, failed, env, fileName, prices, indexText, som);
+        if (prices.verdict == PriceVerdict::Write) {
+            const int before = result.linesWritten;
+            WriteLine(result, failed, env, prices.fileName, prices.fields, indexText, prices.som,
+                      now);
+            if (result.linesWritten > before) {
+                result.written.push_back(prices.fileName);
+            }
         }
     }
     if (!skipped.empty()) {
@@ -231,52 +266,132 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
     return result;
 }
 
+namespace {
+
+// Keeps the last body the fetcher gave, so that the archive gets the index page as it came.
+class PageRecorder final : public PageFetcher {
+public:
+    explicit PageRecorder(PageFetcher& inner) : inner_(inner) {}
+    std::string Fetch(const FetchRequest& request) override {
+        std::string body = inner_.Fetch(request);
+        if (!body.empty()) {
+            last = body;
+        }
+        return body;
+    }
+    FetchStatus FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) override {
+        return inner_.FetchStream(request, onChunk);
+    }
+    FetchStatus LastStatus() const override { return inner_.LastStatus(); }
+    std::string last;
+
+private:
+    PageFetcher& inner_;
+};
+
+void Archive(RunResult& result, const RunEnvironment& env, const ArchiveEntry& entry) {
+    if (!env.archivePages) {
+        return;
+    }
+    if (const std::string note = ArchivePass(env.dataFolder, entry); !note.empty()) {
+        AddNotes(result.notes, {note});
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The index step of a pass: reads the page and starts the pass's archive entry with the page
+// behind the index text the lines take, also when this pass could not read one.
+IndexReadResult ReadIndexStep(DownloadState& state, const RunEnvironment& env, const DateTime& now,
+                              RunResult& result, ArchiveEntry& entry) {
+    PageRecorder recorder(*env.fetcher);
+    const std::string indexUrl = IndexPageUrl(env.indexUrlBase);
+    IndexReadResult index = ReadIndexPage(state, recorder, indexUrl, now, env.maxPageBytes);
+    if (index.gotPage) {
+        state.IndexPage = {indexUrl, std::move(recorder.last)};
+    }
+    entry.time = now;
+    if (!state.IndexPage.bytes.empty()) {
+        entry.index = state.IndexPage;
+    }
+    entry.unreadable = index.gotPage && (!index.error.empty() || !index.reason.empty());
+    if (index.display && env.showIndex) {
+        env.showIndex(*index.display);
+    }
+    if (!index.reason.empty() && result.reason.empty()) {
+        result.reason = index.reason;
+    }
+    return index;
+}
+
+// An unreadable index page ends the run; the option page is still fetched for the archive, so
+// that once the index page can be read again this day's prices can be rebuilt.
+void EndOnIndexError(DownloadState& state, const RunEnvironment& env, const IndexReadResult& index,
+                     const FetchRequest& request, ArchiveEntry& entry, RunResult& result) {
+    if (std::string page = env.archivePages ? env.fetcher->Fetch(request) : std::string();
+        !page.empty()) {
+        entry.option = ArchivedPage{request.url, std::move(page)};
+    }
+    if (index.gotPage) {
+        Archive(result, env, entry);
+    }
+    result.outcome = RunOutcome::Error;
+    result.error = index.error;
+    result.reason = std::string(kIndexUnreadableReason);
+    ShowRunStatus(state, env, result);
+}
+
+}  // namespace
+
 RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
     RunResult result;
     // Runs hold the data folder's lock, so no other writer is halfway through a file now.
     RemoveStaleTemporaryFiles(env.dataFolder, IsOwnDataFileName);
-    const int maxPasses = env.maxPasses < 1 ? 1 : env.maxPasses;
+    const int maxPasses = std::max(env.maxPasses, 1);
     for (int pass = 1; pass <= maxPasses; ++pass) {
         result.passes = pass;
         const DateTime now = Now(env);
         SetRequestWindow(state.DataRec, now.date(), env.years ? env.years() : 1,
                          env.lastHistoryIndexValue ? env.lastHistoryIndexValue() : 0.0);
-
-        const IndexReadResult index = ReadIndexPage(
-            state, *env.fetcher, IndexPageUrl(env.indexUrlBase), now, env.maxPageBytes);
-        if (index.display && env.showIndex) {
-            env.showIndex(*index.display);
-        }
-        if (!index.reason.empty() && result.reason.empty()) {
-            result.reason = index.reason;
-        }
+        ArchiveEntry entry;
+        const IndexReadResult index = ReadIndexStep(state, env, now, result, entry);
+        FetchRequest request;
+        request.url = OptionPageUrl(env.optionUrlBase, state.DataRec);
+        request.proxy = ProxyMode::Direct;
+        request.maxBytes = env.maxPageBytes;
         if (!index.error.empty()) {
-            result.outcome = RunOutcome::Error;
-            result.error = index.error;
-            result.reason = std::string(kIndexUnreadableReason);
-            ShowRunStatus(state, env, result);
+            EndOnIndexError(state, env, index, request, entry, result);
             return result;
         }
         Yield(env);
 
         state.PriceCount = 0;
-        FetchRequest request;
-        request.url = OptionPageUrl(env.optionUrlBase, state.DataRec);
-        request.proxy = ProxyMode::Direct;
-        request.maxBytes = env.maxPageBytes;
-        state.QuotePage = env.fetcher->Fetch(request);
+        std::string page = env.fetcher->Fetch(request);
         Yield(env);
-        if (state.QuotePage.empty()) {
+        if (page.empty()) {
+            state.QuotePage.clear();
+            state.OptionPage = {};
+            if (index.gotPage) {
+                Archive(result, env, entry);
+            }
             result.outcome = RunOutcome::NoPage;
             result.reason = FetchFailureReason(env.fetcher->LastStatus());
             ShowRunStatus(state, env, result);
             return result;
         }
-        state.QuotePage = StripTags(state.QuotePage);
+        state.QuotePage = StripTags(page);
+        state.OptionPage = {request.url, std::move(page)};
+        entry.option = state.OptionPage;
         Yield(env);
 
         const PassResult passResult =
             ProcessCombinations(state, state.QuotePage, state.DataRec, env);
+        entry.time = passResult.time;
+        entry.unreadable = entry.unreadable || passResult.restart;
+        entry.written = passResult.written;
+        Archive(result, env, entry);
         result.outcome = RunOutcome::Downloaded;
         AddNotes(result.notes, passResult.notes);
         result.linesWritten += passResult.linesWritten;
@@ -293,6 +408,21 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
     result.complete = false;
     Status(state, env, DownloadedStatus(state.PriceCount) + std::string(kIncompleteNote));
     return result;
+}
+
+std::string ArchiveReprocessedPass(const DownloadState& state, const RunEnvironment& env,
+                                   const PassResult& pass) {
+    if (!env.archivePages || state.OptionPage.bytes.empty() || pass.written.empty()) {
+        return {};
+    }
+    ArchiveEntry entry;
+    entry.time = pass.time;
+    if (!state.IndexPage.bytes.empty()) {
+        entry.index = state.IndexPage;
+    }
+    entry.option = state.OptionPage;
+    entry.written = pass.written;
+    return ArchivePass(env.dataFolder, entry);
 }
 
 }  // namespace rendaal

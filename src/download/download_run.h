@@ -15,6 +15,7 @@ namespace rendaal {
 
 class Clock;
 class PageFetcher;
+class PageIndex;
 
 inline constexpr std::string_view kDefaultIndexUrl = "http://m.beursindex.example";
 inline constexpr std::string_view kDefaultOptionUrl = "http://www.beursnieuws.example";
@@ -37,6 +38,8 @@ struct RunEnvironment {
     int maxPasses = 3;
     // A page beyond this size is no page.
     size_t maxPageBytes = kMaxPageBytes;
+    // Every pass leaves its pages in the data folder's archive.
+    bool archivePages = true;
 };
 
 // First expiry month still open (after its third Friday, the next month), the years setting's
@@ -60,6 +63,8 @@ std::string WithReason(std::string_view status, std::string_view reason);
 struct PassResult {
     bool restart = false;  // some combination's put price was missing or implausible
     int linesWritten = 0;
+    std::vector<std::string> written;  // the history files that got their line
+    DateTime time;                     // the clock time the lines were stamped from
     // Some history file could not be written (the other combinations were still processed);
     // names the first such file. The status is not set then.
     std::string error;
@@ -67,9 +72,36 @@ struct PassResult {
     std::vector<std::string> notes;
 };
 
+enum class PriceVerdict {
+    Write,       // fields and som make the line
+    Comment,     // a line starting with ";"
+    Unusable,    // a name or expiry code that cannot be looked up
+    PutMissing,  // the put price is missing or implausible: a restart may find it
+    NoSum,       // both prices found, but their sum is no price
+};
+struct CombinationPrices {
+    PriceVerdict verdict = PriceVerdict::Comment;
+    std::string fileName;
+    std::string series;
+    std::string fields;  // "; put; call"
+    double som = 0;
+};
+// One combination line against an indexed page at now: the one road from a page to a line,
+// for the run and for a rebuild from the archive alike.
+CombinationPrices PricesFor(const std::string& line, const PageIndex& index, TDataRec& rec,
+                            const DateTime& now, uint16_t& priceCount);
+// The index text as a history line takes it: empty unless it is a level.
+std::string UsableIndexText(const std::string& indexValueText);
+
 // Every combination line against one page. Sets the status text unless a restart is wanted.
 PassResult ProcessCombinations(DownloadState& state, const std::string& page,
                                const TDataRec& window, const RunEnvironment& env);
+
+// After ProcessCombinations on the last run's page (the add dialog's first line): the archive
+// keeps that pass too, with its own time, so that a rebuilt line matches the written one.
+// Returns a note when the archive could not be written.
+std::string ArchiveReprocessedPass(const DownloadState& state, const RunEnvironment& env,
+                                   const PassResult& pass);
 
 enum class RunOutcome {
     Downloaded,  // the option page was processed (PriceCount says how many prices)

@@ -24,11 +24,21 @@ struct TDataRec {
     std::string Price;
 };
 
+// A page as it was fetched, and from where.
+struct FetchedPage {
+    std::string url;
+    std::string bytes;
+};
+
 struct DownloadState {
     TDataRec DataRec;
     // The option page of the last run, tags stripped; the add dialog reads it.
     std::string QuotePage;
+    // The same page as it came (for the page archive).
+    FetchedPage OptionPage;
     std::string IndexValueText;
+    // The index page IndexValueText was read from, as it came (for the page archive).
+    FetchedPage IndexPage;
     std::string PreviousIndexValueText;
     std::string IndexChangeText;
     std::string QuoteTimeText;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <unordered_set>
 
@@ -484,6 +485,73 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
         return result;
     }
     return fail("Het koersbestand " + why + ".");
+}
+
+HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string& fileName,
+                                   const std::vector<std::string>& lines,
+                                   std::vector<int64_t>* newDays) {
+    const std::string path = folder + fileName;
+    const std::string backupName = BackupFileName(fileName);
+    const std::string backup = folder + backupName;
+    const auto fail = [](std::string why) { return HistoryWriteResult{false, std::move(why), {}}; };
+    const FileRead current = ReadFileChecked(path);
+    if (!current.text && !current.missing) {
+        return fail("Het koersbestand " + current.error + ".");
+    }
+    const BackupState saved = ReadBackup(backup);
+    const std::string fileText = current.text.value_or(std::string());
+    const FileState state = !current.text                             ? FileState::Missing
+                            : ReadHistoryText(fileText).lines.empty() ? FileState::Empty
+                                                                      : FileState::Present;
+    HistoryMerge merged = MergeHistoryTexts(fileText, saved.text);
+    // Only dates that neither file holds: an existing line, damaged or not, is never replaced.
+    const std::vector<int64_t> had = HistoryDays(merged.text);
+    std::string added = merged.text;
+    for (const auto& line : lines) {
+        const HistoryText read = ReadHistoryText(line);
+        if (read.lines.size() == 1 && read.lines[0].IsRow() &&
+            !std::binary_search(had.begin(), had.end(), DayNumber(*read.lines[0].date))) {
+            added += line;
+            added += kLineEnd;
+        }
+    }
+    const HistoryMerge compacted = MergeHistoryTexts(added, {});
+    const std::vector<int64_t> before = HistoryDays(fileText);
+    const std::vector<int64_t> after = HistoryDays(compacted.text);
+    std::vector<int64_t> fresh;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(fresh));
+    if (newDays) {
+        *newDays = fresh;
+    }
+    if (fresh.empty()) {
+        return {};
+    }
+    if (ReadOnly(path) || ReadOnly(folder.empty() ? "." : folder)) {
+        return fail("Het koersbestand " + FileErrorText(path, "geschreven", EACCES) + ".");
+    }
+    std::vector<std::string> sidePaths;
+    std::string error;
+    if (!WriteSideFiles(folder, fileName, merged, sidePaths, error)) {
+        return fail(error);
+    }
+    HistoryWriteResult result;
+    result.note = MergeNote(path, backupName, state, merged, sidePaths);
+    std::string why;
+    if (!saved.keep) {
+        if (!WriteFileAtomic(backup, compacted.text, &why)) {
+            AddSentence(result.note, "Geen reservekopie van " + path + ": " + why + ".");
+        }
+    } else {
+        AddSentence(result.note, "Geen reservekopie van " + path + ": " + saved.problem + ".");
+    }
+    if (!WriteFileAtomic(path, compacted.text, &why)) {
+        if (newDays) {
+            newDays->clear();
+        }
+        return fail("Het koersbestand " + why + ".");
+    }
+    return result;
 }
 
 bool CompactHistoryFile(const std::string& folder, const std::string& fileName, bool daylightSaving,

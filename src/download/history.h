@@ -78,6 +78,14 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now);
 
+// Adds whole lines (a rebuild's) for dates that neither the file nor its backup holds, merging
+// both as an append does; an existing line is never replaced. newDays gets the days the file
+// holds now and did not before (from the backup or the lines). Nothing is written when nothing
+// is new.
+HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string& fileName,
+                                   const std::vector<std::string>& lines,
+                                   std::vector<int64_t>* newDays = nullptr);
+
 // Room for ".tmp<pid>" of an atomic replacement within the file system's 255-byte names.
 inline constexpr size_t kMaxHistoryNameBytes = 240;
 // A name the run may write in its data folder.

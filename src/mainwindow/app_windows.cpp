@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLibraryInfo>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTranslator>
 
@@ -100,6 +99,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
                                main->VersionText);
     };
     optionHooks.programName = main->ProgramName;
+    optionHooks.alertSettingsChanged = [main] { CheckWindowAlertsWhenFree(*main); };
     auto options = std::make_unique<TOptionsForm>(optionHooks);
     OptionsForm = options.get();
     app->windows.push_back(std::move(options));
@@ -121,11 +121,8 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     new WindowStacking(main);
     // The run's error box belongs to the main window, not to the never shown download window.
     DownloadForm->SetErrorHandler([main](const std::string& text) {
-        auto* box =
-            new QMessageBox(QMessageBox::Critical, QString::fromStdString(main->ProgramName),
-                            QString::fromStdString(text), QMessageBox::Ok, main);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        ShowFailureBox(main, QString::fromStdString(main->ProgramName),
+                       QString::fromStdString(text));
     });
     DownloadForm->AttachLabels({main->Label1, main->L21, main->L22, main->L23, main->L24});
     DownloadSources sources;
@@ -134,6 +131,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     sources.LastHistoryIndexValue = [main] { return main->Charts.lastHistoryIndexValue; };
     sources.DataFolder = main->DataFolder;
     DownloadForm->SetSources(std::move(sources));
+    DownloadForm->SetAfterRun([main] { CheckWindowAlerts(*main, true); });
 
     AddFormContext addContext;
     addContext.mainWindow = main;
@@ -146,7 +144,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     AddForm->SetContext(std::move(addContext));
 
     MainFormHooks hooks;
-    hooks.runDownload = [] { return DownloadForm->RunDownload(); };
+    hooks.runDownload = [main] { return DownloadForm->RunDownload(main->InTimerRun()); };
     hooks.resetPriceCount = [] { DownloadForm->State().PriceCount = 0; };
     hooks.processLastPage = [] {
         return DownloadForm->ProcessCombinations(DownloadForm->State().QuotePage,

@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QStandardPaths>
 #include <QToolTip>
 
+#include "charts/history.h"
 #include "charts/hover.h"
 #include "core/clock.h"
 #include "core/combination.h"
@@ -28,6 +31,21 @@ TChartView::TChartView(TMainForm& form) : QLabel(&form), form_(form) {
     setObjectName("Image1");
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Grafiek van de geselecteerde combinatie"));
+    save_ = new QAction(QStringLiteral("Grafiek opslaan..."), this);
+    save_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    theory_ = new QAction(QStringLiteral("Theorie"), this);
+    theory_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    theory_->setCheckable(true);
+    for (QAction* action : {save_, theory_}) {
+        action->setShortcutVisibleInContextMenu(true);
+        form.addAction(action);  // the keys work wherever the focus is in the window
+    }
+    connect(save_, &QAction::triggered, &form, &TMainForm::SaveChartClick);
+    connect(theory_, &QAction::triggered, &form, &TMainForm::TheorieClick);
+    days_ = new QAction(QStringLiteral("Theorie over ... dagen"), this);
+    connect(days_, &QAction::triggered, this, &TChartView::AskTheoryDays);
 }
 
 std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
@@ -58,6 +76,9 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
         }
     }
     setPixmap(QPixmap::fromImage(chart_));
+    setAccessibleDescription(ToQString(
+        ChartSummary(form_.BlocksView, line, LoadHistoryRows(form_.DataFolder, historyFile),
+                     hooks.renderChart ? std::nullopt : std::optional<ChartOutputs>(outputs))));
     return outputs;
 }
 
@@ -66,6 +87,7 @@ void TChartView::Clear() {
     theoryHover_.clear();
     clear();
     setToolTip(QString());
+    setAccessibleDescription(QStringLiteral("Geen combinatie"));
 }
 
 void TChartView::mouseMoveEvent(QMouseEvent* event) {
@@ -100,33 +122,42 @@ void TChartView::ShowHover() {
 }
 
 void TChartView::contextMenuEvent(QContextMenuEvent* event) {
+    ShowMenu(event->globalPos());
+}
+
+void TChartView::keyPressEvent(QKeyEvent* event) {
+    // Where the platform turns the menu key into a context menu, the open menu takes the key
+    // and it does not come here.
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Menu || shiftF10) {
+        ShowMenu(mapToGlobal(QPoint(10, 10)));
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void TChartView::ShowMenu(const QPoint& at) {
+    save_->setEnabled(!chart_.isNull());
+    theory_->setChecked(form_.TheoryView);
     QMenu menu(this);
-    QAction* save = menu.addAction(QStringLiteral("Grafiek opslaan..."));
-    save->setEnabled(!chart_.isNull());
-    QAction* theory = menu.addAction(QStringLiteral("Theorie"));
-    theory->setCheckable(true);
-    theory->setChecked(form_.TheoryView);
-    QAction* days = menu.addAction(QStringLiteral("Theorie over ... dagen"));
-    days->setEnabled(form_.BlocksView);
+    days_->setEnabled(form_.BlocksView);
+    menu.addActions({save_, theory_, days_});
     if (!actions().isEmpty()) {
         menu.addSeparator();
         menu.addActions(actions());
     }
-    QAction* chosen = menu.exec(event->globalPos());
-    if (chosen == save) {
-        form_.SaveChartClick();
-    } else if (chosen == theory) {
-        form_.TheorieClick();
-    } else if (chosen == days) {
-        bool ok = false;
-        const int n = QInputDialog::getInt(
-            this, QStringLiteral("Theorie"),
-            QStringLiteral("Theorie over hoeveel dagen (0 = vandaag)?\n"
-                           "Na de dag voor de expiratie blijft de lijn op die dag."),
-            static_cast<int>(TheoryDaysStored()), 0, static_cast<int>(kMaxTheorieDagen), 1, &ok);
-        if (ok) {
-            SetTheoryDays(n);
-        }
+    menu.exec(at);
+}
+
+void TChartView::AskTheoryDays() {
+    bool ok = false;
+    const int n = QInputDialog::getInt(
+        this, QStringLiteral("Theorie"),
+        QStringLiteral("Theorie over hoeveel dagen (0 = vandaag)?\n"
+                       "Na de dag voor de expiratie blijft de lijn op die dag."),
+        static_cast<int>(TheoryDaysStored()), 0, static_cast<int>(kMaxTheorieDagen), 1, &ok);
+    if (ok) {
+        SetTheoryDays(n);
     }
 }
 
@@ -139,6 +170,15 @@ void TChartView::SetTheoryDays(int64_t days) {
         form_.ShowSelected();
     } else {
         form_.TheorieClick();
+    }
+}
+
+void TChartView::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (hasFocus()) {
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DotLine));
+        painter.drawRect(rect().adjusted(1, 1, -1, -1));
     }
 }
 
@@ -172,6 +212,39 @@ bool TChartView::SaveTo(const QString& path) {
                         QStringLiteral("De grafiek kon niet worden opgeslagen in ") + path);
     }
     return saved;
+}
+
+std::string ChartSummary(bool blocks, const std::string& line, const HistoryRows& rows,
+                         const std::optional<ChartOutputs>& outputs) {
+    const auto trim = [](const std::string& t) {
+        return QString::fromStdString(t).trimmed().toStdString();
+    };
+    std::string text = std::string(blocks ? "Blokjes" : "Grafiek") + " van " +
+                       BeforeFirst('_', HistoryFileName(line)) + " " + CombinationKey(line);
+    std::optional<HistoryRow> last;
+    for (auto it = rows.lines.rbegin(); it != rows.lines.rend() && !last; ++it) {
+        HistoryRow row = SplitHistoryRow(*it);
+        if (RowDayNumber(row.dateText)) {
+            last = std::move(row);
+        }
+    }
+    if (!last) {
+        return text + ", nog geen koersen";
+    }
+    text += ", " + rows.startDate + " tot " + last->dateText + ", laatste som " + kEuro + " " +
+            trim(last->somField);
+    if (outputs && outputs->result) {
+        std::string result;
+        for (const LabelOutput& label : *outputs->result) {
+            if (!trim(label.caption).empty()) {
+                result += (result.empty() ? "" : " ") + trim(label.caption);
+            }
+        }
+        if (!result.empty()) {
+            text += ", " + result;
+        }
+    }
+    return text;
 }
 
 }  // namespace rendaal

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAction>
 #include <QImage>
 #include <QLabel>
 #include <QString>
@@ -8,14 +9,17 @@
 #include <string>
 
 #include "charts/frame.h"
+#include "charts/history.h"
 
 namespace rendaal {
 
 class TMainForm;
 
 // The main window's chart: draws the selected combination as the window's views ask, shows the
-// hover read-out, and offers "Grafiek opslaan...", "Theorie" and "Theorie over ... dagen" in
-// its context menu, followed by the actions added to it with addAction.
+// hover read-out, and offers "Grafiek opslaan..." (Ctrl+S), "Theorie" (Ctrl+T) and "Theorie over
+// ... dagen" in its context menu, followed by the actions added to it with addAction. It takes the
+// focus, so the menu key and Shift+F10 open that menu; a screen reader hears what it shows as its
+// description.
 class TChartView final : public QLabel {
     Q_OBJECT
 
@@ -39,13 +43,25 @@ public:
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void ShowHover();
+    void ShowMenu(const QPoint& at);
+    void AskTheoryDays();
 
     TMainForm& form_;
+    QAction* save_ = nullptr;
+    QAction* theory_ = nullptr;
+    QAction* days_ = nullptr;
     QImage chart_;
     std::string theoryHover_;  // read-out lines of the chart last drawn with "Theorie"
 };
+
+// One line for a screen reader: the view, the combination, the dates drawn, the last sum and the
+// result the read-out labels show.
+std::string ChartSummary(bool blocks, const std::string& line, const HistoryRows& rows,
+                         const std::optional<ChartOutputs>& outputs);
 
 }  // namespace rendaal

@@ -1,13 +1,19 @@
 #include "mainwindow/combination_list.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QPixmap>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 #include <optional>
 
+#include "analytics/report.h"
 #include "core/calendar.h"
 #include "core/combination.h"
+#include "core/text.h"
 #include "platform/help.h"
 #include "platform/qt_text.h"
 
@@ -15,13 +21,30 @@ namespace rendaal {
 
 namespace {
 constexpr int kItemHeight = 20;
+
+constexpr int kAlertMarkRole = Qt::UserRole + 7;
+
+// The same width for every item, so that the marked and the unmarked texts line up.
+QIcon AlertMark(bool on, int size) {
+    if (on) {
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    }
+    QPixmap blank(size, size);
+    blank.fill(Qt::transparent);
+    return QIcon(blank);
+}
+
 }  // namespace
 
 TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
     setObjectName("ListBox1");
     setUniformItemSizes(true);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    setAccessibleName(QStringLiteral("Combinaties"));
     SetHelpContext(this, 10000);
+    HerstelUitArchief = new QAction(QStringLiteral("Herstel uit archief"), this);
+    HerstelUitArchief->setObjectName(QStringLiteral("HerstelUitArchief"));
+    addAction(HerstelUitArchief);
 
     watcher_ = new QFileSystemWatcher(this);
     reloadTimer_ = new QTimer(this);
@@ -155,11 +178,29 @@ void TCombinationList::ApplyMarks(const std::vector<std::string>& lines,
     }
 }
 
+QString DeleteQuestion(const std::string& line) {
+    std::string kind = BeforeFirst('_', HistoryFileName(line));
+    if (kind != "Single" && kind != "Straddle" && kind != "Strangle") {
+        kind = "combinatie";
+    }
+    return ToQString("Wilt u inderdaad de geselecteerde " + kind + " verwijderen?\r" + line);
+}
+
 void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows) {
+    // Within the line: the mark must not make its line taller than the others.
+    const int markSize = std::max(8, list->fontMetrics().height() - 4);
+    if (list->iconSize() != QSize(markSize, markSize)) {
+        list->setIconSize(QSize(markSize, markSize));
+    }
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem* item = list->item(i);
         const OverviewRow* r =
             i < static_cast<int>(rows.size()) ? &rows[static_cast<size_t>(i)] : nullptr;
+        const bool marked = r != nullptr && !r->alerts.empty();
+        if (item->data(kAlertMarkRole).toBool() != marked || item->icon().isNull()) {
+            item->setIcon(AlertMark(marked, markSize));
+            item->setData(kAlertMarkRole, marked);
+        }
         const bool stale = r != nullptr && r->stale.value_or(false);
         QFont f = item->font();
         if (f.italic() != stale) {
@@ -171,6 +212,10 @@ void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& ro
             tip = r->lastDate
                       ? QStringLiteral("Laatste koers: %1").arg(ToQString(FormatDmy(*r->lastDate)))
                       : QStringLiteral("Nog geen koersen");
+        }
+        if (marked) {
+            tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
+                   QStringLiteral("Signaal: ") + ToQString(JoinChecks(r->alerts));
         }
         if (item->toolTip() != tip) {
             item->setToolTip(tip);

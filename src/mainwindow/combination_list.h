@@ -7,6 +7,7 @@
 
 #include "analytics/overview.h"
 
+class QAction;
 class QFileSystemWatcher;
 class QTimer;
 
@@ -32,6 +33,10 @@ public:
     // Selects silently (no currentRowChanged); an index out of range clears the selection.
     void Select(int index);
     int RowHeight() const;
+    int HeightFor(int rows) const { return 2 * frameWidth() + rows * RowHeight(); }
+
+    // "Herstel uit archief": days the histories lack, back from their backups and the archive.
+    QAction* HerstelUitArchief = nullptr;
 
     // Reads the rules file again whenever it changes on disk; emits Reloaded when its lines
     // differ from the list's.
@@ -61,8 +66,12 @@ private:
     QTimer* marksTimer_ = nullptr;
 };
 
+// The question before a deletion, naming the combination's kind and its line.
+QString DeleteQuestion(const std::string& line);
+
 // Italics and a tooltip naming the last date for every stale combination of the list; rows
-// are in list order.
+// are in list order. A combination with a holding alert (row.alerts) gets a mark before it,
+// and the tooltip names the alert.
 void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows);
 
 }  // namespace rendaal

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPalette>
+#include <QPointer>
 #include <csignal>
 
 #include "core/clock.h"
@@ -49,10 +50,7 @@ TDownloadForm::TDownloadForm(QWidget* parent) : QWidget(parent) {
     fetcher_ = std::make_unique<QtPageFetcher>();
     addresses_ = StoredPageAddresses(SettingsStore());
     showError_ = [this](const std::string& text) {
-        auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Rendaal"),
-                                    ToQString(text), QMessageBox::Ok, parentWidget());
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        ShowFailureBox(parentWidget(), QStringLiteral("Rendaal"), ToQString(text));
     };
 }
 
@@ -132,7 +130,36 @@ RunEnvironment TDownloadForm::Environment() {
     return env;
 }
 
-bool TDownloadForm::RunDownload() {
+namespace {
+
+QPointer<QMessageBox>& OpenFailureBox() {
+    static QPointer<QMessageBox> box;
+    return box;
+}
+
+}  // namespace
+
+void ShowFailureBox(QWidget* parent, const QString& caption, const QString& text) {
+    QPointer<QMessageBox>& box = OpenFailureBox();
+    if (box && box->isVisible()) {
+        box->setText(text);
+        box->raise();
+        box->activateWindow();
+        return;
+    }
+    box = new QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    box->setObjectName(QStringLiteral("FailureBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void CloseFailureBox() {
+    if (QPointer<QMessageBox>& box = OpenFailureBox(); box) {
+        box->close();
+    }
+}
+
+bool TDownloadForm::RunDownload(bool byTimer) {
     if (running_) {
         return false;
     }
@@ -140,16 +167,28 @@ bool TDownloadForm::RunDownload() {
     RunResult result;
     {
         const BusyCursor busy;
-        result = RunDownloadLocked(state_, Environment());
+        const RunEnvironment env = Environment();
+        RunLock lock(env.dataFolder);
+        if (auto refused = HoldDataFolder(lock, state_, env)) {
+            result = *refused;
+        } else {
+            result = rendaal::RunDownload(state_, env);
+            if (afterRun_) {
+                afterRun_();
+            }
+        }
     }
     running_ = false;
     if (result.outcome == RunOutcome::Busy) {
         return false;
     }
     lastResult_ = result;
-    // Notes are the main window's to show, once each.
-    if (!result.error.empty()) {
-        ShowError(result.error);
+    // Notes are the main window's to show, once each. A failure the user has already been told
+    // of is carried by the status line and the greyed index row.
+    if (const auto text = notices_.After(result, byTimer)) {
+        ShowError(*text);
+    } else if (result.outcome == RunOutcome::Downloaded) {
+        CloseFailureBox();
     }
     return true;
 }
@@ -169,6 +208,14 @@ bool TDownloadForm::ProcessCombinations(const std::string& page, const TDataRec&
     }
     running_ = true;
     const PassResult result = rendaal::ProcessCombinations(state_, page, rec, env);
+    if (page == state_.QuotePage) {
+        if (std::string note = ArchiveReprocessedPass(state_, env, result); !note.empty()) {
+            lastResult_.notes.push_back(std::move(note));
+        }
+    }
+    if (afterRun_) {
+        afterRun_();
+    }
     running_ = false;
     if (!result.error.empty()) {
         ShowStatus(std::string(kFailedStatus));

@@ -8,6 +8,7 @@
 
 #include "download/download_run.h"
 #include "download/download_state.h"
+#include "download/failure_notice.h"
 #include "platform/run_setup.h"
 
 namespace rendaal {
@@ -52,8 +53,9 @@ public:
     void SetSources(DownloadSources sources);
 
     // One whole run (index page, option page, every combination, bounded restarts). Returns
-    // false and does nothing while a run is in progress here or in the companion program.
-    bool RunDownload();
+    // false and does nothing while a run is in progress here or in the companion program. A
+    // failed run opens its box unless byTimer and it failed as the last failed run did.
+    bool RunDownload(bool byTimer = false);
     // Processes every combination line against an already downloaded page (the add dialog
     // calls it with QuotePage and the DataRec of the last run). Refused (false) while a run here
     // or in the companion program holds the data folder.
@@ -70,6 +72,8 @@ public:
     void SetClock(const Clock* clock);
     void SetErrorHandler(std::function<void(const std::string&)> showError);
     void SetPageAddresses(std::string indexUrlBase, std::string optionUrlBase);
+    // Runs at the end of every run that took the data folder, with its lock still held.
+    void SetAfterRun(std::function<void()> afterRun) { afterRun_ = std::move(afterRun); }
 
 private:
     void ShowStatus(const std::string& text);
@@ -87,7 +91,15 @@ private:
     PageAddresses addresses_;
     bool running_ = false;
     RunResult lastResult_;
+    std::function<void()> afterRun_;
+    FailureNotices notices_;
 };
+
+// The one failure box of the program: a second failure replaces the text of the open box and
+// brings it to the front instead of stacking another on top of it.
+void ShowFailureBox(QWidget* parent, const QString& caption, const QString& text);
+// A run that succeeded ends what the open failure box says.
+void CloseFailureBox();
 
 // Set by the constructor; the one instance lives for the whole program.
 extern TDownloadForm* DownloadForm;

@@ -12,9 +12,11 @@
 #include "core/fileio.h"
 #include "core/market_hours.h"
 #include "core/text.h"
+#include "mainwindow/archive_rebuild.h"
 #include "mainwindow/cleanup_wiring.h"
 #include "mainwindow/overview_form.h"
 #include "mainwindow/startup.h"
+#include "mainwindow/window_roles.h"
 #include "platform/app_paths.h"
 #include "platform/help.h"
 #include "platform/qt_text.h"
@@ -39,6 +41,7 @@ constexpr int kFrameHeight = 40;
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     MainForm = this;
+    AnnounceWindowsAsFrames();
     // 17 pixels at the usual 96 dpi; in points, so it follows a desktop set to larger fonts.
     QFont font(QStringLiteral("Verdana"));
     font.setPointSizeF(12.75);
@@ -73,6 +76,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     connect(DownloadTimer, &QTimer::timeout, this, &TMainForm::DownloadTimerTimer);
     connect(Help1, &QAction::triggered, this, &TMainForm::Help1Click);
     connect(OverRendaal1, &QAction::triggered, this, &TMainForm::OverRendaal1Click);
+    connect(ListBox1->HerstelUitArchief, &QAction::triggered, this,
+            &TMainForm::HerstelUitArchiefClick);
     connect(InstellingenButton, &QPushButton::clicked, this, &TMainForm::InstellingenButtonClick);
     connect(ModeButton, &QPushButton::clicked, this, &TMainForm::ModeButtonClick);
     connect(ApartButton, &QPushButton::clicked, this, &TMainForm::ApartButtonClick);
@@ -83,6 +88,12 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
         }
     });
     Panel1->LayoutControls();
+    setTabOrder(ApartButton, ListBox1);
+    setTabOrder(ListBox1, Image1);
+    auto* quit = new QAction(QStringLiteral("Afsluiten"), this);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    addAction(quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
 
     firstLineTimer_ = new QTimer(this);
     firstLineTimer_->setInterval(1000);
@@ -120,7 +131,7 @@ void TMainForm::FormCreate() {
         ShowUserMessage(ToQString(ProgramName), ToQString(store.problem()));
     }
     const WindowSettings settings = ReadWindowSettings(store);
-    PlaceWindow();
+    PlaceWindow(store);
     BlocksView = settings.Blokjes;
     SeparateView = settings.Apart;
     Panel1->resize(width(), Panel1->PanelHeight());
@@ -139,8 +150,7 @@ void TMainForm::FormCreate() {
     ListBox1->Watch(DataFolder, RulesFilePath());
 }
 
-void TMainForm::PlaceWindow() {
-    const SettingsStore store;
+void TMainForm::PlaceWindow(const SettingsStore& store) {
     const WindowSettings stored = ReadWindowSettings(store);
     // The screen the stored window was on; one that is off every screen comes to the main one.
     const QPoint centre(static_cast<int>(std::clamp<int64_t>(
@@ -166,17 +176,13 @@ void TMainForm::PlaceWindow() {
 }
 
 QSize TMainForm::MinimumClientSize() const {
-    const int width = std::max(kDesignWidth, Panel1->MinimumWidth());
-    const int listFrame = 2 * ListBox1->frameWidth();
-    return {width, Panel1->PanelHeight() + listFrame + kMinListRows * ListBox1->RowHeight() +
-                       kMinChartHeight};
+    return {std::max(kDesignWidth, Panel1->MinimumWidth()),
+            Panel1->PanelHeight() + ListBox1->HeightFor(kMinListRows) + kMinChartHeight};
 }
 
 QSize TMainForm::PreferredClientSize() const {
-    const int listFrame = 2 * ListBox1->frameWidth();
-    return {MinimumClientSize().width(), Panel1->PanelHeight() + listFrame +
-                                             kPreferredListRows * ListBox1->RowHeight() +
-                                             kImageHeight};
+    return {MinimumClientSize().width(),
+            Panel1->PanelHeight() + ListBox1->HeightFor(kPreferredListRows) + kImageHeight};
 }
 
 void TMainForm::LayoutControls() {
@@ -186,8 +192,7 @@ void TMainForm::LayoutControls() {
     Panel1->setGeometry(0, 0, w, panel);
     // The chart keeps its height while the list has rows to give; below that both give.
     const int below = std::max(h - panel, 0);
-    const int listMinimum = 2 * ListBox1->frameWidth() + kMinListRows * ListBox1->RowHeight();
-    const int image = std::clamp(below - listMinimum, 0, kImageHeight);
+    const int image = std::clamp(below - ListBox1->HeightFor(kMinListRows), 0, kImageHeight);
     Image1->setGeometry(0, h - image, w, image);
     ListBox1->setGeometry(0, panel, w, below - image);
     Panel1->FitLabels();
@@ -253,6 +258,13 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::ShowSelected() {
+    if (Combinations().empty()) {
+        // Nothing on screen may still speak for a combination that is gone.
+        Image1->Clear();
+        Panel1->ClearResult();
+        Label1->setText(QStringLiteral("Geen combinaties: voeg er een toe met Voegtoe"));
+        return;
+    }
     const int index = SelectedIndex();
     if (index < 0) {
         return;
@@ -330,7 +342,7 @@ void TMainForm::TryWaitingFirstLine() {
     if (!firstLineWaiting_ || downloading_) {
         return;
     }
-    if (hooks_.processLastPage && !hooks_.processLastPage()) {
+    if (!ProcessLastPage()) {
         return;  // still held; the timer tries again
     }
     firstLineWaiting_ = false;
@@ -347,6 +359,14 @@ void TMainForm::BringToFront() {
     activateWindow();
     // Where the window manager does not let a window take the focus, it at least asks for it.
     QApplication::alert(this);
+}
+
+bool TMainForm::ProcessLastPage() {
+    // The count in the status is of this pass over the page, not added to the last run's.
+    if (hooks_.resetPriceCount) {
+        hooks_.resetPriceCount();
+    }
+    return !hooks_.processLastPage || hooks_.processLastPage();
 }
 
 bool TMainForm::SaveRulesFile() {
@@ -374,10 +394,8 @@ void TMainForm::DelButtonClick() {
         ListBox1->Select(0);
     }
     const std::string asked = Combinations()[static_cast<size_t>(index)];
-    const bool yes =
-        hooks_.askYes &&
-        hooks_.askYes(ToQString(ProgramName + " - Verwijderen"),
-                      QStringLiteral("Wilt u inderdaad de geselecteerde Strangle verwijderen?"));
+    const bool yes = hooks_.askYes && hooks_.askYes(ToQString(ProgramName + " - Verwijderen"),
+                                                    DeleteQuestion(asked));
     if (!yes) {
         return;
     }
@@ -402,7 +420,7 @@ bool TMainForm::AddCombination(const std::string& line) {
     ListBox1->Select(row);
     // The new combination's first line must not be dropped because a run (here or in the
     // companion) holds the data folder: it is written as soon as the folder is free.
-    if (hooks_.processLastPage && !hooks_.processLastPage()) {
+    if (!ProcessLastPage()) {
         firstLineWaiting_ = true;
         Label1->setText(QStringLiteral("Nieuwe combinatie wacht tot de download klaar is"));
         Panel1->FitLabels();
@@ -452,8 +470,24 @@ void TMainForm::ShowHelpFailure(const std::string& address) {
 
 void TMainForm::DownloadTimerTimer() {
     if (ShouldDownloadOnTick(AppClock().Now(), closingRunDate_)) {
+        timerRun_ = true;
         DownloadBtnClick();
+        timerRun_ = false;
     }
+}
+
+void TMainForm::HerstelUitArchiefClick() {
+    QAction* action = ListBox1->HerstelUitArchief;
+    // The rebuild waits for no download: it takes the run lock or says a download runs.
+    if (!StartArchiveRebuild(this, DataFolder, [this, action](const RebuildResult& result) {
+            action->setEnabled(true);
+            ShowSelected();
+            ListBox1->RefreshMarks();
+            ShowUserMessage(ToQString(ProgramName), ToQString(RebuildSummary(result)));
+        })) {
+        return;
+    }
+    action->setEnabled(false);
 }
 
 void TMainForm::UpdateTimerTimer() {

@@ -22,6 +22,8 @@
 
 namespace rendaal {
 
+class SettingsStore;
+
 // The settings the main window's scheduled work reads at its first paint.
 struct ScheduleSettings {
     bool UpdatesOn = true;  // "Updates Aan"
@@ -125,6 +127,10 @@ public:
     // The chart image last drawn (null before the first chart).
     const QImage& ChartImage() const { return Image1->Image(); }
 
+    // True while DownloadTimer's tick runs a download: a failure the user was already told of
+    // then opens no new box.
+    bool InTimerRun() const { return timerRun_; }
+
 public slots:
     void ShowSelected();
     void ListBox1Click();
@@ -139,6 +145,7 @@ public slots:
     void OverRendaal1Click();
     void DownloadTimerTimer();
     void UpdateTimerTimer();
+    void HerstelUitArchiefClick();
     void SaveChartClick();
     void TheorieClick();
     void ShowHelpFailure(const std::string& address);
@@ -154,14 +161,16 @@ private:
     void FormResize();
     void FormClose();
     void LayoutControls();
-    void PlaceWindow();
+    void PlaceWindow(const SettingsStore& store);
     void ShowRunNotes();
     void TryWaitingFirstLine();
     bool SaveRulesFile();
+    bool ProcessLastPage();  // false while the data folder is held
     void RunCleanup();
 
     MainFormHooks hooks_;
     bool downloading_ = false;
+    bool timerRun_ = false;
     bool saveFailureShown_ = false;
     bool startFilesCopied_ = false;  // this start put the shipped rules in place of none
     std::optional<Date> closingRunDate_;

@@ -2,10 +2,15 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QRegularExpression>
 #include <QStyle>
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 
+#include "core/text.h"
 #include "platform/help.h"
 #include "platform/qt_text.h"
 
@@ -14,6 +19,7 @@ namespace rendaal {
 namespace {
 
 constexpr int kPanelHeight = 91;
+constexpr double kReadableContrast = 4.5;
 // Room kept between a text and the info button.
 constexpr int kInfoGap = 6;
 // The longest texts the panel's rows show, for the width that shows them whole.
@@ -33,6 +39,36 @@ QLabel* MakeLabel(QWidget* parent, int x, int y) {
     label->adjustSize();
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
+}
+
+// The key is named in the tip, so the mouse teaches it.
+void GiveShortcut(QAbstractButton* button, const QKeySequence& keys, const QString& tip) {
+    button->setShortcut(keys);
+    button->setToolTip(tip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) +
+                       QLatin1Char(')'));
+}
+
+double Luminance(const QColor& c) {
+    const auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+// The theme's disabled text is often too faint to read; an old reading must stay readable.
+QColor ReadableGrey(QColor grey, const QColor& background) {
+    const double back = Luminance(background);
+    const bool darken = back > 0.18;
+    if (!darken && grey.value() < 32) {
+        grey = QColor(64, 64, 64);  // black does not get lighter by scaling
+    }
+    for (int step = 0; step < 64 && ContrastRatio(grey, background) < kReadableContrast; ++step) {
+        grey = darken ? grey.darker(105) : grey.lighter(110);
+        if (!darken && grey.lightness() >= 250) {
+            break;
+        }
+    }
+    return grey;
 }
 
 // The width a button needs for the widest of the captions it can show.
@@ -55,21 +91,27 @@ TMainPanel::TMainPanel(QWidget* parent) : QFrame(parent), height_(kPanelHeight) 
 
     Label1 = MakeLabel(this, 402, 13);
     VoegToeButton = MakeButton(this, "Voegtoe", 10, 10);
-    VoegToeButton->setToolTip(QStringLiteral("Voeg een Strangle toe"));
+    GiveShortcut(VoegToeButton, QKeySequence(Qt::CTRL | Qt::Key_N),
+                 QStringLiteral("Voeg een Strangle toe"));
     DownloadBtn = MakeButton(this, "Download", 140, 10);
-    DownloadBtn->setToolTip(QStringLiteral("Download de Optiekoersen"));
+    GiveShortcut(DownloadBtn, QKeySequence(Qt::Key_F5), QStringLiteral("Download de Optiekoersen"));
     DownloadBtn->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
     DelButton = MakeButton(this, "Verwijder", 10, 50);
-    DelButton->setToolTip(QStringLiteral("Verwijder de geselecteerde Strangle"));
+    GiveShortcut(DelButton, QKeySequence(Qt::Key_Delete),
+                 QStringLiteral("Verwijder de geselecteerde Strangle"));
 
     SpeedInfo = new QToolButton(this);
     SpeedInfo->setAutoRaise(true);
     SpeedInfo->setGeometry(0, 11, 29, 28);
     SpeedInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
     SpeedInfo->setToolTip(QStringLiteral("Over Rendaal"));
+    SpeedInfo->setAccessibleName(QStringLiteral("Info"));
+    SpeedInfo->setAccessibleDescription(QStringLiteral("Help en Over Rendaal"));
 
     L21 = MakeLabel(this, 402, 60);
     InstellingenButton = MakeButton(this, "Instellingen", 140, 50);
+    GiveShortcut(InstellingenButton, QKeySequence(Qt::CTRL | Qt::Key_Comma),
+                 QStringLiteral("Instellingen"));
     ModeButton = MakeButton(this, "Blokjes", 270, 10);
     ApartButton = MakeButton(this, "Apart", 270, 50);
     l1 = MakeLabel(this, 402, 37);
@@ -80,6 +122,21 @@ TMainPanel::TMainPanel(QWidget* parent) : QFrame(parent), height_(kPanelHeight) 
     L23 = MakeLabel(this, 470, 60);
     L24 = MakeLabel(this, 504, 60);
     SpeedInfo->raise();
+    // Reading order, row by row, whatever order the controls were made in.
+    QWidget* const order[] = {VoegToeButton, DownloadBtn,        ModeButton, SpeedInfo,
+                              DelButton,     InstellingenButton, ApartButton};
+    for (size_t i = 0; i < std::size(order); ++i) {
+        order[i]->installEventFilter(this);
+        if (i > 0) {
+            setTabOrder(order[i - 1], order[i]);
+        }
+    }
+}
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 void TMainPanel::LayoutControls() {
@@ -170,11 +227,36 @@ void TMainPanel::FitLabels() {
         }
         fit(index[i], panelRight);
     }
+    NameIndexChange();
+}
+
+void TMainPanel::NameIndexChange() {
+    // Its colour says which way the index went; a screen reader needs the word.
+    const QString text = L23->text();
+    QString name = text;
+    if (text.contains(QRegularExpression(QStringLiteral("[0-9]")))) {
+        const double change = ParseNumber(text.toStdString());
+        name += change > 0 ? QStringLiteral(", hoger")
+                           : (change < 0 ? QStringLiteral(", lager") : QStringLiteral(", gelijk"));
+    }
+    if (L23->accessibleName() != name) {
+        L23->setAccessibleName(name);
+    }
 }
 
 void TMainPanel::ShowViews(bool blocks, bool separate) {
     ModeButton->setText(blocks ? QStringLiteral("Grafiek") : QStringLiteral("Blokjes"));
+    ModeButton->setAccessibleDescription(blocks ? QStringLiteral("Toon de koersen in de tijd")
+                                                : QStringLiteral("Toon de koersen per AEX-stand"));
     ApartButton->setText(separate ? QStringLiteral("Som") : QStringLiteral("Apart"));
+    ApartButton->setAccessibleDescription(separate ? QStringLiteral("Toon alleen de som")
+                                                   : QStringLiteral("Toon put en call apart"));
+}
+
+void TMainPanel::ClearResult() {
+    for (QLabel* label : {l1, l2, l3, l4}) {
+        label->clear();
+    }
 }
 
 void TMainPanel::ApplyChartOutputs(const ChartOutputs& outputs) {
@@ -226,12 +308,13 @@ void TMainPanel::SettleIndexRow(bool refused) {
     QLabel* const row[] = {L21, L22, L23, L24};
     if (!L21->text().isEmpty()) {
         indexRowOld_ = false;  // a fresh read: the run set the whole row
+        L24->setAccessibleName(QString());
         FitLabels();
         return;
     }
     // No new read: the last one comes back, greyed when the run failed, with its own time stamp.
     const bool old = indexRowOld_ || !refused;
-    const QColor grey = palette().color(QPalette::Disabled, QPalette::WindowText);
+    const QColor grey = OldReadingColour();
     for (int i = 0; i < 4; ++i) {
         row[i]->setText(heldRow_.texts[i]);
         QPalette p = heldRow_.palettes[i];
@@ -242,7 +325,28 @@ void TMainPanel::SettleIndexRow(bool refused) {
         row[i]->setGeometry(heldRow_.places[i]);
     }
     indexRowOld_ = old;
+    // Grey alone does not reach a screen reader.
+    L24->setAccessibleName(old ? L24->text() + QStringLiteral(", oude stand") : QString());
     FitLabels();
+}
+
+QColor TMainPanel::OldReadingColour() const {
+    return ReadableGrey(palette().color(QPalette::Disabled, QPalette::WindowText),
+                        palette().color(QPalette::Window));
+}
+
+bool TMainPanel::eventFilter(QObject* watched, QEvent* event) {
+    // Buttons outside a dialog ignore Return; here Return presses the focused one.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (auto* button = qobject_cast<QAbstractButton*>(watched)) {
+                button->animateClick();
+                return true;
+            }
+        }
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 bool TMainPanel::event(QEvent* event) {

@@ -51,17 +51,23 @@ public:
     void FitLabels();
     void ShowViews(bool blocks, bool separate);
     void ApplyChartOutputs(const ChartOutputs& outputs);
+    void ClearResult();
 
     // A run blanks the index row while it reads; SettleIndexRow brings back the last read when
     // it read none, greyed unless the run was refused.
     void HoldIndexRow();
     void SettleIndexRow(bool refused);
     bool IndexRowIsOld() const { return indexRowOld_; }
+    // The colour of an old reading: greyed, yet readable on the panel.
+    QColor OldReadingColour() const;
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void NameIndexChange();
+
     int height_ = 0;
     struct IndexRow {
         QString texts[4];
@@ -71,5 +77,8 @@ private:
     IndexRow heldRow_;
     bool indexRowOld_ = false;
 };
+
+// The contrast ratio of two colours as screen-reader guidelines measure it (1 to 21).
+double ContrastRatio(const QColor& a, const QColor& b);
 
 }  // namespace rendaal

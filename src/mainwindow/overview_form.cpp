@@ -1,10 +1,14 @@
 #include "mainwindow/overview_form.h"
 
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QPainter>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -16,7 +20,9 @@
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/market_hours.h"
+#include "download/run_lock.h"
 #include "mainwindow/main_form.h"
+#include "platform/notifications.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
 #include "platform/theory_render.h"
@@ -28,6 +34,7 @@ constexpr int kIndexRole = Qt::UserRole;
 constexpr int kSortRole = Qt::UserRole + 1;
 const QColor kStaleColor(255, 236, 200);
 const QColor kFlagColor(255, 200, 200);
+const QColor kAlertColor(255, 224, 130);
 
 // Numbers and dates sort by value, empty cells first; text sorts as text.
 class SortItem final : public QTableWidgetItem {
@@ -75,7 +82,8 @@ std::vector<std::optional<double>> SortKeys(const OverviewRow& r) {
             r.risk.thetaDay,
             r.risk.vega,
             r.risk.pop,
-            r.risk.em};
+            r.risk.em,
+            std::nullopt};
 }
 
 enum Column {
@@ -91,8 +99,91 @@ bool HasCheck(const OverviewRow& r, const char* flag) {
 }
 
 bool gRateProblemTold = false;
+std::vector<std::string> gAlertProblemsTold;
+
+void TellAlertProblems(const std::vector<std::string>& problems) {
+    QString text;
+    for (const auto& p : problems) {
+        if (std::find(gAlertProblemsTold.begin(), gAlertProblemsTold.end(), p) ==
+            gAlertProblemsTold.end()) {
+            gAlertProblemsTold.push_back(p);
+            text += (text.isEmpty() ? "" : "\r") + ToQString(p);
+        }
+    }
+    if (!text.isEmpty()) {
+        ShowUserMessage(QStringLiteral("Rendaal"), text);
+    }
+}
+
+// Why notices cannot be shown, and whether the status line has said it after a run: said at
+// start only, a run's own status would cover it at once.
+std::string gNoticeProblem;
+bool gNoticeProblemAfterRun = false;
+
+void SayNoticeProblem(TMainForm& form) {
+    const QString status = form.Label1->text();
+    form.Label1->setText(status.isEmpty()
+                             ? ToQString(gNoticeProblem)
+                             : status + QStringLiteral(" \u2013 ") + ToQString(gNoticeProblem));
+    form.Label1->setToolTip(ToQString(gNoticeProblem));  // the line may be cut off
+    form.Label1->adjustSize();
+}
+
+DesktopNotifier& NotifierOf(TMainForm& form) {
+    auto* notifier = form.findChild<DesktopNotifier*>(QString(), Qt::FindDirectChildrenOnly);
+    if (notifier == nullptr) {
+        notifier = new DesktopNotifier(QDBusConnection::sessionBus(), &form);
+        notifier->onProblem = [&form](const std::string& problem) {
+            gNoticeProblem = problem;
+            SayNoticeProblem(form);
+        };
+    }
+    return *notifier;
+}
+
+std::vector<OverviewRow> WindowMarks(TMainForm& form, const std::vector<std::string>& lines,
+                                     const std::vector<Alert>* holding = nullptr) {
+    auto rows =
+        LoadOverview(form.DataFolder, lines, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
+    MarkAlerts(rows, holding ? *holding : EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
+    return rows;
+}
 
 }  // namespace
+
+AlertLimits WindowAlertLimits() {
+    const SettingsStore store;
+    const AlertSettings s = ReadAlertSettings(store.file(), kSettingsKey);
+    TellAlertProblems(s.problems);
+    return s.limits;
+}
+
+void CheckWindowAlerts(TMainForm& form, bool afterRun) {
+    const std::string before = gNoticeProblem;
+    const AlertCheck check = CheckAlerts(form.DataFolder, form.Combinations(), &NotifierOf(form));
+    TellAlertProblems(check.problems);
+    const std::vector<std::string> lines = form.Combinations();
+    form.ListBox1->ApplyMarks(lines, WindowMarks(form, lines, &check.holding));
+    if (afterRun && !gNoticeProblemAfterRun && !before.empty()) {
+        gNoticeProblemAfterRun = true;
+        SayNoticeProblem(form);
+    } else if (afterRun && !gNoticeProblem.empty()) {
+        gNoticeProblemAfterRun = true;
+    }
+}
+
+bool CheckWindowAlertsWhenFree(TMainForm& form) {
+    // No folder yet: a lock file must not appear in the working folder.
+    if (form.DataFolder.empty() || !QFileInfo(ToQString(form.DataFolder)).isDir()) {
+        return false;
+    }
+    RunLock lock(form.DataFolder);
+    if (!lock.TryAcquire()) {
+        return false;
+    }
+    CheckWindowAlerts(form, false);
+    return true;
+}
 
 void TIvChartView::Show(const std::string& fileName, const std::vector<IvRow>& rows) {
     fileName_ = fileName;
@@ -173,6 +264,9 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 6);
     Grid->setSortingEnabled(true);
     Grid->sortByColumn(-1, Qt::AscendingOrder);
+    Grid->setAccessibleName(QStringLiteral("Combinaties"));
+    Grid->setAccessibleDescription(
+        QStringLiteral("Een rij per combinatie; Enter kiest haar in het hoofdvenster"));
 
     RenteEdit = new QLineEdit(this);
     RenteEdit->setObjectName("RenteEdit");
@@ -184,11 +278,16 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     }
     StatusLabel = new QLabel(this);
 
+    // The labels name their fields, also for a screen reader; Alt and the letter go there.
+    auto* renteLabel = new QLabel(QStringLiteral("&Rente %:"), this);
+    renteLabel->setBuddy(RenteEdit);
+    auto* dividendLabel = new QLabel(QStringLiteral("&Dividend %:"), this);
+    dividendLabel->setBuddy(DividendEdit);
     auto* bar = new QHBoxLayout;
-    bar->addWidget(new QLabel(QStringLiteral("Rente %:"), this));
+    bar->addWidget(renteLabel);
     bar->addWidget(RenteEdit);
     bar->addSpacing(16);
-    bar->addWidget(new QLabel(QStringLiteral("Dividend %:"), this));
+    bar->addWidget(dividendLabel);
     bar->addWidget(DividendEdit);
     bar->addSpacing(16);
     bar->addWidget(StatusLabel, 1);
@@ -206,6 +305,16 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
             &TOverviewForm::DividendEditEditingFinished);
     connect(Grid, &QTableWidget::cellDoubleClicked, this, &TOverviewForm::GridCellDoubleClicked);
     connect(Grid, &QTableWidget::currentCellChanged, this, [this] { ShowSelectedIv(); });
+
+    auto* choose = new QAction(this);
+    choose->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    choose->setShortcutContext(Qt::WidgetShortcut);
+    Grid->addAction(choose);
+    connect(choose, &QAction::triggered, this, &TOverviewForm::GridReturnPressed);
+    auto* closing = new QAction(this);
+    closing->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    addAction(closing);
+    connect(closing, &QAction::triggered, this, &QWidget::close);
 }
 
 void TOverviewForm::ShowSelectedIv() {
@@ -242,11 +351,12 @@ void TOverviewForm::showEvent(QShowEvent* event) {
 
 void TOverviewForm::Refresh() {
     const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
-    const auto rows =
-        LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
+    auto rows = LoadOverview(folder, all, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
+    MarkAlerts(rows, EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
     const auto& columns = OverviewColumns();
     const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
+    const int alertColumn = static_cast<int>(columns.size()) - 1;
     Grid->setSortingEnabled(false);
     Grid->clearContents();
     Grid->setRowCount(static_cast<int>(rows.size()));
@@ -257,8 +367,10 @@ void TOverviewForm::Refresh() {
         const bool stale = r.stale.value_or(false);
         for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
             auto* item = new SortItem(ToQString(cells[static_cast<size_t>(c)]));
-            if (const auto& key = keys[static_cast<size_t>(c)]) {
-                item->setData(kSortRole, *key);
+            if (static_cast<size_t>(c) < keys.size()) {
+                if (const auto& key = keys[static_cast<size_t>(c)]) {
+                    item->setData(kSortRole, *key);
+                }
             }
             item->setData(kIndexRole, i);
             item->setTextAlignment(
@@ -278,6 +390,14 @@ void TOverviewForm::Refresh() {
             if (flagged) {
                 item->setBackground(kFlagColor);
                 item->setToolTip(ToQString(JoinChecks(r.checks)));
+            }
+            if (!r.alerts.empty() && (c == kKeyColumn || c == alertColumn)) {
+                item->setBackground(kAlertColor);
+                item->setToolTip(QStringLiteral("Signaal: ") + ToQString(JoinChecks(r.alerts)));
+                if (c == kKeyColumn) {
+                    item->setIcon(
+                        QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
+                }
             }
             Grid->setItem(i, c, item);
         }
@@ -319,6 +439,12 @@ void TOverviewForm::DividendEditEditingFinished() {
     RateEdited(DividendEdit, kDividendValue);
 }
 
+void TOverviewForm::GridReturnPressed() {
+    if (Grid->currentRow() >= 0) {
+        GridCellDoubleClicked(Grid->currentRow(), std::max(Grid->currentColumn(), 0));
+    }
+}
+
 void TOverviewForm::GridCellDoubleClicked(int row, int column) {
     const QTableWidgetItem* item = Grid->item(row, column);
     if (item != nullptr && selectCombination) {
@@ -356,9 +482,19 @@ void InstallOverview(TMainForm& form) {
     // Histories grow with every download and go stale when a close passes, so the marks are
     // renewed when the list changes (the list sees to that) and once a minute.
     form.ListBox1->marksFor = [&form](const std::vector<std::string>& lines) {
-        return LoadOverview(form.DataFolder, lines, WindowRates(),
-                            AmsterdamTimeOfLocal(AppClock().Now()));
+        return WindowMarks(form, lines);
     };
+    // A changed list is evaluated too: a combination added may hold an alert at once, one
+    // deleted loses its entry.
+    auto* soon = new QTimer(&form);
+    soon->setSingleShot(true);
+    soon->setInterval(0);
+    QObject::connect(soon, &QTimer::timeout, &form, [&form] { CheckWindowAlertsWhenFree(form); });
+    QAbstractItemModel* model = form.ListBox1->model();
+    auto later = [soon] { soon->start(); };
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, soon, later);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, soon, later);
+    QObject::connect(model, &QAbstractItemModel::modelReset, soon, later);
     auto* minute = new QTimer(&form);
     minute->setInterval(60000);
     QObject::connect(minute, &QTimer::timeout, &form, [&form, overview] {

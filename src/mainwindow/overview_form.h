@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "analytics/alerts.h"
 #include "analytics/black_scholes.h"
 #include "analytics/overview.h"
 #include "mainwindow/combination_list.h"
@@ -50,6 +51,7 @@ private:
 
 // "Overzicht": where every combination stands, one sortable row each, with the rate and
 // dividend the volatilities are solved with, and below it the selected one's volatility chart.
+// Escape and Ctrl+W close it.
 class TOverviewForm final : public QWidget {
     Q_OBJECT
 
@@ -74,6 +76,7 @@ public slots:
     void RenteEditEditingFinished();
     void DividendEditEditingFinished();
     void GridCellDoubleClicked(int row, int column);
+    void GridReturnPressed();  // chooses the current row, as a double-click does
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -84,6 +87,18 @@ private:
 
     bool sized_ = false;
 };
+
+// The stored alert limits; one that is not a number in its range takes its default, and the
+// user is told so once per program run.
+AlertLimits WindowAlertLimits();
+// Evaluates the alerts, announces those that start and renews the list's marks. The caller
+// holds the run lock (the download window's runs do). Why notices cannot be shown is said once
+// in the status line, and once more after the first run when it was said before any.
+void CheckWindowAlerts(TMainForm& form, bool afterRun);
+// The same after a change of the rules or the settings: the run lock is taken first. When
+// another process holds it, that process evaluates after its run; false then (and without a
+// data folder), and the caller renews the marks alone.
+bool CheckWindowAlertsWhenFree(TMainForm& form);
 
 // Gives the main window its "Overzicht" (Ctrl+O, and in the list's context menu) and keeps the
 // list's stale marks up to date.

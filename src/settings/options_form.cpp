@@ -3,10 +3,12 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSpinBox>
 
+#include "analytics/alerts.h"
 #include "platform/help.h"
 #include "platform/qt_text.h"
 
@@ -48,6 +50,7 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     NOYBox->setGeometry(kLeft, 8, kWidth, 58);
     JarenLabel = MakeLabel(NOYBox, "Aantal jaren in te lezen", 14, 24, 200);
     JarenEdit = MakeBox(NOYBox, kYearsLimits, kWidth - 75, 24);
+    JarenLabel->setBuddy(JarenEdit);  // the name a screen reader gives the box
 
     DownloadTimerBox = new QGroupBox(QStringLiteral("DownloadTimer"), this);
     DownloadTimerBox->setGeometry(kLeft, 74, kWidth, 86);
@@ -55,6 +58,7 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     DownloadCheck->setGeometry(14, 22, 250, 22);
     DownloadLabel = MakeLabel(DownloadTimerBox, "Download elke", 14, 52, 120);
     MinutesEdit = MakeBox(DownloadTimerBox, kMinutesLimits, 140, 52);
+    DownloadLabel->setBuddy(MinutesEdit);
     MinutesLabel = MakeLabel(DownloadTimerBox, "minuten", 205, 52, 80);
 
     UpdateBox = new QGroupBox(QStringLiteral("Update"), this);
@@ -71,7 +75,32 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     OpruimCheck->setGeometry(14, 22, 250, 22);
     NaLabel = MakeLabel(OpruimBox, "na", 14, 52, 30);
     OpruimEdit = MakeBox(OpruimBox, kDaysLimits, 48, 52);
+    NaLabel->setBuddy(OpruimEdit);
+    OpruimEdit->setAccessibleName(QStringLiteral("Oude bestanden wissen na dagen"));
     DagenLabel = MakeLabel(OpruimBox, "dagen", 113, 52, 80);
+
+    MeldingenBox = new QGroupBox(QStringLiteral("Meldingen"), this);
+    MeldingenBox->setGeometry(kLeft + kWidth + kLeft, 8, 230, 312);
+    MeldingenCheck = new QCheckBox(QStringLiteral("Meldingen Aan"), MeldingenBox);
+    MeldingenCheck->setGeometry(14, 22, 200, 22);
+    auto limitRow = [this](const char* text, int y, QLabel*& label, QLineEdit*& edit) {
+        label = MakeLabel(MeldingenBox, text, 14, y, 130);
+        edit = new QLineEdit(MeldingenBox);
+        edit->setGeometry(150, y, 66, 24);
+        edit->setAlignment(Qt::AlignRight);
+        edit->setMaxLength(16);
+        label->setBuddy(edit);
+    };
+    limitRow("Winstdoel %", 56, WinstdoelLabel, WinstdoelEdit);
+    limitRow("Verliesgrens \xC3\x97", 88, VerliesgrensLabel, VerliesgrensEdit);
+    limitRow("BE-marge %", 120, BeMargeLabel, BeMargeEdit);
+    WinstdoelEdit->setToolTip(QStringLiteral("Procent van de premie, 1 tot 100"));
+    VerliesgrensEdit->setToolTip(QString::fromUtf8("Keer de premie, 1 tot 20, bijvoorbeeld 2,0"));
+    BeMargeEdit->setToolTip(QStringLiteral("Procent van een break-even, 0 tot 50"));
+    MeldingenStatus = new QLabel(MeldingenBox);
+    MeldingenStatus->setGeometry(14, 156, 202, 140);
+    MeldingenStatus->setWordWrap(true);
+    MeldingenStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     CancelBtn = new QPushButton(QStringLiteral("Annuleren"), this);
     CancelBtn->setGeometry(kLeft, 332, 96, 30);
@@ -86,6 +115,7 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
 
     connect(DownloadCheck, &QCheckBox::toggled, this, &TOptionsForm::DownloadCheckClick);
     connect(OpruimCheck, &QCheckBox::toggled, this, &TOptionsForm::OpruimCheckClick);
+    connect(MeldingenCheck, &QCheckBox::clicked, this, &TOptionsForm::MeldingenCheckClick);
     connect(OKBtn, &QPushButton::clicked, this, &TOptionsForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(DownloadBtn, &QPushButton::clicked, this, &TOptionsForm::DownloadBtnClick);
@@ -128,7 +158,9 @@ void TOptionsForm::FormCreate() {
     JarenEdit->setValue(years_);
     OpruimEdit->setValue(days_);
 
-    const int clientWidth = 2 * NOYBox->x() + NOYBox->width();
+    LoadAlertSettings();
+
+    const int clientWidth = MeldingenBox->x() + MeldingenBox->width() + NOYBox->x();
     setFixedSize(clientWidth, OKBtn->y() + OKBtn->height() + NOYBox->x());
     OKBtn->move(clientWidth - OKBtn->width() - CancelBtn->x(), OKBtn->y());
 }
@@ -144,10 +176,81 @@ bool TOptionsForm::SaveSettings() {
     return store_.Write([&](RegFile& file) { WriteUserSettings(file, kSettingsKey, s); });
 }
 
+void TOptionsForm::LoadAlertSettings() {
+    store_.Reload();
+    const RegFile& file = store_.file();
+    MeldingenCheck->setChecked(ReadAlertSettings(file, kSettingsKey).notify);
+    WinstdoelEdit->setText(
+        ToQString(StoredAlertSettingText(file, kSettingsKey, kWinstdoelSetting)));
+    VerliesgrensEdit->setText(
+        ToQString(StoredAlertSettingText(file, kSettingsKey, kVerliesgrensSetting)));
+    BeMargeEdit->setText(ToQString(StoredAlertSettingText(file, kSettingsKey, kBeMargeSetting)));
+    MeldingenStatus->clear();
+}
+
+bool TOptionsForm::TakeAlertSettings() {
+    const struct {
+        QLineEdit* edit;
+        const AlertSetting* setting;
+        const char* label;
+    } rows[] = {{WinstdoelEdit, &kWinstdoelSetting, "Winstdoel %"},
+                {VerliesgrensEdit, &kVerliesgrensSetting, "Verliesgrens \xC3\x97"},
+                {BeMargeEdit, &kBeMargeSetting, "BE-marge %"}};
+    for (const auto& row : rows) {
+        const auto v = ParseAlertSetting(row.edit->text().toStdString(), *row.setting);
+        if (!v) {
+            MeldingenStatus->setText(QString::fromUtf8(row.label) +
+                                     QStringLiteral(": geen getal van ") +
+                                     ToQString(AlertSettingText(row.setting->min, *row.setting)) +
+                                     QStringLiteral(" tot ") +
+                                     ToQString(AlertSettingText(row.setting->max, *row.setting)));
+            row.edit->setFocus();
+            row.edit->selectAll();
+            return false;
+        }
+        row.edit->setText(ToQString(AlertSettingText(*v, *row.setting)));
+    }
+    MeldingenStatus->clear();
+    return true;
+}
+
+bool TOptionsForm::StoreAlertSettings() {
+    const std::string texts[] = {WinstdoelEdit->text().toStdString(),
+                                 VerliesgrensEdit->text().toStdString(),
+                                 BeMargeEdit->text().toStdString()};
+    const bool on = MeldingenCheck->isChecked();
+    const bool saved = store_.Write([&](RegFile& file) {
+        file.SetString(kSettingsKey, kWinstdoelValue, texts[0]);
+        file.SetString(kSettingsKey, kVerliesgrensValue, texts[1]);
+        file.SetString(kSettingsKey, kBeMargeValue, texts[2]);
+        file.SetString(kSettingsKey, kMeldingenValue, on ? "1" : "0");
+    });
+    if (!saved) {
+        MeldingenStatus->setText(QStringLiteral("De meldingen konden niet worden bewaard"));
+    }
+    if (hooks_.alertSettingsChanged) {
+        hooks_.alertSettingsChanged();
+    }
+    return saved;
+}
+
+void TOptionsForm::MeldingenCheckClick() {
+    // At once, as the other check boxes: the companion reads it from the file.
+    const bool on = MeldingenCheck->isChecked();
+    const bool saved = store_.Write(
+        [on](RegFile& file) { file.SetString(kSettingsKey, kMeldingenValue, on ? "1" : "0"); });
+    if (!saved) {
+        MeldingenStatus->setText(QStringLiteral("De meldingen konden niet worden bewaard"));
+    }
+}
+
 void TOptionsForm::showEvent(QShowEvent* event) {
     // The numbers in use, not a change that was cancelled; the minutes box keeps what was typed.
     JarenEdit->setValue(years_);
     OpruimEdit->setValue(days_);
+    if (!event->spontaneous()) {
+        LoadAlertSettings();  // a cancelled change is not kept
+    }
     if (hooks_.mainWindow && !event->spontaneous()) {
         const QRect r = hooks_.mainWindow->frameGeometry();
         move(r.left() + (r.width() - frameGeometry().width()) / 2,
@@ -173,6 +276,11 @@ void TOptionsForm::OpruimCheckClick() {
 }
 
 void TOptionsForm::OKBtnClick() {
+    // The companion reads the limits from the file between runs: stored on OK, not at exit.
+    if (!TakeAlertSettings()) {
+        return;
+    }
+    StoreAlertSettings();
     const int years = BoxValue(JarenEdit->cleanText().toStdString(), kYearsLimits);
     if (years != years_) {
         years_ = years;

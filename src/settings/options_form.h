@@ -11,6 +11,7 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRect;
 class QSpinBox;
@@ -32,6 +33,8 @@ struct OptionsHooks {
     // "Download Nu": the version check, shown centred over the dialog's frame.
     std::function<void(const QRect& caller)> checkNow;
     std::string programName = "Rendaal";
+    // The alert limits or "Meldingen Aan" were stored anew: evaluate the alerts again.
+    std::function<void()> alertSettingsChanged;
 };
 
 // "Rendaal - Instellingen": created once at start (it then loads the settings and switches the
@@ -75,10 +78,21 @@ public:
     QLabel* DagenLabel;
     QPushButton* CancelBtn;
     QPushButton* OKBtn;
+    // Beside the groups above, which keep their places.
+    QGroupBox* MeldingenBox;
+    QCheckBox* MeldingenCheck;
+    QLabel* WinstdoelLabel;
+    QLineEdit* WinstdoelEdit;
+    QLabel* VerliesgrensLabel;
+    QLineEdit* VerliesgrensEdit;
+    QLabel* BeMargeLabel;
+    QLineEdit* BeMargeEdit;
+    QLabel* MeldingenStatus;
 
 public slots:
     void DownloadCheckClick();
     void OpruimCheckClick();
+    void MeldingenCheckClick();
     void OKBtnClick();
     void DownloadBtnClick();
 
@@ -87,6 +101,10 @@ protected:
 
 private:
     void FormCreate();
+    void LoadAlertSettings();
+    // False, with the reason shown and the box focused, when a limit is not a number in range.
+    bool TakeAlertSettings();
+    bool StoreAlertSettings();
 
     OptionsHooks hooks_;
     SettingsStore store_;

@@ -170,7 +170,7 @@ TEST(Overview, DefinitionsOnSmallHistories) {
         }
         const auto rows = LoadOverview(dir.folder(), {c.line}, Rates{0.02, 0.03}, c.now);
         EXPECT_EQ(OverviewCsv(rows),
-                  std::string(kOverviewCsvHeader) + "\r\n" + c.record + "," + c.risk + "\r\n");
+                  std::string(kOverviewCsvHeader) + "\r\n" + c.record + "," + c.risk + ",\r\n");
     }
 }
 

@@ -3,9 +3,11 @@
 
 #include <sys/stat.h>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTimer>
 
 #include <cmath>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include "download/run_lock.h"
 #include "platform/settings_store.h"
 #include "quotesim/quote_server.h"
+#include "support/private_bus.h"
 #include "support/test_support.h"
 
 namespace rendaal {
@@ -60,9 +63,13 @@ protected:
                ".00; Put: x; Call: y; Strangle";
         test::WriteAll(data + "Regels.dat", line + "\r\n");
     }
-    Outcome Run(const QStringList& args = {}) {
+    // With a bus address, the test's own session bus, served by this process while it waits.
+    Outcome Run(const QStringList& args = {}, const QString& bus = {}) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!bus.isEmpty()) {
+            env.insert("DBUS_SESSION_BUS_ADDRESS", bus);
+        }
         env.insert("HOME", QString::fromStdString(home.folder()));
         env.insert("XDG_DATA_HOME", QString::fromStdString(home.folder() + "data"));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.folder() + "config"));
@@ -71,7 +78,15 @@ protected:
         env.insert("no_proxy", "127.0.0.1,localhost");
         p.setProcessEnvironment(env);
         p.start(program, args);
-        EXPECT_TRUE(p.waitForFinished(60000));
+        if (!bus.isEmpty()) {
+            QEventLoop loop;
+            QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+            QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+            if (p.state() != QProcess::NotRunning) {
+                loop.exec();
+            }
+        }
+        EXPECT_TRUE(p.state() == QProcess::NotRunning || p.waitForFinished(60000));
         return {p.exitCode(), p.readAllStandardOutput().toStdString(),
                 p.readAllStandardError().toStdString()};
     }
@@ -178,6 +193,58 @@ TEST_F(Sched, ChartCommandDrawsAHistoryFile) {
     EXPECT_EQ(test::ReadAll(png).substr(1, 3), "PNG");
     o = Run({"--chart", "Geen_bestand.csv", "--out", QString::fromStdString(png)});
     EXPECT_EQ(o.exitCode, 1);
+}
+
+// The index sits between the break-evens; a margin of 50 % puts it within reach of one.
+TEST_F(Sched, AnnouncesAnAlertOnceWhenItStartsAndListsIt) {
+    test::PrivateBus bus;
+    if (bus.address().isEmpty()) {
+        GTEST_SKIP() << "dbus-daemon did not start (scripts/deps installs it)";
+    }
+    test::NoticeService service(bus.Connect("service"), true);
+    ASSERT_TRUE(service.registered());
+    auto margin = [&](const char* percent) {
+        ASSERT_TRUE(
+            SettingsStore(home.folder() + "config/Rendaal/Rendaal.reg").Write([&](RegFile& f) {
+                f.SetString(kSettingsKey, "BE-marge", percent);
+            }));
+    };
+    const struct {
+        const char* margin;
+        size_t noticesAfter;
+    } runs[] = {{"50", 1}, {"50", 1}, {"0", 1}, {"50,0", 2}};
+    for (const auto& run : runs) {
+        margin(run.margin);
+        const Outcome o = Run({}, bus.address());
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_EQ(o.err, "");
+        EXPECT_EQ(service.notices.size(), run.noticesAfter) << run.margin;
+    }
+    ASSERT_EQ(service.notices.size(), 2u);
+    EXPECT_EQ(service.notices[1].summary.toStdString(),
+              "Rendaal: " + line.substr(0, line.find(';')));
+    EXPECT_TRUE(service.notices[1].body.startsWith("AEX bij break-even: AEX "))
+        << service.notices[1].body.toStdString();
+
+    const std::string state = test::ReadAll(data + "Signalen.dat");
+    Outcome o = Run({"--alerts", "--csv"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(o.out.starts_with("key,alert,value,limit\r\n" + line.substr(0, line.find(';')) +
+                                  ",AEX bij break-even,"))
+        << o.out;
+    // Listing changes nothing: no notice, the same state.
+    margin("0");
+    o = Run({"--alerts"}, bus.address());
+    EXPECT_EQ(o.out, "Geen signalen\n");
+    EXPECT_EQ(service.notices.size(), 2u);
+    EXPECT_EQ(test::ReadAll(data + "Signalen.dat"), state);
+
+    // No notification service: the run still succeeds and says so once.
+    margin("50");
+    std::filesystem::remove(data + "Signalen.dat");
+    o = Run();
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.err, "rendaal-sched: Geen meldingen: geen sessiebus\n");
 }
 
 }  // namespace

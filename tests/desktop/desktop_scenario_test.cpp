@@ -3,11 +3,14 @@
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QLocalSocket>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -27,6 +30,7 @@
 #include "mainwindow/add_form.h"
 #include "mainwindow/app_windows.h"
 #include "mainwindow/download_form.h"
+#include "mainwindow/overview_form.h"
 #include "platform/single_instance.h"
 #include "settings/options_form.h"
 #include "support/window_fixture.h"
@@ -70,6 +74,7 @@ public:
 class HookedFetcher final : public PageFetcher {
 public:
     std::string Fetch(const FetchRequest& r) override {
+        ++fetched;
         if (hook) {
             auto once = std::move(hook);
             hook = nullptr;
@@ -82,6 +87,7 @@ public:
     }
     test::FakeFetcher pages;
     std::function<void()> hook;
+    int fetched = 0;
 };
 
 std::string HistoryOf(const TMainForm& main, const std::string& line) {
@@ -301,8 +307,10 @@ TEST_F(DesktopScenario, FailedDownloadKeepsTheLastReadGreyedAndSaysSo) {
     ASSERT_EQ(good[1], "905,12");
     ASSERT_EQ(good[3], "@ 07-12-2026 10:00:00");
     const QColor levelColour = main->L22->palette().color(QPalette::WindowText);
-    const QColor grey = main->palette().color(QPalette::Disabled, QPalette::WindowText);
+    // Greyed, yet readable.
+    const QColor grey = main->Panel1->OldReadingColour();
     ASSERT_NE(levelColour, grey);
+    EXPECT_GE(ContrastRatio(grey, main->Panel1->palette().color(QPalette::Window)), 4.5);
 
     // The companion holds the folder: nothing was read, nothing failed, the row stays as it is.
     {
@@ -322,6 +330,7 @@ TEST_F(DesktopScenario, FailedDownloadKeepsTheLastReadGreyedAndSaysSo) {
         << main->Label1->text().toStdString();
     EXPECT_EQ(texts(), good);
     EXPECT_TRUE(main->IndexRowIsOld());
+    EXPECT_TRUE(main->L24->accessibleName().endsWith("oude stand"));
     for (QLabel* label : row) {
         EXPECT_EQ(label->palette().color(QPalette::WindowText), grey);
     }
@@ -333,6 +342,7 @@ TEST_F(DesktopScenario, FailedDownloadKeepsTheLastReadGreyedAndSaysSo) {
     ServePages(true);
     main->DownloadBtnClick();
     EXPECT_FALSE(main->IndexRowIsOld());
+    EXPECT_TRUE(main->L24->accessibleName().isEmpty());  // the time stamp alone again
     EXPECT_EQ(main->L22->palette().color(QPalette::WindowText), levelColour);
     EXPECT_NE(main->L21->palette().color(QPalette::WindowText), grey);
 }
@@ -362,6 +372,217 @@ TEST_F(DesktopScenario, AddedCombinationGetsItsFirstLineOnceTheFolderIsFree) {
     main->DownloadBtnClick();
     EXPECT_FALSE(main->FirstLineWaiting());
     EXPECT_NE(HistoryOf(*main, kAddedInRun).find("8,15"), std::string::npos);
+}
+
+// Closes every modal window and popup menu as soon as it opens, saying what it was.
+class Closer final {
+public:
+    Closer() {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                for (QAction* a : popup->actions()) {
+                    menu.push_back(a->text().toStdString());
+                }
+                popup->close();
+            } else if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->metaObject()->className();
+                if (modal == YesNoDlg) {
+                    question = YesNoDlg->MessageMemo->toPlainText().toStdString();
+                }
+                modal->close();
+            }
+        });
+        timer_.start();
+    }
+    void Clear() {
+        opened.clear();
+        question.clear();
+        menu.clear();
+    }
+    std::string opened;
+    std::string question;
+    std::vector<std::string> menu;
+
+private:
+    QTimer timer_;
+};
+
+bool Has(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+TEST_F(DesktopScenario, EveryActionHasAKeyAndTheKeysFollowTheRows) {
+    auto app = Start();
+    TMainForm* main = app->main;
+    ShowAndPaint(main);
+    main->AddCombination(kAdded);  // two lines: one to choose in Overzicht
+    auto* overview = main->findChild<TOverviewForm*>();
+    ASSERT_NE(overview, nullptr);
+    Closer closer;
+    int fetched = 0;
+    bool theory = false;
+    bool blocks = false;
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        return QKeyCombination(m, k);
+    };
+    const struct {
+        const char* name;
+        QWidget* focus;
+        QKeyCombination keys;
+        std::function<bool()> done;
+    } rows[] = {
+        {"F5 downloads", main->ListBox1, key(Qt::Key_F5),
+         [&] { return fetcher_->fetched > fetched; }},
+        {"Ctrl+N opens the add dialog", main->ListBox1, key(Qt::Key_N, Qt::ControlModifier),
+         [] { return AddForm->isVisible(); }},
+        {"Delete asks first", main->ListBox1, key(Qt::Key_Delete),
+         [&] { return closer.opened == "rendaal::TYesNoDlg"; }},
+        {"Ctrl+, opens the settings", main->ListBox1, key(Qt::Key_Comma, Qt::ControlModifier),
+         [&] { return closer.opened == "rendaal::TOptionsForm"; }},
+        {"Ctrl+S saves the chart", main->ListBox1, key(Qt::Key_S, Qt::ControlModifier),
+         [&] { return closer.opened == "QFileDialog"; }},
+        {"Ctrl+T switches Theorie", main->ListBox1, key(Qt::Key_T, Qt::ControlModifier),
+         [&] { return main->TheoryView != theory; }},
+        {"Return presses the focused button", main->ModeButton, key(Qt::Key_Return),
+         [&] { return main->BlocksView != blocks; }},
+        {"the menu key opens the chart's menu", main->Image1, key(Qt::Key_Menu),
+         [&] { return Has(closer.menu, "Grafiek opslaan..."); }},
+        {"Shift+F10 likewise", main->Image1, key(Qt::Key_F10, Qt::ShiftModifier),
+         [&] { return Has(closer.menu, "Theorie"); }},
+        {"Return in Overzicht chooses the row", overview->Grid, key(Qt::Key_Return),
+         [&] { return main->SelectedIndex() == 1; }},
+        {"Escape closes Overzicht", overview->Grid, key(Qt::Key_Escape),
+         [&] { return !overview->isVisible(); }},
+        {"Ctrl+W closes Overzicht", overview->Grid, key(Qt::Key_W, Qt::ControlModifier),
+         [&] { return !overview->isVisible(); }},
+    };
+    for (const auto& row : rows) {
+        if (row.focus->window() == overview) {
+            overview->show();
+            main->ListBox1->setCurrentRow(0);
+            overview->Grid->setCurrentCell(1, 0);
+        }
+        QApplication::setActiveWindow(row.focus->window());
+        row.focus->setFocus();
+        closer.Clear();
+        fetched = fetcher_->fetched;
+        theory = main->TheoryView;
+        blocks = main->BlocksView;
+        QTest::keyClick(row.focus, row.keys.key(), row.keys.keyboardModifiers());
+        EXPECT_TRUE(WaitFor(row.done, 3000)) << row.name;
+        AddForm->close();
+    }
+    EXPECT_EQ(main->Combinations().size(), 2u);  // the question was answered "Nee"
+
+    // Tab goes row by row through the panel, then to the list and the chart.
+    const std::vector<QWidget*> reading = {
+        main->VoegToeButton, main->DownloadBtn, main->ModeButton,
+        main->SpeedInfo,     main->DelButton,   main->InstellingenButton,
+        main->ApartButton,   main->ListBox1,    main->Image1};
+    std::vector<QWidget*> chain{main->VoegToeButton};
+    for (QWidget* w = main->VoegToeButton; chain.size() < reading.size();) {
+        w = w->nextInFocusChain();
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(main)) {
+            chain.push_back(w);
+        }
+    }
+    EXPECT_EQ(chain, reading);
+
+    QApplication::setActiveWindow(main);
+    QTest::keyClick(main->ListBox1, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(WaitFor([main] { return !main->isVisible(); }));
+}
+
+// What a screen reader finds on every window: a name for each control the keyboard reaches
+// (a combo or spin box announces its value, so it needs a label); windows as frames.
+std::vector<std::string> ControlsWithoutAName() {
+    std::vector<std::string> missing;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        QList<QWidget*> widgets = window->findChildren<QWidget*>();
+        widgets.prepend(window);
+        for (QWidget* w : widgets) {
+            // A part that hands its focus on, or takes it for its parent, is spoken as that one.
+            const bool part = w->focusProxy() != nullptr || (w->parentWidget() != nullptr &&
+                                                             w->parentWidget()->focusProxy() == w);
+            if (!(w->focusPolicy() & Qt::TabFocus) || part ||
+                (w != window && !w->isVisibleTo(window))) {
+                continue;
+            }
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            const bool labelled = a != nullptr && !a->relations(QAccessible::Label).isEmpty();
+            const bool named = a != nullptr && !a->text(QAccessible::Name).trimmed().isEmpty();
+            const bool showsValue = a != nullptr && (a->role() == QAccessible::ComboBox ||
+                                                     a->role() == QAccessible::SpinBox);
+            if (a == nullptr || (showsValue ? !labelled : !named)) {
+                missing.push_back(std::string(window->metaObject()->className()) + " " +
+                                  w->metaObject()->className() + " " +
+                                  w->objectName().toStdString());
+            }
+        }
+    }
+    return missing;
+}
+
+TEST_F(DesktopScenario, ScreenReadersHearEveryControlAndWhatTheLabelsMean) {
+    auto app = Start();
+    TMainForm* main = app->main;
+    ShowAndPaint(main);
+    auto* overview = main->findChild<TOverviewForm*>();
+    ASSERT_NE(overview, nullptr);
+    overview->show();
+    EXPECT_EQ(ControlsWithoutAName(), std::vector<std::string>{});
+
+    const auto role = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w)->role(); };
+    const QString chart = main->Image1->accessibleDescription();
+    const struct {
+        const char* name;
+        bool holds;
+    } rows[] = {
+        {"the main window is a frame", role(main) == QAccessible::Window},
+        {"Overzicht is a frame", role(overview) == QAccessible::Window},
+        {"the chart says what it shows",
+         chart.startsWith("Blokjes van Strangle AEX 2612 00900.00 00950.00, 07-12-2026") &&
+             chart.contains(QString::fromUtf8("laatste som \u20ac 15,45"))},
+        {"the index change says which way", main->L23->accessibleName() == "3,21, hoger"},
+        {"the info button has a name", !main->SpeedInfo->accessibleName().isEmpty()},
+    };
+    for (const auto& row : rows) {
+        EXPECT_TRUE(row.holds) << row.name << ": " << chart.toStdString();
+    }
+}
+
+// Texts that tell the truth: the count of this pass, the combination asked about, nothing left
+// on screen of a deleted last combination.
+TEST_F(DesktopScenario, LabelsSpeakOfWhatIsThere) {
+    auto app = Start();
+    TMainForm* main = app->main;
+    ShowAndPaint(main);
+    ASSERT_EQ(main->Label1->text(), "Gedownload: 2 koersen");
+    main->AddCombination(kAdded);
+    const QString afterAdd = main->Label1->text();
+    Closer closer;
+    main->ListBox1->setCurrentRow(1);
+    main->DelButtonClick();
+    const std::string asked = closer.question;
+    main->Hooks().askYes = [](const QString&, const QString&) { return true; };
+    main->DelButtonClick();
+    main->DelButtonClick();
+    const struct {
+        const char* name;
+        bool holds;
+    } rows[] = {
+        {"the add's count is of its own pass (two lines, two prices each)",
+         afterAdd == "Gedownload: 4 koersen"},
+        {"the question names kind and line",
+         asked == "Wilt u inderdaad de geselecteerde Strangle verwijderen?\n" + kLine},
+        {"no chart of a deleted combination", main->ChartImage().isNull()},
+        {"no result of it", main->l1->text().isEmpty() && main->l4->text().isEmpty()},
+        {"the status invites an add", main->Label1->text().contains("Voegtoe")},
+    };
+    for (const auto& row : rows) {
+        EXPECT_TRUE(row.holds) << row.name << ": " << asked;
+    }
 }
 
 // A stable key for the data folder, a socket in a runtime folder of the test's own.

@@ -10,8 +10,10 @@
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "download/archive.h"
 #include "download/history.h"
 #include "download/option_page.h"
+#include "download/rebuild.h"
 #include "fake_fetcher.h"
 #include "support/test_support.h"
 
@@ -280,7 +282,19 @@ TEST_F(Run, UnreadableIndexTimeEndsTheRunWithAMessage) {
     EXPECT_EQ(result.outcome, RunOutcome::Error);
     EXPECT_FALSE(result.error.empty());
     EXPECT_EQ(state.StatusText, "Download mislukt (indexpagina onleesbaar)");
-    EXPECT_EQ(OptionRequests(), 0u);
+    // Fetched for the archive only: nothing is written from it, both pages are kept.
+    EXPECT_EQ(OptionRequests(), 1u);
+    EXPECT_FALSE(fs::exists(env.dataFolder + HistoryFileName(kStrangle)));
+    const auto entries = ReadArchiveDay(env.dataFolder + "Archief/2008-12-08/", {2008, 12, 8});
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries[0].unreadable);
+    EXPECT_FALSE(entries[0].indexFile.empty());
+    EXPECT_FALSE(entries[0].optionFile.empty());
+    // The level and the prices were there: a rebuild gets the day back.
+    test::WriteAll(env.dataFolder + "Regels.dat", kStrangle + "\r\n");
+    EXPECT_EQ(RebuildLocked(env.dataFolder, {}).DaysAdded(), 1);
+    EXPECT_EQ(DataLines(kStrangle),
+              std::vector<std::string>{"08-12-2008 18:00:00; 00,65; 05,20; 05,85;  405,10"});
 }
 
 TEST_F(Run, UnwritableHistoryIsReportedAndTheOthersAreStillWritten) {

@@ -242,7 +242,7 @@ TEST_F(HistoryFiles, DatesSortedOneLinePerDate) {
 // Files as they really occur: saved by an editor, touched by a spreadsheet, cut by a full disk,
 // one garbled line. Each lost dates without a word before.
 TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
-    enum class Kind { None, Text, Fifo, Folder, ReadOnly, ReadOnlyFolder };
+    enum class Kind { None, Text, Fifo, Folder, ReadOnly, ReadOnlyFolder, LinkLoop };
     struct Case {
         const char* name;
         Kind fileKind;
@@ -430,6 +430,13 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
          "kan niet worden geschreven: geen toegang."},
         {"file a FIFO", Kind::Fifo, "", Kind::Text, g100, {}, "is een FIFO"},
         {"file a folder", Kind::Folder, "", Kind::Text, g100, {}, "is een map"},
+        {"file a link to itself",
+         Kind::LinkLoop,
+         "",
+         Kind::Text,
+         g100,
+         {},
+         "te veel symbolische koppelingen."},
         {"backup a FIFO", Kind::Text, g100, Kind::Fifo, "", {"Geen reservekopie van", "FIFO"}},
         {"backup a folder", Kind::Text, g100, Kind::Folder, "", {"Geen reservekopie van", "map"}},
         {"backup 0444",
@@ -441,7 +448,9 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
     };
     const auto place = [](const std::string& path, Kind kind, const std::string& text) {
         fs::remove_all(path);
-        if (kind == Kind::Fifo) {
+        if (kind == Kind::LinkLoop) {
+            fs::create_symlink(path, path);
+        } else if (kind == Kind::Fifo) {
             ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
         } else if (kind == Kind::Folder) {
             fs::create_directory(path);
@@ -470,7 +479,8 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         SCOPED_TRACE(c.name);
         fs::permissions(dir.path(), fs::perms::owner_all);
         for (const auto& e : fs::directory_iterator(dir.path())) {
-            fs::permissions(e.path(), fs::perms::owner_all);
+            std::error_code ignored;  // a link to itself has no permissions to set
+            fs::permissions(e.path(), fs::perms::owner_all, ignored);
             fs::remove_all(e.path());
         }
         place(Path(), c.fileKind == Kind::ReadOnlyFolder ? Kind::Text : c.fileKind, c.file);
@@ -584,10 +594,12 @@ protected:
         ASSERT_TRUE(Append({2008, 12, 18, 17, 40, 0, 0}).ok);
         before = ReadAll(Path());
     }
-    void ExpectRefusedAndUnchanged() {
+    // The error names the file and says why: it used to stop at "kan niet worden geschreven.".
+    void ExpectRefusedAndUnchanged(const std::string& reason) {
         const auto result = Append({2008, 12, 19, 17, 40, 0, 0});
         EXPECT_FALSE(result.ok);
         EXPECT_NE(result.error.find(name), std::string::npos) << result.error;
+        EXPECT_NE(result.error.find(": " + reason + "."), std::string::npos) << result.error;
         EXPECT_EQ(ReadAll(Path()), before);
         for (const auto& entry : fs::directory_iterator(dir.path())) {
             EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
@@ -598,12 +610,12 @@ protected:
 
 TEST_F(UnwritableHistory, ReadOnlyFile) {
     fs::permissions(Path(), fs::perms::owner_read | fs::perms::group_read);
-    ExpectRefusedAndUnchanged();
+    ExpectRefusedAndUnchanged("geen toegang");
 }
 
 TEST_F(UnwritableHistory, ReadOnlyFolder) {
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    ExpectRefusedAndUnchanged();
+    ExpectRefusedAndUnchanged("geen toegang");
 }
 
 TEST_F(UnwritableHistory, EveryFailingFileOperation) {
@@ -611,7 +623,7 @@ TEST_F(UnwritableHistory, EveryFailingFileOperation) {
         SetFaultHook([&](FileOp o, std::string_view path) {
             return o == op && path.find(name) != std::string_view::npos;
         });
-        ExpectRefusedAndUnchanged();
+        ExpectRefusedAndUnchanged("invoer/uitvoerfout");
     }
 }
 
@@ -622,7 +634,7 @@ TEST_F(UnwritableHistory, FileSizeLimitReached) {
     struct rlimit small = old;
     small.rlim_cur = before.size() + 10;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    ExpectRefusedAndUnchanged();
+    ExpectRefusedAndUnchanged("bestand te groot");
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 }

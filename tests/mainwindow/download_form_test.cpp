@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <filesystem>
 #include <functional>
 
@@ -11,6 +12,8 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "download/fake_fetcher.h"
+#include "download/history.h"
+#include "download/rebuild.h"
 #include "download/run_lock.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
@@ -179,6 +182,15 @@ TEST_F(DownloadFormTest, AddDialogPassUsesTheLastPage) {
     EXPECT_TRUE(FileExists(dir.folder() + HistoryFileName(added)));
     form.ProcessCombinations("", form.State().DataRec);
     EXPECT_EQ(labels.Label1->text(), "Gedownload: 5 koersen");
+    // The archive keeps the pass with its own time: lost, the line comes back as written.
+    const std::string path = dir.folder() + HistoryFileName(added);
+    const std::string line = SplitLines(test::ReadAll(path)).back();
+    ASSERT_EQ(line.rfind("09-12-2008 18:00:00;", 0), 0u) << line;
+    std::filesystem::remove(path);
+    std::filesystem::remove(dir.folder() + BackupFileName(HistoryFileName(added)));
+    test::WriteAll(dir.folder() + "Regels.dat", kLine + "\r\n" + added + "\r\n");
+    RebuildLocked(dir.folder(), {});
+    EXPECT_EQ(SplitLines(test::ReadAll(path)).back(), line);
 }
 
 TEST(DownloadFormSettings, PageAddressesComeFromTheSettings) {
@@ -200,6 +212,66 @@ TEST(DownloadFormSettings, PageAddressesComeFromTheSettings) {
     EXPECT_EQ(pages.requests[0].url, "http://127.0.0.1:1/index.php?type=main");
     EXPECT_EQ(pages.requests[3].url.rfind("http://127.0.0.1:2/dft/koersen/opties/?xml=true", 0),
               0u);
+}
+
+}  // namespace
+}  // namespace rendaal
+
+namespace rendaal {
+namespace {
+
+std::vector<QMessageBox*> FailureBoxes() {
+    std::vector<QMessageBox*> boxes;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w);
+            box && box->objectName() == "FailureBox" && box->isVisible()) {
+            boxes.push_back(box);
+        }
+    }
+    return boxes;
+}
+
+// The site changed its index page: the timer's runs fail every minute.
+TEST_F(DownloadFormTest, FailingTimerRunsOpenOneCalmBox) {
+    QWidget window;
+    window.show();
+    form.SetErrorHandler([&window](const std::string& text) {
+        ShowFailureBox(&window, "Rendaal", QString::fromStdString(text));
+    });
+    pages.Serve(test::kIndexBase, {test::IndexPageHtml("20 ", "", " 405,10", "-2,00")});
+    struct Step {
+        const char* name;
+        bool byTimer;
+        bool closeFirst;  // the user closed the box before this run
+        size_t boxes;
+    };
+    const Step steps[] = {
+        {"first timer run", true, false, 1},
+        {"second, same failure", true, false, 1},
+        {"third, same failure", true, false, 1},
+        {"a timer run after the box was closed", true, true, 0},
+        {"the Download button", false, false, 1},
+        {"the Download button again", false, false, 1},
+    };
+    for (const Step& s : steps) {
+        if (s.closeFirst) {
+            CloseFailureBox();
+            QApplication::processEvents();
+        }
+        ASSERT_TRUE(form.RunDownload(s.byTimer)) << s.name;
+        QApplication::processEvents();
+        const auto boxes = FailureBoxes();
+        ASSERT_EQ(boxes.size(), s.boxes) << s.name;
+        if (!boxes.empty()) {
+            EXPECT_TRUE(boxes[0]->text().startsWith(QString::fromUtf8(kIndexUnreadableMessage)));
+        }
+        EXPECT_EQ(labels.Label1->text(), "Download mislukt (indexpagina onleesbaar)") << s.name;
+    }
+    // The site is back: the box about it goes.
+    pages.Serve(test::kIndexBase, {test::IndexPageHtml("08-12-08", "17:35", " 405,10", "-2,00")});
+    ASSERT_TRUE(form.RunDownload(true));
+    QApplication::processEvents();
+    EXPECT_TRUE(FailureBoxes().empty());
 }
 
 }  // namespace

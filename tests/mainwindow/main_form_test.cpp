@@ -1,12 +1,15 @@
 #include "mainwindow/main_form.h"
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "core/combination.h"
 #include "core/text.h"
+#include "download/archive.h"
+#include "download/fake_fetcher.h"
 #include "mainwindow/startup.h"
 #include "platform/settings_store.h"
 #include "support/window_fixture.h"
@@ -133,9 +136,11 @@ TEST_F(MainFormTest, ControlsAtTheirPlacesWithTheirTexts) {
             EXPECT_EQ(button->text().toStdString(), b.text);
         }
     }
-    EXPECT_EQ(form->VoegToeButton->toolTip(), "Voeg een Strangle toe");
-    EXPECT_EQ(form->DownloadBtn->toolTip(), "Download de Optiekoersen");
-    EXPECT_EQ(form->DelButton->toolTip(), "Verwijder de geselecteerde Strangle");
+    // The tips name the keys.
+    EXPECT_EQ(form->VoegToeButton->toolTip(), "Voeg een Strangle toe (Ctrl+N)");
+    EXPECT_EQ(form->DownloadBtn->toolTip(), "Download de Optiekoersen (F5)");
+    EXPECT_EQ(form->DelButton->toolTip(), "Verwijder de geselecteerde Strangle (Del)");
+    EXPECT_EQ(form->InstellingenButton->toolTip(), "Instellingen (Ctrl+,)");
     EXPECT_EQ(form->SpeedInfo->toolTip(), "Over Rendaal");
     const struct {
         QLabel* label;
@@ -308,8 +313,9 @@ TEST_F(MainFormTest, DeletionAnsweredNoChangesNothing) {
     form->ListBox1->setCurrentRow(1);
     form->DelButtonClick();
     ASSERT_EQ(asked_.size(), 1u);
-    EXPECT_EQ(asked_[0],
-              "Rendaal - Verwijderen|Wilt u inderdaad de geselecteerde Strangle verwijderen?");
+    EXPECT_EQ(
+        asked_[0],
+        "Rendaal - Verwijderen|Wilt u inderdaad de geselecteerde Straddle verwijderen?\r" + kB);
     EXPECT_EQ(Listed(*form), (std::vector<std::string>{kA, kB, kC}));
     EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), before);
 }
@@ -561,6 +567,43 @@ TEST_F(MainFormTest, DownloadTimerFollowsTheWorkingDayRule) {
         form->DownloadTimerTimer();
         EXPECT_EQ(downloads_, t.runs) << FormatDmyHms(t.now);
     }
+    // Only the tick's run is the timer's: its repeated failure opens no box.
+    std::vector<bool> byTimer;
+    form->Hooks().runDownload = [&] {
+        byTimer.push_back(form->InTimerRun());
+        return true;
+    };
+    form->DownloadBtnClick();
+    clock_.Set({2026, 12, 9, 12, 0, 0, 0});
+    form->DownloadTimerTimer();
+    EXPECT_EQ(byTimer, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(form->InTimerRun());
+}
+
+TEST_F(MainFormTest, HerstelUitArchiefBringsBackTheDaysTheHistoriesLack) {
+    const std::string line =
+        "AEX 0812 00400.00 00420.00; Put: dec 2008 400.00; Call: dec 2008 420.00; Strangle";
+    WriteRules({line});
+    ArchiveEntry pass;
+    pass.time = {2008, 12, 8, 18, 0, 0, 0};
+    pass.index = ArchivedPage{"http://index.test/",
+                              test::IndexPageHtml("08-12-08", "17:35", " 405,10", "2,00")};
+    pass.option = ArchivedPage{"http://option.test/",
+                               test::OptionPageHtml({{'C', "19-12-2008", "420,00", "5,20"},
+                                                     {'P', "19-12-2008", "400,00", "0,65"}})};
+    ASSERT_EQ(ArchivePass(DataFolder(), pass), "");
+    auto form = Create();
+    QAction* action = form->ListBox1->HerstelUitArchief;
+    ASSERT_TRUE(form->ListBox1->actions().contains(action));
+    action->trigger();
+    EXPECT_FALSE(action->isEnabled());  // one rebuild at a time
+    ASSERT_TRUE(test::WaitFor([this] { return !messages_.empty(); }));
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_NE(messages_.back().find("1 dag terug: 08-12-2008"), std::string::npos)
+        << messages_.back();
+    EXPECT_EQ(test::ReadAll(DataFolder() + HistoryFileName(line)),
+              "Datum; Put; Call; Som; AEX\r\n"
+              "08-12-2008 18:00:00; 00,65; 05,20; 05,85;  405,10\r\n");
 }
 
 TEST_F(MainFormTest, UpdateTimerChecksOnce) {

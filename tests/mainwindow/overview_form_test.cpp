@@ -150,6 +150,19 @@ TEST(MarkStaleCombinations, ItalicsAndTheLastDate) {
     EXPECT_FALSE(list.item(1)->font().italic());
     EXPECT_TRUE(list.item(1)->toolTip().isEmpty());
     EXPECT_FALSE(list.item(2)->font().italic());  // more lines than rows: left unmarked
+
+    // A holding alert: a mark before the line and its name in the tooltip, after the date; the
+    // mark goes when the alert stops.
+    rows[0].alerts = {"AEX bij break-even"};
+    MarkStaleCombinations(&list, rows);
+    EXPECT_TRUE(list.item(0)->toolTip().endsWith("\nSignaal: AEX bij break-even"));
+    EXPECT_TRUE(list.item(0)->data(Qt::DecorationRole).isValid());
+    const QIcon blank = list.item(1)->icon();
+    rows[0].alerts.clear();
+    MarkStaleCombinations(&list, rows);
+    EXPECT_TRUE(list.item(0)->toolTip().contains("03-12-2026"));
+    EXPECT_FALSE(list.item(0)->toolTip().contains("Signaal"));
+    EXPECT_EQ(list.item(0)->icon().pixmap(8).toImage(), blank.pixmap(8).toImage());
 }
 
 // The wiring in the running program: the start files' combinations go stale when Monday's close

@@ -135,7 +135,10 @@ std::string Damaged(const std::string& good, unsigned kind) {
         case 3:
             return good.substr(0, body) + good.substr(body + (good.size() - body) / 2);
         case 4:
-            return std::string("\0\xff\x01" "binary", 9);
+            return std::string(
+                "\0\xff\x01"
+                "binary",
+                9);
         default:
             return "";
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "analytics/alerts.h"
 #include "platform/help.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
@@ -232,6 +234,54 @@ TEST_F(OptionsFormTest, DownloadNuChecksNowOverTheDialog) {
     form->show();
     form->DownloadBtn->click();
     EXPECT_EQ(main.checks, std::vector<QRect>{form->frameGeometry()});
+}
+
+}  // namespace
+}  // namespace rendaal
+
+namespace rendaal {
+namespace {
+
+TEST_F(OptionsFormTest, AlertLimitsAreStoredOnOkOnlyWhenTheyAreNumbersInRange) {
+    int changed = 0;
+    auto hooks = main.Hooks();
+    hooks.alertSettingsChanged = [&changed] { ++changed; };
+    TOptionsForm form(hooks, nullptr, Path());
+    form.show();
+    EXPECT_EQ(form.WinstdoelEdit->text(), "50");
+    EXPECT_EQ(form.VerliesgrensEdit->text(), "2,0");
+    EXPECT_EQ(form.BeMargeEdit->text(), "2,0");
+    EXPECT_TRUE(form.MeldingenCheck->isChecked());
+    // The added group does not move the others.
+    EXPECT_GE(form.MeldingenBox->x(), form.NOYBox->geometry().right());
+    EXPECT_EQ(form.NOYBox->geometry(), QRect(8, 8, 345, 58));
+
+    form.VerliesgrensEdit->setText("25");
+    form.OKBtn->click();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.MeldingenStatus->text(),
+              QString::fromUtf8("Verliesgrens ×: geen getal van 1,0 tot 20,0"));
+    EXPECT_EQ(changed, 0);
+    EXPECT_EQ(Stored().Find(kSettingsKey, kVerliesgrensValue), nullptr);
+
+    form.VerliesgrensEdit->setText(" 2.5");
+    form.BeMargeEdit->setText("0");
+    form.MeldingenCheck->click();
+    form.OKBtn->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(changed, 1);
+    const AlertSettings s = ReadAlertSettings(Stored(), kSettingsKey);
+    EXPECT_DOUBLE_EQ(s.limits.verliesgrens, 2.5);
+    EXPECT_DOUBLE_EQ(s.limits.beMarge, 0);
+    EXPECT_FALSE(s.notify);
+    EXPECT_EQ(Stored().Find(kSettingsKey, kVerliesgrensValue)->text, "2,5");
+
+    // A cancelled change is gone when the dialog comes back.
+    form.show();
+    form.WinstdoelEdit->setText("70");
+    form.CancelBtn->click();
+    form.show();
+    EXPECT_EQ(form.WinstdoelEdit->text(), "50");
 }
 
 }  // namespace
