@@ -70,7 +70,7 @@ void Usage(FILE* out) {
         "--overview toont de stand van alle combinaties, --iv de impliciete volatiliteit per\n"
         "dag van een koersbestand (rente en dividend in procenten per jaar).\n"
         "--alerts toont de signalen die nu gelden (winstdoel, verliesgrens, AEX bij\n"
-        "break-even); na elke download meldt het een signaal dat begint op het bureaublad.\n",
+        "break-even); na elke download meldt het een signaal dat begint op het bureaublad.\n"
         "--rebuild vult de dagen aan die een koersbestand mist, uit de reservekopie en uit de\n"
         "bewaarde pagina's in Archief/ (afsluitcode 0 dagen terug, 1 niets ontbrak, 2 fout).\n",
         out);
