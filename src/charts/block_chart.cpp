@@ -193,10 +193,7 @@ void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     }
     const ChartHeader header = ParseChartFileName(pass.fileName);
     // The rows come first: a Single's window depends on the last index level.
-    const auto read =
-        pass.history
-            ? pass.history
-            : std::make_shared<const ChartHistory>(ReadChartHistory(pass.folder, pass.fileName));
+    const auto read = PassHistory(pass);
     const HistoryRows& rows = read->rows;
     const std::vector<HistoryRowValues>& values = read->values;
     const IndexWindow window = IndexWindowFor(header, rows.lines, area);

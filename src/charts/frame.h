@@ -80,6 +80,8 @@ struct ChartPass {
     // The history as read for the chart's first pass; empty: the pass reads it itself.
     std::shared_ptr<const ChartHistory> history;
 };
+// pass.history, or the history read now when the pass has none.
+std::shared_ptr<const ChartHistory> PassHistory(const ChartPass& pass);
 
 struct LabelOutput {
     std::string caption;

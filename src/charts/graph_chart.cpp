@@ -240,10 +240,7 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     }
     const ChartHeader header = ParseChartFileName(pass.fileName);
     DrawCombinationTitle(canvas, area, header);
-    const auto read =
-        pass.history
-            ? pass.history
-            : std::make_shared<const ChartHistory>(ReadChartHistory(pass.folder, pass.fileName));
+    const auto read = PassHistory(pass);
     const HistoryRows& rows = read->rows;
     const std::vector<HistoryRowValues>& values = read->values;
     const TimeSpan span = TimeSpanFor(rows.lines, pass.today, area);
