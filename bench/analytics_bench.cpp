@@ -1,5 +1,6 @@
-// Implied volatility per leg, and the whole overview of 255 combinations with 2,500 history
-// lines each against reading those files once (the aim: the overview within a few times that).
+// Implied volatility per leg, and the whole overview of 255 combinations with 2,500 and 10,000
+// history lines each against reading those files once (the aim: the overview within a few times
+// that).
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -141,15 +144,17 @@ void ImpliedVolatilityAccuracy(benchmark::State& st) {
 }
 BENCHMARK(ImpliedVolatilityAccuracy)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// A data folder of 255 combinations with 2,500 daily lines each (about 130 kB per file).
+// A data folder of 255 combinations with the given number of daily lines each (about 130 kB
+// per file at 2,500).
 struct Folder {
     std::string path;
     std::vector<std::string> lines;
-    Folder() {
-        path = (std::filesystem::temp_directory_path() /
-                ("rendaal-analytics-bench-" + std::to_string(::getpid())))
-                   .string() +
-               "/";
+    explicit Folder(int rows) {
+        path =
+            (std::filesystem::temp_directory_path() /
+             ("rendaal-analytics-bench-" + std::to_string(::getpid()) + "-" + std::to_string(rows)))
+                .string() +
+            "/";
         std::filesystem::create_directories(path);
         for (int c = 0; c < 255; ++c) {
             const int put = 700 + 5 * (c % 40);
@@ -159,8 +164,8 @@ struct Folder {
                                      std::to_string(call) + ".00; Put: x; Call: x; Strangle";
             lines.push_back(line);
             std::string text = "Datum; Put; Call; Som; AEX\r\n";
-            const int64_t first = DayNumber(kNow.date()) - 2500;
-            for (int i = 0; i < 2500; ++i) {
+            const int64_t first = DayNumber(kNow.date()) - rows;
+            for (int i = 0; i < rows; ++i) {
                 const int aex = 850 + (i * 37) % 100;
                 text += FormatDmy(FromDayNumber(first + i)) + " 17:35:00; " +
                         std::to_string(20 + i % 30) + ",35; " + std::to_string(15 + i % 20) +
@@ -173,13 +178,17 @@ struct Folder {
     ~Folder() { std::filesystem::remove_all(path); }
 };
 
-Folder& TheFolder() {
-    static Folder folder;
-    return folder;
+Folder& TheFolder(int rows) {
+    static std::map<int, std::unique_ptr<Folder>> folders;
+    auto& f = folders[rows];
+    if (!f) {
+        f = std::make_unique<Folder>(rows);
+    }
+    return *f;
 }
 
 void ReadFilesOnce(benchmark::State& st) {
-    Folder& f = TheFolder();
+    Folder& f = TheFolder(static_cast<int>(st.range(0)));
     for (auto _ : st) {
         size_t bytes = 0;
         for (const auto& line : f.lines) {
@@ -189,11 +198,11 @@ void ReadFilesOnce(benchmark::State& st) {
         benchmark::DoNotOptimize(bytes);
     }
 }
-BENCHMARK(ReadFilesOnce)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadFilesOnce)->Arg(2500)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // Reading plus the split into lines every reader of history files does.
 void ReadAndSplitOnce(benchmark::State& st) {
-    Folder& f = TheFolder();
+    Folder& f = TheFolder(static_cast<int>(st.range(0)));
     for (auto _ : st) {
         size_t rows = 0;
         for (const auto& line : f.lines) {
@@ -202,16 +211,16 @@ void ReadAndSplitOnce(benchmark::State& st) {
         benchmark::DoNotOptimize(rows);
     }
 }
-BENCHMARK(ReadAndSplitOnce)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadAndSplitOnce)->Arg(2500)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void WholeOverview(benchmark::State& st) {
-    Folder& f = TheFolder();
+    Folder& f = TheFolder(static_cast<int>(st.range(0)));
     for (auto _ : st) {
         const auto rows = LoadOverview(f.path, f.lines, kRates, kNow);
         benchmark::DoNotOptimize(rows.data());
     }
 }
-BENCHMARK(WholeOverview)->Unit(benchmark::kMillisecond);
+BENCHMARK(WholeOverview)->Arg(2500)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -31,34 +31,62 @@ bool IsUsable(const HistoryTextLine& line, const Strikes& strikes) {
 }
 
 struct RowChoice {
-    const HistoryTextLine* first = nullptr;  // earliest usable row
-    const HistoryTextLine* last = nullptr;   // latest usable row
+    std::optional<HistoryTextLine> first;  // earliest usable row
+    std::optional<HistoryTextLine> last;   // latest usable row
     bool latestDamaged = false;
 };
 
+// Orders dates as their day numbers do, at less cost.
+int64_t DateKey(const Date& d) {
+    return (static_cast<int64_t>(d.year) * 16 + d.month) * 32 + d.day;
+}
+
 // Of lines sharing a date the first one is the earliest and the last one the latest, as
-// downloads of one day follow each other in the file.
-RowChoice ChooseRows(const HistoryText& text, const Strikes& strikes) {
+// downloads of one day follow each other in the file. Forwards for the earliest, backwards for
+// the latest: a line's fields are read only where its date could make it the one, which in a
+// file in date order is its first and last line.
+const HistoryTextLine& Full(const HistoryTextLine& line) {
+    return line;
+}
+
+HistoryTextLine Full(const HistoryDatedLine& line) {
+    return ReadHistoryFields(line);
+}
+
+template <class Lines>
+RowChoice ChooseRows(const Lines& lines, const Strikes& strikes) {
     RowChoice c;
-    const HistoryTextLine* latest = nullptr;
-    for (const auto& line : text.lines) {
-        if (!line.date) {
+    int64_t firstKey = 0;
+    for (const auto& line : lines) {
+        if (!line.date || (c.first && DateKey(*line.date) >= firstKey)) {
             continue;
         }
-        const int64_t day = DayNumber(*line.date);
-        if (latest == nullptr || day >= DayNumber(*latest->date)) {
-            latest = &line;
-            c.latestDamaged = line.damaged || (strikes.put && line.putValue < 0.0) ||
-                              (strikes.call && line.callValue < 0.0);
+        const HistoryTextLine& full = Full(line);
+        if (IsUsable(full, strikes)) {
+            firstKey = DateKey(*line.date);
+            c.first = full;
         }
-        if (!IsUsable(line, strikes)) {
+    }
+    std::optional<int64_t> latestKey;
+    int64_t lastKey = 0;
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        if (!it->date) {
             continue;
         }
-        if (c.first == nullptr || day < DayNumber(*c.first->date)) {
-            c.first = &line;
+        const int64_t key = DateKey(*it->date);
+        const bool latest = !latestKey || key > *latestKey;
+        if (!latest && c.last && key <= lastKey) {
+            continue;
         }
-        if (c.last == nullptr || day >= DayNumber(*c.last->date)) {
-            c.last = &line;
+        const HistoryTextLine& full = Full(*it);
+        if (latest) {
+            latestKey = key;
+            c.latestDamaged = full.damaged || (strikes.put && full.putValue < 0.0) ||
+                              (strikes.call && full.callValue < 0.0);
+        }
+        if ((!c.last || key > lastKey) && IsUsable(full, strikes)) {
+            lastKey = key;
+            c.last = full;
         }
     }
     return c;
@@ -143,19 +171,32 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
     return HistoryOverview(fileName, TextOfLines(lines), rates, now);
 }
 
-HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history) {
+namespace {
+
+template <class Lines>
+HistorySummary SummarizeLines(std::string_view fileName, const Lines& lines) {
     HistorySummary summary;
-    const RowChoice chosen = ChooseRows(history, StrikesOfFileName(fileName));
+    const RowChoice chosen = ChooseRows(lines, StrikesOfFileName(fileName));
     summary.latestDamaged = chosen.latestDamaged;
-    auto keep = [](const HistoryTextLine* line) {
-        return HistorySummary::Row{*line->date, *line->somValue, std::string(line->aex),
-                                   line->putValue, line->callValue};
+    auto keep = [](const HistoryTextLine& line) {
+        return HistorySummary::Row{*line.date, *line.somValue, std::string(line.aex), line.putValue,
+                                   line.callValue};
     };
-    if (chosen.first != nullptr && chosen.last != nullptr) {
-        summary.first = keep(chosen.first);
-        summary.last = keep(chosen.last);
+    if (chosen.first && chosen.last) {
+        summary.first = keep(*chosen.first);
+        summary.last = keep(*chosen.last);
     }
     return summary;
+}
+
+}  // namespace
+
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history) {
+    return SummarizeLines(fileName, history.lines);
+}
+
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryDates& history) {
+    return SummarizeLines(fileName, history.lines);
 }
 
 OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,

@@ -90,6 +90,8 @@ struct HistorySummary {
     bool latestDamaged = false;
 };
 HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history);
+// The same from a dates-only reading: only the lines that can be chosen are read in full.
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryDates& history);
 OverviewRow SummaryOverview(std::string_view fileName, const HistorySummary& summary,
                             const Rates& rates, const DateTime& now);
 

@@ -42,15 +42,15 @@ std::optional<std::vector<OverviewRow>> OverviewCache::Load(const std::string& f
                    old != entries_.end() && old->second.stamp == stamp) {
             entry = &seen.emplace(path, std::move(old->second)).first->second;
         } else {
-            const std::optional<std::string> text = ReadFile(path);
             ++filesRead_;
-            if (!text) {
+            if (!ReadFileInto(path, buffer_)) {
                 rows.push_back(OverviewOf(line, nullptr, rates, now));
                 continue;
             }
-            entry =
-                &seen.emplace(path, Entry{stamp, SummarizeHistory(name, ReadHistoryText(*text))})
-                     .first->second;
+            // The overview needs two or three lines of a history: the others are read for their
+            // dates.
+            ReadHistoryDates(buffer_, dates_);
+            entry = &seen.emplace(path, Entry{stamp, SummarizeHistory(name, dates_)}).first->second;
         }
         OverviewRow row = SummaryOverview(name, entry->summary, rates, now);
         row.key = CombinationKey(line);

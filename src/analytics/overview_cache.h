@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analytics/overview.h"
+#include "core/history_text.h"
 
 namespace rendaal {
 
@@ -39,6 +40,9 @@ private:
     };
     std::unordered_map<std::string, Entry> entries_;
     int64_t filesRead_ = 0;
+    // Kept from file to file: fresh memory for each costs more than reading it.
+    std::string buffer_;
+    HistoryDates dates_;
 };
 
 }  // namespace rendaal

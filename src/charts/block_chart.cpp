@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 #include "core/text.h"
@@ -192,7 +193,9 @@ void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     }
     const ChartHeader header = ParseChartFileName(pass.fileName);
     // The rows come first: a Single's window depends on the last index level.
-    const HistoryRows rows = LoadHistoryRows(pass.folder, pass.fileName);
+    const auto read = PassHistory(pass);
+    const HistoryRows& rows = read->rows;
+    const std::vector<HistoryRowValues>& values = read->values;
     const IndexWindow window = IndexWindowFor(header, rows.lines, area);
 
     canvas.SetFontColor(kBlack);
@@ -200,7 +203,7 @@ void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     DrawDatesTitle(canvas, area, header, rows.startDate);
     DrawCombinationTitle(canvas, area, header);
     if (somPass) {
-        state.valueScale = ChooseValueScale(rows.lines);
+        state.valueScale = ValueScaleOf(values);
         DrawValueAxis(canvas, area, state.valueScale);
         DrawUnitMark(canvas, area, 9);
         DrawIndexAxis(canvas, area, window);
@@ -211,32 +214,31 @@ void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
         state.points.clear();
     }
 
-    std::string lastAexText;
+    double lastAex = 0;
+    std::optional<size_t> lastDated;
     bool firstPoint = true;
     std::pair<int, int> last;  // the previous square's centre
-    for (const auto& line : rows.lines) {
-        const HistoryRow row = SplitHistoryRow(line);
-        const auto date = ParseDmy(row.dateText);
-        if (row.dateText.empty() || !date) {
+    for (size_t i = 0; i < values.size(); ++i) {
+        const HistoryRowValues& row = values[i];
+        if (!row.date) {
             continue;
         }
-        if (const auto color = WeekdayColor(Weekday(*date), pass.colors)) {
+        if (const auto color = WeekdayColor(Weekday(*row.date), pass.colors)) {
             canvas.SetBrushColor(*color);
         }
-        state.lastRowTexts = {row.putField, row.callField, row.somField};
-        state.lastRowDate = *date;
-        if (row.somField == kNotDownloaded) {
+        lastDated = i;
+        state.lastRowDate = *row.date;
+        if (row.notDownloaded) {
             outputs.l21 = "Laatste kosrsen niet gedownload";
             continue;
         }
-        lastAexText = row.aexField;
-        const double aex = ParseNumber(row.aexField);
-        state.lastHistoryIndexValue = aex;
-        const double v = pass.series == ChartSeries::Put    ? ParseNumber(row.putField)
-                         : pass.series == ChartSeries::Call ? ParseNumber(row.callField)
-                                                            : ParseNumber(row.somField);
+        lastAex = row.aex;
+        state.lastHistoryIndexValue = row.aex;
+        const double v = pass.series == ChartSeries::Put    ? row.put
+                         : pass.series == ChartSeries::Call ? row.call
+                                                            : row.som;
         const int y = Nearest(area.bottom - pixelsPerValue * v);
-        const int x = Nearest(window.X(aex));
+        const int x = Nearest(window.X(row.aex));
         if (firstPoint) {
             canvas.MoveTo(x, y);
             firstPoint = false;
@@ -249,12 +251,16 @@ void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
         }
         last = {x, y};
         DrawSquare(canvas, area, contents, x, y);
-        state.points.push_back({x, y, *date, ParseNumber(row.somField), aex});
+        state.points.push_back({x, y, *row.date, row.som, row.aex});
         canvas.SetBrushColor(kWhite);
+    }
+    if (lastDated) {
+        const HistoryRow row = SplitHistoryRow(rows.lines[*lastDated]);
+        state.lastRowTexts = {row.putField, row.callField, row.somField};
     }
 
     canvas.SetPenColor(kRed);
-    const int xa = Nearest(window.X(ParseNumber(lastAexText)));
+    const int xa = Nearest(window.X(lastAex));
     canvas.MoveTo(xa, area.bottom);
     canvas.LineTo(xa, area.bottom - 20);
     contents.AddLine(xa, area.bottom, xa, area.bottom - 20);

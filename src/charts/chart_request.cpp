@@ -1,5 +1,6 @@
 #include "charts/chart_request.h"
 
+#include <memory>
 #include <vector>
 
 #include "charts/block_chart.h"
@@ -17,6 +18,9 @@ void DrawChart(const ChartRequest& request, Canvas& canvas, ChartState& state,
     pass.height = request.height;
     pass.today = request.today;
     pass.colors = request.colors;
+    // Every pass draws the same lines: the file is read and its fields parsed once.
+    pass.history =
+        std::make_shared<const ChartHistory>(ReadChartHistory(request.folder, request.fileName));
     std::vector<ChartSeries> series = {ChartSeries::Som};
     if (request.separate) {
         // A Single has one side only; the other would be a line of zeros with a name.

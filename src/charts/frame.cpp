@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <tuple>
 #include <utility>
 
@@ -374,6 +375,12 @@ void DrawArrowHead(Canvas& canvas, int x, int y, int direction) {
         canvas.LineTo(x + 20, y);
         canvas.FloodFill(x + 25, y, chart_colors::kBlack);
     }
+}
+
+std::shared_ptr<const ChartHistory> PassHistory(const ChartPass& pass) {
+    return pass.history
+               ? pass.history
+               : std::make_shared<const ChartHistory>(ReadChartHistory(pass.folder, pass.fileName));
 }
 
 }  // namespace rendaal

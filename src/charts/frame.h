@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -76,7 +77,11 @@ struct ChartPass {
     Date today;
     ChartSeries series = ChartSeries::Som;
     SystemColors colors;
+    // The history as read for the chart's first pass; empty: the pass reads it itself.
+    std::shared_ptr<const ChartHistory> history;
 };
+// pass.history, or the history read now when the pass has none.
+std::shared_ptr<const ChartHistory> PassHistory(const ChartPass& pass);
 
 struct LabelOutput {
     std::string caption;

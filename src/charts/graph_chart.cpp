@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <map>
+#include <memory>
 
 #include "core/text.h"
 
@@ -239,12 +240,14 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     }
     const ChartHeader header = ParseChartFileName(pass.fileName);
     DrawCombinationTitle(canvas, area, header);
-    const HistoryRows rows = LoadHistoryRows(pass.folder, pass.fileName);
+    const auto read = PassHistory(pass);
+    const HistoryRows& rows = read->rows;
+    const std::vector<HistoryRowValues>& values = read->values;
     const TimeSpan span = TimeSpanFor(rows.lines, pass.today, area);
 
     if (somPass) {
         DrawDatesTitle(canvas, area, header, rows.startDate);
-        state.valueScale = ChooseValueScale(rows.lines);
+        state.valueScale = ValueScaleOf(values);
         DrawValueAxis(canvas, area, state.valueScale);
         DrawUnitMark(canvas, area, 10);
         DrawTimeAxis(canvas, area, span);
@@ -264,18 +267,19 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
     bool firstPoint = true;
     std::pair<int, int> last;
     const size_t count = rows.lines.size();
+    std::optional<size_t> lastDated;
     for (size_t i = 0; i < count; ++i) {
-        const HistoryRow row = SplitHistoryRow(rows.lines[i]);
-        const auto day = RowDayNumber(row.dateText);
+        const HistoryRowValues& row = values[i];
+        const auto day = row.day;
         if (!day) {
             continue;
         }
-        state.lastRowTexts = {row.putField, row.callField, row.somField};
+        lastDated = i;
         state.lastRowDate = FromDayNumber(*day);
-        const double put = ParseNumber(row.putField);
-        const double call = ParseNumber(row.callField);
-        const double som = ParseNumber(row.somField);
-        state.lastHistoryIndexValue = ParseNumber(row.aexField);
+        const double put = row.put;
+        const double call = row.call;
+        const double som = row.som;
+        state.lastHistoryIndexValue = row.aex;
         const double v = pass.series == ChartSeries::Put    ? put
                          : pass.series == ChartSeries::Call ? call
                                                             : som;
@@ -308,6 +312,11 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
         }
         last = {x, y};
         firstPoint = false;
+    }
+
+    if (lastDated) {
+        const HistoryRow row = SplitHistoryRow(rows.lines[*lastDated]);
+        state.lastRowTexts = {row.putField, row.callField, row.somField};
     }
 
     const double profit = (firstValue - lastValue) * 100;

@@ -10,6 +10,9 @@
 namespace rendaal {
 namespace {
 
+// The Som the download writes when it found no prices.
+constexpr std::string_view kNotDownloaded = " 0,00";
+
 // The number in two characters of the expiry field; -1 unless both are digits.
 int TwoDigitNumber(std::string_view field, size_t pos) {
     if (field.size() < pos + 2) {
@@ -85,7 +88,9 @@ std::optional<Date> ExpiryDate(std::string_view series, int year, int month) {
 HistoryRows HistoryRowsFromText(std::string_view text) {
     // The shared reader: a BOM, UTF-16, a header in another spelling or blank lines no longer
     // make the first data line a header, or a blank a row.
-    const HistoryText read = ReadHistoryText(text);
+    // The charts read the fields themselves: of the reader only its lines are needed.
+    HistoryDates read;
+    ReadHistoryDates(text, read);
     HistoryRows rows;
     rows.lines.reserve(read.lines.size() + 1);
     for (const auto& line : read.lines) {
@@ -163,6 +168,40 @@ ValueScale ScaleForMaximum(double maxSom) {
         }
     }
     return {5e15, 5};
+}
+
+std::vector<HistoryRowValues> HistoryValues(const std::vector<std::string>& lines) {
+    std::vector<HistoryRowValues> values;
+    values.reserve(lines.size());
+    for (const auto& line : lines) {
+        const HistoryRow row = SplitHistoryRow(line);
+        HistoryRowValues& v = values.emplace_back();
+        if (!row.dateText.empty()) {
+            v.date = ParseDmy(row.dateText);
+            v.day = RowDayNumber(row.dateText);
+        }
+        v.notDownloaded = row.somField == kNotDownloaded;
+        v.put = ParseNumber(row.putField);
+        v.call = ParseNumber(row.callField);
+        v.som = ParseNumber(row.somField);
+        v.aex = ParseNumber(row.aexField);
+    }
+    return values;
+}
+
+ChartHistory ReadChartHistory(const std::string& folder, const std::string& name) {
+    ChartHistory h;
+    h.rows = LoadHistoryRows(folder, name);
+    h.values = HistoryValues(h.rows.lines);
+    return h;
+}
+
+ValueScale ValueScaleOf(const std::vector<HistoryRowValues>& values) {
+    double maxSom = 0;
+    for (const auto& v : values) {
+        maxSom = v.som > maxSom ? v.som : maxSom;
+    }
+    return ScaleForMaximum(maxSom);
 }
 
 ValueScale ChooseValueScale(const std::vector<std::string>& lines) {

@@ -68,6 +68,25 @@ HistoryRow SplitHistoryRow(std::string_view line);
 // the like count as no date).
 std::optional<int64_t> RowDayNumber(const std::string& dateText);
 
+// What the chart passes read of a line, read once for all of them.
+struct HistoryRowValues {
+    std::optional<Date> date;    // ParseDmy of the date text: the block chart's
+    std::optional<int64_t> day;  // RowDayNumber of it: the graph chart's
+    bool notDownloaded = false;  // a Som field the download wrote without prices
+    double put = 0;              // ParseNumber of the fields
+    double call = 0;
+    double som = 0;
+    double aex = 0;
+};
+std::vector<HistoryRowValues> HistoryValues(const std::vector<std::string>& lines);
+
+// A history as the chart passes read it: read once for all passes of a chart.
+struct ChartHistory {
+    HistoryRows rows;
+    std::vector<HistoryRowValues> values;
+};
+ChartHistory ReadChartHistory(const std::string& folder, const std::string& name);
+
 struct ValueScale {
     double top = 5;
     int ticks = 5;
@@ -77,6 +96,7 @@ struct ValueScale {
 // Sums of 500 and more continue the table's 1-2-5 pattern (1000, 2000, 5000, ...), up to a
 // top of 5e15, which the largest sums share.
 ValueScale ChooseValueScale(const std::vector<std::string>& lines);
+ValueScale ValueScaleOf(const std::vector<HistoryRowValues>& values);
 ValueScale ScaleForMaximum(double maxSom);
 
 struct LastRowTexts {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -163,7 +164,10 @@ std::string NotRegularFileError(const std::string& path) {
     return KindError(path, st.st_mode);
 }
 
-FileRead ReadFileChecked(const std::string& path, size_t maxBytes) {
+namespace {
+
+// The file into data, whose memory is reused; result.text is left empty.
+FileRead ReadInto(const std::string& path, size_t maxBytes, std::string& data) {
     FileRead result;
     const auto fail = [&](int error) {
         result.error = FileErrorText(path, "gelezen", error);
@@ -197,14 +201,19 @@ FileRead ReadFileChecked(const std::string& path, size_t maxBytes) {
         result.error = TooLargeError(path, maxBytes);
         return result;
     }
-    std::string data;
-    char buf[65536];
+    // Read straight into the text, sized by the file: a bounce buffer and the string's regrowth
+    // each cost a copy of the whole file.
+    data.resize(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), maxBytes) + 1);
+    size_t used = 0;
     for (;;) {
         if (Fails(FileOp::Read, path)) {
             ::close(fd);
             return fail(EIO);
         }
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (used == data.size()) {
+            data.resize(data.size() + 65536);  // the file grew while read
+        }
+        const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -216,16 +225,31 @@ FileRead ReadFileChecked(const std::string& path, size_t maxBytes) {
         if (n == 0) {
             break;
         }
-        if (data.size() + static_cast<size_t>(n) > maxBytes) {
+        used += static_cast<size_t>(n);
+        if (used > maxBytes) {
             ::close(fd);
             result.error = TooLargeError(path, maxBytes);
             return result;
         }
-        data.append(buf, static_cast<size_t>(n));
     }
+    data.resize(used);
     ::close(fd);
-    result.text = std::move(data);
     return result;
+}
+
+}  // namespace
+
+FileRead ReadFileChecked(const std::string& path, size_t maxBytes) {
+    std::string data;
+    FileRead result = ReadInto(path, maxBytes, data);
+    if (result.error.empty()) {
+        result.text = std::move(data);
+    }
+    return result;
+}
+
+bool ReadFileInto(const std::string& path, std::string& buffer, size_t maxBytes) {
+    return ReadInto(path, maxBytes, buffer).error.empty();
 }
 
 std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {

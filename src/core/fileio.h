@@ -29,6 +29,9 @@ struct FileRead {
 FileRead ReadFileChecked(const std::string& path, size_t maxBytes = kMaxReadBytes);
 // Whole file, or empty when it cannot be read or is larger than maxBytes.
 std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes = kMaxReadBytes);
+// The same into buffer, whose memory is kept for the next file: reading many files one after
+// another then costs no fresh memory for each. False (buffer undefined) when it cannot be read.
+bool ReadFileInto(const std::string& path, std::string& buffer, size_t maxBytes = kMaxReadBytes);
 
 // Writes a temporary file "<target>.tmp<pid>" next to the file, syncs it, renames it over the
 // file and syncs the folder. A symlink stays a symlink: its final target is replaced, and an

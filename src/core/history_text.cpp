@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "core/text.h"
 
@@ -43,6 +44,29 @@ std::optional<int> SmallNumber(std::string_view s, size_t maxDigits) {
     return n;
 }
 
+// Digits with at most one separator. Up to 15 digits fit a double exactly, and so does
+// 10^decimals: one division rounds as from_chars does, at a fraction of its cost. Empty for more.
+std::optional<double> ExactDecimal(std::string_view digits) {
+    uint64_t mantissa = 0;
+    int count = 0;
+    int decimals = -1;
+    for (char c : digits) {
+        if (!IsDigit(c)) {
+            decimals = 0;
+            continue;
+        }
+        mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+        ++count;
+        decimals += decimals >= 0 ? 1 : 0;
+    }
+    if (count > 15) {
+        return std::nullopt;
+    }
+    static constexpr double kPowers[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    return static_cast<double>(mantissa) / kPowers[std::max(decimals, 0)];
+}
+
 // A number as the program writes it (12,35 or 00.0), or as a spreadsheet saves it back: an
 // optional "-", digits and at most one decimal separator. Anything else does not read: a
 // price of "12,3\0" or "1.234,5" would otherwise become a wrong number in a chart.
@@ -61,6 +85,9 @@ std::optional<double> FieldValue(std::string_view s) {
     }
     if (!anyDigit || separators > 1) {
         return std::nullopt;
+    }
+    if (const auto exact = ExactDecimal(digits)) {
+        return digits.size() < s.size() ? -*exact : *exact;
     }
     // Read in place: ParseNumber's copies cost more than the rest of a line's reading.
     std::array<char, 48> buf{};
@@ -113,22 +140,22 @@ bool IsTimeText(std::string_view s) {
 // Fills in the fields of a non-blank line that is no header.
 void ReadLine(HistoryTextLine& line) {
     std::array<std::string_view, 5> fields{};
-    std::string_view rest = line.text;
+    const std::string_view text = line.text;
     size_t count = 0;
     bool extra = false;  // a sixth field with something in it
-    for (;;) {
-        const auto p = rest.find(';');
-        const std::string_view field = Trim(rest.substr(0, p));
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != ';') {
+            continue;
+        }
+        const std::string_view field = Trim(text.substr(start, i - start));
         if (count < fields.size()) {
             fields[count] = field;
         } else if (!field.empty()) {
             extra = true;
         }
         ++count;
-        if (p == std::string_view::npos) {
-            break;
-        }
-        rest.remove_prefix(p + 1);
+        start = i + 1;
     }
     line.dateTime = fields[0];
     line.put = fields[1];
@@ -175,17 +202,31 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-std::string Decode(std::string_view bytes) {
-    if (bytes.substr(0, 2) == "\xFF\xFE") {
-        return FromUtf16(bytes.substr(2), false);
+std::string Decode(std::string&& bytes) {
+    const std::string_view b = bytes;
+    if (b.substr(0, 2) == "\xFF\xFE") {
+        return FromUtf16(b.substr(2), false);
     }
-    if (bytes.substr(0, 2) == "\xFE\xFF") {
-        return FromUtf16(bytes.substr(2), true);
+    if (b.substr(0, 2) == "\xFE\xFF") {
+        return FromUtf16(b.substr(2), true);
     }
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
+    if (b.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.erase(0, 3);
     }
-    return std::string(bytes);
+    return std::move(bytes);
+}
+
+// The date text of a line: its first field up to a blank.
+std::string_view DateText(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size() && IsBlank(line[i])) {
+        ++i;
+    }
+    size_t end = i;
+    while (end < line.size() && line[end] != ';' && !IsBlank(line[end])) {
+        ++end;
+    }
+    return line.substr(i, end - i);
 }
 
 // A line of NUL bytes and blanks is what a crash leaves where a block was not yet written.
@@ -201,6 +242,21 @@ bool IsBlankLine(std::string_view line) {
 }  // namespace
 
 std::optional<Date> ParseHistoryDate(std::string_view text) {
+    // dd-mm-yyyy as the program writes it, without the searches.
+    if (text.size() == 10 && text[2] == '-' && text[5] == '-') {
+        const auto d = [&](size_t i) { return static_cast<unsigned>(text[i] - '0'); };
+        if (d(0) > 9 || d(1) > 9 || d(3) > 9 || d(4) > 9 || d(6) > 9 || d(7) > 9 || d(8) > 9 ||
+            d(9) > 9) {
+            return std::nullopt;
+        }
+        const int day = static_cast<int>(d(0) * 10 + d(1));
+        const int month = static_cast<int>(d(3) * 10 + d(4));
+        const int year = static_cast<int>(d(6) * 1000 + d(7) * 100 + d(8) * 10 + d(9));
+        // Days up to the 28th exist in every month.
+        const bool valid = year >= 1 && ((day >= 1 && day <= 28 && month >= 1 && month <= 12) ||
+                                         IsValidDate(year, month, day));
+        return valid ? std::optional<Date>(Date{year, month, day}) : std::nullopt;
+    }
     const auto p1 = text.find('-');
     if (p1 == std::string_view::npos) {
         return std::nullopt;
@@ -252,42 +308,93 @@ size_t HistoryText::RowCount() const {
     return n;
 }
 
-HistoryText ReadHistoryText(std::string_view bytes) {
-    HistoryText result;
-    auto decoded = std::make_shared<std::string>(Decode(bytes));
-    const std::string_view text = *decoded;
-    result.decoded = std::move(decoded);
-    // Counting first saves the vector's regrowth on large files; a byte count would reserve far
-    // too much for garbage without line ends.
-    result.lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    bool anyText = false;
-    bool anyRow = false;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        // By hand: find_first_of searches its set once for every byte it passes.
-        size_t end = pos;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
-            ++end;
+namespace {
+
+// Calls onLine(text, ended) for every line of decoded text that is neither blank nor a header.
+// True when a header was seen; anyText tells whether anything but blanks was.
+template <class OnLine>
+bool ForEachLine(std::string_view text, bool& anyText, OnLine onLine) {
+    bool header = false;
+    anyText = false;
+    const char* const stop = text.data() + text.size();
+    const char* p = text.data();
+    while (p < stop) {
+        const auto* nl =
+            static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(stop - p)));
+        const char* end = nl ? nl : stop;
+        // A lone CR ends a line as well.
+        if (const auto* cr =
+                static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)))) {
+            end = cr;
         }
-        const std::string_view raw = text.substr(pos, end - pos);
-        const bool ended = end < text.size();
-        pos = !ended ? end : end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        const std::string_view raw(p, static_cast<size_t>(end - p));
+        const bool ended = end < stop;
+        p = !ended ? end : end + 1 + (*end == '\r' && end + 1 < stop && end[1] == '\n' ? 1 : 0);
         if (IsBlankLine(raw)) {
             continue;
         }
         anyText = true;
         if (IsHistoryHeader(raw)) {
-            result.header = true;
+            header = true;
             continue;
         }
+        onLine(raw, ended);
+    }
+    return header;
+}
+
+}  // namespace
+
+HistoryText ReadHistoryText(std::string_view bytes) {
+    return ReadHistoryText(std::string(bytes));
+}
+
+HistoryText ReadHistoryText(std::string&& bytes) {
+    HistoryText result;
+    // Counting first saves the vector's regrowth on large files; a byte count would reserve far
+    // too much for garbage without line ends.
+    result.lines.reserve(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+    bool anyText = false;
+    bool anyRow = false;
+    result.decoded = std::make_shared<std::string>(Decode(std::move(bytes)));
+    result.header = ForEachLine(*result.decoded, anyText, [&](std::string_view raw, bool ended) {
         HistoryTextLine& line = result.lines.emplace_back();
         line.text = raw;
         line.ended = ended;
         ReadLine(line);
         anyRow = anyRow || line.IsRow();
-    }
+    });
     result.readable = !anyText || result.header || anyRow;
     return result;
+}
+
+void ReadHistoryDates(std::string_view bytes, HistoryDates& into) {
+    into.lines.clear();
+    into.decoded.reset();
+    std::string_view text = bytes;
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        into.decoded = std::make_shared<std::string>(Decode(std::string(bytes)));
+        text = *into.decoded;
+    } else if (bytes.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    bool anyText = false;
+    into.header = ForEachLine(text, anyText, [&](std::string_view raw, bool ended) {
+        into.lines.push_back({raw, ParseHistoryDate(DateText(raw)), ended});
+    });
+    into.readable =
+        !anyText || into.header ||
+        std::any_of(into.lines.begin(), into.lines.end(), [](const HistoryDatedLine& l) {
+            return l.date && ReadHistoryFields(l).IsRow();
+        });
+}
+
+HistoryTextLine ReadHistoryFields(const HistoryDatedLine& dated) {
+    HistoryTextLine line;
+    line.text = dated.text;
+    line.ended = dated.ended;
+    ReadLine(line);
+    return line;
 }
 
 }  // namespace rendaal

@@ -31,7 +31,54 @@ std::string AfterLast(char c, std::string_view s) {
     return p == std::string_view::npos ? std::string() : std::string(s.substr(p + 1));
 }
 
+namespace {
+
+// "12,35", " -0,5", "912.37": blanks only around, an optional "-", a digit first, at most one
+// separator and 15 digits, which a double and 10^decimals hold exactly, so that one division
+// rounds as from_chars does. Empty for anything else, which the general path reads.
+std::optional<double> PlainNumber(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && s.back() == ' ') {
+        s.remove_suffix(1);
+    }
+    const bool negative = !s.empty() && s.front() == '-';
+    if (negative) {
+        s.remove_prefix(1);
+    }
+    if (s.empty() || s.front() < '0' || s.front() > '9') {
+        return std::nullopt;
+    }
+    uint64_t mantissa = 0;
+    int count = 0;
+    int decimals = -1;
+    for (char c : s) {
+        if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+            ++count;
+            decimals += decimals >= 0 ? 1 : 0;
+        } else if ((c == ',' || c == '.') && decimals < 0) {
+            decimals = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (count > 15) {
+        return std::nullopt;
+    }
+    static constexpr double kPowers[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double value = static_cast<double>(mantissa) / kPowers[std::max(decimals, 0)];
+    return negative ? -value : value;
+}
+
+}  // namespace
+
 double ParseNumber(std::string_view s) {
+    if (const auto plain = PlainNumber(s)) {
+        return *plain;
+    }
     std::string t = RemoveSpaces(s);
     if (const auto comma = t.find(','); comma != std::string::npos) {
         t[comma] = '.';

@@ -174,6 +174,26 @@ TEST(Overview, DefinitionsOnSmallHistories) {
     }
 }
 
+// Files are read one after another into the same memory: nothing of a long one may show in the
+// overview of a short or missing one after it.
+TEST(Overview, NothingCarriesOverFromTheFileBefore) {
+    TempDir dir;
+    std::string text = "Datum; Put; Call; Som; AEX\r\n";
+    for (int i = 0; i < 200; ++i) {
+        text += kFirst + "\r\n";
+    }
+    WriteAll(dir.path() / HistoryFileName(kStrangle),
+             text + L("04-12-2026", "1", "1", "2", "920") + "\r\n");
+    WriteAll(dir.path() / HistoryFileName(kDecember), "Datum; Put; Call; Som; AEX\r\n");
+    const auto rows =
+        LoadOverview(dir.folder(), {kStrangle, kDecember, kSingle, kStrangle}, {}, kMonday);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_FALSE(rows[1].lastDate);
+    EXPECT_FALSE(rows[2].hasHistory);
+    EXPECT_EQ(rows[3].lastDate, rows[0].lastDate);
+    EXPECT_EQ(rows[3].somLast, 2.0);
+}
+
 TEST(Overview, EmptyRulesAndFilesThatAreNoFiles) {
     TempDir dir;
     EXPECT_EQ(OverviewCsv(LoadOverview(dir.folder(), {}, {}, kMonday)),

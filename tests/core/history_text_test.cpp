@@ -79,6 +79,18 @@ TEST(ReadHistoryText, WhatEditorsSpreadsheetsAndDisksLeave) {
         EXPECT_EQ(read.readable, c.readable);
         EXPECT_EQ(read.header, c.header);
         EXPECT_EQ(Kinds(read), c.kinds);
+        // The dates-only reading, into memory a longer text used before, gives the same lines.
+        HistoryDates dates;
+        ReadHistoryDates(h + "\n" + kRowA + "\n" + kRowB + "\n" + kRowA, dates);
+        ReadHistoryDates(c.bytes, dates);
+        EXPECT_EQ(dates.readable, c.readable);
+        EXPECT_EQ(dates.header, c.header);
+        ASSERT_EQ(dates.lines.size(), read.lines.size());
+        for (size_t i = 0; i < read.lines.size(); ++i) {
+            EXPECT_EQ(dates.lines[i].text, read.lines[i].text);
+            EXPECT_EQ(dates.lines[i].date, read.lines[i].date);
+            EXPECT_EQ(ReadHistoryFields(dates.lines[i]).damaged, read.lines[i].damaged);
+        }
     }
 }
 

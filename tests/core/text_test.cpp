@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -69,6 +71,24 @@ TEST(ParseNumber, Table) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_DOUBLE_EQ(ParseNumber(c.text), c.value);
+    }
+}
+
+// Prices are compared and summed: a shortcut that rounds one of them differently is a fault.
+TEST(ParseNumber, ExactlyAsTheCorrectlyRoundedReading) {
+    for (const char* text :
+         {"0,1", "20,35", "-0,3", "912,37", "0,000000000000001", "12345678,9012345",
+          "1234567890123456,7", "99999999999999,99", "00000000000000000,3"}) {
+        std::string point = text;
+        std::replace(point.begin(), point.end(), ',', '.');
+        EXPECT_EQ(ParseNumber(text), std::strtod(point.c_str(), nullptr)) << text;
+    }
+    for (int i = 0; i < 200000; i += 7) {
+        const std::string t = std::to_string(i / 100) + "," + TwoDigits(i % 100);
+        ASSERT_EQ(
+            ParseNumber(t),
+            std::strtod((std::to_string(i / 100) + "." + TwoDigits(i % 100)).c_str(), nullptr))
+            << t;
     }
 }
 
