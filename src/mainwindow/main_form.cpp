@@ -2,10 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
-#include <climits>
 
 #include "core/clock.h"
 #include "core/combination.h"
@@ -16,6 +13,7 @@
 #include "mainwindow/cleanup_wiring.h"
 #include "mainwindow/overview_form.h"
 #include "mainwindow/startup.h"
+#include "mainwindow/window_place.h"
 #include "mainwindow/window_roles.h"
 #include "platform/app_paths.h"
 #include "platform/help.h"
@@ -34,9 +32,6 @@ constexpr int kDesignWidth = 676;
 constexpr int kMinListRows = 3;
 constexpr int kMinChartHeight = 240;
 constexpr int kPreferredListRows = 8;
-// The window frame is only known once the window is shown; what a usual one takes.
-constexpr int kFrameWidth = 10;
-constexpr int kFrameHeight = 40;
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
@@ -151,23 +146,8 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::PlaceWindow(const SettingsStore& store) {
-    const WindowSettings stored = ReadWindowSettings(store);
-    // The screen the stored window was on; one that is off every screen comes to the main one.
-    const QPoint centre(static_cast<int>(std::clamp<int64_t>(
-                            int64_t{stored.Left} + stored.Width / 2, INT_MIN / 2, INT_MAX / 2)),
-                        static_cast<int>(std::clamp<int64_t>(
-                            int64_t{stored.Top} + stored.Height / 2, INT_MIN / 2, INT_MAX / 2)));
-    QScreen* screen = QGuiApplication::screenAt(centre);
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const QSize minimum = MinimumClientSize();
-    const QSize preferred = PreferredClientSize();
-    const ScreenArea placed = PlaceMainWindow(
-        stored, HasStoredSize(store),
-        {minimum.width(), minimum.height(), preferred.width(), preferred.height()},
-        {area.left(), area.top(), area.width(), area.height()}, kFrameWidth, kFrameHeight);
+    const ScreenArea placed = PlaceOnStoredScreen(store, minimum, PreferredClientSize());
     // A screen smaller than the minimum wins: a window larger than the screen is of no use.
     setMinimumSize(std::min(minimum.width(), placed.width),
                    std::min(minimum.height(), placed.height));
