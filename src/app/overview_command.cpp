@@ -130,6 +130,16 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The combinations of the rules file, or empty after saying why it cannot be read.
+std::optional<std::vector<std::string>> ReadRulesOrSay(const std::string& folder) {
+    const std::string rulesPath = folder + "Regels.dat";
+    auto lines = IsRegularFile(rulesPath) ? LoadRules(rulesPath) : std::nullopt;
+    if (!lines) {
+        Complain("kan de combinaties niet lezen: " + rulesPath);
+    }
+    return lines;
+}
+
 }  // namespace
 
 int RunOverviewCommand(const std::vector<std::string>& args) {
@@ -145,10 +155,8 @@ int RunOverviewCommand(const std::vector<std::string>& args) {
     }
     const Rates rates = RatesFor(*o);
     const std::string folder = DataFolderFor("Rendaal");
-    const std::string rulesPath = folder + "Regels.dat";
-    const auto lines = IsRegularFile(rulesPath) ? LoadRules(rulesPath) : std::nullopt;
+    const auto lines = ReadRulesOrSay(folder);
     if (!lines) {
-        Complain("kan de combinaties niet lezen: " + rulesPath);
         return 1;
     }
     auto rows = LoadOverview(folder, *lines, rates, AmsterdamTimeOfLocal(AppClock().Now()));
@@ -205,10 +213,8 @@ int RunAlertsCommand(const std::vector<std::string>& args) {
         return Usage("--alerts neemt alleen --csv");
     }
     const std::string folder = DataFolderFor("Rendaal");
-    const std::string rulesPath = folder + "Regels.dat";
-    const auto lines = IsRegularFile(rulesPath) ? LoadRules(rulesPath) : std::nullopt;
+    const auto lines = ReadRulesOrSay(folder);
     if (!lines) {
-        Complain("kan de combinaties niet lezen: " + rulesPath);
         return 1;
     }
     const AlertLimits limits = StoredAlertLimits();
