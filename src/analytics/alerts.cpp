@@ -271,16 +271,6 @@ void MarkAlerts(std::vector<OverviewRow>& rows, const std::vector<Alert>& holdin
     }
 }
 
-std::string AlertNames(const std::vector<Alert>& alerts, std::string_view key) {
-    std::string out;
-    for (const auto& a : alerts) {
-        if (a.key == key) {
-            out.append(out.empty() ? "" : "; ").append(AlertName(a.kind));
-        }
-    }
-    return out;
-}
-
 std::string AlertsCsv(const std::vector<Alert>& alerts) {
     std::string out;
     for (const auto& a : alerts) {

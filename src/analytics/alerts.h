@@ -111,8 +111,6 @@ AlertPass RunAlertPass(const std::string& folder, const std::vector<OverviewRow>
 // Fills each row's alert names.
 void MarkAlerts(std::vector<OverviewRow>& rows, const std::vector<Alert>& holding);
 
-// The holding alerts of one combination, names joined with "; ".
-std::string AlertNames(const std::vector<Alert>& alerts, std::string_view key);
 inline constexpr const char* kAlertsCsvHeader = "key,alert,value,limit";
 // "key,alert,value,limit" with 2 decimals, CR LF; no header.
 std::string AlertsCsv(const std::vector<Alert>& alerts);

@@ -11,7 +11,8 @@ namespace rendaal {
 
 // The chart's hover read-out: the date of the last history line the chart drew, the quote
 // time of the last index page and that line's prices. Lines end with a carriage return (the
-// text ends with one); show it with DisplayLineBreaks. Without a drawn line the date is empty.
+// text ends with one); the windows show it with line feeds (ShownText). Without a drawn line
+// the date is empty.
 std::string HoverText(const std::optional<Date>& lastRowDate, const std::string& quoteTimeText,
                       const LastRowTexts& last);
 

@@ -10,10 +10,6 @@ bool gRunning = false;
 
 }  // namespace
 
-bool ArchiveRebuildRunning() {
-    return gRunning;
-}
-
 bool StartArchiveRebuild(QObject* context, const std::string& dataFolder,
                          std::function<void(const RebuildResult&)> done) {
     if (gRunning) {

@@ -14,6 +14,5 @@ namespace rendaal {
 // False (and nothing started) while a rebuild of this window still runs.
 bool StartArchiveRebuild(QObject* context, const std::string& dataFolder,
                          std::function<void(const RebuildResult&)> done);
-bool ArchiveRebuildRunning();
 
 }  // namespace rendaal
