@@ -188,12 +188,19 @@ TEST(MergeHistoryTexts, FileRowsWinBackupFillsInWhatIsMissingOrDamaged) {
          "",
          0,
          0},
-        {"duplicated dates: the last row",
+        {"duplicated dates: the last row, the other aside",
          h + Row(1) + "\r\n" + Row(0) + "\r\n" + later + "\r\n",
          "",
          {Row(0), later},
-         "",
+         Row(1) + "\r\n",
          0,
+         0},
+        {"three rows of a date, a copy's rows lose to the file's",
+         h + fixed + "\r\n" + Row(2) + "\r\n" + later + "\r\n" + Row(2) + "\r\n",
+         Good(3),
+         {Row(0), later, Row(2)},
+         fixed + "\r\n",
+         1,
          0},
         {"no real date: aside, each once",
          "garbage\r\n02-12-26; 1; 1; 2; 3\r\n" + Good(1),
@@ -229,14 +236,16 @@ TEST_F(HistoryFiles, DatesSortedOneLinePerDate) {
     WriteAll(Path(),
              "Datum; Put; Call; Som; AEX\r\n"
              "01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500\r\n"
-             "02-04-2008 10:00:00; 2,00; 1,00; 03,00; 500\r\n"
+             "31-03-2008 10:00:00; 2,00; 1,00; 03,00; 500\r\n"
              "01-04-2008 11:00:00; 3,00; 1,00; 04,00; 500\r\n");
     ASSERT_TRUE(CompactHistoryFile(dir.folder(), name));
     ASSERT_TRUE(Append({2008, 4, 1, 17, 0, 0, 0}).ok);
     const auto lines = SplitLines(ReadAll(Path()));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1].substr(0, 19), "01-04-2008 17:00:00");
-    EXPECT_EQ(lines[2].substr(0, 10), "02-04-2008");
+    EXPECT_EQ(lines[1].substr(0, 10), "31-03-2008");
+    EXPECT_EQ(lines[2].substr(0, 19), "01-04-2008 17:00:00");
+    // The file's earlier row of 01-04 was no download of this program: it is kept aside.
+    EXPECT_EQ(ReadAll(Backup() + ".onleesbaar"), "01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500\r\n");
 }
 
 // Files as they really occur: saved by an editor, touched by a spreadsheet, cut by a full disk,
@@ -252,7 +261,8 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         std::vector<std::string> note;  // what the note must say, besides the file's path
         std::string error = {};         // when the append must fail: the reason it gives
         int sideFiles = 0;
-        std::string kept = {};  // a line that must stay in the file
+        std::string kept = {};   // a line that must stay in the file
+        std::string aside = {};  // a line that must be in a side file, not in the file
     };
     const std::string h = std::string(kHistoryHeader) + "\r\n";
     const std::string g100 = Good(100);
@@ -266,6 +276,8 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         utf16 += '\0';
     }
     const std::string restored = "100 datums zijn teruggezet uit de reservekopie";
+    const std::string tenth = "09-08-2026 17:35:00; 18,10; 10,00; 28,10;  900,00";
+    const std::string y2099 = "01-01-2099 17:35:00; 12,00; 10,00; 22,00;  900,00";
     const Case cases[] = {
         {"file deleted, backup with BOM",
          Kind::None,
@@ -398,6 +410,38 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
          Kind::Text,
          g100,
          {}},
+        {"three rows of one date, the correction typed above the old one",
+         Kind::Text,
+         Without(g100, Row(8)) + tenth + "\r\n" + Row(8) + "99\r\n" + Row(8) + "\r\n",
+         Kind::Text,
+         g100,
+         {"had meer dan één regel voor 09-08-2026: de laatste is gebruikt, de andere zijn bewaard "
+          "in"},
+         "",
+         1,
+         Row(8),
+         tenth},
+        {"a typo dated 2099",
+         Kind::Text,
+         g100 + y2099 + "\r\n",
+         Kind::Text,
+         g100,
+         {"Een regel van",
+          "met een datum na 07-12-2026 (01-01-2099) telt niet mee en is bewaard in"},
+         "",
+         1,
+         "",
+         y2099},
+        {"a date after today in the backup only",
+         Kind::Text,
+         g100,
+         Kind::Text,
+         g100 + y2099 + "\r\n",
+         {"met een datum na 07-12-2026 (01-01-2099) telt niet mee"},
+         "",
+         1,
+         "",
+         y2099},
         {"backup binary",
          Kind::Text,
          g100,
@@ -494,6 +538,7 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         want.push_back(DayNumber(2026, 12, 7));
         std::sort(want.begin(), want.end());
         want.erase(std::unique(want.begin(), want.end()), want.end());
+        want.erase(std::upper_bound(want.begin(), want.end(), DayNumber(2026, 12, 7)), want.end());
 
         const auto result = Append({2026, 12, 7, 17, 40, 0, 0});
         fs::permissions(dir.path(), fs::perms::owner_all);
@@ -525,6 +570,10 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         }
         if (!c.kept.empty()) {
             EXPECT_NE(file.find(c.kept + "\r\n"), std::string::npos) << file;
+        }
+        if (!c.aside.empty()) {
+            EXPECT_EQ(file.find(c.aside), std::string::npos) << file;
+            EXPECT_NE(side.at(0).find(c.aside + "\r\n"), std::string::npos);
         }
         // One note naming the file and saying how many dates came back, from where.
         if (c.note.empty()) {
