@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <optional>
@@ -601,6 +602,67 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         EXPECT_TRUE(std::includes(after.begin(), after.end(), want.begin(), want.end()));
         EXPECT_EQ(sideFiles().size(), static_cast<size_t>(c.sideFiles));
     }
+}
+
+// A read-only backup holding something unreadable was set aside again by every run: one side
+// file and one note per run, and at the 999th no name was left and the downloads stopped.
+TEST_F(HistoryFiles, ReadOnlyDamagedBackupIsKeptAsideOnceWhateverTheRuns) {
+    const char* runsText = std::getenv("RENDAAL_HISTORY_RUNS");
+    const int runs = runsText ? std::atoi(runsText) : 25;
+    const std::string kinds[] = {std::string("PK\3\4\0\xff", 6), "; a comment\r\n" + Good(5),
+                                 Good(5) + "\x01\x02 garbled\r\n"};
+    for (const std::string& bak : kinds) {
+        fs::remove_all(dir.path());
+        fs::create_directories(dir.path());
+        WriteAll(Backup(), bak);
+        fs::permissions(Backup(), fs::perms::owner_read);
+        for (int run = 0; run < runs; ++run) {
+            const Date day = FromDayNumber(DayNumber(2026, 12, 7) + run);
+            const auto result = Append({day.year, day.month, day.day, 17, 40, 0, 0});
+            ASSERT_TRUE(result.ok) << result.error;
+            EXPECT_EQ(result.note.find("bewaard") != std::string::npos, run == 0) << result.note;
+        }
+        EXPECT_EQ(ReadAll(Backup()), bak);
+        EXPECT_TRUE(fs::exists(Backup() + ".onleesbaar"));
+        EXPECT_FALSE(fs::exists(Backup() + ".onleesbaar.2"));
+        fs::permissions(Backup(), fs::perms::owner_all);
+    }
+}
+
+// Every name taken (a FIFO, a folder and a link among them): the text goes to the end of the
+// last side file, the line is written, and nothing is followed or opened that is no file.
+TEST_F(HistoryFiles, NoFreeSideFileNameNeverStopsADownload) {
+    const std::string base = Backup() + ".onleesbaar";
+    ASSERT_EQ(::mkfifo(base.c_str(), 0644), 0);
+    fs::create_directory(base + ".2");
+    WriteAll(dir.folder() + "elsewhere", "x");
+    fs::create_symlink(dir.folder() + "elsewhere", base + ".3");
+    for (int n = 4; n <= kMaxSideFiles; ++n) {
+        WriteAll(base + "." + std::to_string(n), "kept " + std::to_string(n) + "\r\n");
+    }
+    WriteAll(Backup(), Good(3) + "garbled\r\n");
+    const auto result = Append({2026, 12, 7, 17, 40, 0, 0});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_NE(result.note.find("bewaard in " + base + ".999."), std::string::npos) << result.note;
+    EXPECT_EQ(ReadAll(base + ".999"), "kept 999\r\ngarbled\r\n");
+    EXPECT_EQ(ReadAll(dir.folder() + "elsewhere"), "x");
+    EXPECT_EQ(HistoryDays(ReadAll(Path())).size(), 4u);
+}
+
+// A history that is a link to a private file: what is kept of its text is private too.
+TEST_F(HistoryFiles, KeptTextIsNoMoreOpenThanTheFileItCameFrom) {
+    const std::string target = dir.folder() + "private.csv";
+    WriteAll(target, Good(3) + "garbled\r\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(target, Path());
+    ASSERT_TRUE(Append({2026, 12, 7, 17, 40, 0, 0}).ok);
+    const auto mode = [](const std::string& p) {
+        return fs::status(p).permissions() & fs::perms::mask;
+    };
+    EXPECT_TRUE(fs::is_symlink(Path()));
+    EXPECT_EQ(mode(Backup() + ".onleesbaar"), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(mode(Backup()), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(mode(target), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(HistoryFiles, BackupIsOnlyReplacedByATextHoldingEveryDateItHolds) {
