@@ -38,6 +38,16 @@ bool ReadFileInto(const std::string& path, std::string& buffer, size_t maxBytes 
 // existing target keeps its permission bits. On any failure the temporary file is removed, the
 // file keeps its previous content and error (when given) says why.
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error = nullptr);
+// The same for a file of the program's own folders (the archive): a symlink in the file's place
+// is refused, never written through.
+bool WriteOwnFileAtomic(const std::string& path, std::string_view data,
+                        std::string* error = nullptr);
+// The same for a file the user named (an output file): refused, with the kernel's reason, where
+// the user's own open() of that path for writing would be refused (permissions, a read-only
+// file, fs.protected_symlinks and fs.protected_regular in sticky folders); otherwise written
+// as WriteFileAtomic does.
+bool WriteUserFileAtomic(const std::string& path, std::string_view data,
+                         std::string* error = nullptr);
 // Appends data in one write and syncs; creates the file (mode 0644) when it does not exist.
 bool AppendFile(const std::string& path, std::string_view data, std::string* error = nullptr);
 

@@ -24,6 +24,9 @@ struct RebuildResult {
     std::vector<std::string> notes;
     // Archived pages that could not be read: days that may have been lost.
     std::vector<std::string> problems;
+    // "dd-mm-yyyy niet hersteld voor <files>: <why>", one per day and reason: days a history
+    // lacks that the archive had but cannot give back.
+    std::vector<std::string> lostDays;
     // Nothing could be done at all (the archive is not a folder of ours, a download holds the
     // data folder, the rules file cannot be read, a name matches no combination).
     std::string error;
@@ -38,6 +41,10 @@ struct RebuildResult {
 RebuildResult RebuildFromArchive(const std::string& dataFolder,
                                  const std::vector<std::string>& combinationLines,
                                  size_t maxPageBytes = kMaxPageBytes);
+
+// What the pages of one archived day may unpack to together, each page once: bounds the
+// rebuild's memory whatever an index lists.
+inline constexpr size_t kMaxDayUnpackBytes = size_t{64} << 20;
 
 // The rebuild as the user starts it: under the data folder's run lock, for the combinations
 // of the rules file, or those of them that names picks (a history file name, with or without
