@@ -225,9 +225,9 @@ bool MayHaveHadDay(const Target& t, int64_t day) {
 
 // One archived day for every file that lacks it.
 void FillDay(int64_t day, const std::vector<ArchiveEntry>& entries, const std::string* indexProblem,
-             std::vector<Target>& targets, size_t maxPageBytes, std::vector<std::string>& problems,
-             LostFiles& lost) {
-    DayPages pages(maxPageBytes, kMaxDayUnpackBytes);
+             std::vector<Target>& targets, size_t maxPageBytes, size_t maxDayBytes,
+             std::vector<std::string>& problems, LostFiles& lost) {
+    DayPages pages(maxPageBytes, maxDayBytes);
     for (Target& t : targets) {
         if (!t.error.empty() || t.have.count(day)) {
             continue;
@@ -313,7 +313,7 @@ RebuiltFile WriteTarget(const std::string& dataFolder, Target& t, std::vector<st
 
 RebuildResult RebuildFromArchive(const std::string& dataFolder,
                                  const std::vector<std::string>& combinationLines,
-                                 size_t maxPageBytes) {
+                                 size_t maxPageBytes, size_t maxDayBytes) {
     RebuildResult result;
     const ArchiveDays archive = ReadArchive(dataFolder);
     if (!archive.problem.empty()) {
@@ -334,7 +334,7 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
             const auto problem = archive.indexProblems.find(day);
             FillDay(day, entries->second,
                     problem == archive.indexProblems.end() ? nullptr : &problem->second, targets,
-                    maxPageBytes, result.problems, lost);
+                    maxPageBytes, maxDayBytes, result.problems, lost);
         }
         AddLostDays(day, lost, result.lostDays);
     }

@@ -38,13 +38,14 @@ struct RebuildResult {
 // For every archived trading day and every combination line (comment lines skipped), a date
 // its history file lacks is added; existing lines are never changed. The caller holds the data
 // folder's run lock.
+// What the pages of one archived day may unpack to together, each page once: bounds the
+// rebuild's memory whatever an index lists. A day beyond it is named, not rebuilt.
+inline constexpr size_t kMaxDayUnpackBytes = size_t{64} << 20;
+
 RebuildResult RebuildFromArchive(const std::string& dataFolder,
                                  const std::vector<std::string>& combinationLines,
-                                 size_t maxPageBytes = kMaxPageBytes);
-
-// What the pages of one archived day may unpack to together, each page once: bounds the
-// rebuild's memory whatever an index lists.
-inline constexpr size_t kMaxDayUnpackBytes = size_t{64} << 20;
+                                 size_t maxPageBytes = kMaxPageBytes,
+                                 size_t maxDayBytes = kMaxDayUnpackBytes);
 
 // The rebuild as the user starts it: under the data folder's run lock, for the combinations
 // of the rules file, or those of them that names picks (a history file name, with or without
