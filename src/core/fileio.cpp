@@ -260,7 +260,7 @@ namespace {
 
 // Replaces target (path itself or the end of its symlinks) by a fresh file holding data.
 bool ReplaceAtomic(const std::string& path, const std::optional<std::string>& target, int linkError,
-                   std::string_view data, std::string* error) {
+                   std::string_view data, std::string* error, unsigned modeMask = 07777) {
     const auto fail = [&](std::string why, int saved) {
         if (error) {
             *error = std::move(why);
@@ -288,8 +288,11 @@ bool ReplaceAtomic(const std::string& path, const std::optional<std::string>& ta
         const int saved = errno;
         return fail(FileErrorText(path, "geschreven", saved), saved);
     }
-    if (exists) {
-        ::fchmod(fd, st.st_mode & 07777);
+    // Before any byte is written, so that nobody can open the text under wider bits.
+    struct stat created {};
+    if (exists || (modeMask & 07777) != 07777) {
+        const mode_t bits = exists ? st.st_mode : ::fstat(fd, &created) == 0 ? created.st_mode : 0;
+        ::fchmod(fd, bits & modeMask & 07777);
     }
     int err = 0;
     bool ok = WriteAll(fd, data, tmp);
@@ -323,10 +326,11 @@ bool ReplaceAtomic(const std::string& path, const std::optional<std::string>& ta
 
 }  // namespace
 
-bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error) {
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error,
+                     unsigned modeMask) {
     int linkError = 0;
     const auto target = FinalTarget(path, linkError);
-    return ReplaceAtomic(path, target, linkError, data, error);
+    return ReplaceAtomic(path, target, linkError, data, error, modeMask);
 }
 
 bool WriteOwnFileAtomic(const std::string& path, std::string_view data, std::string* error) {
