@@ -481,17 +481,20 @@ std::set<int64_t> ReadDayList(const std::string& root) {
 }
 
 // Best effort: without the list a lost folder goes unnamed, the pages are kept all the same.
-void ListDay(const std::string& root, const Date& day) {
-    std::set<int64_t> days = ReadDayList(root);
-    if (!days.insert(DayNumber(day)).second) {
-        return;
-    }
+void WriteDayList(const std::string& root, const std::set<int64_t>& days) {
     std::string text;
     for (const int64_t d : days) {
         const std::string folder = ArchiveDayFolder("", FromDayNumber(d));
         text += folder.substr(kArchiveFolderName.size() + 1, 10) + "\r\n";
     }
     WriteOwnFileAtomic(root + std::string(kDayListName), text);
+}
+
+void ListDay(const std::string& root, const Date& day) {
+    std::set<int64_t> days = ReadDayList(root);
+    if (days.insert(DayNumber(day)).second) {
+        WriteDayList(root, days);
+    }
 }
 
 std::string NotArchived(const std::string& why) {
@@ -601,6 +604,23 @@ bool LoadArchivedPages(const std::string& dayFolderOrEmpty, ArchiveEntry& entry,
         return true;
     };
     return load(entry.indexFile, entry.index) && load(entry.optionFile, entry.option);
+}
+
+void ForgetArchiveDays(const std::string& dataFolder, const std::vector<std::string>& folders) {
+    const std::string root = dataFolder + std::string(kArchiveFolderName) + "/";
+    std::set<int64_t> days = ReadDayList(root);
+    const size_t before = days.size();
+    for (const auto& folder : folders) {
+        const auto slash = folder.rfind('/');
+        const std::string_view name =
+            std::string_view(folder).substr(slash == std::string::npos ? 0 : slash + 1);
+        if (const auto day = ArchiveFolderDate(name)) {
+            days.erase(DayNumber(*day));
+        }
+    }
+    if (days.size() != before) {
+        WriteDayList(root, days);
+    }
 }
 
 std::vector<std::string> ArchiveFoldersToCleanUp(const std::string& dataFolder,

@@ -76,6 +76,10 @@ ArchiveDays ReadArchive(const std::string& dataFolder);
 bool LoadArchivedPages(const std::string& dayFolder, ArchiveEntry& entry, std::string& why,
                        size_t maxPageBytes);
 
+// Takes the day folders ("Archief/yyyy-mm-dd") off the list of days the archive had, so that a
+// rebuild does not name them as lost.
+void ForgetArchiveDays(const std::string& dataFolder, const std::vector<std::string>& folders);
+
 // Day folders ("Archief/yyyy-mm-dd", relative to the data folder) older than every history
 // of the listed combinations and older than dayLimit days at now. None at all while some
 // combination has no readable history or backup: a lost file may still have to be rebuilt.

@@ -272,8 +272,10 @@ TEST(ArchiveCleanUp, OnlyDaysOlderThanEveryHistoryAndTheAgeLimit) {
               (std::vector<std::string>{"Archief/2008-10-01", "Archief/2008-11-03"}));
     EXPECT_EQ(ArchiveFoldersToCleanUp(f, {a, b}, 60, now),
               std::vector<std::string>{"Archief/2008-10-01"});
-    // The start's clean-up takes them to the trash, whole.
+    // The start's clean-up takes them to the trash, whole, and off the list of days a rebuild
+    // would name as lost.
     test::WriteAll(f + "Regels.dat", a + "\r\n" + b + "\r\n");
+    test::WriteAll(f + "Archief/dagen.txt", "2008-10-01\r\n2008-11-03\r\n2008-12-01\r\n");
     std::vector<std::string> moved;
     const CleanUpOutcome outcome = CleanUpOldFiles(f, {}, 30, {}, [&](const std::string& path) {
         return MoveToTrash(path, f + "Trash/", now);
@@ -282,6 +284,7 @@ TEST(ArchiveCleanUp, OnlyDaysOlderThanEveryHistoryAndTheAgeLimit) {
               (std::vector<std::string>{"Archief/2008-10-01", "Archief/2008-11-03"}));
     EXPECT_TRUE(fs::is_directory(f + "Trash/files/2008-10-01"));
     EXPECT_TRUE(fs::is_directory(f + "Archief/2008-12-01"));
+    EXPECT_EQ(ReadArchive(f).listedDays, std::set<int64_t>{DayNumber(2008, 12, 1)});
     // A combination without any readable history may have to be rebuilt from all of it.
     fs::remove(f + HistoryFileName(b));
     EXPECT_EQ(ArchiveFoldersToCleanUp(f, {a, b}, 30, now), std::vector<std::string>{});
