@@ -21,6 +21,7 @@
 #include "dialogs/shown_text.h"
 #include "mainwindow/main_form.h"
 #include "mainwindow/overview_form.h"
+#include "mainwindow/overview_worker.h"
 #include "platform/chart_render.h"
 #include "platform/qt_text.h"
 #include "platform/theory_render.h"
@@ -68,11 +69,11 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
         request.height = height();
         request.today = AppClock().Now().date();
         chart_ = RenderChart(request, form_.Charts, outputs, devicePixelRatioF());
-        theoryHover_.clear();
+        theoryLine_.clear();
         if (form_.TheoryView && form_.BlocksView) {
             DrawTheoryOnImage(chart_, request, form_.Charts, WindowRates(), AppClock().Now(),
                               TheoryDaysStored());
-            theoryHover_ = TheoryHoverFor(form_.DataFolder, line);
+            theoryLine_ = line;
         }
     }
     setPixmap(QPixmap::fromImage(chart_));
@@ -84,7 +85,7 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
 
 void TChartView::Clear() {
     chart_ = QImage();
-    theoryHover_.clear();
+    theoryLine_.clear();
     clear();
     setToolTip(QString());
     setAccessibleDescription(QStringLiteral("Geen combinatie"));
@@ -107,9 +108,13 @@ void TChartView::ShowHover() {
         const std::string quoteTime = hooks.quoteTimeText ? hooks.quoteTimeText() : "";
         const QPoint at = mapFromGlobal(QCursor::pos());
         const auto nearest = NearestPoint(form_.Charts.points, at.x(), at.y(), form_.BlocksView);
-        text = ToQString(HoverText(form_.Charts.lastRowDate, quoteTime, form_.Charts.lastRowTexts) +
-                         (nearest ? PointText(*nearest, form_.BlocksView) : std::string()) +
-                         theoryHover_);
+        // The worker's newest rows: hovering reads no file.
+        const auto* worker =
+            form_.findChild<const TOverviewWorker*>(QString(), Qt::FindDirectChildrenOnly);
+        text =
+            ToQString(HoverText(form_.Charts.lastRowDate, quoteTime, form_.Charts.lastRowTexts) +
+                      (nearest ? PointText(*nearest, form_.BlocksView) : std::string()) +
+                      (theoryLine_.empty() ? std::string() : TheoryHoverFor(worker, theoryLine_)));
     }
     text = ShownText(text);
     // The read-out ends with a line break; a tool tip would show it as an empty last line.

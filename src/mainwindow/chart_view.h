@@ -56,7 +56,7 @@ private:
     QAction* theory_ = nullptr;
     QAction* days_ = nullptr;
     QImage chart_;
-    std::string theoryHover_;  // read-out lines of the chart last drawn with "Theorie"
+    std::string theoryLine_;  // the combination last drawn with "Theorie"
 };
 
 // One line for a screen reader: the view, the combination, the dates drawn, the last sum and the

@@ -5,9 +5,8 @@
 #include "analytics/overview.h"
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
-#include "core/clock.h"
-#include "core/market_hours.h"
 #include "core/settings_values.h"
+#include "mainwindow/overview_worker.h"
 #include "mainwindow/user_message.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
@@ -55,10 +54,14 @@ bool StoreTheoryDays(int64_t days) {
     });
 }
 
-std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
-    const auto rows =
-        LoadOverview(folder, {line}, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
-    return rows.empty() ? std::string() : TheoryHoverLines(rows.front());
+std::string TheoryHoverFor(const TOverviewWorker* worker, const std::string& line) {
+    if (worker == nullptr) {
+        return {};
+    }
+    const std::vector<std::string>& lines = worker->Lines();
+    const auto it = std::find(lines.begin(), lines.end(), line);
+    const auto at = static_cast<size_t>(it - lines.begin());
+    return at < worker->Rows().size() ? TheoryHoverLines(worker->Rows()[at]) : std::string();
 }
 
 }  // namespace rendaal

@@ -7,6 +7,8 @@
 
 namespace rendaal {
 
+class TOverviewWorker;
+
 // The rate and dividend yield as stored ("Rente", "Dividend"); a stored text that is not a
 // number takes its default, and the user is told so once per program run.
 Rates WindowRates();
@@ -17,7 +19,8 @@ bool StoreTheoryView(bool on);
 // range.
 int64_t TheoryDaysStored();
 bool StoreTheoryDays(int64_t days);
-// The hover read-out's lines for the combination's last row when "Theorie" is on.
-std::string TheoryHoverFor(const std::string& folder, const std::string& line);
+// The hover read-out's lines for the combination's last row when "Theorie" is on, from the
+// worker's newest answer; empty until it has read the combination (or without a worker).
+std::string TheoryHoverFor(const TOverviewWorker* worker, const std::string& line);
 
 }  // namespace rendaal

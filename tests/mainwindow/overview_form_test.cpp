@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QMouseEvent>
 
 #include <cstdlib>
 #include <filesystem>
@@ -222,6 +223,22 @@ TEST(InstallOverview, StaleListItemsCtrlOAndTheTheorieSwitch) {
     EXPECT_NE(MainForm->ChartImage(), today);
     ASSERT_TRUE(StoreTheoryDays(-5));
     EXPECT_EQ(TheoryDaysStored(), 0);
+
+    // The hover's Greeks are the worker's: a history gone since it was read is not read again.
+    MainForm->HoverReady = true;
+    const auto greeks = [] {
+        QMouseEvent move(QEvent::MouseMove, QPointF(60, 60), QPointF(60, 60), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(MainForm->Image1, &move);
+        const QString tip = MainForm->Image1->toolTip();
+        return tip.indexOf("Delta") < 0 ? QString() : tip.mid(tip.indexOf("Delta"));
+    };
+    const QString read = greeks();
+    EXPECT_TRUE(read.startsWith("Delta    : ") && !read.startsWith("Delta    : -"))
+        << read.toStdString();
+    std::filesystem::remove(MainForm->DataFolder + HistoryFileName(MainForm->Combinations()[0]));
+    MainForm->Image1->SetTheoryDays(0);
+    EXPECT_EQ(greeks(), read);
 
     app.reset();
     SetUserMessageHandler(nullptr);
