@@ -453,7 +453,8 @@ std::optional<std::string> FromSpreadsheet(std::string_view text) {
         size_t end = text.find_first_of("\r\n", p);
         end = end == std::string_view::npos ? text.size() : end;
         const std::string_view line = text.substr(p, end - p);
-        if (auto own = FromSpreadsheetLine(line, slashDates)) {
+        // A line already in the program's form may still carry what marks a spreadsheet.
+        if (auto own = FromSpreadsheetLine(line, slashDates); own && *own != line) {
             out += *own;
             changed = true;
         } else {
