@@ -15,11 +15,11 @@
 
 #include "analytics/black_scholes.h"
 #include "analytics/overview.h"
-#include "charts/history.h"
 #include "core/calendar.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
+#include "history/rows.h"
 
 namespace {
 

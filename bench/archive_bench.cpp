@@ -13,9 +13,9 @@
 #include "core/fileio.h"
 #include "download/archive.h"
 #include "download/download_run.h"
-#include "download/history.h"
 #include "download/option_page.h"
 #include "download/rebuild.h"
+#include "history/history_file.h"
 #include "quotesim/quote_model.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include "core/clock.h"
 #include "core/text.h"
 #include "download/download_run.h"
-#include "download/history.h"
 #include "download/option_page.h"
+#include "history/history_file.h"
 
 namespace {
 

@@ -17,10 +17,11 @@
 #include <utility>
 #include <vector>
 
-#include "charts/history.h"
+#include "charts/chart_state.h"
 #include "core/fileio.h"
-#include "core/history_text.h"
-#include "download/history.h"
+#include "history/history_file.h"
+#include "history/history_text.h"
+#include "history/rows.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "analytics/overview.h"
-#include "charts/history.h"
 #include "core/combination.h"
 #include "download/option_page.h"
+#include "history/rows.h"
 
 namespace {
 

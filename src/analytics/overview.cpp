@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "analytics/overview_cache.h"
-#include "charts/history.h"
 #include "core/combination.h"
 #include "core/fileio.h"
-#include "core/history_text.h"
 #include "core/market_hours.h"
 #include "core/text.h"
+#include "history/history_text.h"
+#include "history/rows.h"
 
 namespace rendaal {
 namespace {

@@ -9,7 +9,7 @@
 #include "analytics/black_scholes.h"
 #include "analytics/greeks.h"
 #include "core/calendar.h"
-#include "core/history_text.h"
+#include "history/history_text.h"
 
 // Where each combination stands: its result so far, intrinsic and time value, break-evens, the
 // volatility its last prices imply, and whether its history has stopped growing.

@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
-#include "charts/history.h"
 #include "core/combination.h"
 #include "core/fileio.h"
-#include "core/history_text.h"
+#include "history/history_text.h"
+#include "history/rows.h"
 
 namespace rendaal {
 

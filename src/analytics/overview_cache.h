@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analytics/overview.h"
-#include "core/history_text.h"
+#include "history/history_text.h"
 
 namespace rendaal {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "charts/canvas.h"
+#include "charts/chart_state.h"
 #include "charts/frame.h"
-#include "charts/history.h"
 
 namespace rendaal {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "charts/canvas.h"
+#include "charts/chart_state.h"
 #include "charts/frame.h"
-#include "charts/history.h"
 #include "core/calendar.h"
 
 namespace rendaal {

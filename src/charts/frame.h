@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "charts/canvas.h"
-#include "charts/history.h"
+#include "charts/chart_state.h"
 #include "core/calendar.h"
 
 // What both charts share: the plot area, the rounding rules, the inputs and outputs of a chart

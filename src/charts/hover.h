@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "charts/history.h"
+#include "charts/chart_state.h"
 #include "core/calendar.h"
 
 namespace rendaal {

@@ -15,7 +15,7 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "download/fetch.h"
-#include "download/history.h"
+#include "history/history_file.h"
 
 namespace rendaal {
 namespace {

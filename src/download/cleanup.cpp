@@ -12,9 +12,9 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "download/archive.h"
-#include "download/history.h"
 #include "download/strike_list.h"
 #include "history/conflict_copy.h"
+#include "history/history_file.h"
 
 namespace rendaal {
 namespace {

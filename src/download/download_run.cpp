@@ -12,8 +12,8 @@
 #include "download/archive.h"
 #include "download/cleanup.h"
 #include "download/fetch.h"
-#include "download/history.h"
 #include "download/option_page.h"
+#include "history/history_file.h"
 
 namespace rendaal {
 namespace {

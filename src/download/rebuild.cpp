@@ -15,10 +15,10 @@
 #include "download/archive.h"
 #include "download/cleanup.h"
 #include "download/download_run.h"
-#include "download/history.h"
 #include "download/index_page.h"
 #include "download/option_page.h"
 #include "download/run_lock.h"
+#include "history/history_file.h"
 
 namespace rendaal {
 namespace {

@@ -12,13 +12,13 @@
 #include <QStandardPaths>
 #include <QToolTip>
 
-#include "charts/history.h"
 #include "charts/hover.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/settings_values.h"
 #include "core/text.h"
 #include "dialogs/shown_text.h"
+#include "history/rows.h"
 #include "mainwindow/main_form.h"
 #include "mainwindow/overview_form.h"
 #include "mainwindow/overview_worker.h"

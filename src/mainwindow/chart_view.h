@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "charts/chart_state.h"
 #include "charts/frame.h"
-#include "charts/history.h"
 
 namespace rendaal {
 

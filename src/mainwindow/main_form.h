@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "charts/chart_state.h"
 #include "charts/frame.h"
-#include "charts/history.h"
 #include "core/calendar.h"
 #include "mainwindow/chart_view.h"
 #include "mainwindow/combination_list.h"

@@ -3,7 +3,7 @@
 #include <QAccessible>
 #include <QPainter>
 
-#include "analytics/iv_chart.h"
+#include "charts/iv_chart.h"
 #include "platform/qt_text.h"
 #include "platform/theory_render.h"
 

@@ -9,9 +9,9 @@
 #include <system_error>
 
 #include "core/combination.h"
+#include "core/file_copy.h"
 #include "core/fileio.h"
 #include "core/text.h"
-#include "download/file_copy.h"
 
 namespace rendaal {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "charts/chart_request.h"
+#include "charts/chart_state.h"
 #include "charts/frame.h"
-#include "charts/history.h"
 
 // The chart as a picture: the one road from a chart request to pixels, taken by the main
 // window and by "rendaal-sched --chart", so that both give the same picture.

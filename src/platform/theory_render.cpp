@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analytics/iv_chart.h"
-#include "analytics/theory_line.h"
+#include "charts/iv_chart.h"
+#include "charts/theory_line.h"
 #include "core/market_hours.h"
 #include "platform/chart_render.h"
 #include "platform/qimage_canvas.h"

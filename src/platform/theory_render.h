@@ -9,7 +9,7 @@
 #include "analytics/black_scholes.h"
 #include "analytics/overview.h"
 #include "charts/chart_request.h"
-#include "charts/history.h"
+#include "charts/chart_state.h"
 #include "core/calendar.h"
 
 namespace rendaal {

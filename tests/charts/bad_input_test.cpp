@@ -99,5 +99,26 @@ TEST(ChartBadInput, TinyAndZeroImagesDivideByNothing) {
     }
 }
 
+TEST(LoadHistoryRows, ArbitraryBytesNeverCrash) {
+    std::mt19937 rng(7);
+    test::TempDir dir;
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(rng() % 400, '\0');
+        for (auto& b : bytes) {
+            b = static_cast<char>(rng() % 4 == 0 ? "; -\r\n0,9"[rng() % 9] : rng());
+        }
+        test::WriteAll(dir.path() / "g.csv", bytes);
+        const HistoryRows rows = LoadHistoryRows(dir.folder(), "g.csv");
+        ASSERT_FALSE(rows.lines.empty());
+        for (const auto& line : rows.lines) {
+            const HistoryRow r = SplitHistoryRow(line);
+            (void)RowDayNumber(r.dateText);
+        }
+        const ValueScale s = ChooseValueScale(rows.lines);
+        EXPECT_GT(s.top, 0);
+        EXPECT_GT(s.ticks, 0);
+    }
+}
+
 }  // namespace
 }  // namespace rendaal

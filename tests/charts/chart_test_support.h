@@ -13,14 +13,6 @@ namespace rendaal::test {
 using Op = RecordingCanvas::Op;
 using Call = RecordingCanvas::Call;
 
-inline const std::string kHeader = "Datum; Put; Call; Som; AEX";
-
-// A history line as the download run writes it.
-inline std::string Line(const std::string& date, const std::string& put, const std::string& call,
-                        const std::string& som, const std::string& aex) {
-    return date + " 17:35:00; " + put + "; " + call + "; " + som + "; " + aex;
-}
-
 // A data folder with history files and one canvas, state and outputs to draw with.
 struct ChartBench {
     TempDir dir;

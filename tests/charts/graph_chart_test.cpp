@@ -115,6 +115,35 @@ TimeAxisResult RunTimeAxis(const TimeSpan& span) {
     return r;
 }
 
+TEST(ChooseValueScale, TableAndItsContinuation) {
+    struct Case {
+        double maxSom;
+        double top;
+        int ticks;
+    } cases[] = {
+        {0, 5, 5},      {4.99, 5, 5},    {5, 10, 5},       {9.99, 10, 5},    {19.5, 20, 4},
+        {20, 50, 5},    {49, 50, 5},     {99, 100, 5},     {199, 200, 4},    {499, 500, 5},
+        {500, 1000, 5}, {1999, 2000, 4}, {2000, 5000, 5},  {5000, 10000, 5}, {12345, 20000, 4},
+        {-5, 5, 5},     {1e20, 5e15, 5}, {1e308, 5e15, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maxSom);
+        const ValueScale s = ScaleForMaximum(c.maxSom);
+        EXPECT_EQ(s.top, c.top);
+        EXPECT_EQ(s.ticks, c.ticks);
+    }
+}
+
+TEST(ChooseValueScale, UsesEveryLineAlsoUndated) {
+    const std::vector<std::string> lines = {
+        Line("06-12-2026", "1", "1", "02,00", "900"),
+        "no date; 1; 1; 19,50; 900",
+        Line("99-99-9999", "1", "1", "03,00", "900"),
+    };
+    EXPECT_EQ(ChooseValueScale(lines), (ValueScale{20, 4}));
+    EXPECT_EQ(ChooseValueScale({""}), (ValueScale{5, 5}));
+}
+
 TEST(TimeAxis, SixtyTwoDaysAtNinePixels) {
     const int64_t first = DayNumber(2026, 10, 1);
     const std::vector<std::string> lines = {Line("01-10-2026", "1", "1", "02,00", "900")};

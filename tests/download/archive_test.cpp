@@ -12,9 +12,9 @@
 #include "core/trash.h"
 #include "download/cleanup.h"
 #include "download/download_run.h"
-#include "download/history.h"
 #include "download/rebuild.h"
 #include "fake_fetcher.h"
+#include "history/history_file.h"
 #include "support/test_support.h"
 
 namespace rendaal {

@@ -11,10 +11,10 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "download/archive.h"
-#include "download/history.h"
 #include "download/option_page.h"
 #include "download/rebuild.h"
 #include "fake_fetcher.h"
+#include "history/history_file.h"
 #include "support/test_support.h"
 
 namespace rendaal {

@@ -12,9 +12,9 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "download/fake_fetcher.h"
-#include "download/history.h"
 #include "download/rebuild.h"
 #include "download/run_lock.h"
+#include "history/history_file.h"
 #include "platform/settings_store.h"
 #include "support/test_support.h"
 

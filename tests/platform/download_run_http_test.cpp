@@ -9,7 +9,7 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "download/download_run.h"
-#include "download/history.h"
+#include "history/history_file.h"
 #include "platform/http_client.h"
 #include "quotesim/quote_server.h"
 #include "support/test_support.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/calendar.h"
-#include "download/history.h"
+#include "history/history_file.h"
 
 // The lines the crash loop's writer appends: line n is dated on working day n / 2, so every second
 // append merges with the one before it at compaction.

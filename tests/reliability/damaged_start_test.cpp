@@ -11,7 +11,7 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/regfile.h"
-#include "download/history.h"
+#include "history/history_file.h"
 #include "mainwindow/app_windows.h"
 #include "mainwindow/main_form.h"
 #include "support/test_support.h"

@@ -10,7 +10,7 @@
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/regfile.h"
-#include "download/history.h"
+#include "history/history_file.h"
 #include "platform/http_client.h"
 #include "platform/settings_store.h"
 #include "reliability/reliability_fixture.h"

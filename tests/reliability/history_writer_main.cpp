@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "download/history.h"
+#include "history/history_file.h"
 #include "reliability/crash_model.h"
 
 int main(int argc, char** argv) {

@@ -8,8 +8,8 @@
 
 #include "core/combination.h"
 #include "core/fileio.h"
-#include "download/history.h"
 #include "download/option_page.h"
+#include "history/history_file.h"
 #include "platform/http_client.h"
 #include "quotesim/hostile_server.h"
 #include "reliability/reliability_fixture.h"

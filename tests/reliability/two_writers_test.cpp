@@ -10,8 +10,8 @@
 
 #include "core/combination.h"
 #include "core/fileio.h"
-#include "download/history.h"
 #include "download/run_lock.h"
+#include "history/history_file.h"
 #include "platform/http_client.h"
 #include "reliability/reliability_fixture.h"
 #include "reliability/sched_env.h"

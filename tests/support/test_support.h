@@ -38,4 +38,12 @@ private:
 std::string ReadAll(const std::filesystem::path& p);
 void WriteAll(const std::filesystem::path& p, const std::string& bytes);
 
+inline const std::string kHeader = "Datum; Put; Call; Som; AEX";
+
+// A history line as the download run writes it.
+inline std::string Line(const std::string& date, const std::string& put, const std::string& call,
+                        const std::string& som, const std::string& aex) {
+    return date + " 17:35:00; " + put + "; " + call + "; " + som + "; " + aex;
+}
+
 }  // namespace rendaal::test

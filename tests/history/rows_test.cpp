@@ -1,12 +1,11 @@
-#include "charts/history.h"
+#include "history/rows.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
-#include "chart_test_support.h"
 #include "core/text.h"
+#include "support/test_support.h"
 
 namespace rendaal {
 namespace {
@@ -162,56 +161,6 @@ TEST(RowDayNumber, UnparseableDatesCountAsNoDate) {
     for (const char* text :
          {"", "99-99-9999", "31-02-2026", "xx-yy-zzzz", "06-12", "06-12-99999"}) {
         EXPECT_FALSE(RowDayNumber(text).has_value()) << text;
-    }
-}
-
-TEST(ChooseValueScale, TableAndItsContinuation) {
-    struct Case {
-        double maxSom;
-        double top;
-        int ticks;
-    } cases[] = {
-        {0, 5, 5},      {4.99, 5, 5},    {5, 10, 5},       {9.99, 10, 5},    {19.5, 20, 4},
-        {20, 50, 5},    {49, 50, 5},     {99, 100, 5},     {199, 200, 4},    {499, 500, 5},
-        {500, 1000, 5}, {1999, 2000, 4}, {2000, 5000, 5},  {5000, 10000, 5}, {12345, 20000, 4},
-        {-5, 5, 5},     {1e20, 5e15, 5}, {1e308, 5e15, 5},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.maxSom);
-        const ValueScale s = ScaleForMaximum(c.maxSom);
-        EXPECT_EQ(s.top, c.top);
-        EXPECT_EQ(s.ticks, c.ticks);
-    }
-}
-
-TEST(ChooseValueScale, UsesEveryLineAlsoUndated) {
-    const std::vector<std::string> lines = {
-        Line("06-12-2026", "1", "1", "02,00", "900"),
-        "no date; 1; 1; 19,50; 900",
-        Line("99-99-9999", "1", "1", "03,00", "900"),
-    };
-    EXPECT_EQ(ChooseValueScale(lines), (ValueScale{20, 4}));
-    EXPECT_EQ(ChooseValueScale({""}), (ValueScale{5, 5}));
-}
-
-TEST(LoadHistoryRows, ArbitraryBytesNeverCrash) {
-    std::mt19937 rng(7);
-    test::TempDir dir;
-    for (int round = 0; round < 200; ++round) {
-        std::string bytes(rng() % 400, '\0');
-        for (auto& b : bytes) {
-            b = static_cast<char>(rng() % 4 == 0 ? "; -\r\n0,9"[rng() % 9] : rng());
-        }
-        test::WriteAll(dir.path() / "g.csv", bytes);
-        const HistoryRows rows = LoadHistoryRows(dir.folder(), "g.csv");
-        ASSERT_FALSE(rows.lines.empty());
-        for (const auto& line : rows.lines) {
-            const HistoryRow r = SplitHistoryRow(line);
-            (void)RowDayNumber(r.dateText);
-        }
-        const ValueScale s = ChooseValueScale(rows.lines);
-        EXPECT_GT(s.top, 0);
-        EXPECT_GT(s.ticks, 0);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "download/history.h"
+#include "history/history_file.h"
 
 #include <sys/stat.h>
 
@@ -12,11 +12,11 @@
 #include <unordered_set>
 
 #include "core/combination.h"
+#include "core/file_copy.h"
 #include "core/fileio.h"
-#include "core/history_text.h"
 #include "core/market_hours.h"
 #include "core/text.h"
-#include "download/file_copy.h"
+#include "history/history_text.h"
 
 namespace rendaal {
 namespace {

@@ -1,4 +1,4 @@
-#include "download/history.h"
+#include "history/history_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -15,10 +15,10 @@
 #include <optional>
 #include <set>
 
+#include "core/file_copy.h"
 #include "core/fileio.h"
-#include "core/history_text.h"
 #include "core/text.h"
-#include "download/file_copy.h"
+#include "history/history_text.h"
 #include "support/test_support.h"
 
 namespace rendaal {

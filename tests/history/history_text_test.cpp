@@ -1,4 +1,4 @@
-#include "core/history_text.h"
+#include "history/history_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,13 @@
-#include "analytics/theory_line.h"
+#include "charts/theory_line.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 
+#include "charts/iv_chart.h"
 #include "charts/recording_canvas.h"
+#include "core/combination.h"
 
 namespace rendaal {
 namespace {
@@ -74,6 +76,22 @@ TEST_F(TheoryLineTest, NothingWhenTheCurveLiesAboveTheScaleOrHasNoVolatility) {
     curve.ivCall.reset();
     DrawTheoryLine(canvas, area, window, 50, curve);
     EXPECT_TRUE(PurpleLines().empty());
+}
+
+TEST(IvChartDescription, NamesTheCombinationSpanAndLastValues) {
+    const std::string name = HistoryFileName(
+        "AEX 2703 00880.00 00Geen; Put: mrt 2027 880.00; Call: mrt 2027 Geen; Single");
+    std::vector<IvRow> rows(3);
+    rows[0] = {Date{2026, 12, 4}, 905.5, 11.0, std::nullopt, 0.1875, std::nullopt};
+    rows[1] = {Date{2026, 12, 2}, 900.0, 12.0, std::nullopt, 0.2, std::nullopt};
+    rows[2] = {Date{2026, 12, 7}, std::nullopt, 11.0, std::nullopt, std::nullopt, std::nullopt};
+    EXPECT_EQ(IvChartDescription(name, rows),
+              "Volatiliteit (IV, % per jaar) van AEX P2703_00880.00, 02-12-2026 tot 04-12-2026; "
+              "laatste dag 04-12-2026: IV put 18,75 %; AEX 905,50");
+    rows.resize(0);
+    EXPECT_EQ(
+        IvChartDescription(name, rows),
+        "Volatiliteit (IV, % per jaar) van AEX P2703_00880.00: Geen volatiliteit te berekenen");
 }
 
 }  // namespace

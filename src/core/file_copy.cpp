@@ -1,4 +1,4 @@
-#include "download/file_copy.h"
+#include "core/file_copy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,10 +1,10 @@
-#include "analytics/theory_line.h"
+#include "charts/theory_line.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "charts/history.h"
+#include "history/rows.h"
 
 namespace rendaal {
 namespace {

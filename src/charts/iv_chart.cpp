@@ -1,12 +1,12 @@
-#include "analytics/iv_chart.h"
+#include "charts/iv_chart.h"
 
 #include <algorithm>
 #include <optional>
 
 #include "analytics/report.h"
 #include "charts/frame.h"
-#include "charts/history.h"
 #include "core/text.h"
+#include "history/rows.h"
 
 namespace rendaal {
 namespace {
