@@ -144,9 +144,8 @@ TEST_F(Sched, EveryOutcomeHasItsExitCodeAndReason) {
          "Gedownload: 0 koersen\n", ""},
         {"another run holds the lock", [&] { ASSERT_TRUE(window.TryAcquire()); }, 1,
          "Download al bezig\n", ""},
-        {"lock file is a folder",
-         [&] { std::filesystem::create_directory(data + "Download.lock"); }, 2,
-         "Download mislukt (vergrendeling mislukt)\n", data + "Download.lock"},
+        {"lock file is a folder", [&] { std::filesystem::create_directory(RunLockPath(data)); }, 2,
+         "Download mislukt (vergrendeling mislukt)\n", RunLockPath(data)},
         {"rules file is a FIFO",
          [&] {
              std::filesystem::remove(data + "Regels.dat");
