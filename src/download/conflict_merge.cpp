@@ -163,7 +163,27 @@ std::string RulesConflictNote(const std::string& dataFolder, const RulesConflict
         text +=
             " alleen in " + std::string(kRulesFileName) + " " + Quoted(conflict.onlyInRules) + ";";
     }
-    return text + " er is niets overgenomen.";
+    return text + " er is niets overgenomen; het venster van Rendaal vraagt wat ermee moet.";
+}
+
+std::string RulesConflictQuestion(const std::string& dataFolder, const RulesConflict& conflict) {
+    std::string text = "Een synchronisatieprogramma heeft een conflictkopie van " +
+                       std::string(kRulesFileName) + " achtergelaten:\r" + dataFolder +
+                       conflict.copyName + "\r";
+    const auto list = [&text](const char* title, const std::vector<std::string>& lines) {
+        if (!lines.empty()) {
+            text += std::string("\r") + title + "\r";
+            for (const auto& line : lines) {
+                text += "  " + line + "\r";
+            }
+        }
+    };
+    list("Alleen in de kopie:", conflict.onlyInCopy);
+    list("Alleen in uw lijst:", conflict.onlyInRules);
+    return text +
+           "\r\"Overnemen\" zet de regels die alleen in de kopie staan in uw lijst; "
+           "\"Eigen regels\" laat uw lijst zoals hij is. Daarna gaat de kopie naar de "
+           "prullenbak. \"Later\" laat alles staan.";
 }
 
 ConflictMergeResult MergeConflictCopies(const std::string& dataFolder, const DateTime& now,

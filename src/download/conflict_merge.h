@@ -29,6 +29,9 @@ RulesConflict CompareRulesCopy(const std::string& dataFolder, const std::string&
 // What the companion and the window say about it, once.
 std::string RulesConflictNote(const std::string& dataFolder, const RulesConflict& conflict);
 
+// The window's question: which lines differ, and what each answer does; lines end in CR.
+std::string RulesConflictQuestion(const std::string& dataFolder, const RulesConflict& conflict);
+
 // Moves the file at path to the trash; false, with why, when it stays.
 using TrashMove = std::function<bool(const std::string& path, std::string* why)>;
 

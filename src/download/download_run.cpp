@@ -353,10 +353,6 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
     // What another machine wrote and a sync tool kept aside comes in before this run's lines.
     const ConflictMergeResult conflicts = MergeConflictCopies(env.dataFolder, Now(env));
     AddNotes(result.notes, conflicts.notes);
-    for (const auto& copy : conflicts.rulesCopies) {
-        AddNotes(result.notes,
-                 {RulesConflictNote(env.dataFolder, CompareRulesCopy(env.dataFolder, copy))});
-    }
     result.rulesCopies = conflicts.rulesCopies;
     const int maxPasses = std::max(env.maxPasses, 1);
     for (int pass = 1; pass <= maxPasses; ++pass) {

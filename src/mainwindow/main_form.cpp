@@ -295,6 +295,7 @@ void TMainForm::DownloadBtnClick() {
     downloading_ = false;
     if (ran) {
         ShowRunNotes();
+        OfferRulesCopies();
     }
     if (firstLineWaiting_) {
         TryWaitingFirstLine();

@@ -173,7 +173,9 @@ TEST(ConflictMerge, SymlinkedCopyAndRulesCopiesAreOnlyNamed) {
     EXPECT_EQ(RulesConflictNote("/d/", conflict),
               "Conflictkopie /d/Regels.sync-conflict-20261207-120000-ABCDEFG.dat van Regels.dat "
               "verschilt: alleen in de kopie \"" +
-                  c + "\"; alleen in Regels.dat \"" + b + "\"; er is niets overgenomen.");
+                  c + "\"; alleen in Regels.dat \"" + b +
+                  "\"; er is niets overgenomen; het venster van Rendaal vraagt wat "
+                  "ermee moet.");
 }
 
 }  // namespace
