@@ -34,6 +34,9 @@ const std::string& Folder() {
         }
         return pattern + "/";
     }();
+    // A run that ends normally takes its folder along; memory-backed folders left behind add up.
+    static const bool removed = std::atexit([] { std::filesystem::remove_all(Folder()); }) == 0;
+    (void)removed;
     return folder;
 }
 
