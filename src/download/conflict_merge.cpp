@@ -186,6 +186,26 @@ std::string RulesConflictQuestion(const std::string& dataFolder, const RulesConf
            "prullenbak. \"Later\" laat alles staan.";
 }
 
+std::vector<std::string> ConflictCopiesOf(const std::string& folder, std::string_view original) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        const auto copy = ParseConflictCopyName(name);
+        if (copy && copy->original == original && IsRegularFile(folder + name)) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string SettingsCopyNote(const std::string& copyPath, const std::string& settingsPath) {
+    return "Conflictkopie " + copyPath + " van de instellingen blijft staan; Rendaal gebruikt " +
+           settingsPath + ".";
+}
+
 ConflictMergeResult MergeConflictCopies(const std::string& dataFolder, const DateTime& now,
                                         const TrashMove& moveToTrash) {
     const TrashMove trash =

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/calendar.h"
@@ -31,6 +32,11 @@ std::string RulesConflictNote(const std::string& dataFolder, const RulesConflict
 
 // The window's question: which lines differ, and what each answer does; lines end in CR.
 std::string RulesConflictQuestion(const std::string& dataFolder, const RulesConflict& conflict);
+
+// The regular files of folder that are a sync tool's conflict copy of original, by name.
+std::vector<std::string> ConflictCopiesOf(const std::string& folder, std::string_view original);
+// The settings are the user's: a copy of them is kept, and named.
+std::string SettingsCopyNote(const std::string& copyPath, const std::string& settingsPath);
 
 // Moves the file at path to the trash; false, with why, when it stays.
 using TrashMove = std::function<bool(const std::string& path, std::string* why)>;

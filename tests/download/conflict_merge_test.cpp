@@ -167,6 +167,12 @@ TEST(ConflictMerge, SymlinkedCopyAndRulesCopiesAreOnlyNamed) {
     EXPECT_EQ(result.rulesCopies,
               std::vector<std::string>{"Regels.sync-conflict-20261207-120000-ABCDEFG.dat"});
     EXPECT_EQ(DaysIn(test::ReadAll(dir.path() / csv)), std::set<int>{1});
+    test::WriteAll(dir.path() / "Rendaal.reg", "x");
+    test::WriteAll(dir.path() / "Rendaal (conflicted copy 2026-12-07 120000).reg", "y");
+    fs::create_symlink(dir.path() / "Rendaal.reg",
+                       dir.path() / "Rendaal.sync-conflict-20261207-120000-ABCDEFG.reg");
+    EXPECT_EQ(ConflictCopiesOf(dir.folder(), "Rendaal.reg"),
+              std::vector<std::string>{"Rendaal (conflicted copy 2026-12-07 120000).reg"});
     const RulesConflict conflict = CompareRulesCopy(dir.folder(), result.rulesCopies[0]);
     EXPECT_EQ(conflict.onlyInCopy, std::vector<std::string>{c});
     EXPECT_EQ(conflict.onlyInRules, std::vector<std::string>{b});
