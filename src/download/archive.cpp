@@ -1,10 +1,13 @@
 #include "download/archive.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <set>
@@ -14,6 +17,7 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "download/history.h"
+#include "history/conflict_copy.h"
 
 namespace rendaal {
 namespace {
@@ -24,6 +28,40 @@ constexpr std::string_view kPageSuffix = ".html.gz";
 
 bool EndsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+// An index of some machine: ours, another's that shares the folder through a sync tool, the one
+// of older versions (kArchiveIndexName), or a sync tool's conflict copy of one.
+bool IsIndexName(std::string_view name) {
+    if (const auto copy = ParseConflictCopyName(name)) {
+        return IsIndexName(copy->original);
+    }
+    return name == kArchiveIndexName ||
+           (name.starts_with("inhoud-") && EndsWith(name, ".txt") && IsPlainFileName(name));
+}
+
+// Every index of a day folder as one text, by name: what any machine archived there.
+std::string AllIndexes(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (IsIndexName(name)) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const auto& name : names) {
+        struct stat st {};
+        // Never read through a link, as nothing in the archive is written through one.
+        if (::lstat((folder + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            text += ReadFile(folder + name).value_or("");
+            text += "\r\n";
+        }
+    }
+    return text;
 }
 
 std::vector<std::string> SplitTabs(std::string_view line) {
@@ -267,11 +305,7 @@ std::optional<Date> ArchiveFolderDate(std::string_view name) {
 
 std::vector<ArchiveEntry> ReadArchiveDay(const std::string& dayFolder, const Date& day) {
     std::vector<ArchiveEntry> entries;
-    const auto text = ReadFile(dayFolder + std::string(kArchiveIndexName));
-    if (!text) {
-        return entries;
-    }
-    for (const auto& line : SplitLines(*text)) {
+    for (const auto& line : SplitLines(AllIndexes(dayFolder))) {
         auto entry = ParseEntry(line);
         // Pages copied in from another day's folder say by their time which day they are.
         if (entry && TradingDay(entry->time) == day) {
@@ -293,7 +327,14 @@ struct DayIndex {
 
 DayIndex ReadDayIndex(const std::string& folder, const Date& day) {
     DayIndex index;
-    const auto text = ReadFile(folder + std::string(kArchiveIndexName));
+    // Another machine's pages are listed in its own index: their names are taken.
+    for (const auto& line : SplitLines(AllIndexes(folder))) {
+        if (const auto entry = ParseEntry(line)) {
+            index.used.insert(entry->indexFile);
+            index.used.insert(entry->optionFile);
+        }
+    }
+    const auto text = ReadFile(folder + OwnArchiveIndexName());
     for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
         auto entry = ParseEntry(line);
         if (!entry) {
@@ -349,19 +390,15 @@ std::string DayIndexText(const DayIndex& index, std::set<std::string>& listed) {
     return text;
 }
 
-// Pages no pass lists any more, and the leftovers of a writer that was killed.
-void RemoveUnlisted(const std::string& folder, const std::set<std::string>& listed) {
-    std::error_code ec;
-    for (auto it = std::filesystem::directory_iterator(folder, ec);
-         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (IsPageFileName(name) && !listed.count(name) && it->is_regular_file(ec)) {
+// Pages no pass of this machine lists any more, and the temporaries of a writer that was killed.
+void RemoveDropped(const std::string& folder, const std::set<std::string>& dropped) {
+    for (const auto& name : dropped) {
+        if (IsPageFileName(name)) {
             RemoveFile(folder + name);
         }
     }
-    RemoveStaleTemporaryFiles(folder, [](std::string_view name) {
-        return IsPageFileName(name) || name == kArchiveIndexName;
-    });
+    RemoveStaleTemporaryFiles(
+        folder, [](std::string_view name) { return IsPageFileName(name) || IsIndexName(name); });
 }
 
 std::string NotArchived(const std::string& why) {
@@ -370,6 +407,24 @@ std::string NotArchived(const std::string& why) {
 }
 
 }  // namespace
+
+std::string OwnArchiveIndexName() {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    std::string key = host;
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    key += '\n';
+    key += config && *config ? config : std::string(home ? home : "") + "/.config";
+    uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : key) {
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "inhoud-%08llx.txt",
+                  static_cast<unsigned long long>(hash & 0xffffffffull));
+    return text;
+}
 
 std::string ArchivePass(const std::string& dataFolder, const ArchiveEntry& pass) {
     if (!pass.index && !pass.option) {
@@ -393,15 +448,25 @@ std::string ArchivePass(const std::string& dataFolder, const ArchiveEntry& pass)
         }
         return NotArchived(error);
     }
+    // Only pages this machine drops from its own index go: one it never listed may be another
+    // machine's whose index a sync tool has not brought yet, or dropped.
+    std::set<std::string> dropped;
+    for (const auto& e : index.entries) {
+        dropped.insert(e.indexFile);
+        dropped.insert(e.optionFile);
+    }
     index.entries.push_back(std::move(added));
     std::set<std::string> listed;
     const std::string text = DayIndexText(index, listed);
-    if (!WriteFileAtomic(folder + std::string(kArchiveIndexName), text, &error)) {
+    for (const auto& name : listed) {
+        dropped.erase(name);
+    }
+    if (!WriteFileAtomic(folder + OwnArchiveIndexName(), text, &error)) {
         RemoveFile(folder + index.entries.back().indexFile);
         RemoveFile(folder + index.entries.back().optionFile);
         return NotArchived(error);
     }
-    RemoveUnlisted(folder, listed);
+    RemoveDropped(folder, dropped);
     return {};
 }
 
@@ -428,8 +493,7 @@ ArchiveDays ReadArchive(const std::string& dataFolder) {
             continue;
         }
         folder += '/';
-        const auto text = ReadFile(folder + std::string(kArchiveIndexName));
-        for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
+        for (const auto& line : SplitLines(AllIndexes(folder))) {
             if (auto entry = ParseEntry(line)) {
                 entry->folder = folder;
                 archive.days[DayNumber(TradingDay(entry->time))].push_back(std::move(*entry));

@@ -16,8 +16,13 @@
 namespace rendaal {
 
 inline constexpr std::string_view kArchiveFolderName = "Archief";
-// One per day folder: which pages each pass of that day left, and what they wrote.
+// Which pages each pass of a day left, and what they wrote: in every day folder one index per
+// machine, "inhoud-<key>.txt" (OwnArchiveIndexName), so that two machines sharing the data folder
+// through a sync tool never write the same file; older versions wrote kArchiveIndexName. All are
+// read.
 inline constexpr std::string_view kArchiveIndexName = "inhoud.txt";
+// Keyed by the host name and the settings folder: two homes on one machine differ as well.
+std::string OwnArchiveIndexName();
 
 // gzip (readable with zcat). Empty on a zlib failure.
 std::string GzipCompress(std::string_view data);

@@ -177,6 +177,36 @@ TEST_F(ArchiveRun, PagesOfAnotherDayInADayFolderAreThatOtherDays) {
     EXPECT_EQ(rebuilt.files[0].dates, std::vector<std::string>{"08-12-2008"});
 }
 
+// Two machines share the data folder through a sync tool: each keeps an index of its own, so
+// the tool never has two versions of one to choose from, and neither drops the other's pages,
+// also when the tool lost the other's index (Syncthing with maxConflicts 0).
+TEST(ArchiveTwoMachines, NeitherDropsTheOthersPages) {
+    test::TempDir dir;
+    const std::string day = dir.folder() + "Archief/2008-12-08/";
+    const auto pass = [&](const char* machine, int hour) {
+        const test::ScopedEnv config("XDG_CONFIG_HOME", dir.folder() + machine);
+        ArchiveEntry e;
+        e.time = {2008, 12, 8, hour, 0, 0, 0};
+        e.option = ArchivedPage{"http://127.0.0.1/opties", std::string("page ") + machine};
+        e.written = {HistoryFileName(kStrangle)};
+        EXPECT_EQ(ArchivePass(dir.folder(), e), "");
+        return OwnArchiveIndexName();
+    };
+    const std::string a = pass("A", 10);
+    const std::string b = pass("B", 10);
+    ASSERT_NE(a, b);
+    EXPECT_EQ(ReadArchiveDay(day, {2008, 12, 8}).size(), 2u);
+    fs::remove(day + b);
+    pass("A", 12);  // A's 10:00 pass is behind no line any more
+    std::vector<std::string> pages;
+    for (const auto& e : fs::directory_iterator(day)) {
+        pages.push_back(e.path().filename().string());
+    }
+    std::sort(pages.begin(), pages.end());
+    EXPECT_EQ(pages,
+              (std::vector<std::string>{"100000-2-opties.html.gz", "120000-opties.html.gz", a}));
+}
+
 TEST(ArchiveCleanUp, OnlyDaysOlderThanEveryHistoryAndTheAgeLimit) {
     test::TempDir dir;
     const std::string f = dir.folder();
