@@ -39,18 +39,19 @@ std::string BroughtText(const std::vector<int64_t>& days) {
            DatesText(days) + ")";
 }
 
-// Lines of the copy that the history would not hold once the copy is gone: lines without a real
-// date, and dated lines of a date the history lacks.
-size_t LinesNotHeld(const HistoryText& copy, const std::vector<int64_t>& held) {
+// Dates of the copy that the history does not hold: what it would take along to the trash.
+// Lines without a date went to the side file with the merge.
+size_t DatesNotHeld(const HistoryText& copy, const std::vector<int64_t>& held) {
     size_t n = 0;
     for (const auto& line : copy.lines) {
-        n += !line.date || !std::binary_search(held.begin(), held.end(), DayNumber(*line.date));
+        n += line.date && !std::binary_search(held.begin(), held.end(), DayNumber(*line.date));
     }
     return n;
 }
 
 std::string MergeOne(const std::string& folder, const std::string& copyName,
-                     const std::string& historyName, const TrashMove& moveToTrash) {
+                     const std::string& historyName, const HistoryMergeOptions& options,
+                     const TrashMove& moveToTrash) {
     const std::string copyPath = folder + copyName;
     const std::string intro = "Conflictkopie " + copyPath + " van " + historyName;
     const FileRead read = ReadFileChecked(copyPath);
@@ -61,24 +62,19 @@ std::string MergeOne(const std::string& folder, const std::string& copyName,
     if (!copy.readable) {
         return intro + " is onleesbaar en blijft staan.";
     }
-    std::vector<std::string> rows;
-    for (const auto& line : copy.lines) {
-        if (line.IsRow()) {
-            rows.emplace_back(line.text);
-        }
-    }
     std::vector<int64_t> brought;
-    const HistoryWriteResult written = AddHistoryLines(folder, historyName, rows, &brought);
+    const HistoryWriteResult written =
+        MergeHistoryCopy(folder, historyName, *read.text, &brought, options);
     if (!written.ok) {
         return intro + " is niet samengevoegd: " + written.error;
     }
     std::string note = written.note.empty() ? "" : written.note + " ";
     const std::vector<int64_t> held = HistoryDays(ReadFile(folder + historyName).value_or(""));
-    const size_t missing = LinesNotHeld(copy, held);
+    const size_t missing = DatesNotHeld(copy, held);
     note += intro + " " + BroughtText(brought);
     if (missing > 0) {
         return note + " en blijft staan: " + std::to_string(missing) +
-               (missing == 1 ? " regel ervan staat" : " regels ervan staan") +
+               (missing == 1 ? " datum ervan staat" : " datums ervan staan") +
                " niet in het koersbestand.";
     }
     std::string why;
@@ -220,6 +216,8 @@ ConflictMergeResult MergeConflictCopies(const std::string& dataFolder, const Dat
     }
     std::sort(names.begin(), names.end());
     ConflictMergeResult result;
+    // A date after today's trading day in a copy is a typing error there as anywhere.
+    const HistoryMergeOptions options{TradingStamp(now).date()};
     for (const auto& name : names) {
         const auto copy = ParseConflictCopyName(name);
         // A symlink stays a symlink, whatever it is called.
@@ -237,7 +235,7 @@ ConflictMergeResult MergeConflictCopies(const std::string& dataFolder, const Dat
             if (IsUsableHistoryName(history) &&
                 (FileExists(dataFolder + history) ||
                  FileExists(dataFolder + BackupFileName(history)))) {
-                result.notes.push_back(MergeOne(dataFolder, name, history, trash));
+                result.notes.push_back(MergeOne(dataFolder, name, history, options, trash));
             }
         }
     }

@@ -824,6 +824,43 @@ HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string&
     return result;
 }
 
+HistoryWriteResult MergeHistoryCopy(const std::string& folder, const std::string& fileName,
+                                    std::string_view copy, std::vector<int64_t>* newDays,
+                                    const HistoryMergeOptions& options) {
+    std::string error;
+    std::optional<HistoryStart> start = StartHistoryWrite(folder, fileName, options, error);
+    if (newDays) {
+        newDays->clear();
+    }
+    if (!start) {
+        return {false, error, {}};
+    }
+    HistoryMerge merged = MergeHistorySources({start->fileText, start->saved.text, copy}, options);
+    // The note tells what the backup put back; the copy's dates are its caller's to name.
+    merged.datesFromBackup = start->merged.datesFromBackup;
+    merged.rowsFromBackup = start->merged.rowsFromBackup;
+    if (merged.text == start->fileText && merged.aside.empty()) {
+        return {};
+    }
+    const std::vector<int64_t> before = HistoryDays(start->fileText);
+    const std::vector<int64_t> after = HistoryDays(merged.text);
+    std::vector<int64_t> fresh;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(fresh));
+    if (Unwritable(folder, start->path)) {
+        return {false,
+                "Het koersbestand " + FileErrorText(start->path, "geschreven", EACCES) + ".",
+                {}};
+    }
+    start->merged = std::move(merged);
+    HistoryWriteResult result =
+        FinishHistoryWrite(folder, fileName, *start, start->merged.text, start->merged.text);
+    if (result.ok && newDays) {
+        *newDays = std::move(fresh);
+    }
+    return result;
+}
+
 bool CompactHistoryFile(const std::string& folder, const std::string& fileName, bool daylightSaving,
                         double daylightOffset) {
     const std::string path = folder + fileName;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -57,6 +58,8 @@ TEST(ConflictMerge, CopiesOfAHistoryComeInByTheBackupRule) {
         std::set<std::string> trashed;
         std::vector<const char*> says;
         bool trashRefuses = false;
+        std::string history = History({1, 2, 3});
+        std::string holds = "";  // a line the history holds afterwards
     } cases[] = {
         {"syncthing copy with a new date",
          {{sync, History({1, 2, 4})}},
@@ -79,16 +82,29 @@ TEST(ConflictMerge, CopiesOfAHistoryComeInByTheBackupRule) {
          {1, 2, 3},
          {sync},
          {"bracht geen nieuwe datum en staat nu in de prullenbak."}},
-        {"damaged line of a new date",
+        {"damaged line of a new date: the date's only line",
          {{sync, History({4}) + "06-12-2026 17:35:00; 05,2\r\n"}},
+         {1, 2, 3, 4, 6},
+         {sync},
+         {"bracht 2 datums (04-12-2026, 06-12-2026) en staat nu in de prullenbak."}},
+        {"damaged line of a date the history holds, a line without a date",
+         {{sync, History({4}) + "02-12-2026 17:35:00; 05,2\r\nzomaar wat\r\n"}},
+         {1, 2, 3, 4},
+         {sync},
+         {"2 onleesbare regels", ".bak.onleesbaar", "bracht 1 datum (04-12-2026) en staat nu"}},
+        {"the history's damaged line takes the copy's row",
+         {{sync, History({1, 2, 3})}},
+         {1, 2, 3},
+         {sync},
+         {"bracht geen nieuwe datum en staat nu"},
+         false,
+         History({1, 3}) + "02-12-2026 17:35:00; 05,2\r\n",
+         Row(2)},
+        {"a date after the run's day",
+         {{sync, History({4}) + Row(31).replace(6, 4, "2099")}},
          {1, 2, 3, 4},
          {},
-         {"bracht 1 datum (04-12-2026) en blijft staan: 1 regel ervan staat niet in"}},
-        {"a line without a date",
-         {{sync, History({4}) + "zomaar wat\r\n"}},
-         {1, 2, 3, 4},
-         {},
-         {"en blijft staan: 1 regel ervan staat niet in"}},
+         {"en blijft staan: 1 datum ervan staat niet in het koersbestand."}},
         {"unreadable copy",
          {{sync, std::string("\x00\x01\xfe\xff", 4)}},
          {1, 2, 3},
@@ -116,7 +132,7 @@ TEST(ConflictMerge, CopiesOfAHistoryComeInByTheBackupRule) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir dir;
-        test::WriteAll(dir.path() / csv, History({1, 2, 3}));
+        test::WriteAll(dir.path() / csv, c.history);
         for (const auto& [name, text] : c.copies) {
             test::WriteAll(dir.path() / name, text);
         }
@@ -131,12 +147,17 @@ TEST(ConflictMerge, CopiesOfAHistoryComeInByTheBackupRule) {
                                                     return fs::remove(p);
                                                 });
         EXPECT_EQ(DaysIn(test::ReadAll(dir.path() / csv)), c.days);
+        EXPECT_NE(test::ReadAll(dir.path() / csv).find(c.holds), std::string::npos);
         EXPECT_EQ(trashed, c.trashed);
         std::string notes;
         for (const auto& note : result.notes) {
             notes += note + "\n";
         }
-        EXPECT_EQ(result.notes.size(), c.says.size()) << notes;
+        // One note for each copy of this history, none for the others.
+        EXPECT_EQ(result.notes.size(),
+                  std::count_if(c.copies.begin(), c.copies.end(),
+                                [](auto& f) { return f.first.starts_with(kName); }))
+            << notes;
         for (const char* said : c.says) {
             EXPECT_NE(notes.find(said), std::string::npos) << notes;
         }
