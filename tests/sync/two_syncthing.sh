@@ -13,7 +13,7 @@ set -uo pipefail
 
 build=$1 work=$2 rounds=${3:-4}
 sched=$build/src/app/rendaal-sched
-quotesim=$build/tools/quotesim/quotesim-server
+quotesim=$build/tools/quotesim/quotesim
 folder_id=rendaal
 started=$(date +%s)
 
