@@ -167,7 +167,7 @@ wait_until() {  # seconds description command...
     done
 }
 connected() {
-    api A GET /rest/system/connections | grep -A3 "\"${device[B]}\"" | grep -q '"connected": true'
+    api A GET /rest/system/connections | grep -A12 "\"${device[B]}\"" | grep -q '"connected": true'
 }
 # Both scanned, nothing needed on either side, each sees the other complete, twice in a row.
 settled_once() {
