@@ -258,6 +258,11 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
 
 namespace {
 
+mode_t CreatedMode(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? st.st_mode : 0;
+}
+
 // Replaces target (path itself or the end of its symlinks) by a fresh file holding data.
 bool ReplaceAtomic(const std::string& path, const std::optional<std::string>& target, int linkError,
                    std::string_view data, std::string* error, unsigned modeMask = 07777) {
@@ -289,10 +294,8 @@ bool ReplaceAtomic(const std::string& path, const std::optional<std::string>& ta
         return fail(FileErrorText(path, "geschreven", saved), saved);
     }
     // Before any byte is written, so that nobody can open the text under wider bits.
-    struct stat created {};
     if (exists || (modeMask & 07777) != 07777) {
-        const mode_t bits = exists ? st.st_mode : ::fstat(fd, &created) == 0 ? created.st_mode : 0;
-        ::fchmod(fd, bits & modeMask & 07777);
+        ::fchmod(fd, (exists ? st.st_mode : CreatedMode(fd)) & modeMask & 07777);
     }
     int err = 0;
     bool ok = WriteAll(fd, data, tmp);
