@@ -256,7 +256,8 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
     return ReadFileChecked(path, maxBytes).text;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error) {
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error,
+                     unsigned mode) {
     const auto fail = [&](std::string why, int saved) {
         if (error) {
             *error = std::move(why);
@@ -281,12 +282,15 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
     // A leftover of an earlier process with our pid goes first, whatever it is; O_EXCL and
     // O_NOFOLLOW then make sure the data lands in a fresh file of our own.
     ::unlink(tmp.c_str());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          mode != 0 ? mode : 0644);
     if (fd < 0) {
         const int saved = errno;
         return fail(FileErrorText(path, "geschreven", saved), saved);
     }
-    if (exists) {
+    if (mode != 0) {
+        ::fchmod(fd, mode);  // past the umask, before a byte is written
+    } else if (exists) {
         ::fchmod(fd, st.st_mode & 07777);
     }
     int err = 0;

@@ -1,6 +1,7 @@
 #include "mainwindow/overview_form.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -121,14 +122,53 @@ void TellAlertProblems(const std::vector<std::string>& problems) {
 std::string gNoticeProblem;
 bool gNoticeProblemAfterRun = false;
 
-void SayNoticeProblem(TMainForm& form) {
+void SayInStatus(TMainForm& form, const std::string& text) {
     const QString status = form.Label1->text();
-    form.Label1->setText(status.isEmpty()
-                             ? ToQString(gNoticeProblem)
-                             : status + QStringLiteral(" \u2013 ") + ToQString(gNoticeProblem));
-    form.Label1->setToolTip(ToQString(gNoticeProblem));  // the line may be cut off
+    form.Label1->setText(status.isEmpty() ? ToQString(text)
+                                          : status + QStringLiteral(" \u2013 ") + ToQString(text));
+    form.Label1->setToolTip(ToQString(text));  // the line may be cut off
     form.Label1->adjustSize();
 }
+
+void SayNoticeProblem(TMainForm& form) {
+    SayInStatus(form, gNoticeProblem);
+}
+
+// A push or mail failure is said once until that channel works again; it is tried again at the
+// next alert that starts.
+std::vector<std::string> gChannelFailuresTold;
+
+void TellChannelFailures(TMainForm& form, const AlertCheck& check) {
+    if (check.started.empty()) {
+        return;
+    }
+    std::vector<std::string> told;
+    for (const auto& failure : check.channelFailures) {
+        if (std::find(gChannelFailuresTold.begin(), gChannelFailuresTold.end(), failure) ==
+            gChannelFailuresTold.end()) {
+            SayInStatus(form, failure);
+        }
+        told.push_back(failure);
+    }
+    gChannelFailuresTold = std::move(told);
+}
+
+// "Toon" on a notice: its combination chosen in the list, then Overzicht as Ctrl+O opens it.
+void ShowOverviewOn(TMainForm& form, const std::string& key) {
+    const std::vector<std::string> lines = form.Combinations();
+    for (size_t i = 0; i < lines.size() && static_cast<int>(i) < form.ListBox1->count(); ++i) {
+        if (CombinationKey(lines[i]) == key) {
+            form.ListBox1->setCurrentRow(static_cast<int>(i));
+            break;
+        }
+    }
+    if (auto* action = form.findChild<QAction*>(QStringLiteral("OverzichtAction"))) {
+        action->trigger();
+    }
+}
+
+// What the window announced while no file could keep it.
+std::optional<AlertState> gAlertMemory;
 
 DesktopNotifier& NotifierOf(TMainForm& form) {
     auto* notifier = form.findChild<DesktopNotifier*>(QString(), Qt::FindDirectChildrenOnly);
@@ -138,6 +178,9 @@ DesktopNotifier& NotifierOf(TMainForm& form) {
             gNoticeProblem = problem;
             SayNoticeProblem(form);
         };
+        notifier->setActions(true);
+        QObject::connect(notifier, &DesktopNotifier::showRequested, &form,
+                         [&form](const QString& key) { ShowOverviewOn(form, key.toStdString()); });
     }
     return *notifier;
 }
@@ -168,8 +211,9 @@ std::optional<std::vector<Alert>> PendingAlertCheck(TMainForm& form,
     }
     const PendingCheck pending = gPendingCheck;
     gPendingCheck = {};
-    AlertCheck check = CheckAlerts(form.DataFolder, rows, &NotifierOf(form));
+    AlertCheck check = CheckAlerts(form.DataFolder, rows, &NotifierOf(form), &gAlertMemory);
     TellAlertProblems(check.problems);
+    TellChannelFailures(form, check);
     if (pending.afterRun && !gNoticeProblemAfterRun && !pending.noticeBefore.empty()) {
         gNoticeProblemAfterRun = true;
         SayNoticeProblem(form);
@@ -504,6 +548,7 @@ void InstallOverview(TMainForm& form) {
     };
 
     auto* action = new QAction(QStringLiteral("Overzicht..."), &form);
+    action->setObjectName(QStringLiteral("OverzichtAction"));
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     action->setShortcutContext(Qt::WindowShortcut);
     form.addAction(action);
