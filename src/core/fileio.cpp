@@ -257,7 +257,7 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error,
-                     unsigned mode) {
+                     unsigned modeMask) {
     const auto fail = [&](std::string why, int saved) {
         if (error) {
             *error = std::move(why);
@@ -282,16 +282,16 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
     // A leftover of an earlier process with our pid goes first, whatever it is; O_EXCL and
     // O_NOFOLLOW then make sure the data lands in a fresh file of our own.
     ::unlink(tmp.c_str());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          mode != 0 ? mode : 0644);
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
         const int saved = errno;
         return fail(FileErrorText(path, "geschreven", saved), saved);
     }
-    if (mode != 0) {
-        ::fchmod(fd, mode);  // past the umask, before a byte is written
-    } else if (exists) {
-        ::fchmod(fd, st.st_mode & 07777);
+    // Before any byte is written, so that nobody can open the text under wider bits.
+    struct stat created {};
+    if (exists || (modeMask & 07777) != 07777) {
+        const mode_t bits = exists ? st.st_mode : ::fstat(fd, &created) == 0 ? created.st_mode : 0;
+        ::fchmod(fd, bits & modeMask & 07777);
     }
     int err = 0;
     bool ok = WriteAll(fd, data, tmp);

@@ -221,8 +221,8 @@ bool SettingsStore::Write(const std::function<void(RegFile&)>& change) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
     // Whoever may read the file may read the token and addresses in it.
-    const unsigned mode = HoldsChannelSecret(file_, kSettingsKey) ? 0600 : 0;
-    return WriteFileAtomic(path_, file_.Serialize(), nullptr, mode);
+    const unsigned mask = HoldsChannelSecret(file_, kSettingsKey) ? 0600 : 07777;
+    return WriteFileAtomic(path_, file_.Serialize(), nullptr, mask);
 }
 
 }  // namespace rendaal
