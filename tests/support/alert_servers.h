@@ -1,19 +1,18 @@
 #pragma once
 
-// Real servers on 127.0.0.1 for the alert channels: an HTTP server that records each POST the
-// way a push server takes it, and an SMTP server (python3-aiosmtpd) behind msmtp installed as
+// Real servers on 127.0.0.1 for the alert channels: an HTTP server that records each POST as a
+// push server takes it, and an SMTP server (python3-aiosmtpd) behind msmtp installed as
 // "sendmail" in a folder of its own, for PATH.
 #include <httplib.h>
 #include <sys/stat.h>
 
-#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -26,7 +25,6 @@
 namespace rendaal::test {
 
 struct Post {
-    std::string path;
     std::multimap<std::string, std::string> headers;
     std::string body;
     std::string Header(const std::string& name) const {
@@ -35,46 +33,36 @@ struct Post {
     }
 };
 
-// /ok records and answers 200; /status/N answers N; /slow answers after 30 s; /big sends 10 MB;
-// /to-other-host and /to-https redirect away; /same redirects to /ok.
+// /ok and /big (10 MB answer) record; /status/N answers N; /slow after 30 s; /to-other-host,
+// /to-https and /same redirect to /ok.
 class PushServer final {
 public:
     PushServer() {
-        const auto record = [this](const httplib::Request& req) {
+        const auto ok = [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard lock(mutex_);
-            Post p{req.path, {}, req.body};
-            for (const auto& [name, value] : req.headers) {
-                p.headers.emplace(name, value);
-            }
-            posts_.push_back(std::move(p));
+            posts_.push_back({{req.headers.begin(), req.headers.end()}, req.body});
+            res.set_content(std::string(req.path == "/big" ? size_t{10} << 20 : 2, 'x'),
+                            "text/plain");
         };
-        server_.Post("/ok", [record](const httplib::Request& req, httplib::Response& res) {
-            record(req);
-            res.set_content("{\"id\":\"x\"}", "application/json");
-        });
+        server_.Post("/ok", ok);
+        server_.Post("/big", ok);
         server_.Post(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
             res.status = std::stoi(req.matches[1]);
-            res.set_content("nee", "text/plain");
         });
-        server_.Post("/slow", [this](const httplib::Request&, httplib::Response& res) {
+        server_.Post("/slow", [this](const httplib::Request&, httplib::Response&) {
             for (int i = 0; i < 300 && !stopping_; ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
-            res.set_content("laat", "text/plain");
         });
-        server_.Post("/big", [record](const httplib::Request& req, httplib::Response& res) {
-            record(req);
-            res.set_content(std::string(size_t{10} << 20, 'x'), "text/plain");
-        });
-        const auto redirect = [this](const char* target) {
-            return [this, target](const httplib::Request&, httplib::Response& res) {
+        for (const auto& [path, target] : {std::pair{"/to-other-host", "http://localhost:"},
+                                           {"/to-https", "https://127.0.0.1:"},
+                                           {"/same", "http://127.0.0.1:"}}) {
+            server_.Post(path, [this, to = std::string(target)](const httplib::Request&,
+                                                                httplib::Response& res) {
                 res.status = 307;
-                res.set_header("Location", std::string(target) + std::to_string(port_) + "/ok");
-            };
-        };
-        server_.Post("/to-other-host", redirect("http://localhost:"));
-        server_.Post("/to-https", redirect("https://127.0.0.1:"));
-        server_.Post("/same", redirect("http://127.0.0.1:"));
+                res.set_header("Location", to + std::to_string(port_) + "/ok");
+            });
+        }
         port_ = server_.bind_to_any_port("127.0.0.1");
         // Bound and listening already: a request waits in the queue until the thread accepts.
         thread_ = std::thread([this] { server_.listen_after_bind(); });
@@ -120,8 +108,6 @@ struct Mail {
     std::string text;
 };
 
-// aiosmtpd writing each mail it accepts to a maildir; the sendmail folder holds a "sendmail" that
-// is msmtp sending to it.
 class MailServer final {
 public:
     MailServer() {
@@ -134,17 +120,14 @@ public:
         WriteAll(dir_.path() / "bin/sendmail",
                  "#!/bin/sh\nexec /usr/bin/msmtp -C '" + conf + "' \"$@\"\n");
         ::chmod((dir_.folder() + "bin/sendmail").c_str(), 0755);
-        server_.start(QStringLiteral("/usr/bin/python3"),
+        server_.start("/usr/bin/python3",
                       {"-m", "aiosmtpd", "-n", "-l", QString("127.0.0.1:%1").arg(port_), "-c",
                        "aiosmtpd.handlers.Mailbox", QString::fromStdString(dir_.folder() + "mb")});
-        for (int i = 0; i < 100 && server_.state() != QProcess::NotRunning; ++i) {
+        for (int i = 0; i < 100 && server_.state() != QProcess::NotRunning && !ready_; ++i) {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port_));
-            if (probe.waitForConnected(100)) {
-                ready_ = true;
-                break;
-            }
-            server_.waitForFinished(50);
+            ready_ = probe.waitForConnected(100);
+            server_.waitForFinished(ready_ ? 0 : 50);
         }
     }
     ~MailServer() {
@@ -157,21 +140,16 @@ public:
     // False when aiosmtpd or msmtp is missing (scripts/deps installs both).
     bool ready() const { return ready_ && QFileInfo::exists("/usr/bin/msmtp"); }
     std::string BinFolder() const { return dir_.folder() + "bin"; }
+    // In the order they came: the maildir's names count them after a "Q".
     std::vector<Mail> Mails() const {
         std::vector<Mail> out;
-        const std::filesystem::path box = dir_.path() / "mb/new";
-        if (!std::filesystem::is_directory(box)) {
-            return out;
+        std::map<long, std::filesystem::path> files;
+        for (const auto& e : std::filesystem::directory_iterator(dir_.path() / "mb/new", ignore_)) {
+            const std::string name = e.path().filename().string();
+            files.emplace(std::atol(name.c_str() + name.find('Q') + 1), e.path());
         }
-        std::vector<std::filesystem::path> files;
-        for (const auto& e : std::filesystem::directory_iterator(box)) {
-            files.push_back(e.path());
-        }
-        std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-            return std::filesystem::last_write_time(a) < std::filesystem::last_write_time(b);
-        });
-        for (const auto& f : files) {
-            Mail m{"", ReadAll(f)};
+        for (const auto& [count, path] : files) {
+            Mail m{"", ReadAll(path)};
             const size_t at = m.text.find("X-RcptTo: ");
             if (at != std::string::npos) {
                 m.rcptTo = m.text.substr(at + 10, m.text.find('\n', at) - at - 10);
@@ -186,6 +164,7 @@ private:
     QProcess server_;
     int port_ = 0;
     bool ready_ = false;
+    mutable std::error_code ignore_;
 };
 
 }  // namespace rendaal::test
