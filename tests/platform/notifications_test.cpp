@@ -68,34 +68,25 @@ TEST_F(NotificationsTest, OneNoticeWhenAnAlertStartsNoneWhileItHolds) {
 TEST_F(NotificationsTest, ANoticeReplacesTheLastAndToonNamesItsCombination) {
     QDBusConnection serviceBus = bus_.Connect("service-toon");
     test::NoticeService service(serviceBus, true);
-    ASSERT_TRUE(service.registered());
     DesktopNotifier notifier(bus_.Connect("client-toon"));
     notifier.setActions(true);
     QString shown;
     QObject::connect(&notifier, &DesktopNotifier::showRequested,
                      [&shown](const QString& key) { shown = key; });
-    Notice first;
-    first.summary = "Rendaal: 3 signalen: A, B en 1 meer";
-    first.key = "A";
-    notifier.Notify(first);
-    notifier.WaitForReplies();
-    Notice second = first;
-    second.key = "B";
-    second.urgent = true;
-    notifier.Notify(second);
-    notifier.WaitForReplies();
+    for (const char* key : {"A", "B"}) {
+        notifier.Notify(Notice{"Rendaal: 2 signalen: A, B", "", true, {}, key});
+        notifier.WaitForReplies();
+    }
     ASSERT_EQ(service.notices.size(), 2u);
     EXPECT_EQ(service.notices[0].replacesId, 0u);
     EXPECT_EQ(service.notices[1].replacesId, 1u);  // the id the service gave the first
     EXPECT_EQ(service.notices[1].actions, (QStringList{"default", "Toon", "toon", "Toon"}));
     EXPECT_EQ(service.notices[1].hints.value("urgency").toInt(), 2);
-
-    // The service answers the second with id 2; a click on an older notice is not ours.
+    // This service gave the second id 2: a click on the first is on a notice no longer shown.
     for (const uint id : {1u, 2u}) {
         QDBusMessage click = QDBusMessage::createSignal(
             "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
-        click << id << QStringLiteral("toon");
-        serviceBus.send(click);
+        serviceBus.send(click << id << QStringLiteral("toon"));
     }
     QElapsedTimer clock;
     clock.start();
