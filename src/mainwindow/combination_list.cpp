@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QStyle>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include "core/calendar.h"
 #include "core/combination.h"
 #include "core/text.h"
+#include "mainwindow/key_menu.h"
 #include "platform/help.h"
 #include "platform/qt_text.h"
 
@@ -39,7 +42,6 @@ QIcon AlertMark(bool on, int size) {
 TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
     setObjectName("ListBox1");
     setUniformItemSizes(true);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
     setAccessibleName(QStringLiteral("Combinaties"));
     SetHelpContext(this, 10000);
     HerstelUitArchief = new QAction(QStringLiteral("Herstel uit archief"), this);
@@ -167,6 +169,23 @@ void TCombinationList::Reload() {
     emit Reloaded(lost);
 }
 
+void TCombinationList::keyPressEvent(QKeyEvent* event) {
+    if (!IsMenuKey(event)) {
+        QListWidget::keyPressEvent(event);
+        return;
+    }
+    const QRect row = currentItem() ? visualItemRect(currentItem()) : QRect();
+    const QPoint at = row.isValid() ? row.bottomLeft() + QPoint(20, 0) : QPoint(10, 10);
+    ExecContextMenu(this, actions(), viewport()->mapToGlobal(at), true,
+                    QStringLiteral("Menu van de lijst"));
+}
+
+void TCombinationList::contextMenuEvent(QContextMenuEvent* event) {
+    ExecContextMenu(this, actions(), event->globalPos(),
+                    event->reason() == QContextMenuEvent::Keyboard,
+                    QStringLiteral("Menu van de lijst"));
+}
+
 void TCombinationList::RefreshMarks() {
     marksTimer_->start();
 }
@@ -219,6 +238,15 @@ void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& ro
         }
         if (item->toolTip() != tip) {
             item->setToolTip(tip);
+            // Read with the line, not only shown as a mark and a tooltip.
+            QString spoken = item->text();
+            if (marked) {
+                spoken += QStringLiteral(", signaal: ") + ToQString(JoinChecks(r->alerts));
+            }
+            if (stale) {
+                spoken += QStringLiteral(", ") + tip.section(QLatin1Char('\n'), 0, 0);
+            }
+            item->setData(Qt::AccessibleTextRole, spoken);
         }
     }
 }
