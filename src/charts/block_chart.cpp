@@ -75,7 +75,7 @@ void DrawBlockLegend(Canvas& canvas, const PlotArea& area, PlotContents& content
     }
     entries.push_back({LegendEntry::Mark::DashedLine, kBlack, "Waarde op expiratie"});
     entries.insert(entries.end(), extra.begin(), extra.end());
-    DrawLegend(canvas, area, contents, entries);
+    DrawLegend(canvas, area, contents, entries, 20);
 }
 
 void DrawIndexAxis(Canvas& canvas, const PlotArea& area, const IndexWindow& window) {

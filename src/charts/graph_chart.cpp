@@ -351,7 +351,7 @@ void DrawGraphTexts(Canvas& canvas, const PlotArea& area, GraphTexts& texts) {
         entries.push_back({LegendEntry::Mark::DashedLine, *texts.guideColor, "De helft daarvan"});
     }
     entries.insert(entries.end(), texts.extra.begin(), texts.extra.end());
-    DrawLegend(canvas, area, texts.contents, entries);
+    DrawLegend(canvas, area, texts.contents, entries, 18);
 }
 
 }  // namespace rendaal

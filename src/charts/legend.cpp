@@ -8,8 +8,6 @@ namespace {
 
 using namespace chart_colors;
 
-constexpr int kPitch = 18;
-constexpr int kPad = 4;
 constexpr int kMarkWidth = 24;
 constexpr double kDashOn = 6;
 constexpr double kDashOff = 4;
@@ -19,8 +17,21 @@ struct Point {
     double y;
 };
 
+// Where an entry's text starts, and the room kept after it.
 int TextLeft(const LegendEntry& e) {
-    return e.mark == LegendEntry::Mark::None ? kPad : kPad + kMarkWidth + 6;
+    switch (e.mark) {
+        case LegendEntry::Mark::Square:
+            return 18;
+        case LegendEntry::Mark::DashedLine:
+            return kMarkWidth + 8;
+        case LegendEntry::Mark::None:
+            break;
+    }
+    return 3;
+}
+
+int TextRight(const LegendEntry& e) {
+    return e.mark == LegendEntry::Mark::None ? 3 : 10;
 }
 
 // The part of the segment a-b inside the box [left, right] x [top, bottom]; false when none is.
@@ -85,7 +96,7 @@ std::optional<Box> PlaceClearBox(PlotContents& contents, const PlotArea& area, i
 }
 
 std::optional<Box> DrawLegend(Canvas& canvas, const PlotArea& area, PlotContents& contents,
-                              const std::vector<LegendEntry>& entries) {
+                              const std::vector<LegendEntry>& entries, int pitch) {
     if (entries.empty()) {
         return std::nullopt;
     }
@@ -93,7 +104,7 @@ std::optional<Box> DrawLegend(Canvas& canvas, const PlotArea& area, PlotContents
     std::vector<int> widths;
     widths.reserve(entries.size());
     for (const LegendEntry& e : entries) {
-        widths.push_back(TextLeft(e) + canvas.TextWidth(e.text) + kPad);
+        widths.push_back(TextLeft(e) + canvas.TextWidth(e.text) + TextRight(e));
     }
     std::vector<int> layouts = {1};
     if (n > 3) {
@@ -104,7 +115,7 @@ std::optional<Box> DrawLegend(Canvas& canvas, const PlotArea& area, PlotContents
     }
     for (const int columns : layouts) {
         const int rows = (n + columns - 1) / columns;
-        std::vector<int> columnX(static_cast<size_t>(columns) + 1, 1);
+        std::vector<int> columnX(static_cast<size_t>(columns) + 1, 0);
         for (int c = 0; c < columns; ++c) {
             int widest = 0;
             for (int i = c * rows; i < std::min(n, (c + 1) * rows); ++i) {
@@ -112,8 +123,8 @@ std::optional<Box> DrawLegend(Canvas& canvas, const PlotArea& area, PlotContents
             }
             columnX[static_cast<size_t>(c) + 1] = columnX[static_cast<size_t>(c)] + widest;
         }
-        const int w = columnX.back() + 1;
-        const int h = rows * kPitch + 4;
+        const int w = columnX.back();
+        const int h = rows * pitch + 3;
         const auto box = PlaceClearBox(contents, area, w, h, BoxCandidates(area, w, h, {}));
         if (!box) {
             continue;
@@ -126,23 +137,23 @@ std::optional<Box> DrawLegend(Canvas& canvas, const PlotArea& area, PlotContents
         for (int i = 0; i < n; ++i) {
             const LegendEntry& e = entries[static_cast<size_t>(i)];
             const int x = box->x1 + columnX[static_cast<size_t>(i / rows)];
-            const int y = box->y1 + 2 + (i % rows) * kPitch;
+            const int y = box->y1 + (i % rows) * pitch;
             if (e.mark == LegendEntry::Mark::Square) {
                 canvas.SetBrushColor(e.markColor);
-                canvas.Rectangle(x + kPad + 7, y + 4, x + kPad + 17, y + 14);
+                canvas.Rectangle(x + 3, y + 6, x + 13, y + 16);
             } else if (e.mark == LegendEntry::Mark::DashedLine) {
                 canvas.SetPenColor(e.markColor);
                 canvas.SetPenStyle(PenStyle::Dash);
-                for (const int row : {y + 8, y + 9}) {
-                    canvas.MoveTo(x + kPad, row);
-                    canvas.LineTo(x + kPad + kMarkWidth, row);
+                for (const int row : {y + 10, y + 11}) {
+                    canvas.MoveTo(x + 3, row);
+                    canvas.LineTo(x + 3 + kMarkWidth, row);
                 }
                 canvas.SetPenStyle(PenStyle::Solid);
                 canvas.SetPenColor(kBlack);
             }
             canvas.SetBrushColor(kWhite);
             canvas.SetFontColor(e.textColor);
-            canvas.TextOut(x + TextLeft(e), y + 1, e.text);
+            canvas.TextOut(x + TextLeft(e), y + 3, e.text);
         }
         canvas.SetFontColor(kBlack);
         return box;

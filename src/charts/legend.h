@@ -26,11 +26,11 @@ struct LegendEntry {
 std::optional<Box> PlaceClearBox(PlotContents& contents, const PlotArea& area, int w, int h,
                                  const std::vector<std::pair<int, int>>& candidates);
 
-// The entries in a framed white box: in one column, else in two, else in one row, wherever
-// that hides nothing; nothing at all on a plot too full for any (the key then must not cover
-// what it explains). The box drawn, or empty.
+// The entries in a framed white box, pitch pixels apart: in one column, else in two, else in
+// one row, wherever that hides nothing; nothing at all on a plot too full for any (the key
+// must not cover what it explains). The box drawn, or empty.
 std::optional<Box> DrawLegend(Canvas& canvas, const PlotArea& area, PlotContents& contents,
-                              const std::vector<LegendEntry>& entries);
+                              const std::vector<LegendEntry>& entries, int pitch);
 
 // A dashed line through the points, 2 pixels wide so it shows on any screen, cut to the plot's
 // rows; the dashes run on along the whole line. What is drawn goes into contents.
