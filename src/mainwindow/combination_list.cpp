@@ -5,10 +5,12 @@
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QStyle>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <optional>
 
@@ -184,6 +186,26 @@ void TCombinationList::contextMenuEvent(QContextMenuEvent* event) {
     ExecContextMenu(this, actions(), event->globalPos(),
                     event->reason() == QContextMenuEvent::Keyboard,
                     QStringLiteral("Menu van de lijst"));
+}
+
+bool TCombinationList::viewportEvent(QEvent* event) {
+    // A narrow window cuts the lines with an ellipsis; the whole line is then in the tooltip.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (QListWidgetItem* item = itemAt(help->pos())) {
+            const QRect row = visualItemRect(item);
+            const int needed = fontMetrics().horizontalAdvance(item->text()) + iconSize().width() +
+                               3 * frameWidth() + 8;
+            if (needed > row.width()) {
+                const QString own = item->toolTip();
+                QToolTip::showText(help->globalPos(),
+                                   item->text() + (own.isEmpty() ? QString() : "\n" + own),
+                                   viewport(), row);
+                return true;
+            }
+        }
+    }
+    return QListWidget::viewportEvent(event);
 }
 
 void TCombinationList::RefreshMarks() {

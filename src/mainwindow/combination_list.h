@@ -53,6 +53,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 signals:
     // The lines were replaced from disk; selectionLost: the selected line is gone.
