@@ -175,6 +175,7 @@ void TAddForm::showEvent(QShowEvent* event) {
     // On the chosen series, with the ring a keyboard user needs to see where the keys act.
     QTimer::singleShot(0, this, [this] {
         if (QAbstractButton* chosen = RadioGroupButtons->checkedButton()) {
+            setAttribute(Qt::WA_KeyboardFocusChange);
             chosen->setFocus(Qt::TabFocusReason);
         }
     });
