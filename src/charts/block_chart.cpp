@@ -70,6 +70,7 @@ void DrawBlockLegend(Canvas& canvas, const PlotArea& area, PlotContents& content
                      const SystemColors& colors, const std::vector<LegendEntry>& extra) {
     static constexpr const char* kNames[] = {"Ma", "Di", "Wo", "Do", "Vr"};
     std::vector<LegendEntry> entries;
+    entries.reserve(6 + extra.size());
     for (int i = 0; i < 5; ++i) {
         entries.push_back({LegendEntry::Mark::Square, *WeekdayColor(i + 2, colors), kNames[i]});
     }
