@@ -45,7 +45,7 @@ function(rendaal_tests name)
     # the throwaway home as much as the tests do.
     set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env
         QT_QPA_PLATFORM=${ARG_QPA} HOME=${home} XDG_CONFIG_HOME=${home}/config
-        XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache
+        XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache XDG_STATE_HOME=${home}/state
         RENDAAL_SOURCE_DIR=${PROJECT_SOURCE_DIR}
         RENDAAL_BINARY_DIR=${CMAKE_BINARY_DIR} ASAN_OPTIONS=detect_leaks=0
         DBUS_SESSION_BUS_ADDRESS=unix:path=${home}/no-session-bus)
