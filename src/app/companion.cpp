@@ -13,6 +13,7 @@
 #include "core/fileio.h"
 #include "core/settings_values.h"
 #include "download/cleanup.h"
+#include "download/conflict_merge.h"
 #include "download/history.h"
 #include "download/rebuild.h"
 #include "download/run_lock.h"
@@ -238,6 +239,10 @@ int RunScheduledDownload(const std::vector<std::string>&) {
     }
     for (const auto& note : result.notes) {
         Complain(note);
+    }
+    // Only the user decides which combinations are followed; the window offers the lines.
+    for (const auto& copy : result.rulesCopies) {
+        Complain(RulesConflictNote(folder, CompareRulesCopy(folder, copy)));
     }
     if (!result.error.empty()) {
         Complain(result.error);

@@ -147,8 +147,11 @@ TEST_F(Sched, EveryOutcomeHasItsExitCodeAndReason) {
         {"another run holds the lock", [&] { ASSERT_TRUE(window.TryAcquire()); }, 1,
          "Download al bezig\n", ""},
         {"lock file is a folder",
-         [&] { std::filesystem::create_directory(data + "Download.lock"); }, 2,
-         "Download mislukt (vergrendeling mislukt)\n", data + "Download.lock"},
+         [&] {
+             std::filesystem::remove(RunLockPath(data));  // an earlier run's lock file
+             std::filesystem::create_directory(RunLockPath(data));
+         },
+         2, "Download mislukt (vergrendeling mislukt)\n", RunLockPath(data)},
         {"rules file is a FIFO",
          [&] {
              std::filesystem::remove(data + "Regels.dat");
@@ -174,6 +177,7 @@ TEST_F(Sched, EveryOutcomeHasItsExitCodeAndReason) {
         EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
         EXPECT_EQ(History(), "");
         window.Release();
+        std::filesystem::remove(RunLockPath(data));  // outside the data folder SetUp renews
     }
 }
 
