@@ -295,6 +295,16 @@ std::string ScenarioCsv(const ScenarioGrid& grid) {
     return out;
 }
 
+std::string ShiftText(int shift) {
+    return (shift > 0 ? "+" : "") + std::to_string(shift);
+}
+
+std::string ScenarioTitle(std::string_view historyFileName, int shift) {
+    std::string name(historyFileName.substr(0, historyFileName.rfind(".csv")));
+    std::replace(name.begin(), name.end(), '_', ' ');
+    return "Scenario " + name + ", volatiliteit " + ShiftText(shift) + " punten";
+}
+
 std::string ScenarioTable(const ScenarioGrid& grid) {
     const auto today = grid.TodayColumn();
     if (!today) {
@@ -303,8 +313,7 @@ std::string ScenarioTable(const ScenarioGrid& grid) {
     char head[160];
     std::snprintf(head, sizeof head, "%-12s%16s%12s%12s\n", "Datum", "Resultaat \xE2\x82\xAC",
                   "BE laag", "BE hoog");
-    std::string out = "Volatiliteit " + std::string(grid.shift > 0 ? "+" : "") +
-                      std::to_string(grid.shift) + " punten, AEX nu " +
+    std::string out = "Volatiliteit " + ShiftText(grid.shift) + " punten, AEX nu " +
                       Level(grid.columns[*today].level) + "\n" + head;
     for (size_t d = 0; d < grid.dates.size(); ++d) {
         const ScenarioDate& row = grid.dates[d];

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analytics/black_scholes.h"
@@ -87,6 +88,9 @@ std::string ScenarioTable(const ScenarioGrid& grid);
 // What a screen reader says of the grid: the result today and at expiry at today's level, and
 // where the break-evens will be.
 std::string ScenarioDescription(const ScenarioGrid& grid);
+// "Scenario Strangle AEX 2703 00880.00 00960.00, volatiliteit +5 punten" for a history file.
+std::string ScenarioTitle(std::string_view historyFileName, int shift);
+std::string ShiftText(int shift);  // "+5", "0", "-5"
 // One cell as the read-out shows it: "vr 11-12-2026, AEX 905,00 (−1 %): € 1.234".
 std::string ScenarioCellText(const ScenarioGrid& grid, size_t date, size_t column);
 

@@ -9,6 +9,7 @@
 
 #include "app/chart_command.h"
 #include "app/overview_command.h"
+#include "app/scenario_command.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/settings_values.h"
@@ -46,6 +47,11 @@ constexpr std::array kCommands = {
                      "                       [--rente X] [--dividend Y]",
                      true, RunIvCommand},
     CompanionCommand{"--alerts", "--alerts [--csv]", false, RunAlertsCommand},
+    // Drawn only with --out; see --iv.
+    CompanionCommand{"--scenario",
+                     "--scenario <koersbestand> [--csv] [--iv-shift N]\n"
+                     "                       [--out <bestand.png> [--size BxH]]",
+                     true, RunScenarioCommand},
     CompanionCommand{"--rebuild", "--rebuild [koersbestand...]", false, RunRebuildCommand},
     CompanionCommand{"--help", "--help", false, Help},
     CompanionCommand{"-h", "", false, Help},
@@ -71,6 +77,8 @@ void Usage(FILE* out) {
         "dag van een koersbestand (rente en dividend in procenten per jaar).\n"
         "--alerts toont de signalen die nu gelden (winstdoel, verliesgrens, AEX bij\n"
         "break-even); na elke download meldt het een signaal dat begint op het bureaublad.\n"
+        "--scenario toont het resultaat van een combinatie per AEX-stand en datum (tot de\n"
+        "expiratie), met de volatiliteit N punten verschoven (-5, 0 of +5).\n"
         "--rebuild vult de dagen aan die een koersbestand mist, uit de reservekopie en uit de\n"
         "bewaarde pagina's in Archief/ (afsluitcode 0 dagen terug, 1 niets ontbrak, 2 fout).\n",
         out);
