@@ -161,81 +161,75 @@ Color ScenarioColor(std::optional<double> result, double largest) {
     return Rgb(mix(kPaper.r, full.r), mix(kPaper.g, full.g), mix(kPaper.b, full.b));
 }
 
-void DrawScenarioMap(Canvas& canvas, const ScenarioGrid& grid, int width, int height,
-                     const std::string& title, std::optional<ScenarioCell> selected) {
-    Font(canvas);
-    canvas.SetBrushColor(kPaper);
-    canvas.FillRect(0, 0, width, height);
-    Text(canvas, 8, 6, title, kInk, kPaper);
-    if (!grid.problem.empty() || grid.columns.empty() || grid.dates.empty()) {
-        Text(canvas, 8, 6 + 2 * kLine, grid.problem, kInk, kPaper);
-        return;
-    }
-    const ScenarioMapLayout l = LayoutScenarioMap(grid, width, height, canvas);
-    const double largest = Largest(grid);
-    const int cellW = l.ColumnX(1) - l.ColumnX(0);
-    const int cellH = l.RowY(1) - l.RowY(0);
+namespace {
 
-    // Column heads: every column whose texts fit, the marked ones always.
+// Column heads: every column whose texts fit, the marked ones always.
+void DrawHeads(Canvas& canvas, const ScenarioGrid& grid, const ScenarioMapLayout& l) {
+    const int cellW = std::max(1, l.ColumnX(1) - l.ColumnX(0));
     const int headW = canvas.TextWidth("00000") + 4;
-    const size_t every = static_cast<size_t>(std::max(1, (headW + cellW - 1) / std::max(1, cellW)));
+    const size_t every = static_cast<size_t>(std::max(1, (headW + cellW - 1) / cellW));
     for (size_t c = 0; c < grid.columns.size(); ++c) {
-        const bool marked = grid.columns[c].marks != kMarkNone;
-        if (!marked && c % every != 0) {
+        const unsigned marks = grid.columns[c].marks;
+        if (marks == kMarkNone && c % every != 0) {
             continue;
         }
         const int mid = (l.ColumnX(c) + l.ColumnX(c + 1)) / 2;
         const std::string level = FormatFixed(grid.columns[c].level, 0);
         const std::string note = ColumnNote(grid, c);
-        const Color ink = (grid.columns[c].marks & kMarkToday) ? kToday : kInk;
+        const Color ink = (marks & kMarkToday) != 0 ? kToday : kInk;
         Text(canvas, mid - canvas.TextWidth(level) / 2, 8 + kLine, level, ink, kPaper);
         Text(canvas, mid - canvas.TextWidth(note) / 2, 8 + 2 * kLine, note, ink, kPaper);
     }
+}
 
+// One cell, with its amount in whole euros where that fits.
+void DrawCell(Canvas& canvas, int x1, int y1, int x2, int y2, std::optional<double> r,
+              double largest) {
+    const Color fill = ScenarioColor(r, largest);
+    canvas.SetBrushColor(fill);
+    canvas.FillRect(x1, y1, x2, y2);
+    if (!r || y2 - y1 < kLine) {
+        return;
+    }
+    const std::string amount = FormatEuros(*r);
+    const int w = canvas.TextWidth(amount);
+    if (w + 4 <= x2 - x1) {
+        const bool dark = largest > 0 && std::abs(*r) / largest > 0.6;
+        Text(canvas, (x1 + x2 - w) / 2, (y1 + y2) / 2 - kLine / 2 + 1, amount, dark ? kPaper : kInk,
+             fill);
+    }
+}
+
+void DrawRows(Canvas& canvas, const ScenarioGrid& grid, const ScenarioMapLayout& l,
+              double largest) {
     for (size_t d = 0; d < grid.dates.size(); ++d) {
         const int y1 = l.RowY(d), y2 = l.RowY(d + 1);
         const std::string label =
             FormatDmy(grid.dates[d].date) + (grid.dates[d].expiry ? " exp." : "");
         Text(canvas, 6, (y1 + y2) / 2 - kLine / 2, label, kInk, kPaper);
         for (size_t c = 0; c < grid.columns.size(); ++c) {
-            const int x1 = l.ColumnX(c), x2 = l.ColumnX(c + 1);
-            const auto r = grid.At(d, c);
-            const Color fill = ScenarioColor(r, largest);
-            canvas.SetBrushColor(fill);
-            canvas.FillRect(x1, y1, x2, y2);
-            if (!r || cellH < kLine) {
-                continue;
-            }
-            const std::string amount = FormatEuros(*r);
-            const int w = canvas.TextWidth(amount);
-            if (w + 4 <= x2 - x1) {
-                const bool dark = largest > 0 && std::abs(*r) / largest > 0.6;
-                Text(canvas, (x1 + x2 - w) / 2, (y1 + y2) / 2 - kLine / 2 + 1, amount,
-                     dark ? kPaper : kInk, fill);
-            }
+            DrawCell(canvas, l.ColumnX(c), y1, l.ColumnX(c + 1), y2, grid.At(d, c), largest);
         }
     }
+}
 
-    // Today's level and the break-evens at expiry, as columns framed top to bottom.
+// Today's level and the break-evens at expiry, as columns framed top to bottom.
+void DrawMarkedColumns(Canvas& canvas, const ScenarioGrid& grid, const ScenarioMapLayout& l) {
     for (size_t c = 0; c < grid.columns.size(); ++c) {
         const unsigned m = grid.columns[c].marks;
         if (m == kMarkNone) {
             continue;
         }
-        canvas.SetPenColor((m & kMarkToday) ? kToday : kInk);
-        canvas.SetPenStyle((m & kMarkToday) ? PenStyle::Solid : PenStyle::Dash);
+        const bool today = (m & kMarkToday) != 0;
+        canvas.SetPenColor(today ? kToday : kInk);
+        canvas.SetPenStyle(today ? PenStyle::Solid : PenStyle::Dash);
         for (const int x : {l.ColumnX(c), l.ColumnX(c + 1) - 1}) {
             Line(canvas, x, l.top - 2, x, l.bottom);
         }
     }
-    ZeroLine(canvas, grid, l, true);
-    ZeroLine(canvas, grid, l, false);
-    if (selected && selected->date < l.rows && selected->column < l.columns) {
-        Frame(canvas, l.ColumnX(selected->column) - 1, l.RowY(selected->date) - 1,
-              l.ColumnX(selected->column + 1) + 1, l.RowY(selected->date + 1) + 1, kToday);
-    }
+}
 
-    // The key below the map.
+void DrawKey(Canvas& canvas, const ScenarioMapLayout& l, double largest) {
     int x = l.left;
     const int y = l.bottom + kLine / 2;
     auto key = [&](Color color, const std::string& text) {
@@ -249,6 +243,32 @@ void DrawScenarioMap(Canvas& canvas, const ScenarioGrid& grid, int width, int he
     key(kEmpty, "onbekend");
     key(kInk, "lijn: resultaat 0 (break-even)");
     key(kToday, "AEX nu");
+}
+
+}  // namespace
+
+void DrawScenarioMap(Canvas& canvas, const ScenarioGrid& grid, int width, int height,
+                     const std::string& title, std::optional<ScenarioCell> selected) {
+    Font(canvas);
+    canvas.SetBrushColor(kPaper);
+    canvas.FillRect(0, 0, width, height);
+    Text(canvas, 8, 6, title, kInk, kPaper);
+    if (!grid.problem.empty() || grid.columns.empty() || grid.dates.empty()) {
+        Text(canvas, 8, 6 + 2 * kLine, grid.problem, kInk, kPaper);
+        return;
+    }
+    const ScenarioMapLayout l = LayoutScenarioMap(grid, width, height, canvas);
+    const double largest = Largest(grid);
+    DrawHeads(canvas, grid, l);
+    DrawRows(canvas, grid, l, largest);
+    DrawMarkedColumns(canvas, grid, l);
+    ZeroLine(canvas, grid, l, true);
+    ZeroLine(canvas, grid, l, false);
+    if (selected && selected->date < l.rows && selected->column < l.columns) {
+        Frame(canvas, l.ColumnX(selected->column) - 1, l.RowY(selected->date) - 1,
+              l.ColumnX(selected->column + 1) + 1, l.RowY(selected->date + 1) + 1, kToday);
+    }
+    DrawKey(canvas, l, largest);
 }
 
 }  // namespace rendaal
