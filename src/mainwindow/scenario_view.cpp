@@ -31,6 +31,7 @@ void TScenarioView::Show(ScenarioGrid grid, std::string title) {
         selected_ = ScenarioCell{0, grid_.TodayColumn().value_or(0)};
     }
     setAccessibleDescription(ToQString(ScenarioDescription(grid_)));
+    stale_ = true;
     update();
 }
 
@@ -54,14 +55,20 @@ void TScenarioView::Select(ScenarioCell cell) {
         QAccessible::updateAccessibility(&event);
     }
     emit CellShown(cell);
+    stale_ = true;
     update();
 }
 
 void TScenarioView::paintEvent(QPaintEvent*) {
+    const double ratio = devicePixelRatioF();
+    if (stale_ || picture_.deviceIndependentSize() != QSizeF(size()) ||
+        picture_.devicePixelRatio() != ratio) {
+        picture_ = RenderScenarioMap(grid_, title_, width(), height(), ratio,
+                                     hasFocus() ? selected_ : std::nullopt);
+        stale_ = false;
+    }
     QPainter painter(this);
-    painter.drawImage(0, 0,
-                      RenderScenarioMap(grid_, title_, width(), height(), devicePixelRatioF(),
-                                        hasFocus() ? selected_ : std::nullopt));
+    painter.drawImage(0, 0, picture_);
 }
 
 void TScenarioView::mouseMoveEvent(QMouseEvent* event) {
@@ -77,11 +84,13 @@ void TScenarioView::leaveEvent(QEvent*) {
 void TScenarioView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
     emit CellShown(selected_);
+    stale_ = true;
     update();
 }
 
 void TScenarioView::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
+    stale_ = true;
     update();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 #include <optional>
@@ -42,6 +43,9 @@ private:
     ScenarioGrid grid_;
     std::string title_;
     std::optional<ScenarioCell> selected_;
+    // The picture last drawn; drawn again only when what it shows changes.
+    QImage picture_;
+    bool stale_ = true;
 };
 
 }  // namespace rendaal
