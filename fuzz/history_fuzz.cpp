@@ -34,6 +34,9 @@ const std::string& Folder() {
         }
         return pattern + "/";
     }();
+    // A run that ends normally takes its folder along; memory-backed folders left behind add up.
+    static const bool removed = std::atexit([] { std::filesystem::remove_all(Folder()); }) == 0;
+    (void)removed;
     return folder;
 }
 
@@ -152,11 +155,30 @@ void CheckAppend(const std::string& file, const HistoryText& fileRead, const std
     want.push_back(DayNumber(2026, 12, 7));
     std::sort(want.begin(), want.end());
     want.erase(std::unique(want.begin(), want.end()), want.end());
-    Check(Includes(HistoryDays(*after), want));
-    Check(Includes(HistoryDays(*saved), fromBackup));
+    // A date after the run's trading day is a typing error: kept aside, never in the history.
+    const auto future = std::upper_bound(want.begin(), want.end(), DayNumber(2026, 12, 7));
+    const std::vector<int64_t> later(future, want.end());
+    want.erase(future, want.end());
+    const std::vector<int64_t> inFile = HistoryDays(*after);
+    Check(Includes(inFile, want) && inFile.back() == DayNumber(2026, 12, 7));
+    const std::vector<int64_t> oldEnough(
+        fromBackup.begin(),
+        std::upper_bound(fromBackup.begin(), fromBackup.end(), DayNumber(2026, 12, 7)));
+    Check(Includes(HistoryDays(*saved), oldEnough));
     Check(after->find("07-12-2026 10:00:00; 12,00; 08,00; 20,00;  950,00\r\n") !=
           std::string::npos);
     const std::vector<std::string> side = SideFiles();
+    std::vector<int64_t> asideDays;
+    for (const auto& text : side) {
+        for (const auto& line : SplitLines(text)) {
+            const HistoryText read = ReadHistoryText(line);
+            if (!read.lines.empty() && read.lines[0].date) {
+                asideDays.push_back(DayNumber(*read.lines[0].date));
+            }
+        }
+    }
+    std::sort(asideDays.begin(), asideDays.end());
+    Check(Includes(asideDays, later));
     if (!fileRead.readable) {
         Check(std::find(side.begin(), side.end(), file) != side.end());
     }

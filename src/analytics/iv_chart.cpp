@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "analytics/report.h"
 #include "charts/frame.h"
 #include "charts/history.h"
+#include "core/text.h"
 
 namespace rendaal {
 namespace {
@@ -133,6 +135,49 @@ void DrawIvChart(Canvas& canvas, int width, int height, const std::string& fileN
     DrawSeries(canvas, area, span, top, sorted, &IvRow::ivPut, kRed);
     DrawSeries(canvas, area, span, top, sorted, &IvRow::ivCall, kGreen);
     DrawLegend(canvas, area);
+}
+
+std::string IvChartDescription(const std::string& fileName, const std::vector<IvRow>& rows) {
+    const ChartHeader header = ParseChartFileName(fileName);
+    const bool putGeen = Contains(header.putLabel, "Geen");
+    const bool callGeen = Contains(header.callLabel, "Geen");
+    std::string text = "Volatiliteit (IV, % per jaar) van ";
+    if (!putGeen && !callGeen) {
+        text += header.putLabel + " + " + header.callLabel;
+    } else {
+        text += putGeen ? header.callLabel : header.putLabel;
+    }
+    const IvRow* first = nullptr;
+    const IvRow* last = nullptr;
+    for (const auto& r : rows) {
+        if (!r.ivPut && !r.ivCall) {
+            continue;
+        }
+        if (first == nullptr || DayNumber(r.date) < DayNumber(first->date)) {
+            first = &r;
+        }
+        if (last == nullptr || DayNumber(r.date) >= DayNumber(last->date)) {
+            last = &r;
+        }
+    }
+    if (last == nullptr) {
+        return text + ": " + kNoVolatilityText;
+    }
+    auto percent = [](const std::optional<double>& v) {
+        return v ? FormatFixed(*v * 100, 2, ',') + " %" : std::string("geen");
+    };
+    text += ", " + FormatDmy(first->date) + " tot " + FormatDmy(last->date) + "; laatste dag " +
+            FormatDmy(last->date) + ":";
+    std::string sep = " ";
+    if (!putGeen) {
+        text += sep + "IV put " + percent(last->ivPut);
+        sep = "; ";
+    }
+    if (!callGeen) {
+        text += sep + "IV call " + percent(last->ivCall);
+        sep = "; ";
+    }
+    return last->aex ? text + sep + "AEX " + FormatFixed(last->aex, 2, ',') : text;
 }
 
 }  // namespace rendaal

@@ -16,4 +16,8 @@ inline constexpr const char* kNoVolatilityText = "Geen volatiliteit te berekenen
 void DrawIvChart(Canvas& canvas, int width, int height, const std::string& fileName,
                  const std::vector<IvRow>& rows);
 
+// What the chart shows, for a screen reader and a tooltip: the combination, the span of days
+// and the last day's volatilities.
+std::string IvChartDescription(const std::string& fileName, const std::vector<IvRow>& rows);
+
 }  // namespace rendaal

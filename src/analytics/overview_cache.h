@@ -23,6 +23,11 @@ public:
                                                  const std::vector<std::string>& lines,
                                                  const Rates& rates, const DateTime& now,
                                                  const std::function<bool()>& stop = {});
+    // The volatility history of one history file in folder, read again only when the file or
+    // the rates changed. Empty when the name has folder parts or the file is no regular file
+    // or cannot be read.
+    std::optional<std::vector<IvRow>> Iv(const std::string& folder, const std::string& fileName,
+                                         const Rates& rates);
     // History files read (not taken from memory) since the cache was made.
     int64_t FilesRead() const { return filesRead_; }
 
@@ -38,7 +43,14 @@ private:
         Stamp stamp;
         HistorySummary summary;
     };
+    struct IvEntry {
+        Stamp stamp;
+        Rates rates;
+        std::vector<IvRow> rows;
+    };
+    static std::optional<Stamp> StampOf(const std::string& path);
     std::unordered_map<std::string, Entry> entries_;
+    std::unordered_map<std::string, IvEntry> ivEntries_;
     int64_t filesRead_ = 0;
     // Kept from file to file: fresh memory for each costs more than reading it.
     std::string buffer_;

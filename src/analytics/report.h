@@ -31,13 +31,56 @@ std::string IvCsv(const std::vector<IvRow>& rows);
 std::string OverviewTable(const std::vector<OverviewRow>& rows);
 std::string IvTable(const std::vector<IvRow>& rows);
 
-// The overview's cells as the table shows them, Dutch decimals; the window uses the same.
+// The overview's columns as the window and the text table show them, the ones a user needs
+// first on the left; the CSV keeps its own order (kOverviewCsvHeader).
+enum class OverviewColumnId {
+    Key,
+    Alerts,
+    Result,
+    Days,
+    SomLast,
+    Aex,
+    Pop,
+    BeLow,
+    BeHigh,
+    Em,
+    Theta,
+    Delta,
+    Vega,
+    Gamma,
+    IvPut,
+    IvCall,
+    TimeValue,
+    Intrinsic,
+    SomFirst,
+    Kind,
+    Expiry,
+    FirstDate,
+    LastDate,
+    Stale,
+    Check
+};
 struct TableColumn {
     const char* title;
     bool number;  // right-aligned
+    OverviewColumnId id = OverviewColumnId::Key;
+    const char* csv = "";  // its name in the CSV header
+    const char* tip = "";  // definition and unit
+    // Shown only while some row holds something: a column of findings that is empty says
+    // nothing.
+    bool hideWhenEmpty = false;
 };
 const std::vector<TableColumn>& OverviewColumns();
+// Dutch decimals; amounts in euro through FormatMoney.
+std::string OverviewCell(const OverviewRow& row, OverviewColumnId id);
 std::vector<std::string> OverviewCells(const OverviewRow& row);
+// What a column sorts by: the value of a number or date column (empty cells first), nothing
+// for a text column.
+std::optional<double> OverviewSortKey(const OverviewRow& row, OverviewColumnId id);
+// A list of columns as stored: their CSV names, comma-separated. Names that are no column (a
+// hand edit, a newer version's column) are left out.
+std::vector<OverviewColumnId> ColumnsNamed(std::string_view names);
+std::string ColumnNames(const std::vector<OverviewColumnId>& ids);
 
 // The lines added to the chart's hover read-out when the theoretical value is shown (each
 // ended by CR).

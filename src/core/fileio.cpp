@@ -256,7 +256,8 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
     return ReadFileChecked(path, maxBytes).text;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error) {
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error,
+                     unsigned modeMask) {
     const auto fail = [&](std::string why, int saved) {
         if (error) {
             *error = std::move(why);
@@ -286,8 +287,11 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
         const int saved = errno;
         return fail(FileErrorText(path, "geschreven", saved), saved);
     }
-    if (exists) {
-        ::fchmod(fd, st.st_mode & 07777);
+    // Before any byte is written, so that nobody can open the text under wider bits.
+    struct stat created {};
+    if (exists || (modeMask & 07777) != 07777) {
+        const mode_t bits = exists ? st.st_mode : ::fstat(fd, &created) == 0 ? created.st_mode : 0;
+        ::fchmod(fd, bits & modeMask & 07777);
     }
     int err = 0;
     bool ok = WriteAll(fd, data, tmp);

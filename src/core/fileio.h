@@ -36,8 +36,10 @@ bool ReadFileInto(const std::string& path, std::string& buffer, size_t maxBytes 
 // Writes a temporary file "<target>.tmp<pid>" next to the file, syncs it, renames it over the
 // file and syncs the folder. A symlink stays a symlink: its final target is replaced, and an
 // existing target keeps its permission bits. On any failure the temporary file is removed, the
-// file keeps its previous content and error (when given) says why.
-bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error = nullptr);
+// file keeps its previous content and error (when given) says why. The file gets no permission
+// bit outside modeMask: a copy of a private file's text stays private.
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error = nullptr,
+                     unsigned modeMask = 07777);
 // Appends data in one write and syncs; creates the file (mode 0644) when it does not exist.
 bool AppendFile(const std::string& path, std::string_view data, std::string* error = nullptr);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -55,21 +56,51 @@ std::optional<double> ExactDecimal(std::string_view digits) {
             decimals = 0;
             continue;
         }
+        // Checked before the digit goes in: a twentieth digit would wrap the mantissa.
+        if (++count > 15) {
+            return std::nullopt;
+        }
         mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
-        ++count;
         decimals += decimals >= 0 ? 1 : 0;
-    }
-    if (count > 15) {
-        return std::nullopt;
     }
     static constexpr double kPowers[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     return static_cast<double>(mantissa) / kPowers[std::max(decimals, 0)];
 }
 
+// The correctly rounded reading of a checked number text with more digits; empty beyond the
+// range of a double either way (400 digits, or 300 zeros after the separator).
+std::optional<double> LongDecimal(std::string_view s) {
+    std::string buf;
+    buf.reserve(s.size() + 2);
+    for (size_t i = 0; i < s.size(); ++i) {
+        const bool separator = s[i] == ',' || s[i] == '.';
+        if (separator && (i == 0 || !IsDigit(s[i - 1]))) {
+            buf += '0';  // ",5" and "-,5"
+        }
+        buf += separator ? '.' : s[i];
+    }
+    if (buf.back() == '.') {
+        buf += '0';
+    }
+    double value = 0;
+    const char* last = buf.data() + buf.size();
+    const auto [end, ec] = std::from_chars(buf.data(), last, value);
+    if (ec != std::errc() || end != last) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// No premium, sum or index level comes near a million, and a nonzero figure below a tenth of a
+// cent is no price: ratios to it run to infinity in every figure shown.
+constexpr double kMinFieldMagnitude = 0.001;
+constexpr double kMaxFieldMagnitude = 1e6;
+
 // A number as the program writes it (12,35 or 00.0), or as a spreadsheet saves it back: an
-// optional "-", digits and at most one decimal separator. Anything else does not read: a
-// price of "12,3\0" or "1.234,5" would otherwise become a wrong number in a chart.
+// optional "-", digits and at most one decimal separator, a value in the fields' range. Anything
+// else does not read: a price of "12,3\0" or "1.234,5" would otherwise become a wrong number in
+// a chart.
 std::optional<double> FieldValue(std::string_view s) {
     const std::string_view digits = !s.empty() && s.front() == '-' ? s.substr(1) : s;
     int separators = 0;
@@ -86,29 +117,16 @@ std::optional<double> FieldValue(std::string_view s) {
     if (!anyDigit || separators > 1) {
         return std::nullopt;
     }
-    if (const auto exact = ExactDecimal(digits)) {
-        return digits.size() < s.size() ? -*exact : *exact;
+    std::optional<double> value = ExactDecimal(digits);
+    if (value && digits.size() < s.size()) {
+        *value = -*value;
+    } else if (!value) {
+        value = LongDecimal(s);
     }
-    // Read in place: ParseNumber's copies cost more than the rest of a line's reading.
-    std::array<char, 48> buf{};
-    if (s.size() + 2 > buf.size()) {
-        return ParseNumber(s);
-    }
-    size_t n = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const bool separator = s[i] == ',' || s[i] == '.';
-        if (separator && (i == 0 || !IsDigit(s[i - 1]))) {
-            buf[n++] = '0';  // ",5" and "-,5"
-        }
-        buf[n++] = separator ? '.' : s[i];
-    }
-    if (buf[n - 1] == '.') {
-        buf[n++] = '0';
-    }
-    double value = 0;
-    const auto [end, ec] = std::from_chars(buf.data(), buf.data() + n, value);
-    if (ec != std::errc() || end != buf.data() + n) {
-        return ParseNumber(s);
+    const double magnitude = value ? std::fabs(*value) : 0;
+    if (!value ||
+        !(magnitude == 0 || (magnitude >= kMinFieldMagnitude && magnitude <= kMaxFieldMagnitude))) {
+        return std::nullopt;
     }
     return value;
 }

@@ -30,6 +30,8 @@ inline constexpr std::string_view kMeldingenValue = "Meldingen Aan";
 // chart stops it at the day before expiry.
 inline constexpr std::string_view kTheorieDagenValue = "Theorie dagen";
 inline constexpr int64_t kMaxTheorieDagen = 36500;
+// The columns the user hid in "Overzicht": their CSV names, separated by commas.
+inline constexpr std::string_view kOverzichtVerborgenValue = "Overzicht verborgen";
 
 struct BoxLimits {
     int min;

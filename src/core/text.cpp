@@ -55,17 +55,17 @@ std::optional<double> PlainNumber(std::string_view s) {
     int decimals = -1;
     for (char c : s) {
         if (c >= '0' && c <= '9') {
+            // Checked before the digit goes in: a twentieth digit would wrap the mantissa.
+            if (++count > 15) {
+                return std::nullopt;
+            }
             mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
-            ++count;
             decimals += decimals >= 0 ? 1 : 0;
         } else if ((c == ',' || c == '.') && decimals < 0) {
             decimals = 0;
         } else {
             return std::nullopt;
         }
-    }
-    if (count > 15) {
-        return std::nullopt;
     }
     static constexpr double kPowers[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};

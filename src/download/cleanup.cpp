@@ -12,7 +12,9 @@
 #include "core/fileio.h"
 #include "core/text.h"
 #include "download/archive.h"
+#include "download/history.h"
 #include "download/strike_list.h"
+#include "history/conflict_copy.h"
 
 namespace rendaal {
 namespace {
@@ -70,6 +72,11 @@ std::string BadLinesText(const std::vector<size_t>& bad, const std::string& rule
 
 }  // namespace
 
+bool IsKeptUntilDealtWith(std::string_view name) {
+    const std::string side = ".bak" + std::string(kUnreadableSuffix);
+    return name.find(side) != std::string_view::npos || IsConflictCopyName(name);
+}
+
 bool IsOwnDataFileName(std::string_view name) {
     if (name == kRulesFileName) {
         return true;
@@ -124,7 +131,8 @@ std::vector<std::string> FilesToCleanUp(const std::vector<DataFile>& files, doub
     const auto ended = processEnded ? processEnded : ProcessEnded;
     std::vector<std::string> chosen;
     for (const auto& file : files) {
-        if (file.ageDays <= dayLimit || keep.contains(file.name) || EndsWith(file.name, ".lock")) {
+        if (file.ageDays <= dayLimit || keep.contains(file.name) || EndsWith(file.name, ".lock") ||
+            IsKeptUntilDealtWith(file.name)) {
             continue;
         }
         // Another program's "*.tmp<digits>" may be a file it is writing right now.

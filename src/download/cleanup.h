@@ -22,6 +22,10 @@ struct DataFile {
 // backup of one.
 bool IsOwnDataFileName(std::string_view name);
 
+// A side file of a history (what a merge could not read) or a sync tool's conflict copy: they hold
+// what is found nowhere else until the user or a merge has dealt with them, however old.
+bool IsKeptUntilDealtWith(std::string_view name);
+
 // The combinations the clean-up must keep, as the rules file holds them now. refusal says why
 // the clean-up must not run at all: the file is missing or cannot be read, holds no valid
 // combination, or holds a line that is none (naming it), so that histories of lines lost from
@@ -33,9 +37,9 @@ struct CleanUpRules {
 CleanUpRules ReadCleanUpRules(const std::string& rulesPath);
 
 // The files that the clean-up removes: older than dayLimit days (an age exactly equal stays),
-// never the rules file, the history file or backup of a listed combination, the settings file
-// or a lock file. A temporary file "<name>.tmp<pid>" only when name is one of the program's own
-// and its writer has ended (processEnded), never a stranger's.
+// never the rules file, the history file or backup of a listed combination, the settings file,
+// a lock file, a side file or a conflict copy. A temporary file "<name>.tmp<pid>" only when name is
+// one of the program's own and its writer has ended (processEnded), never a stranger's.
 std::vector<std::string> FilesToCleanUp(
     const std::vector<DataFile>& files, double dayLimit,
     const std::vector<std::string>& combinations,

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <unordered_set>
 
@@ -115,126 +116,182 @@ namespace {
 
 struct DatedLine {
     int64_t day = 0;
-    bool fromBackup = false;
+    size_t source = 0;
     const HistoryTextLine* line = nullptr;
 };
 
-// The lines of one date, the file's first, each side in its own order.
-struct DayChoice {
-    const HistoryTextLine* fileRow = nullptr;  // the last of each kind wins: the latest download
-    const HistoryTextLine* fileDamaged = nullptr;
-    const HistoryTextLine* backupRow = nullptr;
-    const HistoryTextLine* backupDamaged = nullptr;
+struct AsideCandidate {
+    std::string_view text;
+    HistoryAsideLine::Why why = HistoryAsideLine::Why::Unreadable;
+    std::optional<Date> date;
+    size_t source = 0;
 };
 
-// A last line without its end that the backup holds whole was cut off, not corrected by hand.
+// The last row and the last damaged line of one date in one source: of a source's own lines the
+// latest download comes last.
+struct SourcePick {
+    const HistoryTextLine* row = nullptr;
+    const HistoryTextLine* damaged = nullptr;
+};
+
+// A last line without its end that another copy holds whole was cut off, not corrected by hand.
 bool CutOffVersionOf(const HistoryTextLine& cut, const HistoryTextLine& whole) {
     return !cut.ended && whole.text.size() > cut.text.size() &&
            whole.text.substr(0, cut.text.size()) == cut.text;
 }
 
-const HistoryTextLine* Choose(const DayChoice& c, HistoryMerge& m) {
-    if (c.fileRow && !(c.backupRow && CutOffVersionOf(*c.fileRow, *c.backupRow))) {
-        return c.fileRow;
+bool CutOffByAnother(const std::vector<SourcePick>& picks) {
+    for (size_t s = 1; s < picks.size(); ++s) {
+        if (picks[s].row && CutOffVersionOf(*picks[0].row, *picks[s].row)) {
+            return true;
+        }
     }
-    if (c.backupRow) {
-        ++(c.fileRow || c.fileDamaged ? m.rowsFromBackup : m.datesFromBackup);
-        return c.backupRow;
-    }
-    // No row anywhere: the damaged line still holds the date, so it stays.
-    if (c.fileDamaged) {
-        return c.fileDamaged;
-    }
-    ++m.datesFromBackup;
-    return c.backupDamaged;
+    return false;
 }
 
-// The dated lines of a text that reads as history go to dated, the others to setAside; a text
-// that does not read is kept aside whole.
-void Collect(const HistoryText& text, std::string_view bytes, bool fromBackup, HistoryMerge& m,
-             std::vector<DatedLine>& dated, std::vector<std::string_view>& setAside) {
+// The line a date keeps and the source it comes from.
+std::pair<const HistoryTextLine*, size_t> Choose(const std::vector<SourcePick>& picks,
+                                                 HistoryMerge& m) {
+    const SourcePick& file = picks[0];
+    if (file.row && !CutOffByAnother(picks)) {
+        return {file.row, 0};
+    }
+    for (size_t s = 1; s < picks.size(); ++s) {
+        if (picks[s].row) {
+            ++(file.row || file.damaged ? m.rowsFromBackup : m.datesFromBackup);
+            return {picks[s].row, s};
+        }
+    }
+    // No row anywhere: the damaged line still holds the date, so it stays.
+    if (file.damaged) {
+        return {file.damaged, 0};
+    }
+    for (size_t s = 1; s < picks.size(); ++s) {
+        if (picks[s].damaged) {
+            ++m.datesFromBackup;
+            return {picks[s].damaged, s};
+        }
+    }
+    return {nullptr, 0};
+}
+
+// The dated lines of a text that reads as history go to dated, the others aside; a text that
+// does not read is kept aside whole. A date after lastDay is no row of this history yet.
+void Collect(const HistoryText& text, std::string_view bytes, size_t source, int64_t lastDay,
+             HistoryMerge& m, std::vector<DatedLine>& dated, std::vector<AsideCandidate>& aside) {
     if (!text.readable) {
-        (fromBackup ? m.backupUnreadable : m.fileUnreadable) = true;
-        m.aside.push_back({fromBackup ? HistoryAside::Kind::Backup : HistoryAside::Kind::File,
-                           std::string(bytes)});
+        m.fileUnreadable = m.fileUnreadable || source == 0;
+        m.backupUnreadable = m.backupUnreadable || source == 1;
+        const auto kind = source == 0   ? HistoryAside::Kind::File
+                          : source == 1 ? HistoryAside::Kind::Backup
+                                        : HistoryAside::Kind::Copy;
+        m.aside.push_back({kind, std::string(bytes), source, 0});
         return;
     }
     for (const auto& line : text.lines) {
-        if (line.date) {
-            dated.push_back({DayNumber(*line.date), fromBackup, &line});
+        if (!line.date) {
+            aside.push_back({line.text, HistoryAsideLine::Why::Unreadable, {}, source});
+        } else if (const int64_t day = DayNumber(*line.date); day > lastDay) {
+            aside.push_back({line.text, HistoryAsideLine::Why::Future, line.date, source});
         } else {
-            setAside.push_back(line.text);
+            dated.push_back({day, source, &line});
         }
     }
 }
 
-// Writes the line chosen for the date of dated[begin, end) and sets aside what else must not go.
-void MergeDay(const DatedLine* begin, const DatedLine* end, HistoryMerge& m,
-              std::vector<std::string_view>& setAside) {
-    DayChoice c;
+// Writes the line chosen for the date of dated[begin, end) and sets aside what else must not go:
+// damaged lines, and the file's other rows of the date. A later source's rows that lose are
+// earlier states of the same history (the backup holds each day's earlier downloads).
+void MergeDay(const DatedLine* begin, const DatedLine* end, std::vector<SourcePick>& picks,
+              HistoryMerge& m, std::vector<AsideCandidate>& aside) {
+    std::fill(picks.begin(), picks.end(), SourcePick{});
     for (const DatedLine* d = begin; d != end; ++d) {
-        const bool row = d->line->IsRow();
-        if (d->fromBackup) {
-            (row ? c.backupRow : c.backupDamaged) = d->line;
-        } else {
-            (row ? c.fileRow : c.fileDamaged) = d->line;
-        }
+        (d->line->IsRow() ? picks[d->source].row : picks[d->source].damaged) = d->line;
     }
-    const HistoryTextLine* chosen = Choose(c, m);
+    const auto [chosen, from] = Choose(picks, m);
     m.text += chosen->text;
     m.text += kLineEnd;
-    // An older row of the date is an earlier download; anything else not taken is kept.
     for (const DatedLine* d = begin; d != end; ++d) {
         const HistoryTextLine* line = d->line;
-        if (line != chosen && line->text != chosen->text && (!line->IsRow() || line == c.fileRow)) {
-            setAside.push_back(line->text);
+        if (line == chosen || line->text == chosen->text) {
+            continue;
+        }
+        if (!line->IsRow()) {
+            aside.push_back({line->text, HistoryAsideLine::Why::Unreadable, line->date, d->source});
+        } else if (d->source == 0) {
+            const bool duplicate = from == 0;
+            aside.push_back(
+                {line->text,
+                 duplicate ? HistoryAsideLine::Why::Duplicate : HistoryAsideLine::Why::Unreadable,
+                 line->date, 0});
         }
     }
 }
 
 // The set-aside lines as one text, each once.
-void KeepLinesAside(const std::vector<std::string_view>& setAside, HistoryMerge& m) {
-    std::string lines;
+void KeepLinesAside(const std::vector<AsideCandidate>& candidates, HistoryMerge& m) {
     std::unordered_set<std::string_view> seen;
-    for (const std::string_view line : setAside) {
-        if (seen.insert(line).second) {
-            lines += line;
-            lines += kLineEnd;
-            ++m.linesAside;
+    HistoryAside lines{HistoryAside::Kind::Lines, {}, 0, 0};
+    std::vector<const AsideCandidate*> kept;
+    for (const AsideCandidate& c : candidates) {
+        if (seen.insert(c.text).second) {
+            kept.push_back(&c);
+            lines.text += c.text;
+            lines.text += kLineEnd;
+            lines.sources |= 1u << std::min<size_t>(c.source, 31);
         }
     }
-    if (!lines.empty()) {
-        m.aside.push_back({HistoryAside::Kind::Lines, std::move(lines)});
+    if (kept.empty()) {
+        return;
     }
+    m.aside.push_back(std::move(lines));
+    for (const AsideCandidate* c : kept) {
+        m.asideLines.push_back({c->why, std::string(c->text), c->date});
+    }
+    m.linesAside = static_cast<int>(kept.size());
 }
 
 }  // namespace
 
-HistoryMerge MergeHistoryTexts(std::string_view fileBytes, std::string_view backupBytes) {
+HistoryMerge MergeHistorySources(const std::vector<std::string_view>& sources,
+                                 const HistoryMergeOptions& options) {
     HistoryMerge m;
-    const HistoryText file = ReadHistoryText(fileBytes);
-    const HistoryText backup = ReadHistoryText(backupBytes);
+    std::vector<HistoryText> read;
+    read.reserve(sources.size());
+    size_t lines = 0;
+    for (const std::string_view bytes : sources) {
+        lines += read.emplace_back(ReadHistoryText(bytes)).lines.size();
+    }
+    const int64_t lastDay =
+        options.lastDay ? DayNumber(*options.lastDay) : std::numeric_limits<int64_t>::max();
     std::vector<DatedLine> dated;
-    dated.reserve(file.lines.size() + backup.lines.size());
-    std::vector<std::string_view> setAside;  // in the order met
-    Collect(file, fileBytes, false, m, dated, setAside);
-    Collect(backup, backupBytes, true, m, dated, setAside);
-    // Stable: within a date the file's lines stay first, each side in its own order.
+    dated.reserve(lines);
+    std::vector<AsideCandidate> aside;  // in the order met
+    for (size_t s = 0; s < sources.size(); ++s) {
+        Collect(read[s], sources[s], s, lastDay, m, dated, aside);
+    }
+    // Stable: within a date the sources stay in their order, each with its lines in file order.
     std::stable_sort(dated.begin(), dated.end(),
                      [](const DatedLine& a, const DatedLine& b) { return a.day < b.day; });
-    m.text.reserve(fileBytes.size() + kHistoryHeader.size() + 2);
+    m.text.reserve((sources.empty() ? 0 : sources[0].size()) + kHistoryHeader.size() + 2);
     m.text += kHistoryHeader;
     m.text += kLineEnd;
+    std::vector<SourcePick> picks(std::max<size_t>(sources.size(), 1));
     for (size_t i = 0; i < dated.size();) {
         size_t end = i + 1;
         while (end < dated.size() && dated[end].day == dated[i].day) {
             ++end;
         }
-        MergeDay(dated.data() + i, dated.data() + end, m, setAside);
+        MergeDay(dated.data() + i, dated.data() + end, picks, m, aside);
         i = end;
     }
-    KeepLinesAside(setAside, m);
+    KeepLinesAside(aside, m);
     return m;
+}
+
+HistoryMerge MergeHistoryTexts(std::string_view fileBytes, std::string_view backupBytes,
+                               const HistoryMergeOptions& options) {
+    return MergeHistorySources({fileBytes, backupBytes}, options);
 }
 
 std::string CompactHistoryText(std::string_view text) {
@@ -279,18 +336,140 @@ std::string Count(int n, std::string_view one, std::string_view more) {
     return std::to_string(n) + " " + std::string(n == 1 ? one : more);
 }
 
-// "<backup name>.onleesbaar", or the first of ".2", ".3", ... that nothing occupies (not even a
-// dangling link); empty when all are taken.
-std::string FreeSideFileName(const std::string& folder, const std::string& fileName) {
-    const std::string base = folder + BackupFileName(fileName) + std::string(kUnreadableSuffix);
-    for (int n = 1; n <= 999; ++n) {
-        std::string name = n == 1 ? base : base + "." + std::to_string(n);
+std::string SideFileName(const std::string& base, int n) {
+    return n == 1 ? base : base + "." + std::to_string(n);
+}
+
+// The side files a history has: "<backup name>.onleesbaar", ".2", ... Only regular files count
+// as kept text; a link, FIFO or folder in a name's place only occupies it.
+struct SideFiles {
+    std::string base;
+    std::vector<std::string> names;  // regular files, in number order
+    std::vector<std::string> texts;
+    std::unordered_set<std::string> lines;
+};
+
+SideFiles FindSideFiles(const std::string& folder, const std::string& fileName) {
+    SideFiles sides;
+    sides.base = folder + BackupFileName(fileName) + std::string(kUnreadableSuffix);
+    for (int n = 1; n <= kMaxSideFiles; ++n) {
+        const std::string name = SideFileName(sides.base, n);
         struct stat st {};
-        if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT) {
-            return name;
+        if (::lstat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            continue;
+        }
+        if (auto text = ReadFile(name)) {
+            for (auto& line : SplitLines(*text)) {
+                sides.lines.insert(std::move(line));
+            }
+            sides.names.push_back(name);
+            sides.texts.push_back(std::move(*text));
         }
     }
-    return {};
+    return sides;
+}
+
+struct SideWrite {
+    std::string path;
+    bool already = false;   // the same text was kept before: nothing written, nothing said
+    bool appended = false;  // no free name: added to the end of the last side file
+    std::vector<const HistoryAsideLine*> fresh;  // of the lines: those not kept before
+};
+
+// The first free name gets the text; with none left, the last side file gets it at its end, so
+// that a run never fails for lack of a name while a text is kept anywhere.
+bool KeepText(SideFiles& sides, std::string_view text, unsigned mask, SideWrite& out,
+              std::string& why) {
+    for (int n = 1; n <= kMaxSideFiles; ++n) {
+        std::string name = SideFileName(sides.base, n);
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) == 0 || errno != ENOENT) {
+            continue;
+        }
+        if (!WriteFileAtomic(name, text, &why, mask)) {
+            return false;
+        }
+        for (auto& line : SplitLines(text)) {
+            sides.lines.insert(std::move(line));
+        }
+        sides.names.push_back(name);
+        sides.texts.emplace_back(text);
+        out.path = std::move(name);
+        return true;
+    }
+    if (sides.names.empty()) {
+        why = "geen vrije naam naast " + sides.base;
+        return false;
+    }
+    const std::string& last = sides.names.back();
+    const std::string& had = sides.texts.back();
+    const std::string separated =
+        (had.empty() || had.back() == '\n' ? "" : std::string(kLineEnd)) + std::string(text);
+    if (!AppendFile(last, separated, &why)) {
+        return false;
+    }
+    sides.texts.back() += separated;
+    for (auto& line : SplitLines(text)) {
+        sides.lines.insert(std::move(line));
+    }
+    out.path = last;
+    out.appended = true;
+    return true;
+}
+
+// The permission bits a kept text may have: no wider than any file it came from.
+unsigned MaskOf(uint32_t sources, const std::vector<unsigned>& modes) {
+    unsigned mask = 07777;
+    for (size_t s = 0; s < modes.size() && s < 32; ++s) {
+        if ((sources >> s) & 1u) {
+            mask &= modes[s];
+        }
+    }
+    return mask;
+}
+
+// Keeps every text of the merge beside the history, each once; false (with error) when one cannot
+// be kept, so that nothing is dropped that was not kept first.
+bool WriteSideFiles(const std::string& folder, const std::string& fileName, const HistoryMerge& m,
+                    const std::vector<unsigned>& modes, std::vector<SideWrite>& writes,
+                    std::string& error) {
+    writes.assign(m.aside.size(), {});
+    if (m.aside.empty()) {
+        return true;
+    }
+    SideFiles sides = FindSideFiles(folder, fileName);
+    for (size_t i = 0; i < m.aside.size(); ++i) {
+        const HistoryAside& aside = m.aside[i];
+        SideWrite& out = writes[i];
+        std::string_view text = aside.text;
+        std::string fresh;
+        unsigned mask = 07777;
+        if (aside.kind == HistoryAside::Kind::Lines) {
+            for (const HistoryAsideLine& line : m.asideLines) {
+                if (sides.lines.count(line.text) == 0) {
+                    out.fresh.push_back(&line);
+                    fresh += line.text;
+                    fresh += kLineEnd;
+                }
+            }
+            text = fresh;
+            mask = MaskOf(aside.sources, modes);
+            out.already = fresh.empty();
+        } else {
+            const auto same = std::find(sides.texts.begin(), sides.texts.end(), aside.text);
+            out.already = same != sides.texts.end();
+            mask = MaskOf(1u << std::min<size_t>(aside.source, 31), modes);
+        }
+        std::string why;
+        if (out.already || KeepText(sides, text, mask, out, why)) {
+            continue;
+        }
+        error = Said({"Het koersbestand ", folder, fileName,
+                      " is niet bijgewerkt: wat onleesbaar is, kan niet apart worden bewaard (",
+                      why.empty() ? "schrijven mislukt" : why, ")."});
+        return false;
+    }
+    return true;
 }
 
 // The state of the history file before the merge, as the note names it.
@@ -334,30 +513,106 @@ std::string RestoreSentence(const std::string& path, const std::string& backupNa
     return Said({"Het koersbestand ", path, " was ", was, "; ", came, "."});
 }
 
+void SortDates(std::vector<Date>& dates) {
+    std::sort(dates.begin(), dates.end(),
+              [](const Date& a, const Date& b) { return DayNumber(a) < DayNumber(b); });
+}
+
+// "a", "a en b", "a, b en c"; beyond ten, how many more.
+std::string DateList(const std::vector<Date>& dates) {
+    constexpr size_t kNamed = 10;
+    std::vector<std::string> named;
+    for (size_t i = 0; i < dates.size() && i < kNamed; ++i) {
+        named.push_back(FormatDmy(dates[i]));
+    }
+    if (dates.size() > kNamed) {
+        named.push_back(
+            Count(static_cast<int>(dates.size() - kNamed), "andere datum", "andere datums"));
+    }
+    std::string text;
+    for (size_t i = 0; i < named.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == named.size() ? " en " : ", ") + named[i];
+    }
+    return text;
+}
+
+// What the new lines of a side file are, one sentence per kind of reason.
+void SayLinesKept(const std::string& path, const SideWrite& w, const HistoryMergeOptions& options,
+                  std::vector<std::string>& said) {
+    int unreadable = 0;
+    int future = 0;
+    std::vector<Date> duplicated;
+    std::vector<Date> later;
+    for (const HistoryAsideLine* line : w.fresh) {
+        if (line->why == HistoryAsideLine::Why::Unreadable) {
+            ++unreadable;
+            continue;
+        }
+        auto& dates = line->why == HistoryAsideLine::Why::Duplicate ? duplicated : later;
+        future += line->why == HistoryAsideLine::Why::Future ? 1 : 0;
+        if (line->date && std::find(dates.begin(), dates.end(), *line->date) == dates.end()) {
+            dates.push_back(*line->date);
+        }
+    }
+    const int duplicates = static_cast<int>(w.fresh.size()) - unreadable - future;
+    if (unreadable > 0) {
+        said.push_back(
+            Said({Count(unreadable, "onleesbare regel", "onleesbare regels"), " van ", path,
+                  unreadable == 1 ? " is" : " zijn", " bewaard in ", w.path, "."}));
+    }
+    if (duplicates > 0) {
+        SortDates(duplicated);
+        said.push_back(
+            Said({"Het koersbestand ", path, " had meer dan één regel voor ", DateList(duplicated),
+                  duplicated.size() == 1 ? ": de laatste is gebruikt, "
+                                         : ": van elke datum is de laatste gebruikt, ",
+                  duplicates == 1 ? "de andere is bewaard in " : "de andere zijn bewaard in ",
+                  w.path, "."}));
+    }
+    if (future > 0) {
+        SortDates(later);
+        const std::string day = options.lastDay ? FormatDmy(*options.lastDay) : "vandaag";
+        said.push_back(
+            future == 1 ? Said({"Een regel van ", path, " met een datum na ", day, " (",
+                                DateList(later), ") telt niet mee en is bewaard in ", w.path, "."})
+                        : Said({Count(future, "regel", "regels"), " van ", path,
+                                " met een datum na ", day, " (", DateList(later),
+                                ") tellen niet mee en zijn bewaard in ", w.path, "."}));
+    }
+}
+
+std::string KeptWhole(const SideWrite& w) {
+    return w.appended ? Said({"bewaard achteraan in ", w.path, " (er is geen vrije naam meer)"})
+                      : Said({"bewaard als ", w.path});
+}
+
 // One note for everything that happened to one history: dates put back and from where, what was
-// set aside and where it is now.
+// set aside and where it is now. Text kept before is not told again.
 std::string MergeNote(const std::string& path, const std::string& backupName, FileState state,
-                      const HistoryMerge& m, const std::vector<std::string>& sidePaths) {
+                      const HistoryMerge& m, const std::vector<SideWrite>& writes,
+                      const HistoryMergeOptions& options) {
     std::vector<std::string> said;
     for (size_t i = 0; i < m.aside.size(); ++i) {
-        if (m.aside[i].kind == HistoryAside::Kind::File) {
-            said.push_back(
-                Said({"Het koersbestand ", path, " was onleesbaar en is ongewijzigd bewaard als ",
-                      sidePaths[i], "."}));
+        if (m.aside[i].kind == HistoryAside::Kind::File && !writes[i].already) {
+            said.push_back(Said({"Het koersbestand ", path, " was onleesbaar en is ongewijzigd ",
+                                 KeptWhole(writes[i]), "."}));
         }
     }
     if (m.datesFromBackup + m.rowsFromBackup > 0) {
         said.push_back(RestoreSentence(path, backupName, state, m));
     }
     for (size_t i = 0; i < m.aside.size(); ++i) {
+        if (writes[i].already) {
+            continue;
+        }
         if (m.aside[i].kind == HistoryAside::Kind::Backup) {
-            said.push_back(
-                Said({"De reservekopie ", backupName, " van ", path,
-                      " was onleesbaar en is ongewijzigd bewaard als ", sidePaths[i], "."}));
+            said.push_back(Said({"De reservekopie ", backupName, " van ", path,
+                                 " was onleesbaar en is ongewijzigd ", KeptWhole(writes[i]), "."}));
+        } else if (m.aside[i].kind == HistoryAside::Kind::Copy) {
+            said.push_back(Said({"Een kopie van ", path, " was onleesbaar en is ongewijzigd ",
+                                 KeptWhole(writes[i]), "."}));
         } else if (m.aside[i].kind == HistoryAside::Kind::Lines) {
-            said.push_back(
-                Said({Count(m.linesAside, "onleesbare regel", "onleesbare regels"), " van ", path,
-                      m.linesAside == 1 ? " is" : " zijn", " bewaard in ", sidePaths[i], "."}));
+            SayLinesKept(path, writes[i], options, said);
         }
     }
     std::string note;
@@ -380,11 +635,13 @@ void AddLinesAside(HistoryMerge& into, const HistoryMerge& from) {
             return a.kind == HistoryAside::Kind::Lines;
         });
         if (it == into.aside.end()) {
-            it = into.aside.insert(into.aside.end(), {HistoryAside::Kind::Lines, {}});
+            it = into.aside.insert(into.aside.end(), {HistoryAside::Kind::Lines, {}, 0, 0});
         }
         it->text += aside.text;
+        it->sources |= aside.sources;
         into.linesAside += from.linesAside;
     }
+    into.asideLines.insert(into.asideLines.end(), from.asideLines.begin(), from.asideLines.end());
 }
 
 std::string WithoutLines(std::string_view text, std::string_view lines) {
@@ -401,27 +658,10 @@ std::string WithoutLines(std::string_view text, std::string_view lines) {
     return kept;
 }
 
-// Writes every side file of the merge; false (with error) when one cannot be kept, so that
-// nothing is dropped that was not kept first.
-bool WriteSideFiles(const std::string& folder, const std::string& fileName, const HistoryMerge& m,
-                    std::vector<std::string>& paths, std::string& error) {
-    for (const auto& aside : m.aside) {
-        const std::string side = FreeSideFileName(folder, fileName);
-        std::string why;
-        if (side.empty()) {
-            why = "geen vrije naam naast " + folder + BackupFileName(fileName);
-        } else if (!WriteFileAtomic(side, aside.text, &why)) {
-            why = why.empty() ? FileErrorText(side, "geschreven", EIO) : why;
-        } else {
-            paths.push_back(side);
-            continue;
-        }
-        error = Said({"Het koersbestand ", folder, fileName,
-                      " is niet bijgewerkt: wat onleesbaar is, kan niet apart worden bewaard (",
-                      why, ")."});
-        return false;
-    }
-    return true;
+// The permission bits of the file at path (through links); all when there is none.
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
 }
 
 // A write of one history starts from the file and its backup as they are now, merged.
@@ -433,12 +673,16 @@ struct HistoryStart {
     FileState state = FileState::Missing;
     BackupState saved;
     HistoryMerge merged;
+    HistoryMergeOptions options;
+    std::vector<unsigned> modes;  // of the file and the backup
 };
 
 // Empty, with why in error, when the file exists but cannot be read: it may hold more than
 // anything else, so it is left alone.
 std::optional<HistoryStart> StartHistoryWrite(const std::string& folder,
-                                              const std::string& fileName, std::string& error) {
+                                              const std::string& fileName,
+                                              const HistoryMergeOptions& options,
+                                              std::string& error) {
     HistoryStart start;
     start.path = folder + fileName;
     start.backupName = BackupFileName(fileName);
@@ -453,7 +697,9 @@ std::optional<HistoryStart> StartHistoryWrite(const std::string& folder,
     start.state = !current.text                                   ? FileState::Missing
                   : ReadHistoryText(start.fileText).lines.empty() ? FileState::Empty
                                                                   : FileState::Present;
-    start.merged = MergeHistoryTexts(start.fileText, start.saved.text);
+    start.options = options;
+    start.merged = MergeHistoryTexts(start.fileText, start.saved.text, options);
+    start.modes = {ModeOf(start.path), ModeOf(start.backup)};
     return start;
 }
 
@@ -467,17 +713,19 @@ HistoryWriteResult FinishHistoryWrite(const std::string& folder, const std::stri
                                       const HistoryStart& start, const std::string& backupText,
                                       const std::string& fileText,
                                       const std::string* fallback = nullptr) {
-    std::vector<std::string> sidePaths;
+    std::vector<SideWrite> writes;
     std::string error;
-    if (!WriteSideFiles(folder, fileName, start.merged, sidePaths, error)) {
+    if (!WriteSideFiles(folder, fileName, start.merged, start.modes, writes, error)) {
         return {false, error, {}};
     }
     HistoryWriteResult result;
-    result.note = MergeNote(start.path, start.backupName, start.state, start.merged, sidePaths);
-    // Every date the backup held is in the new text, or the backup was set aside whole.
+    result.note =
+        MergeNote(start.path, start.backupName, start.state, start.merged, writes, start.options);
+    // Every date the backup held is in the new text, or the backup was set aside whole. It holds
+    // the file's text, so it is no more open to others than the file.
     if (!start.saved.keep) {
         std::string why;
-        if (!WriteFileAtomic(start.backup, backupText, &why)) {
+        if (!WriteFileAtomic(start.backup, backupText, &why, start.modes[0])) {
             AddSentence(result.note, Said({"Geen reservekopie van ", start.path, ": ", why, "."}));
         }
     } else {
@@ -498,7 +746,9 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
                                      std::string_view fields, std::string_view indexText,
                                      double som, const DateTime& now) {
     std::string error;
-    std::optional<HistoryStart> start = StartHistoryWrite(folder, fileName, error);
+    // A line dated after today's trading day is a typing error, not where the combination stands.
+    const HistoryMergeOptions options{TradingStamp(now).date()};
+    std::optional<HistoryStart> start = StartHistoryWrite(folder, fileName, options, error);
     if (!start) {
         return {false, error, {}};
     }
@@ -518,7 +768,9 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
         appended.compare(appended.size() - line.size(), line.size(), line) != 0) {
         appended += line;
     }
-    const HistoryMerge compacted = MergeHistoryTexts(appended, {});
+    // The new line is a later download than the row of today the merge holds: it wins the date
+    // as a source of its own, and the earlier row stays in the backup only.
+    const HistoryMerge compacted = MergeHistorySources({line, start->merged.text}, options);
     if (compacted.linesAside > 0) {
         AddLinesAside(start->merged, compacted);
         // Or the next run would find them in the backup and set them aside once more.
@@ -529,9 +781,10 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
 
 HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string& fileName,
                                    const std::vector<std::string>& lines,
-                                   std::vector<int64_t>* newDays) {
+                                   std::vector<int64_t>* newDays,
+                                   const HistoryMergeOptions& options) {
     std::string error;
-    const std::optional<HistoryStart> start = StartHistoryWrite(folder, fileName, error);
+    const std::optional<HistoryStart> start = StartHistoryWrite(folder, fileName, options, error);
     if (!start) {
         return {false, error, {}};
     }
@@ -546,7 +799,7 @@ HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string&
             added += kLineEnd;
         }
     }
-    const HistoryMerge compacted = MergeHistoryTexts(added, {});
+    const HistoryMerge compacted = MergeHistoryTexts(added, {}, options);
     const std::vector<int64_t> before = HistoryDays(start->fileText);
     const std::vector<int64_t> after = HistoryDays(compacted.text);
     std::vector<int64_t> fresh;
@@ -584,9 +837,9 @@ bool CompactHistoryFile(const std::string& folder, const std::string& fileName, 
     const std::string backup = folder + BackupFileName(fileName);
     const BackupState saved = ReadBackup(backup);
     const HistoryMerge merged = MergeHistoryTexts(*text, saved.text);
-    std::vector<std::string> sidePaths;
+    std::vector<SideWrite> writes;
     std::string error;
-    if (!WriteSideFiles(folder, fileName, merged, sidePaths, error)) {
+    if (!WriteSideFiles(folder, fileName, merged, {ModeOf(path), ModeOf(backup)}, writes, error)) {
         return false;
     }
     // The backup gets the file as it was only when that holds every date the backup holds.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,27 +30,53 @@ std::string HistoryLine(const DateTime& now, std::string_view fields, std::strin
 std::string BackupFileName(std::string_view fileName);
 
 struct HistoryAside {
-    // A whole input that is no history (binary, another format), kept byte for byte; or the
-    // lines that did not go into the merged text (damaged lines the backup's row replaced, lines
-    // without a real date).
-    enum class Kind { File, Backup, Lines };
+    // A whole input that is no history (binary, another format), kept byte for byte: the file,
+    // its backup or a further copy; or the lines that did not go into the merged text.
+    enum class Kind { File, Backup, Copy, Lines };
     Kind kind = Kind::Lines;
     std::string text;
+    size_t source = 0;     // of a whole input: its place in the list of sources
+    uint32_t sources = 0;  // of lines: bit i for a line from source i (the last bit for more)
 };
 
-// What a history file and its backup hold together. Every real date of either is kept; for a
-// date both hold, the file's row wins (a hand correction stays) and the backup's row is taken
-// only where the file's line is damaged or cut. One line per date, sorted by date.
+// A line kept aside, and why it is not in the merged text.
+struct HistoryAsideLine {
+    enum class Why {
+        Unreadable,  // no real date, fields that do not read, cut off
+        Duplicate,   // the file held another row of its date; its last one is used
+        Future,      // dated after the run's trading day
+    };
+    Why why = Why::Unreadable;
+    std::string text;
+    std::optional<Date> date;
+};
+
+struct HistoryMergeOptions {
+    // The run's trading day: a line dated after it is a typing error, never the latest row.
+    std::optional<Date> lastDay;
+};
+
+// What a history file, its backup and further copies (a sync tool's conflict copies) hold
+// together. Every real date of any is kept; for a date several hold, the first source's row wins
+// (the file's: a hand correction stays) and a later source's row is taken only where the ones
+// before lack the date or hold it damaged or cut. Of several rows of one date in the file the
+// last is used, as a later download of the day replaces an earlier one; the others are set
+// aside. One line per date, sorted by date.
 struct HistoryMerge {
     std::string text;                 // the header, then one line per date, CR LF ended
     std::vector<HistoryAside> aside;  // to keep beside the history, each in a file of its own
+    std::vector<HistoryAsideLine> asideLines;  // the lines of the Lines entry, each once
     bool fileUnreadable = false;
     bool backupUnreadable = false;
-    int datesFromBackup = 0;  // dates the file lacked
+    int datesFromBackup = 0;  // dates the file lacked, from the backup or a copy
     int rowsFromBackup = 0;   // dates whose line in the file was damaged or cut
     int linesAside = 0;
 };
-HistoryMerge MergeHistoryTexts(std::string_view file, std::string_view backup);
+// sources[0] is the file, sources[1] its backup, then any copies.
+HistoryMerge MergeHistorySources(const std::vector<std::string_view>& sources,
+                                 const HistoryMergeOptions& options = {});
+HistoryMerge MergeHistoryTexts(std::string_view file, std::string_view backup,
+                               const HistoryMergeOptions& options = {});
 
 // The text alone: one line per date, sorted; what has no real date is left out.
 std::string CompactHistoryText(std::string_view text);
@@ -67,8 +94,11 @@ struct HistoryWriteResult {
     std::string note;
 };
 
-// Beside the history: "<name>.bak.onleesbaar", then ".2", ".3" and on.
+// Beside the history: "<name>.bak.onleesbaar", then ".2", ".3" and on up to kMaxSideFiles. A text
+// already in one of them is not written again; with every name taken, new text is appended to
+// the last of them.
 inline constexpr std::string_view kUnreadableSuffix = ".onleesbaar";
+inline constexpr int kMaxSideFiles = 999;
 
 // Merges the file with its backup, appends the stamped line and rewrites the file with one line
 // per date; the backup gets the appended text. Files are replaced whole, so none holds a torn
@@ -84,7 +114,8 @@ HistoryWriteResult AppendHistoryLine(const std::string& folder, const std::strin
 // is new.
 HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string& fileName,
                                    const std::vector<std::string>& lines,
-                                   std::vector<int64_t>* newDays = nullptr);
+                                   std::vector<int64_t>* newDays = nullptr,
+                                   const HistoryMergeOptions& options = {});
 
 // Room for ".tmp<pid>" of an atomic replacement within the file system's 255-byte names.
 inline constexpr size_t kMaxHistoryNameBytes = 240;

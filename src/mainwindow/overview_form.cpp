@@ -1,297 +1,36 @@
 #include "mainwindow/overview_form.h"
 
 #include <QAbstractItemModel>
-#include <QApplication>
-#include <QFileInfo>
+#include <QAction>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeySequence>
-#include <QPainter>
 #include <QScreen>
-#include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
-#include <optional>
 
 #include "analytics/rate_settings.h"
-#include "analytics/report.h"
-#include "charts/history.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/market_hours.h"
-#include "download/run_lock.h"
 #include "mainwindow/main_form.h"
 #include "mainwindow/overview_worker.h"
-#include "platform/notifications.h"
 #include "platform/qt_text.h"
 #include "platform/settings_store.h"
-#include "platform/theory_render.h"
+#include "platform/window_stack.h"
 
 namespace rendaal {
-namespace {
 
-constexpr int kIndexRole = Qt::UserRole;
-constexpr int kSortRole = Qt::UserRole + 1;
-const QColor kStaleColor(255, 236, 200);
-const QColor kFlagColor(255, 200, 200);
-const QColor kAlertColor(255, 224, 130);
-
-// Numbers and dates sort by value, empty cells first; text sorts as text.
-class SortItem final : public QTableWidgetItem {
-public:
-    using QTableWidgetItem::QTableWidgetItem;
-    bool operator<(const QTableWidgetItem& other) const override {
-        const QVariant a = data(kSortRole);
-        const QVariant b = other.data(kSortRole);
-        if (a.isValid() || b.isValid()) {
-            if (!a.isValid() || !b.isValid()) {
-                return !a.isValid();
-            }
-            return a.toDouble() < b.toDouble();
-        }
-        return text() < other.text();
-    }
-};
-
-std::optional<double> DayKey(const std::optional<Date>& d) {
-    return d ? std::optional<double>(static_cast<double>(DayNumber(*d))) : std::nullopt;
-}
-
-// Sort values in the order of OverviewColumns(); empty for the text columns.
-std::vector<std::optional<double>> SortKeys(const OverviewRow& r) {
-    return {std::nullopt,
-            std::nullopt,
-            DayKey(r.expiry),
-            r.days ? std::optional<double>(static_cast<double>(*r.days)) : std::nullopt,
-            DayKey(r.firstDate),
-            DayKey(r.lastDate),
-            std::nullopt,
-            r.somFirst,
-            r.somLast,
-            r.resultEur,
-            r.aexLast,
-            r.intrinsic,
-            r.timeValue,
-            r.beLow,
-            r.beHigh,
-            r.ivPut,
-            r.ivCall,
-            std::nullopt,
-            r.risk.delta,
-            r.risk.gamma,
-            r.risk.thetaDay,
-            r.risk.vega,
-            r.risk.pop,
-            r.risk.em,
-            std::nullopt};
-}
-
-enum Column {
-    kKeyColumn = 0,
-    kStaleColumn = 6,
-    kSomLastColumn = 8,
-    kAexColumn = 10,
-    kCheckColumn = 17
-};
-
-bool HasCheck(const OverviewRow& r, const char* flag) {
-    return std::find(r.checks.begin(), r.checks.end(), flag) != r.checks.end();
-}
-
-bool gRateProblemTold = false;
-std::vector<std::string> gAlertProblemsTold;
-
-void TellAlertProblems(const std::vector<std::string>& problems) {
-    QString text;
-    for (const auto& p : problems) {
-        if (std::find(gAlertProblemsTold.begin(), gAlertProblemsTold.end(), p) ==
-            gAlertProblemsTold.end()) {
-            gAlertProblemsTold.push_back(p);
-            text += (text.isEmpty() ? "" : "\r") + ToQString(p);
-        }
-    }
-    if (!text.isEmpty()) {
-        ShowUserMessage(QStringLiteral("Rendaal"), text);
-    }
-}
-
-// Why notices cannot be shown, and whether the status line has said it after a run: said at
-// start only, a run's own status would cover it at once.
-std::string gNoticeProblem;
-bool gNoticeProblemAfterRun = false;
-
-void SayNoticeProblem(TMainForm& form) {
-    const QString status = form.Label1->text();
-    form.Label1->setText(status.isEmpty()
-                             ? ToQString(gNoticeProblem)
-                             : status + QStringLiteral(" \u2013 ") + ToQString(gNoticeProblem));
-    form.Label1->setToolTip(ToQString(gNoticeProblem));  // the line may be cut off
-    form.Label1->adjustSize();
-}
-
-DesktopNotifier& NotifierOf(TMainForm& form) {
-    auto* notifier = form.findChild<DesktopNotifier*>(QString(), Qt::FindDirectChildrenOnly);
-    if (notifier == nullptr) {
-        notifier = new DesktopNotifier(QDBusConnection::sessionBus(), &form);
-        notifier->onProblem = [&form](const std::string& problem) {
-            gNoticeProblem = problem;
-            SayNoticeProblem(form);
-        };
-    }
-    return *notifier;
-}
-
-void AskRows(TMainForm& form, const std::vector<std::string>& lines) {
-    auto* worker = form.findChild<TOverviewWorker*>(QString(), Qt::FindDirectChildrenOnly);
-    if (worker != nullptr) {
-        worker->Request(form.DataFolder, lines, WindowRates(),
-                        AmsterdamTimeOfLocal(AppClock().Now()));
-    }
-}
-
-// An alert check waits for the histories to be read; checks asked meanwhile are one.
-struct PendingCheck {
-    bool asked = false;
-    bool afterRun = false;
-    std::string noticeBefore;
-};
-PendingCheck gPendingCheck;
-
-// The check with the rows just read, under the run lock; empty while a run holds it (its own
-// end asks again).
-std::optional<std::vector<Alert>> PendingAlertCheck(TMainForm& form,
-                                                    const std::vector<OverviewRow>& rows) {
-    RunLock lock(form.DataFolder);
-    if (!lock.TryAcquire()) {
-        return std::nullopt;
-    }
-    const PendingCheck pending = gPendingCheck;
-    gPendingCheck = {};
-    AlertCheck check = CheckAlerts(form.DataFolder, rows, &NotifierOf(form));
-    TellAlertProblems(check.problems);
-    if (pending.afterRun && !gNoticeProblemAfterRun && !pending.noticeBefore.empty()) {
-        gNoticeProblemAfterRun = true;
-        SayNoticeProblem(form);
-    } else if (pending.afterRun && !gNoticeProblem.empty()) {
-        gNoticeProblemAfterRun = true;
-    }
-    return std::move(check.holding);
-}
-
-}  // namespace
-
-AlertLimits WindowAlertLimits() {
-    const SettingsStore store;
-    const AlertSettings s = ReadAlertSettings(store.file(), kSettingsKey);
-    TellAlertProblems(s.problems);
-    return s.limits;
-}
-
-void CheckWindowAlerts(TMainForm& form, bool afterRun) {
-    if (!gPendingCheck.asked) {
-        gPendingCheck.noticeBefore = gNoticeProblem;
-    }
-    gPendingCheck.asked = true;
-    gPendingCheck.afterRun = gPendingCheck.afterRun || afterRun;
-    AskRows(form, form.Combinations());
-}
-
-bool CheckWindowAlertsWhenFree(TMainForm& form) {
-    // No folder yet: a lock file must not appear in the working folder.
-    if (form.DataFolder.empty() || !QFileInfo(ToQString(form.DataFolder)).isDir()) {
-        return false;
-    }
-    RunLock lock(form.DataFolder);
-    if (!lock.TryAcquire()) {
-        return false;
-    }
-    CheckWindowAlerts(form, false);
-    return true;
-}
-
-void TIvChartView::Show(const std::string& fileName, const std::vector<IvRow>& rows) {
-    fileName_ = fileName;
-    rows_ = rows;
-    update();
-}
-
-void TIvChartView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    if (fileName_.empty()) {
-        painter.fillRect(rect(), palette().window());
-        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Kies een combinatie"));
-        return;
-    }
-    painter.drawImage(0, 0,
-                      RenderIvChart(fileName_, rows_, width(), height(), devicePixelRatioF()));
-}
-
-Rates WindowRates() {
-    const SettingsStore store;
-    const RateSettings s = ReadRateSettings(store.file(), kSettingsKey);
-    const std::string problems = s.renteProblem +
-                                 (s.renteProblem.empty() || s.dividendProblem.empty() ? "" : "\r") +
-                                 s.dividendProblem;
-    if (!problems.empty() && !gRateProblemTold) {
-        gRateProblemTold = true;
-        ShowUserMessage(QStringLiteral("Rendaal"), ToQString(problems));
-    }
-    return s.rates;
-}
-
-bool TheoryViewStored() {
-    return SettingsStore().ReadBool(kTheorieValue, false);
-}
-
-bool StoreTheoryView(bool on) {
-    SettingsStore store;
-    return store.Write(
-        [on](RegFile& file) { file.WriteInteger(kSettingsKey, kTheorieValue, on ? 1 : 0); });
-}
-
-int64_t TheoryDaysStored() {
-    const int64_t days = SettingsStore().ReadInteger(kTheorieDagenValue, 0);
-    return days >= 0 && days <= kMaxTheorieDagen ? days : 0;
-}
-
-bool StoreTheoryDays(int64_t days) {
-    SettingsStore store;
-    return store.Write([days](RegFile& file) {
-        file.WriteInteger(kSettingsKey, kTheorieDagenValue,
-                          std::clamp<int64_t>(days, 0, kMaxTheorieDagen));
-    });
-}
-
-std::string TheoryHoverFor(const std::string& folder, const std::string& line) {
-    const auto rows =
-        LoadOverview(folder, {line}, WindowRates(), AmsterdamTimeOfLocal(AppClock().Now()));
-    return rows.empty() ? std::string() : TheoryHoverLines(rows.front());
-}
-
-TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+TOverviewForm::TOverviewForm(QWidget* parent, TOverviewWorker* worker)
+    : QWidget(parent, Qt::Window), worker_(worker != nullptr ? worker : new TOverviewWorker(this)) {
+    setObjectName(QStringLiteral("Overzicht"));
     setWindowTitle(QStringLiteral("Overzicht"));
     resize(1100, 640);
 
-    Grid = new QTableWidget(this);
+    Grid = new TOverviewTable(this);
     Grid->setObjectName("Grid");
-    const auto& columns = OverviewColumns();
-    Grid->setColumnCount(static_cast<int>(columns.size()));
-    QStringList titles;
-    for (const auto& c : columns) {
-        titles << QString::fromUtf8(c.title);
-    }
-    Grid->setHorizontalHeaderLabels(titles);
-    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    Grid->verticalHeader()->hide();
-    Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 6);
-    Grid->setSortingEnabled(true);
-    Grid->sortByColumn(-1, Qt::AscendingOrder);
-    Grid->setAccessibleName(QStringLiteral("Combinaties"));
-    Grid->setAccessibleDescription(
-        QStringLiteral("Een rij per combinatie; Enter kiest haar in het hoofdvenster"));
 
     RenteEdit = new QLineEdit(this);
     RenteEdit->setObjectName("RenteEdit");
@@ -319,7 +58,6 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     IvChart = new TIvChartView(this);
     IvChart->setObjectName("IvChart");
     IvChart->setMinimumHeight(220);
-    IvChart->setAccessibleName(QStringLiteral("Volatiliteit van de gekozen combinatie"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(Grid, 1);
@@ -329,7 +67,8 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(DividendEdit, &QLineEdit::editingFinished, this,
             &TOverviewForm::DividendEditEditingFinished);
     connect(Grid, &QTableWidget::cellDoubleClicked, this, &TOverviewForm::GridCellDoubleClicked);
-    connect(Grid, &QTableWidget::currentCellChanged, this, [this] { ShowSelectedIv(); });
+    connect(Grid, &TOverviewTable::SelectionChanged, this, &TOverviewForm::ShowSelectedIv);
+    connect(worker_, &TOverviewWorker::IvReady, this, &TOverviewForm::IvArrived);
 
     auto* choose = new QAction(this);
     choose->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
@@ -343,16 +82,23 @@ TOverviewForm::TOverviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void TOverviewForm::ShowSelectedIv() {
-    const QTableWidgetItem* item = Grid->currentItem();
     const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
-    const int index = item != nullptr ? item->data(kIndexRole).toInt() : -1;
+    const int index = Grid->CurrentIndex();
     if (index < 0 || index >= static_cast<int>(all.size())) {
         IvChart->Show({}, {});
         return;
     }
-    const std::string name = HistoryFileName(all[static_cast<size_t>(index)]);
-    const HistoryRows rows = LoadHistoryRows(folder, name);
-    IvChart->Show(name, IvHistory(name, rows.lines, WindowRates()));
+    // Read away from the window: a long history takes a while, and moving on is not held up.
+    worker_->RequestIv(folder, HistoryFileName(all[static_cast<size_t>(index)]), WindowRates());
+}
+
+void TOverviewForm::IvArrived() {
+    const std::vector<std::string> all = lines ? lines() : std::vector<std::string>{};
+    const int index = Grid->CurrentIndex();
+    if (index >= 0 && index < static_cast<int>(all.size()) &&
+        HistoryFileName(all[static_cast<size_t>(index)]) == worker_->IvFileName()) {
+        IvChart->Show(worker_->IvFileName(), worker_->IvRows());
+    }
 }
 
 void TOverviewForm::showEvent(QShowEvent* event) {
@@ -361,6 +107,20 @@ void TOverviewForm::showEvent(QShowEvent* event) {
     DividendEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kDividendValue)));
     Refresh();
     QWidget::showEvent(event);
+}
+
+void TOverviewForm::OpenOn(const std::string& key) {
+    if (!key.empty()) {
+        Grid->SelectKey(key);
+    }
+    if (isVisible()) {
+        Refresh();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+    Grid->setFocus();
 }
 
 void TOverviewForm::Refresh() {
@@ -375,58 +135,7 @@ void TOverviewForm::Refresh() {
 }
 
 void TOverviewForm::Fill(const std::vector<OverviewRow>& rows) {
-    const auto& columns = OverviewColumns();
-    const int sortColumn = Grid->horizontalHeader()->sortIndicatorSection();
-    const Qt::SortOrder order = Grid->horizontalHeader()->sortIndicatorOrder();
-    const int alertColumn = static_cast<int>(columns.size()) - 1;
-    Grid->setSortingEnabled(false);
-    Grid->clearContents();
-    Grid->setRowCount(static_cast<int>(rows.size()));
-    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-        const OverviewRow& r = rows[static_cast<size_t>(i)];
-        const auto cells = OverviewCells(r);
-        const auto keys = SortKeys(r);
-        const bool stale = r.stale.value_or(false);
-        for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-            auto* item = new SortItem(ToQString(cells[static_cast<size_t>(c)]));
-            if (static_cast<size_t>(c) < keys.size()) {
-                if (const auto& key = keys[static_cast<size_t>(c)]) {
-                    item->setData(kSortRole, *key);
-                }
-            }
-            item->setData(kIndexRole, i);
-            item->setTextAlignment(
-                Qt::AlignVCenter |
-                (columns[static_cast<size_t>(c)].number ? Qt::AlignRight : Qt::AlignLeft));
-            if (stale) {
-                QFont f = item->font();
-                f.setItalic(true);
-                item->setFont(f);
-            }
-            if (stale && c == kStaleColumn) {
-                item->setBackground(kStaleColor);
-            }
-            const bool flagged = (c == kCheckColumn && !r.checks.empty()) ||
-                                 (c == kSomLastColumn && HasCheck(r, kBelowIntrinsicFlag)) ||
-                                 (c == kAexColumn && HasCheck(r, kNoIndexFlag));
-            if (flagged) {
-                item->setBackground(kFlagColor);
-                item->setToolTip(ToQString(JoinChecks(r.checks)));
-            }
-            if (!r.alerts.empty() && (c == kKeyColumn || c == alertColumn)) {
-                item->setBackground(kAlertColor);
-                item->setToolTip(QStringLiteral("Signaal: ") + ToQString(JoinChecks(r.alerts)));
-                if (c == kKeyColumn) {
-                    item->setIcon(
-                        QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
-                }
-            }
-            Grid->setItem(i, c, item);
-        }
-    }
-    Grid->setSortingEnabled(true);
-    Grid->sortByColumn(sortColumn, order);
-    Grid->resizeColumnsToContents();
+    Grid->Fill(rows);
     // A message about the rates stays: with the rows read elsewhere it was set before them.
     const QString none = QStringLiteral("Geen combinaties");
     if (rows.empty()) {
@@ -434,16 +143,12 @@ void TOverviewForm::Fill(const std::vector<OverviewRow>& rows) {
     } else if (StatusLabel->text() == none) {
         StatusLabel->clear();
     }
-    if (Grid->currentItem() == nullptr && Grid->rowCount() > 0) {
-        Grid->setCurrentCell(0, 0);
-    }
-    ShowSelectedIv();
     if (!sized_) {
         // Wide enough for every column at first, within the screen.
         sized_ = true;
         int w = 2 * Grid->frameWidth() + 40;
         for (int c = 0; c < Grid->columnCount(); ++c) {
-            w += Grid->columnWidth(c);
+            w += Grid->isColumnHidden(c) ? 0 : Grid->columnWidth(c);
         }
         const QScreen* s = screen();
         const int room = s != nullptr ? s->availableGeometry().width() - 40 : w;
@@ -486,21 +191,55 @@ void TOverviewForm::GridReturnPressed() {
 }
 
 void TOverviewForm::GridCellDoubleClicked(int row, int column) {
-    const QTableWidgetItem* item = Grid->item(row, column);
-    if (item != nullptr && selectCombination) {
-        selectCombination(item->data(kIndexRole).toInt());
+    if (Grid->item(row, column) != nullptr && selectCombination) {
+        Grid->setCurrentCell(row, column);
+        selectCombination(Grid->CurrentIndex());
     }
+}
+
+void AskOverviewRows(TMainForm& form, const std::vector<std::string>& lines) {
+    auto* worker = form.findChild<TOverviewWorker*>(QString(), Qt::FindDirectChildrenOnly);
+    if (worker != nullptr) {
+        worker->Request(form.DataFolder, lines, WindowRates(),
+                        AmsterdamTimeOfLocal(AppClock().Now()));
+    }
+}
+
+void OpenOverview(TMainForm& form, const std::string& key) {
+    auto* overview = form.findChild<TOverviewForm*>(QString(), Qt::FindDirectChildrenOnly);
+    if (overview == nullptr) {
+        return;
+    }
+    overview->folder = form.DataFolder;
+    std::string wanted = key;
+    const int selected = form.SelectedIndex();
+    if (wanted.empty() && selected >= 0 &&
+        selected < static_cast<int>(form.Combinations().size())) {
+        wanted = CombinationKey(form.Combinations()[static_cast<size_t>(selected)]);
+    }
+    // Return may have let the main window come to the front; opened again, it stays above.
+    KeepAbove(overview, &form);
+    overview->OpenOn(wanted);
 }
 
 void InstallOverview(TMainForm& form) {
     form.TheoryView = TheoryViewStored();
-    auto* overview = new TOverviewForm(&form);
+    // Hundreds of long histories take seconds to read: that happens away from the window.
+    auto* worker = new TOverviewWorker(&form);
+    auto* overview = new TOverviewForm(&form, worker);
     overview->lines = [&form] { return form.Combinations(); };
-    overview->selectCombination = [&form](int index) {
-        if (index >= 0 && index < form.ListBox1->count()) {
-            form.ListBox1->setCurrentRow(index);
-            form.activateWindow();
+    overview->selectCombination = [&form, overview](int index) {
+        if (index < 0 || index >= form.ListBox1->count()) {
+            return;
         }
+        form.ListBox1->setCurrentRow(index);
+        // The chosen chart must be seen: the main window comes in front of Overzicht, which
+        // would otherwise stay above it.
+        if (QWindow* handle = overview->windowHandle()) {
+            handle->setTransientParent(nullptr);
+        }
+        form.raise();
+        form.activateWindow();
     };
 
     auto* action = new QAction(QStringLiteral("Overzicht..."), &form);
@@ -508,22 +247,11 @@ void InstallOverview(TMainForm& form) {
     action->setShortcutContext(Qt::WindowShortcut);
     form.addAction(action);
     form.ListBox1->addAction(action);
-    QObject::connect(action, &QAction::triggered, overview, [overview, &form] {
-        overview->folder = form.DataFolder;
-        if (overview->isVisible()) {
-            overview->Refresh();
-        } else {
-            overview->show();
-        }
-        overview->raise();
-        overview->activateWindow();
-    });
+    QObject::connect(action, &QAction::triggered, overview, [&form] { OpenOverview(form); });
 
     // Histories grow with every download and go stale when a close passes, so the marks are
-    // renewed when the list changes (the list sees to that) and once a minute. Hundreds of
-    // long histories take seconds to read: that happens away from the window.
-    auto* worker = new TOverviewWorker(&form);
-    auto ask = [&form](const std::vector<std::string>& lines) { AskRows(form, lines); };
+    // renewed when the list changes (the list sees to that) and once a minute.
+    auto ask = [&form](const std::vector<std::string>& lines) { AskOverviewRows(form, lines); };
     form.ListBox1->askMarks = ask;
     overview->askRows = ask;
     QObject::connect(worker, &TOverviewWorker::Ready, &form, [&form, worker, overview] {
@@ -533,9 +261,7 @@ void InstallOverview(TMainForm& form) {
             return;
         }
         std::vector<OverviewRow> rows = worker->Rows();
-        const auto checked = gPendingCheck.asked ? PendingAlertCheck(form, rows) : std::nullopt;
-        MarkAlerts(rows,
-                   checked ? *checked : EvaluateAlerts(rows, WindowAlertLimits(), {}).holding);
+        MarkWindowAlerts(form, rows);
         form.ListBox1->ApplyMarks(worker->Lines(), rows);
         if (overview->isVisible()) {
             overview->Fill(rows);

@@ -1,53 +1,22 @@
 #pragma once
 
-#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QTableWidget>
-#include <QTimer>
 #include <QWidget>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "analytics/alerts.h"
-#include "analytics/black_scholes.h"
 #include "analytics/overview.h"
-#include "mainwindow/combination_list.h"
+#include "mainwindow/overview_alerts.h"
+#include "mainwindow/overview_iv_chart.h"
+#include "mainwindow/overview_settings.h"
+#include "mainwindow/overview_table.h"
 
 namespace rendaal {
 
 class TMainForm;
-
-// The rate and dividend yield as stored ("Rente", "Dividend"); a stored text that is not a
-// number takes its default, and the user is told so once per program run.
-Rates WindowRates();
-// The stored "Theorie" switch of the block chart (default off).
-bool TheoryViewStored();
-bool StoreTheoryView(bool on);
-// The stored "Theorie dagen": days after today of the "Theorie" line; 0 when missing or out of
-// range.
-int64_t TheoryDaysStored();
-bool StoreTheoryDays(int64_t days);
-// The hover read-out's lines for the combination's last row when "Theorie" is on.
-std::string TheoryHoverFor(const std::string& folder, const std::string& line);
-
-// The selected combination's volatility chart, drawn at the widget's size.
-class TIvChartView final : public QWidget {
-public:
-    using QWidget::QWidget;
-    // An empty name shows a hint instead of a chart.
-    void Show(const std::string& fileName, const std::vector<IvRow>& rows);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    std::string fileName_;
-    std::vector<IvRow> rows_;
-};
+class TOverviewWorker;
 
 // "Overzicht": where every combination stands, one sortable row each, with the rate and
 // dividend the volatilities are solved with, and below it the selected one's volatility chart.
@@ -56,15 +25,16 @@ class TOverviewForm final : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TOverviewForm(QWidget* parent = nullptr);
+    // The histories are read by worker (one of its own when none is given).
+    explicit TOverviewForm(QWidget* parent = nullptr, TOverviewWorker* worker = nullptr);
 
-    QTableWidget* Grid = nullptr;
+    TOverviewTable* Grid = nullptr;
     QLineEdit* RenteEdit = nullptr;
     QLineEdit* DividendEdit = nullptr;
     QLabel* StatusLabel = nullptr;
     TIvChartView* IvChart = nullptr;
 
-    // Where the rows come from and where a double-click goes (index into lines()).
+    // Where the rows come from and where Return or a double-click goes (index into lines()).
     std::string folder;
     std::function<std::vector<std::string>()> lines;
     std::function<void(int index)> selectCombination;
@@ -73,7 +43,10 @@ public:
     // through Fill. Unset: read here.
     std::function<void(const std::vector<std::string>& lines)> askRows;
 
-    // Reads the histories again and refills the table, keeping the sort order.
+    // Shows the window (or raises it) with the row of that combination key current, now or as
+    // soon as the rows arrive; an empty key keeps the row the user was on.
+    void OpenOn(const std::string& key);
+    // Reads the histories again and refills the table, keeping the sort order and the row.
     void Refresh();
     // Rows of lines(), in its order.
     void Fill(const std::vector<OverviewRow>& rows);
@@ -90,25 +63,20 @@ protected:
 private:
     void RateEdited(QLineEdit* edit, std::string_view name);
     void ShowSelectedIv();
+    void IvArrived();
 
+    TOverviewWorker* worker_ = nullptr;
     bool sized_ = false;
 };
-
-// The stored alert limits; one that is not a number in its range takes its default, and the
-// user is told so once per program run.
-AlertLimits WindowAlertLimits();
-// Evaluates the alerts once the histories are read away from the window, under the run lock
-// (taken then), announces those that start and renews the list's marks. Why notices cannot be
-// shown is said once in the status line, and once more after the first run when it was said
-// before any.
-void CheckWindowAlerts(TMainForm& form, bool afterRun);
-// The same after a change of the rules or the settings: the run lock is taken first. When
-// another process holds it, that process evaluates after its run; false then (and without a
-// data folder), and the caller renews the marks alone.
-bool CheckWindowAlertsWhenFree(TMainForm& form);
 
 // Gives the main window its "Overzicht" (Ctrl+O, and in the list's context menu) and keeps the
 // list's stale marks up to date.
 void InstallOverview(TMainForm& form);
+// Opens Overzicht on the combination of that key (CombinationKey of its line); an empty key:
+// the main window's selection. Nothing happens before InstallOverview.
+void OpenOverview(TMainForm& form, const std::string& key = {});
+// Asks for the rows of lines away from the window; they reach the list's marks, the alert
+// check and an open Overzicht.
+void AskOverviewRows(TMainForm& form, const std::vector<std::string>& lines);
 
 }  // namespace rendaal

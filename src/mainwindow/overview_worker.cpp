@@ -9,6 +9,7 @@ namespace rendaal {
 
 struct TOverviewWorker::Shared {
     std::atomic<uint64_t> latest{0};
+    std::atomic<uint64_t> latestIv{0};
     std::atomic<bool> quitting{false};
     OverviewCache cache;  // touched on the worker's thread only
 };
@@ -54,6 +55,32 @@ void TOverviewWorker::Request(const std::string& folder, const std::vector<std::
                     lines_ = std::move(lines);
                     rows_ = std::move(rows);
                     emit Ready();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void TOverviewWorker::RequestIv(const std::string& folder, const std::string& fileName,
+                                const Rates& rates) {
+    const uint64_t id = ++ivRequested_;
+    shared_->latestIv = id;
+    QMetaObject::invokeMethod(
+        runner_,
+        [this, shared = shared_, id, folder, fileName, rates] {
+            if (shared->latestIv != id || shared->quitting) {
+                return;
+            }
+            auto rows = shared->cache.Iv(folder, fileName, rates);
+            QMetaObject::invokeMethod(
+                this,
+                [this, id, fileName, rows = rows.value_or(std::vector<IvRow>{})]() mutable {
+                    if (id != ivRequested_) {
+                        return;
+                    }
+                    ivFile_ = fileName;
+                    ivRows_ = std::move(rows);
+                    emit IvReady();
                 },
                 Qt::QueuedConnection);
         },

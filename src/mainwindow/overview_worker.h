@@ -11,9 +11,10 @@
 
 namespace rendaal {
 
-// Reads the histories for the list's marks and the overview away from the window, remembering
-// each file until it changes. A newer request supersedes an older one still running; the
-// answer comes back on the window's thread. Quitting waits at most for the file being read.
+// Reads the histories for the list's marks, the overview and its volatility chart away from
+// the window, remembering each file until it changes. A newer request supersedes an older one still
+// running; the answer comes back on the window's thread. Quitting waits at most for the file being
+// read.
 class TOverviewWorker final : public QObject {
     Q_OBJECT
 
@@ -24,12 +25,20 @@ public:
     void Request(const std::string& folder, const std::vector<std::string>& lines,
                  const Rates& rates, const DateTime& now);
 
+    // The volatility history of one history file, for Overzicht's chart; the newest request
+    // supersedes older ones. Answered by IvReady.
+    void RequestIv(const std::string& folder, const std::string& fileName, const Rates& rates);
+    const std::string& IvFileName() const { return ivFile_; }
+    // Empty when the file could not be read.
+    const std::vector<IvRow>& IvRows() const { return ivRows_; }
+
     // The newest answer: the lines asked for and their rows in the same order.
     const std::vector<std::string>& Lines() const { return lines_; }
     const std::vector<OverviewRow>& Rows() const { return rows_; }
 
 signals:
     void Ready();
+    void IvReady();
 
 private:
     struct Shared;
@@ -39,6 +48,9 @@ private:
     uint64_t requested_ = 0;
     std::vector<std::string> lines_;
     std::vector<OverviewRow> rows_;
+    uint64_t ivRequested_ = 0;
+    std::string ivFile_;
+    std::vector<IvRow> ivRows_;
 };
 
 }  // namespace rendaal

@@ -109,5 +109,26 @@ TEST(OverviewCache, AStoppedScanKeepsWhatItKnew) {
     EXPECT_EQ(cache.FilesRead(), 2);
 }
 
+// Overzicht's chart asks for the same file at every move: it is read once until it or the
+// rates change, and never when it is no regular file.
+TEST(OverviewCache, VolatilityChartIsReadOncePerChange) {
+    TempDir dir;
+    const std::string name = HistoryFileName(kStrangle);
+    WriteAll(dir.path() / name, kHeader + kThursday + kFriday);
+    OverviewCache cache;
+    ASSERT_EQ(cache.Iv(dir.folder(), name, {})->size(), 2u);
+    ASSERT_EQ(cache.Iv(dir.folder(), name, {})->size(), 2u);
+    EXPECT_EQ(cache.FilesRead(), 1);
+    const auto other = cache.Iv(dir.folder(), name, {0.05, 0.0});
+    EXPECT_EQ(cache.FilesRead(), 2);
+    EXPECT_NE(other->back().ivPut, cache.Iv(dir.folder(), name, {})->back().ivPut);
+    WriteAll(dir.path() / name, kHeader + kThursday);
+    EXPECT_EQ(cache.Iv(dir.folder(), name, {})->size(), 1u);
+    fs::remove(dir.path() / name);
+    ASSERT_EQ(::mkfifo((dir.path() / name).c_str(), 0600), 0);
+    EXPECT_FALSE(cache.Iv(dir.folder(), name, {}));
+    EXPECT_FALSE(cache.Iv(dir.folder(), "../" + name, {}));
+}
+
 }  // namespace
 }  // namespace rendaal

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analytics/iv_chart.h"
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
 #include "core/combination.h"
@@ -293,6 +294,37 @@ TEST(CsvField, QuotesOnlyWhatNeedsIt) {
     EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
     EXPECT_EQ(FormatFixed(-0.001, 2), "0.00");
     EXPECT_EQ(FormatFixed(1e300, 2).size(), 304u);
+}
+
+// Every column says what it means, and the CSV (and its manual) knows each one by its name.
+TEST(OverviewColumns, EachHasAMeaningAndACsvNameAndHiddenOnesSurviveAHandEdit) {
+    const std::string header = std::string(",") + kOverviewCsvHeader + ",";
+    std::vector<OverviewColumnId> all;
+    for (const auto& c : OverviewColumns()) {
+        SCOPED_TRACE(c.title);
+        EXPECT_GT(std::string_view(c.tip).size(), 40u);
+        EXPECT_NE(header.find(std::string(",") + c.csv + ","), std::string::npos);
+        all.push_back(c.id);
+    }
+    EXPECT_EQ(ColumnsNamed(ColumnNames(all)), all);
+    EXPECT_EQ(ColumnNames(ColumnsNamed(" vega,gamma ,nieuw,,vega\r")), "vega,gamma");
+    EXPECT_TRUE(ColumnsNamed("").empty());
+}
+
+TEST(IvChartDescription, NamesTheCombinationSpanAndLastValues) {
+    const std::string name = HistoryFileName(
+        "AEX 2703 00880.00 00Geen; Put: mrt 2027 880.00; Call: mrt 2027 Geen; Single");
+    std::vector<IvRow> rows(3);
+    rows[0] = {Date{2026, 12, 4}, 905.5, 11.0, std::nullopt, 0.1875, std::nullopt};
+    rows[1] = {Date{2026, 12, 2}, 900.0, 12.0, std::nullopt, 0.2, std::nullopt};
+    rows[2] = {Date{2026, 12, 7}, std::nullopt, 11.0, std::nullopt, std::nullopt, std::nullopt};
+    EXPECT_EQ(IvChartDescription(name, rows),
+              "Volatiliteit (IV, % per jaar) van AEX P2703_00880.00, 02-12-2026 tot 04-12-2026; "
+              "laatste dag 04-12-2026: IV put 18,75 %; AEX 905,50");
+    rows.resize(0);
+    EXPECT_EQ(
+        IvChartDescription(name, rows),
+        "Volatiliteit (IV, % per jaar) van AEX P2703_00880.00: Geen volatiliteit te berekenen");
 }
 
 }  // namespace

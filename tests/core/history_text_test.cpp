@@ -66,6 +66,12 @@ TEST(ReadHistoryText, WhatEditorsSpreadsheetsAndDisksLeave) {
          h + "\n06-12-2026 25:00; 1; 1; 2;\n06-12-2026; 1; 1; 2; 3; x\n06-12-2026; 1.234,5; 1; "
              "2; 3\n06-12-2026; 1; 1; 2; abc\n",
          true, true, "DDDD"},
+        {"numbers no figure can use: a Som of 400 digits, 1e-301, an index of 1e20",
+         h + "\n" + kRowA + "\n06-12-2026; 12,35; 08,40; " + std::string(400, '9') +
+             "; 912\n07-12-2026; 0," + std::string(300, '0') +
+             "1; 1; 2; 912\n08-12-2026; 1; 1; 2; " + std::string(20, '9') +
+             "\n09-12-2026; 1; 1; 2; 0,0001\n",
+         true, true, "RDDDD"},
         {"damaged header, rows after it", "Datum; Pu\x01\r\n" + kRowA + "\r\n", true, false, "UR"},
         {"no header at all", kRowA + "\n", true, false, "R"},
         {"empty", "", true, false, ""},
@@ -121,8 +127,8 @@ TEST(ReadHistoryText, FieldsAndValues) {
 }
 
 TEST(ReadHistoryText, PricesReadAsParseNumberReadsThem) {
-    for (const char* price : {"12,35", "00.0", "0,65", "-1,5", ",5", "5,", "-,5", "007",
-                              "123456789012345678901234567890123456789012345678901,5"}) {
+    for (const char* price : {"12,35", "00.0", "0,65", "-1,5", ",5", "5,", "-,5", "007", "0,001",
+                              "999999,99", "00000000000000000012,350000000000000000000"}) {
         const HistoryText read = ReadHistoryText(std::string("06-12-2026; ") + price + "; 1; 2; 3");
         ASSERT_EQ(read.lines.size(), 1u);
         ASSERT_TRUE(read.lines[0].putValue) << price;

@@ -35,6 +35,14 @@ TEST(CleanUp, ChoosesOldFilesButKeepsWhatIsInUse) {
         {"Download.lock", 400},
         {"regels.dat", old},
         {"notes.txt", old},
+        // Side files and conflict copies hold dates found nowhere else, of any combination.
+        {"Strangle_AEX_1306_00350.00_00360.00.bak.onleesbaar", old},
+        {"Strangle_AEX_1306_00350.00_00360.00.bak.onleesbaar.7", old},
+        {"Strangle_AEX_1306_00350.00_00360.00.sync-conflict-20261207-120000-ABCDEFG.csv", old},
+        {"Strangle_AEX_2703_00880.00_00960.00 (conflicted copy 2026-12-07 120000).bak", old},
+        {"Strangle_AEX_2703_00880.00_00960.00_conflict-20261207-120000.csv", old},
+        {"Regels (Laptop's conflicted copy 2026-12-07).dat", old},
+        {"Rendaal.sync-conflict-20261207-120000-ABCDEFG.reg", old},
         // Temporary files: only the program's own, and only once their writer has ended.
         {"foo.tmp123", old},
         {"backup.tar.tmp42", old},

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <optional>
@@ -188,12 +189,19 @@ TEST(MergeHistoryTexts, FileRowsWinBackupFillsInWhatIsMissingOrDamaged) {
          "",
          0,
          0},
-        {"duplicated dates: the last row",
+        {"duplicated dates: the last row, the other aside",
          h + Row(1) + "\r\n" + Row(0) + "\r\n" + later + "\r\n",
          "",
          {Row(0), later},
-         "",
+         Row(1) + "\r\n",
          0,
+         0},
+        {"three rows of a date, a copy's rows lose to the file's",
+         h + fixed + "\r\n" + Row(2) + "\r\n" + later + "\r\n" + Row(2) + "\r\n",
+         Good(3),
+         {Row(0), later, Row(2)},
+         fixed + "\r\n",
+         1,
          0},
         {"no real date: aside, each once",
          "garbage\r\n02-12-26; 1; 1; 2; 3\r\n" + Good(1),
@@ -229,14 +237,16 @@ TEST_F(HistoryFiles, DatesSortedOneLinePerDate) {
     WriteAll(Path(),
              "Datum; Put; Call; Som; AEX\r\n"
              "01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500\r\n"
-             "02-04-2008 10:00:00; 2,00; 1,00; 03,00; 500\r\n"
+             "31-03-2008 10:00:00; 2,00; 1,00; 03,00; 500\r\n"
              "01-04-2008 11:00:00; 3,00; 1,00; 04,00; 500\r\n");
     ASSERT_TRUE(CompactHistoryFile(dir.folder(), name));
     ASSERT_TRUE(Append({2008, 4, 1, 17, 0, 0, 0}).ok);
     const auto lines = SplitLines(ReadAll(Path()));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1].substr(0, 19), "01-04-2008 17:00:00");
-    EXPECT_EQ(lines[2].substr(0, 10), "02-04-2008");
+    EXPECT_EQ(lines[1].substr(0, 10), "31-03-2008");
+    EXPECT_EQ(lines[2].substr(0, 19), "01-04-2008 17:00:00");
+    // The file's earlier row of 01-04 was no download of this program: it is kept aside.
+    EXPECT_EQ(ReadAll(Backup() + ".onleesbaar"), "01-04-2008 10:00:00; 1,00; 1,00; 02,00; 500\r\n");
 }
 
 // Files as they really occur: saved by an editor, touched by a spreadsheet, cut by a full disk,
@@ -252,7 +262,8 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         std::vector<std::string> note;  // what the note must say, besides the file's path
         std::string error = {};         // when the append must fail: the reason it gives
         int sideFiles = 0;
-        std::string kept = {};  // a line that must stay in the file
+        std::string kept = {};   // a line that must stay in the file
+        std::string aside = {};  // a line that must be in a side file, not in the file
     };
     const std::string h = std::string(kHistoryHeader) + "\r\n";
     const std::string g100 = Good(100);
@@ -266,6 +277,8 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         utf16 += '\0';
     }
     const std::string restored = "100 datums zijn teruggezet uit de reservekopie";
+    const std::string tenth = "09-08-2026 17:35:00; 18,10; 10,00; 28,10;  900,00";
+    const std::string y2099 = "01-01-2099 17:35:00; 12,00; 10,00; 22,00;  900,00";
     const Case cases[] = {
         {"file deleted, backup with BOM",
          Kind::None,
@@ -398,6 +411,38 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
          Kind::Text,
          g100,
          {}},
+        {"three rows of one date, the correction typed above the old one",
+         Kind::Text,
+         Without(g100, Row(8)) + tenth + "\r\n" + Row(8) + "99\r\n" + Row(8) + "\r\n",
+         Kind::Text,
+         g100,
+         {"had meer dan één regel voor 09-08-2026: de laatste is gebruikt, de andere zijn bewaard "
+          "in"},
+         "",
+         1,
+         Row(8),
+         tenth},
+        {"a typo dated 2099",
+         Kind::Text,
+         g100 + y2099 + "\r\n",
+         Kind::Text,
+         g100,
+         {"Een regel van",
+          "met een datum na 07-12-2026 (01-01-2099) telt niet mee en is bewaard in"},
+         "",
+         1,
+         "",
+         y2099},
+        {"a date after today in the backup only",
+         Kind::Text,
+         g100,
+         Kind::Text,
+         g100 + y2099 + "\r\n",
+         {"met een datum na 07-12-2026 (01-01-2099) telt niet mee"},
+         "",
+         1,
+         "",
+         y2099},
         {"backup binary",
          Kind::Text,
          g100,
@@ -494,6 +539,7 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         want.push_back(DayNumber(2026, 12, 7));
         std::sort(want.begin(), want.end());
         want.erase(std::unique(want.begin(), want.end()), want.end());
+        want.erase(std::upper_bound(want.begin(), want.end(), DayNumber(2026, 12, 7)), want.end());
 
         const auto result = Append({2026, 12, 7, 17, 40, 0, 0});
         fs::permissions(dir.path(), fs::perms::owner_all);
@@ -526,6 +572,10 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         if (!c.kept.empty()) {
             EXPECT_NE(file.find(c.kept + "\r\n"), std::string::npos) << file;
         }
+        if (!c.aside.empty()) {
+            EXPECT_EQ(file.find(c.aside), std::string::npos) << file;
+            EXPECT_NE(side.at(0).find(c.aside + "\r\n"), std::string::npos);
+        }
         // One note naming the file and saying how many dates came back, from where.
         if (c.note.empty()) {
             EXPECT_EQ(result.note, "");
@@ -552,6 +602,67 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
         EXPECT_TRUE(std::includes(after.begin(), after.end(), want.begin(), want.end()));
         EXPECT_EQ(sideFiles().size(), static_cast<size_t>(c.sideFiles));
     }
+}
+
+// A read-only backup holding something unreadable was set aside again by every run: one side
+// file and one note per run, and at the 999th no name was left and the downloads stopped.
+TEST_F(HistoryFiles, ReadOnlyDamagedBackupIsKeptAsideOnceWhateverTheRuns) {
+    const char* runsText = std::getenv("RENDAAL_HISTORY_RUNS");
+    const int runs = runsText ? std::atoi(runsText) : 25;
+    const std::string kinds[] = {std::string("PK\3\4\0\xff", 6), "; a comment\r\n" + Good(5),
+                                 Good(5) + "\x01\x02 garbled\r\n"};
+    for (const std::string& bak : kinds) {
+        fs::remove_all(dir.path());
+        fs::create_directories(dir.path());
+        WriteAll(Backup(), bak);
+        fs::permissions(Backup(), fs::perms::owner_read);
+        for (int run = 0; run < runs; ++run) {
+            const Date day = FromDayNumber(DayNumber(2026, 12, 7) + run);
+            const auto result = Append({day.year, day.month, day.day, 17, 40, 0, 0});
+            ASSERT_TRUE(result.ok) << result.error;
+            EXPECT_EQ(result.note.find("bewaard") != std::string::npos, run == 0) << result.note;
+        }
+        EXPECT_EQ(ReadAll(Backup()), bak);
+        EXPECT_TRUE(fs::exists(Backup() + ".onleesbaar"));
+        EXPECT_FALSE(fs::exists(Backup() + ".onleesbaar.2"));
+        fs::permissions(Backup(), fs::perms::owner_all);
+    }
+}
+
+// Every name taken (a FIFO, a folder and a link among them): the text goes to the end of the
+// last side file, the line is written, and nothing is followed or opened that is no file.
+TEST_F(HistoryFiles, NoFreeSideFileNameNeverStopsADownload) {
+    const std::string base = Backup() + ".onleesbaar";
+    ASSERT_EQ(::mkfifo(base.c_str(), 0644), 0);
+    fs::create_directory(base + ".2");
+    WriteAll(dir.folder() + "elsewhere", "x");
+    fs::create_symlink(dir.folder() + "elsewhere", base + ".3");
+    for (int n = 4; n <= kMaxSideFiles; ++n) {
+        WriteAll(base + "." + std::to_string(n), "kept " + std::to_string(n) + "\r\n");
+    }
+    WriteAll(Backup(), Good(3) + "garbled\r\n");
+    const auto result = Append({2026, 12, 7, 17, 40, 0, 0});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_NE(result.note.find("bewaard in " + base + ".999."), std::string::npos) << result.note;
+    EXPECT_EQ(ReadAll(base + ".999"), "kept 999\r\ngarbled\r\n");
+    EXPECT_EQ(ReadAll(dir.folder() + "elsewhere"), "x");
+    EXPECT_EQ(HistoryDays(ReadAll(Path())).size(), 4u);
+}
+
+// A history that is a link to a private file: what is kept of its text is private too.
+TEST_F(HistoryFiles, KeptTextIsNoMoreOpenThanTheFileItCameFrom) {
+    const std::string target = dir.folder() + "private.csv";
+    WriteAll(target, Good(3) + "garbled\r\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(target, Path());
+    ASSERT_TRUE(Append({2026, 12, 7, 17, 40, 0, 0}).ok);
+    const auto mode = [](const std::string& p) {
+        return fs::status(p).permissions() & fs::perms::mask;
+    };
+    EXPECT_TRUE(fs::is_symlink(Path()));
+    EXPECT_EQ(mode(Backup() + ".onleesbaar"), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(mode(Backup()), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(mode(target), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(HistoryFiles, BackupIsOnlyReplacedByATextHoldingEveryDateItHolds) {
