@@ -4,13 +4,12 @@
 #include <cmath>
 
 #include "analytics/report.h"
-#include "charts/frame.h"
+#include "core/money.h"
 
 namespace rendaal {
 namespace {
 
 constexpr int kFriday = 6;
-constexpr const char* kEuro = "\xE2\x82\xAC";
 
 std::optional<double> Shifted(const std::optional<double>& iv, int shift) {
     if (!iv || !std::isfinite(*iv)) {
@@ -144,7 +143,7 @@ std::string Level(double v) {
 }
 
 std::string Euros(double v) {
-    return std::string(kEuro) + " " + FormatEuros(v);
+    return FormatMoney(v);
 }
 
 std::string LegsWithoutIv(const ScenarioInput& in) {

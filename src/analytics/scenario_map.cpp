@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "analytics/report.h"
-#include "charts/frame.h"
+#include "core/money.h"
 
 namespace rendaal {
 namespace {
@@ -191,7 +191,7 @@ void DrawCell(Canvas& canvas, int x1, int y1, int x2, int y2, std::optional<doub
     if (!r || y2 - y1 < kLine) {
         return;
     }
-    const std::string amount = FormatEuros(*r);
+    const std::string amount = FormatGrouped(*r, 0);
     const int w = canvas.TextWidth(amount);
     if (w + 4 <= x2 - x1) {
         const bool dark = largest > 0 && std::abs(*r) / largest > 0.6;
@@ -239,7 +239,7 @@ void DrawKey(Canvas& canvas, const ScenarioMapLayout& l, double largest) {
         x += 16 + canvas.TextWidth(text) + 16;
     };
     key(kProfit, "winst");
-    key(kLoss, "verlies (\xE2\x82\xAC per contract, volle kleur " + FormatEuros(largest) + ")");
+    key(kLoss, "verlies (per contract, volle kleur " + FormatMoney(largest) + ")");
     key(kEmpty, "onbekend");
     key(kInk, "lijn: resultaat 0 (break-even)");
     key(kToday, "AEX nu");

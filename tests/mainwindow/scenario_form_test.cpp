@@ -53,7 +53,7 @@ TEST(InstallScenario, CtrlEShowsTheSelectedCombinationWithoutReadingItsFile) {
     EXPECT_EQ(grid.dates.front().date, (Date{2026, 12, 7}));
     EXPECT_EQ(grid.dates.back().date, (Date{2027, 3, 19}));
     EXPECT_TRUE(form->Map->accessibleDescription().startsWith(
-        "Resultaat bij de AEX van nu (912,34): vandaag € "));
+        "Resultaat bij de AEX van nu (912,34): vandaag €"));
 
     // The keyboard's cell starts at today's level; the arrows move it and the read-out follows.
     form->Map->setFocus();
