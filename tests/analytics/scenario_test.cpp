@@ -191,11 +191,11 @@ TEST(Scenario, TextsForPeople) {
     const ScenarioGrid g = ComputeScenario(Strangle(), 0);
     EXPECT_EQ(ScenarioCsv(g).substr(0, 42), "date,level,result_eur\r\n2026-12-07,821.11,-");
     EXPECT_EQ(ScenarioCellText(g, 15, 2),
-              "19-03-2027 (expiratie), AEX 836,79 (-8,3 %): \xE2\x82\xAC0, break-even bij "
+              "19-03-2027 (expiratie), AEX 836,79 (-8,3 %): €0, break-even bij "
               "expiratie");
     EXPECT_EQ(ScenarioCellText(g, 0, 11).substr(0, 42),
               "07-12-2026 (vandaag), AEX 912,34 (0,0 %): ");
-    EXPECT_NE(ScenarioDescription(g).find("op de expiratiedatum 19-03-2027 \xE2\x82\xAC4.321. "),
+    EXPECT_NE(ScenarioDescription(g).find("op de expiratiedatum 19-03-2027 €4.321. "),
               std::string::npos);
 }
 
