@@ -107,7 +107,8 @@ void DrawIvChart(Canvas& canvas, int width, int height, const std::string& fileN
     DrawCombinationTitle(canvas, area, ParseChartFileName(fileName));
     canvas.SetFontColor(kBlack);
     canvas.SetBrushColor(kBackground);
-    canvas.TextOut(area.left - 35, area.top - 20, "IV %");
+    // Clear of the top value label below it, at any font size.
+    canvas.TextOut(area.left - 35, area.top - 34, "IV %");
 
     std::vector<IvRow> sorted = rows;
     std::stable_sort(sorted.begin(), sorted.end(), [](const IvRow& a, const IvRow& b) {

@@ -205,7 +205,7 @@ const std::vector<TableColumn>& OverviewColumns() {
         {"BE hoog", true, Id::BeHigh, "be_high",
          "Break-even boven: uitoefenprijs call + Som eerst, in indexpunten. Eindigt de AEX op "
          "expiratie hoger, dan maakt de verkoper verlies. Leeg zonder call."},
-        {"Verw. beweging ±pt", true, Id::Em, "em",
+        {"Verw. bew. ±pt", true, Id::Em, "em",
          "Verwachte beweging tot de expiratie: \xC3\xA9\xC3\xA9n standaardafwijking, AEX \xC3\x97 "
          "IV \xC3\x97 \xE2\x88\x9A(dagen / 365), in indexpunten omhoog of omlaag (IV: het "
          "gemiddelde "

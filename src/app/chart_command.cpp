@@ -75,8 +75,9 @@ int WriteIvChart(const std::string& fileName, const std::vector<IvRow>& rows,
         Complain("kan zonder grafische toepassing geen tekst tekenen");
         return 1;
     }
-    if (!SaveChartPng(RenderIvChart(fileName, rows, size.width, size.height), out)) {
-        Complain("kan niet schrijven: " + out);
+    if (std::string why;
+        !SaveChartPng(RenderIvChart(fileName, rows, size.width, size.height), out, &why)) {
+        Complain("kan niet schrijven: " + why);
         return 1;
     }
     return 0;
@@ -176,8 +177,8 @@ int RunChartCommand(const std::vector<std::string>& args) {
     if (outputs.l21) {
         Complain(*outputs.l21);
     }
-    if (!SaveChartPng(image, *out)) {
-        Complain("kan niet schrijven: " + *out);
+    if (std::string why; !SaveChartPng(image, *out, &why)) {
+        Complain("kan niet schrijven: " + why);
         return 1;
     }
     return 0;

@@ -153,8 +153,10 @@ int RunRebuildCommand(const std::vector<std::string>& names) {
     for (const auto& note : result.notes) {
         Complain(note);
     }
-    for (const auto& problem : result.problems) {
-        Complain(problem);
+    for (const auto& list : {result.lostDays, result.problems}) {
+        for (const auto& line : list) {
+            Complain(line);
+        }
     }
     if (result.AnyError()) {
         return kExitError;

@@ -103,13 +103,36 @@ void PlotContents::AddBox(const Box& box) {
     (built_ ? placed_ : boxes_).push_back(box);
 }
 
-void PlotContents::Mark(int x, int y) {
-    // Callers keep (x, y) on the plot, so the offsets are never negative.
-    const int cx = (x - builtFor_.left) >> shift_;
-    const int cy = (y - builtFor_.top) >> shift_;
-    if (cx < columns_ && cy < rows_) {
-        sums_[(static_cast<size_t>(cy) + 1) * (static_cast<size_t>(columns_) + 1) +
-              static_cast<size_t>(cx) + 1] = 1;
+void PlotContents::MarkBoxes(const PlotArea& area) {
+    // A box costs its four corners however large it is, so thousands of squares cost little
+    // more than the grid: +1 and -1 at the corners, summed into how many boxes cover a cell.
+    const size_t stride = static_cast<size_t>(columns_) + 1;
+    std::vector<int32_t> cover(stride * (static_cast<size_t>(rows_) + 1), 0);
+    for (const Box& box : boxes_) {
+        const int x1 = std::max(box.x1, area.left);
+        const int x2 = std::min(box.x2, area.right + 1);
+        const int y1 = std::max(box.y1, area.top);
+        const int y2 = std::min(box.y2, area.bottom + 1);
+        if (x1 >= x2 || y1 >= y2) {
+            continue;
+        }
+        const auto cx1 = static_cast<size_t>((x1 - area.left) >> shift_);
+        const auto cx2 = static_cast<size_t>((x2 - 1 - area.left) >> shift_) + 1;
+        const auto cy1 = static_cast<size_t>((y1 - area.top) >> shift_);
+        const auto cy2 = static_cast<size_t>((y2 - 1 - area.top) >> shift_) + 1;
+        ++cover[cy1 * stride + cx1];
+        --cover[cy1 * stride + cx2];
+        --cover[cy2 * stride + cx1];
+        ++cover[cy2 * stride + cx2];
+    }
+    sums_.assign(cover.size(), 0);
+    for (size_t y = 0; y < static_cast<size_t>(rows_); ++y) {
+        int32_t row = 0;
+        for (size_t x = 0; x < static_cast<size_t>(columns_); ++x) {
+            row += cover[y * stride + x];
+            cover[y * stride + x] = row + (y > 0 ? cover[(y - 1) * stride + x] : 0);
+            sums_[(y + 1) * stride + x + 1] = cover[y * stride + x] > 0 ? 1 : 0;
+        }
     }
 }
 
@@ -129,7 +152,12 @@ void PlotContents::Build(const PlotArea& area) {
     on.reserve(lines_.size());
     int64_t length = 0;
     for (const Segment& line : lines_) {
-        if (const auto part = ClipToPlot(area, line.x0, line.y0, line.x1, line.y1)) {
+        const bool inside =
+            std::min(line.x0, line.x1) >= area.left && std::max(line.x0, line.x1) <= area.right &&
+            std::min(line.y0, line.y1) >= area.top && std::max(line.y0, line.y1) <= area.bottom;
+        const auto part = inside ? std::optional<Segment>(line)
+                                 : ClipToPlot(area, line.x0, line.y0, line.x1, line.y1);
+        if (part) {
             on.push_back(*part);
             length += std::max(std::abs(part->x1 - part->x0), std::abs(part->y1 - part->y0));
         }
@@ -142,10 +170,24 @@ void PlotContents::Build(const PlotArea& area) {
     }
     columns_ = static_cast<int>((w >> shift_) + 1);
     rows_ = static_cast<int>((h >> shift_) + 1);
-    sums_.assign((static_cast<size_t>(columns_) + 1) * (static_cast<size_t>(rows_) + 1), 0);
+    MarkBoxes(area);
     // Along a line in steps of a pixel, or of half a cell where cells are larger, so that no
-    // cell it crosses is missed; positions in 16.16 fixed point.
+    // cell it crosses is missed; positions in 16.16 fixed point. The grid's shape is held in
+    // locals: stores into the grid could otherwise alias the members and be reloaded per step.
     const int step = std::max(1, (1 << shift_) / 2);
+    const int shift = shift_;
+    const int columns = columns_;
+    const int rows = rows_;
+    const size_t stride = static_cast<size_t>(columns) + 1;
+    int32_t* const cells = sums_.data() + stride + 1;
+    const auto mark = [&](int x, int y) {
+        // The lines were clipped to the plot, so the offsets are never negative.
+        const int cx = (x - area.left) >> shift;
+        const int cy = (y - area.top) >> shift;
+        if (cx < columns && cy < rows) {
+            cells[static_cast<size_t>(cy) * stride + static_cast<size_t>(cx)] = 1;
+        }
+    };
     for (const Segment& line : on) {
         const int dx = line.x1 - line.x0;
         const int dy = line.y1 - line.y0;
@@ -156,27 +198,11 @@ void PlotContents::Build(const PlotArea& area) {
             int64_t x = (static_cast<int64_t>(line.x0) << 16) + (1 << 15);
             int64_t y = (static_cast<int64_t>(line.y0) << 16) + (1 << 15);
             for (int i = 0; i < n; i += step, x += sx, y += sy) {
-                Mark(static_cast<int>(x >> 16), static_cast<int>(y >> 16));
+                mark(static_cast<int>(x >> 16), static_cast<int>(y >> 16));
             }
         }
-        Mark(line.x1, line.y1);
+        mark(line.x1, line.y1);
     }
-    for (const Box& box : boxes_) {
-        const int x1 = std::max(box.x1, area.left);
-        const int x2 = std::min(box.x2, area.right + 1);
-        const int y1 = std::max(box.y1, area.top);
-        const int y2 = std::min(box.y2, area.bottom + 1);
-        if (x1 >= x2 || y1 >= y2) {
-            continue;
-        }
-        const size_t stride = static_cast<size_t>(columns_) + 1;
-        for (int cy = (y1 - area.top) >> shift_; cy <= (y2 - 1 - area.top) >> shift_; ++cy) {
-            for (int cx = (x1 - area.left) >> shift_; cx <= (x2 - 1 - area.left) >> shift_; ++cx) {
-                sums_[(static_cast<size_t>(cy) + 1) * stride + static_cast<size_t>(cx) + 1] = 1;
-            }
-        }
-    }
-    const size_t stride = static_cast<size_t>(columns_) + 1;
     for (size_t y = 1; y <= static_cast<size_t>(rows_); ++y) {
         int32_t row = 0;
         for (size_t x = 1; x <= static_cast<size_t>(columns_); ++x) {

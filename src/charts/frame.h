@@ -141,7 +141,7 @@ public:
 
 private:
     void Build(const PlotArea& area);
-    void Mark(int x, int y);
+    void MarkBoxes(const PlotArea& area);
 
     std::vector<Segment> lines_;
     std::vector<Box> boxes_;

@@ -128,8 +128,12 @@ std::string HistoryFileName(std::string_view line) {
 }
 
 bool IsPlainFileName(std::string_view name) {
+    // A control byte would split the tab- and line-separated lists that name files (the
+    // archive index), and shows as nothing in a message.
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+           std::none_of(name.begin(), name.end(), [](char c) {
+               return c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+           });
 }
 
 std::vector<std::string> RulesFileLines(std::string_view text) {

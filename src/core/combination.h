@@ -61,7 +61,8 @@ CombinationTerms ReadTermsOfFileName(std::string_view name);
 
 // Kind prefix + key words joined by "_" + ".csv"; e.g. Strangle_AEX_1306_00350.00_00360.00.csv
 std::string HistoryFileName(std::string_view line);
-// A name the program may open in its data folder: no folder parts, no NUL, not "." or "..".
+// A name the program may open in its data folder: no folder parts, no control byte (NUL, tab,
+// line end, ...), not "." or "..".
 bool IsPlainFileName(std::string_view name);
 
 // Every line of a rules file in file order: CR LF, LF or CR ends, a UTF-8 byte order mark (an

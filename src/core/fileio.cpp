@@ -256,8 +256,11 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
     return ReadFileChecked(path, maxBytes).text;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error,
-                     unsigned modeMask) {
+namespace {
+
+// Replaces target (path itself or the end of its symlinks) by a fresh file holding data.
+bool ReplaceAtomic(const std::string& path, const std::optional<std::string>& target, int linkError,
+                   std::string_view data, std::string* error, unsigned modeMask = 07777) {
     const auto fail = [&](std::string why, int saved) {
         if (error) {
             *error = std::move(why);
@@ -265,8 +268,6 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
         errno = saved;
         return false;
     };
-    int linkError = 0;
-    const auto target = FinalTarget(path, linkError);
     if (!target) {
         return fail(FileErrorText(path, "geschreven", linkError), linkError);
     }
@@ -321,6 +322,79 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
         ::close(dir);
     }
     return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error,
+                     unsigned modeMask) {
+    int linkError = 0;
+    const auto target = FinalTarget(path, linkError);
+    return ReplaceAtomic(path, target, linkError, data, error, modeMask);
+}
+
+bool WriteOwnFileAtomic(const std::string& path, std::string_view data, std::string* error) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (error) {
+            *error = path + " is een symbolische koppeling; daardoor wordt niet geschreven";
+        }
+        errno = ELOOP;
+        return false;
+    }
+    // A link swapped in after the check is replaced by the rename, not followed.
+    return ReplaceAtomic(path, path, 0, data, error);
+}
+
+bool WriteUserFileAtomic(const std::string& path, std::string_view data, std::string* error) {
+    int linkError = 0;
+    const auto target = FinalTarget(path, linkError);
+    if (target) {
+        if (std::string kind = NotRegularFileError(*target); !kind.empty()) {
+            if (error) {
+                *error = std::move(kind);
+            }
+            errno = ENXIO;
+            return false;
+        }
+        // The kernel judges the path as the user's shell would open it; our own resolution of
+        // the links below must not be more permissive than that.
+        struct stat before {};
+        const bool existed = ::lstat(target->c_str(), &before) == 0;
+        // O_CREAT as a shell's ">" has it: fs.protected_regular only judges opens that may create.
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            const int saved = errno;
+            if (error) {
+                *error = FileErrorText(path, "geschreven", saved);
+            }
+            errno = saved;
+            return false;
+        }
+        struct stat opened {};
+        struct stat now {};
+        const bool same = ::fstat(fd, &opened) == 0 && ::lstat(target->c_str(), &now) == 0 &&
+                          opened.st_dev == now.st_dev && opened.st_ino == now.st_ino;
+        ::close(fd);
+        if (!same) {
+            if (error) {
+                *error = path + " is tijdens het schrijven vervangen";
+            }
+            errno = EAGAIN;
+            return false;
+        }
+        if (!ReplaceAtomic(path, target, linkError, data, error)) {
+            const int saved = errno;
+            if (!existed) {
+                ::unlink(target->c_str());  // the empty file the check made
+            }
+            errno = saved;
+            return false;
+        }
+        return true;
+    }
+    return ReplaceAtomic(path, target, linkError, data, error);
 }
 
 bool AppendFile(const std::string& path, std::string_view data, std::string* error) {

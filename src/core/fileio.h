@@ -40,6 +40,16 @@ bool ReadFileInto(const std::string& path, std::string& buffer, size_t maxBytes 
 // bit outside modeMask: a copy of a private file's text stays private.
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error = nullptr,
                      unsigned modeMask = 07777);
+// The same for a file of the program's own folders (the archive): a symlink in the file's place
+// is refused, never written through.
+bool WriteOwnFileAtomic(const std::string& path, std::string_view data,
+                        std::string* error = nullptr);
+// The same for a file the user named (an output file): refused, with the kernel's reason, where
+// the user's own open() of that path for writing would be refused (permissions, a read-only
+// file, fs.protected_symlinks and fs.protected_regular in sticky folders); otherwise written
+// as WriteFileAtomic does.
+bool WriteUserFileAtomic(const std::string& path, std::string_view data,
+                         std::string* error = nullptr);
 // Appends data in one write and syncs; creates the file (mode 0644) when it does not exist.
 bool AppendFile(const std::string& path, std::string_view data, std::string* error = nullptr);
 

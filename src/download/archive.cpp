@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <set>
 #include <system_error>
 
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
+#include "download/fetch.h"
 #include "download/history.h"
 
 namespace rendaal {
@@ -20,6 +22,12 @@ namespace {
 
 constexpr std::string_view kUnreadableMark = "onleesbaar";
 constexpr std::string_view kReadMark = "gelezen";
+// A pass found by its page files alone (the index lost it): what it wrote is not known.
+constexpr std::string_view kUnknownMark = "onbekend";
+// Every trading day the archive got a folder for, so that a folder lost later is named.
+constexpr std::string_view kDayListName = "dagen.txt";
+// A day's index is a few lines per pass; a larger file is not one of ours.
+constexpr size_t kMaxIndexBytes = 1u << 20;
 constexpr std::string_view kPageSuffix = ".html.gz";
 
 bool EndsWith(std::string_view s, std::string_view suffix) {
@@ -39,9 +47,10 @@ std::vector<std::string> SplitTabs(std::string_view line) {
     }
 }
 
-// A URL is written between tabs on one line: a control byte in it would split the entry.
+// A URL is written between tabs on one line: a control byte in it would split the entry. The
+// index is no place for a password either.
 std::string OneLine(std::string_view text) {
-    std::string out(text);
+    std::string out = WithoutUrlUserInfo(text);
     for (char& c : out) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
             c = '?';
@@ -76,11 +85,13 @@ std::optional<DateTime> ParseEntryTime(std::string_view text) {
 std::string EntryLine(const ArchiveEntry& e) {
     std::string line = FormatDmyHms(e.time);
     line += '\t';
-    line += e.unreadable ? kUnreadableMark : kReadMark;
+    line += e.recovered ? kUnknownMark : e.unreadable ? kUnreadableMark : kReadMark;
     line += '\t' + e.indexFile + '\t' + (e.index ? OneLine(e.index->url) : std::string());
     line += '\t' + e.optionFile + '\t' + (e.option ? OneLine(e.option->url) : std::string());
     for (const auto& name : e.written) {
-        line += '\t' + name;
+        if (IsPlainFileName(name)) {
+            line += '\t' + name;
+        }
     }
     return line;
 }
@@ -96,13 +107,14 @@ std::optional<ArchiveEntry> ParseEntry(std::string_view line) {
         return std::nullopt;
     }
     const auto time = ParseEntryTime(f[0]);
-    if (!time || (f[1] != kReadMark && f[1] != kUnreadableMark) ||
+    if (!time || (f[1] != kReadMark && f[1] != kUnreadableMark && f[1] != kUnknownMark) ||
         (!f[2].empty() && !IsPageFileName(f[2])) || (!f[4].empty() && !IsPageFileName(f[4]))) {
         return std::nullopt;
     }
     ArchiveEntry e;
     e.time = *time;
     e.unreadable = f[1] == kUnreadableMark;
+    e.recovered = f[1] == kUnknownMark;
     e.indexFile = f[2];
     if (!e.indexFile.empty()) {
         e.index = ArchivedPage{f[3], {}};
@@ -112,7 +124,7 @@ std::optional<ArchiveEntry> ParseEntry(std::string_view line) {
         e.option = ArchivedPage{f[5], {}};
     }
     for (size_t i = 6; i < f.size(); ++i) {
-        if (!f[i].empty()) {
+        if (IsPlainFileName(f[i])) {
             e.written.push_back(f[i]);
         }
     }
@@ -156,7 +168,9 @@ std::string FreePageName(const std::string& dayFolder, const DateTime& t, std::s
         name += '-';
         name += kind;
         name += kPageSuffix;
-        if (!used.count(name) && !FileExists(dayFolder + name)) {
+        struct stat st {};
+        // Anything at all holds the name: a dangling symlink would be written through.
+        if (!used.count(name) && ::lstat((dayFolder + name).c_str(), &st) != 0 && errno == ENOENT) {
             return name;
         }
     }
@@ -171,10 +185,15 @@ std::vector<bool> KeptPasses(const std::vector<ArchiveEntry>& entries) {
     }
     std::set<std::string> seen;
     bool unreadableSeen = false;
-    for (size_t i = entries.size(); i-- > 0;) {
+    // Counted down from the size: "i-- > 0" wraps below zero on its last test.
+    for (size_t n = entries.size(); n > 0; --n) {
+        const size_t i = n - 1;
         const ArchiveEntry& e = entries[i];
         if (i + 1 == entries.size()) {
             keep[i] = true;
+        }
+        if (e.recovered) {
+            keep[i] = true;  // nothing says which lines stand on it
         }
         if (e.unreadable && !unreadableSeen) {
             unreadableSeen = true;
@@ -265,50 +284,130 @@ std::optional<Date> ArchiveFolderDate(std::string_view name) {
     return date;
 }
 
-std::vector<ArchiveEntry> ReadArchiveDay(const std::string& dayFolder, const Date& day) {
-    std::vector<ArchiveEntry> entries;
-    const auto text = ReadFile(dayFolder + std::string(kArchiveIndexName));
-    if (!text) {
-        return entries;
-    }
-    for (const auto& line : SplitLines(*text)) {
-        auto entry = ParseEntry(line);
-        // Pages copied in from another day's folder say by their time which day they are.
-        if (entry && TradingDay(entry->time) == day) {
-            entries.push_back(std::move(*entry));
-        }
-    }
-    return entries;
-}
-
 namespace {
 
-// A day folder's index split into this day's passes and the lines of other days, which stay
-// as they are; used holds every page name listed.
+// A day folder's index: this day's passes, the lines of other days (which stay as they are),
+// and every page name listed. Pages the index does not list (it is lost, damaged or cut) come
+// back as passes of their own, by the time in their names, so that nothing removes them and a
+// rebuild can still read them.
 struct DayIndex {
     std::vector<ArchiveEntry> entries;
-    std::vector<std::string> foreign;
+    std::vector<ArchiveEntry> foreign;
     std::set<std::string> used;
+    std::string problem;  // why the index did not list every page; empty when it did
 };
+
+// "hhmmss[-n]-index.html.gz" or "...-opties.html.gz": the pass's time and its stem.
+std::optional<std::pair<DateTime, std::string>> PageNameTime(std::string_view name,
+                                                             const Date& day) {
+    if (name.size() < 6 || !IsPageFileName(name)) {
+        return std::nullopt;
+    }
+    const auto two = [&](size_t at) {
+        const char a = name[at];
+        const char b = name[at + 1];
+        return a < '0' || a > '9' || b < '0' || b > '9' ? -1 : (a - '0') * 10 + (b - '0');
+    };
+    const int h = two(0);
+    const int m = two(2);
+    const int s = two(4);
+    const auto dash = name.rfind('-', name.size() - kPageSuffix.size());
+    if (h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 59 || dash == std::string_view::npos ||
+        dash < 6) {
+        return std::nullopt;
+    }
+    return std::make_pair(DateTime{day.year, day.month, day.day, h, m, s, 0},
+                          std::string(name.substr(0, dash)));
+}
+
+void RecoverUnlistedPages(const std::string& folder, const Date& day, DayIndex& index) {
+    std::map<std::string, ArchiveEntry> found;  // by stem
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (index.used.count(name) ||
+            it->symlink_status(typeError).type() != std::filesystem::file_type::regular) {
+            continue;
+        }
+        const auto time = PageNameTime(name, day);
+        if (!time) {
+            continue;
+        }
+        ArchiveEntry& e = found[time->second];
+        e.time = time->first;
+        e.recovered = true;
+        const bool isIndex =
+            name.substr(time->second.size()) == "-index" + std::string(kPageSuffix);
+        (isIndex ? e.indexFile : e.optionFile) = name;
+        (isIndex ? e.index : e.option) = ArchivedPage{};
+    }
+    if (found.empty()) {
+        return;
+    }
+    if (index.problem.empty()) {
+        index.problem = "niet elke pagina staat in " + std::string(kArchiveIndexName);
+    }
+    std::vector<ArchiveEntry> recovered;
+    for (auto& [stem, e] : found) {
+        index.used.insert(e.indexFile);
+        index.used.insert(e.optionFile);
+        recovered.push_back(std::move(e));
+    }
+    std::stable_sort(recovered.begin(), recovered.end(), [](const auto& a, const auto& b) {
+        return ToSerial(a.time) < ToSerial(b.time);
+    });
+    index.entries.insert(index.entries.begin(), std::make_move_iterator(recovered.begin()),
+                         std::make_move_iterator(recovered.end()));
+}
 
 DayIndex ReadDayIndex(const std::string& folder, const Date& day) {
     DayIndex index;
-    const auto text = ReadFile(folder + std::string(kArchiveIndexName));
+    const std::string path = folder + std::string(kArchiveIndexName);
+    struct stat st {};
+    std::optional<std::string> text;
+    // Only a file of our own: a symlink may lead anywhere.
+    if (::lstat(path.c_str(), &st) != 0) {
+        index.problem = path + (errno == ENOENT ? " ontbreekt" : " kan niet worden gelezen");
+    } else if (S_ISLNK(st.st_mode)) {
+        index.problem = path + " is een symbolische koppeling";
+    } else {
+        FileRead read = ReadFileChecked(path, kMaxIndexBytes);
+        text = std::move(read.text);
+        index.problem = read.error;
+    }
+    int damaged = 0;
     for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
         auto entry = ParseEntry(line);
         if (!entry) {
+            damaged += line.empty() ? 0 : 1;
             continue;
         }
         index.used.insert(entry->indexFile);
         index.used.insert(entry->optionFile);
-        if (TradingDay(entry->time) == day) {
-            index.entries.push_back(std::move(*entry));
-        } else {
-            index.foreign.push_back(line);
-        }
+        // Pages copied in from another day's folder say by their time which day they are.
+        (TradingDay(entry->time) == day ? index.entries : index.foreign)
+            .push_back(std::move(*entry));
     }
+    if (damaged > 0 && index.problem.empty()) {
+        index.problem = path + ": " + std::to_string(damaged) +
+                        (damaged == 1 ? " onleesbare regel" : " onleesbare regels");
+    }
+    if (text && text->empty()) {
+        index.problem = path + " is leeg";
+    }
+    RecoverUnlistedPages(folder, day, index);
     return index;
 }
+
+}  // namespace
+
+std::vector<ArchiveEntry> ReadArchiveDay(const std::string& dayFolder, const Date& day) {
+    return ReadDayIndex(dayFolder, day).entries;
+}
+
+namespace {
 
 // Packs one page into a fresh file of the day folder; file gets its name.
 bool StorePage(const std::string& folder, const ArchiveEntry& pass,
@@ -325,7 +424,7 @@ bool StorePage(const std::string& folder, const ArchiveEntry& pass,
         error = folder + file + ": inpakken mislukt";
         return false;
     }
-    return WriteFileAtomic(folder + file, packed, &error);
+    return WriteOwnFileAtomic(folder + file, packed, &error);
 }
 
 // The index text to write, and the page names it lists.
@@ -338,8 +437,8 @@ std::string DayIndexText(const DayIndex& index, std::set<std::string>& listed) {
         listed.insert(e.indexFile);
         listed.insert(e.optionFile);
     };
-    for (const auto& line : index.foreign) {
-        list(line, ParseEntry(line).value_or(ArchiveEntry{}));
+    for (const auto& e : index.foreign) {
+        list(EntryLine(e), e);  // written anew: an older line may hold a password
     }
     for (size_t i = 0; i < index.entries.size(); ++i) {
         if (keep[i]) {
@@ -355,13 +454,47 @@ void RemoveUnlisted(const std::string& folder, const std::set<std::string>& list
     for (auto it = std::filesystem::directory_iterator(folder, ec);
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (IsPageFileName(name) && !listed.count(name) && it->is_regular_file(ec)) {
+        if (IsPageFileName(name) && !listed.count(name) &&
+            it->symlink_status(ec).type() == std::filesystem::file_type::regular) {
             RemoveFile(folder + name);
         }
     }
     RemoveStaleTemporaryFiles(folder, [](std::string_view name) {
         return IsPageFileName(name) || name == kArchiveIndexName;
     });
+}
+
+std::set<int64_t> ReadDayList(const std::string& root) {
+    std::set<int64_t> days;
+    const std::string path = root + std::string(kDayListName);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return days;
+    }
+    const auto text = ReadFile(path, kMaxIndexBytes);
+    for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
+        if (const auto day = ArchiveFolderDate(line)) {
+            days.insert(DayNumber(*day));
+        }
+    }
+    return days;
+}
+
+// Best effort: without the list a lost folder goes unnamed, the pages are kept all the same.
+void WriteDayList(const std::string& root, const std::set<int64_t>& days) {
+    std::string text;
+    for (const int64_t d : days) {
+        const std::string folder = ArchiveDayFolder("", FromDayNumber(d));
+        text += folder.substr(kArchiveFolderName.size() + 1, 10) + "\r\n";
+    }
+    WriteOwnFileAtomic(root + std::string(kDayListName), text);
+}
+
+void ListDay(const std::string& root, const Date& day) {
+    std::set<int64_t> days = ReadDayList(root);
+    if (days.insert(DayNumber(day)).second) {
+        WriteDayList(root, days);
+    }
 }
 
 std::string NotArchived(const std::string& why) {
@@ -396,12 +529,13 @@ std::string ArchivePass(const std::string& dataFolder, const ArchiveEntry& pass)
     index.entries.push_back(std::move(added));
     std::set<std::string> listed;
     const std::string text = DayIndexText(index, listed);
-    if (!WriteFileAtomic(folder + std::string(kArchiveIndexName), text, &error)) {
+    if (!WriteOwnFileAtomic(folder + std::string(kArchiveIndexName), text, &error)) {
         RemoveFile(folder + index.entries.back().indexFile);
         RemoveFile(folder + index.entries.back().optionFile);
         return NotArchived(error);
     }
     RemoveUnlisted(folder, listed);
+    ListDay(dataFolder + std::string(kArchiveFolderName) + "/", day);
     return {};
 }
 
@@ -428,14 +562,18 @@ ArchiveDays ReadArchive(const std::string& dataFolder) {
             continue;
         }
         folder += '/';
-        const auto text = ReadFile(folder + std::string(kArchiveIndexName));
-        for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
-            if (auto entry = ParseEntry(line)) {
-                entry->folder = folder;
-                archive.days[DayNumber(TradingDay(entry->time))].push_back(std::move(*entry));
+        DayIndex index = ReadDayIndex(folder, *day);
+        if (!index.problem.empty() && !index.entries.empty()) {
+            archive.indexProblems[DayNumber(*day)] = index.problem;
+        }
+        for (auto* list : {&index.entries, &index.foreign}) {
+            for (auto& entry : *list) {
+                entry.folder = folder;
+                archive.days[DayNumber(TradingDay(entry.time))].push_back(std::move(entry));
             }
         }
     }
+    archive.listedDays = ReadDayList(root + "/");
     for (auto& [day, entries] : archive.days) {
         std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
             return ToSerial(a.time) < ToSerial(b.time);
@@ -466,6 +604,23 @@ bool LoadArchivedPages(const std::string& dayFolderOrEmpty, ArchiveEntry& entry,
         return true;
     };
     return load(entry.indexFile, entry.index) && load(entry.optionFile, entry.option);
+}
+
+void ForgetArchiveDays(const std::string& dataFolder, const std::vector<std::string>& folders) {
+    const std::string root = dataFolder + std::string(kArchiveFolderName) + "/";
+    std::set<int64_t> days = ReadDayList(root);
+    const size_t before = days.size();
+    for (const auto& folder : folders) {
+        const auto slash = folder.rfind('/');
+        const std::string_view name =
+            std::string_view(folder).substr(slash == std::string::npos ? 0 : slash + 1);
+        if (const auto day = ArchiveFolderDate(name)) {
+            days.erase(DayNumber(*day));
+        }
+    }
+    if (days.size() != before) {
+        WriteDayList(root, days);
+    }
 }
 
 std::vector<std::string> ArchiveFoldersToCleanUp(const std::string& dataFolder,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,7 @@ struct ArchiveEntry {
     std::optional<ArchivedPage> index;
     std::optional<ArchivedPage> option;
     bool unreadable = false;           // the index page or some price could not be read
+    bool recovered = false;            // found by its page files: what it wrote is not known
     std::vector<std::string> written;  // history files that got their line from this pass
     // Set when read back: the files inside the day folder ("" when that page is absent) and
     // that folder.
@@ -53,7 +55,8 @@ std::optional<Date> ArchiveFolderDate(std::string_view name);
 std::string ArchivePass(const std::string& dataFolder, const ArchiveEntry& entry);
 
 // What one day folder's index lists, pages not loaded. Lines that cannot be read are skipped,
-// and so are passes of another trading day than the folder's.
+// and so are passes of another trading day than the folder's; page files the index does not
+// list (it is missing, damaged, a symlink) come as passes of their own, by their names' times.
 std::vector<ArchiveEntry> ReadArchiveDay(const std::string& dayFolder, const Date& day);
 
 // Every archived trading day with its passes, oldest day first, passes by time. A pass counts
@@ -61,6 +64,10 @@ std::vector<ArchiveEntry> ReadArchiveDay(const std::string& dayFolder, const Dat
 struct ArchiveDays {
     std::map<int64_t, std::vector<ArchiveEntry>> days;  // by day number
     std::string problem;  // "Archief" is not a folder of ours; empty when readable or absent
+    // Days whose folder's index could not be read whole; their passes come from the page names.
+    std::map<int64_t, std::string> indexProblems;
+    // Every day the archive ever got a folder for, whether or not the folder is still there.
+    std::set<int64_t> listedDays;
 };
 ArchiveDays ReadArchive(const std::string& dataFolder);
 
@@ -68,6 +75,10 @@ ArchiveDays ReadArchive(const std::string& dataFolder);
 // why) when a listed page file is missing or damaged.
 bool LoadArchivedPages(const std::string& dayFolder, ArchiveEntry& entry, std::string& why,
                        size_t maxPageBytes);
+
+// Takes the day folders ("Archief/yyyy-mm-dd") off the list of days the archive had, so that a
+// rebuild does not name them as lost.
+void ForgetArchiveDays(const std::string& dataFolder, const std::vector<std::string>& folders);
 
 // Day folders ("Archief/yyyy-mm-dd", relative to the data folder) older than every history
 // of the listed combinations and older than dayLimit days at now. None at all while some

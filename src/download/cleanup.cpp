@@ -178,10 +178,16 @@ CleanUpOutcome CleanUpOldFiles(const std::string& folder, const std::vector<Data
     const auto pages =
         ArchiveFoldersToCleanUp(folder, rules.combinations, dayLimit, AppClock().Now());
     chosen.insert(chosen.end(), pages.begin(), pages.end());
+    std::vector<std::string> gone;
     for (const auto& name : chosen) {
-        (moveToTrash && moveToTrash(folder + name) ? outcome.trashed : outcome.kept)
-            .push_back(name);
+        const bool moved = moveToTrash && moveToTrash(folder + name);
+        (moved ? outcome.trashed : outcome.kept).push_back(name);
+        if (moved && std::find(pages.begin(), pages.end(), name) != pages.end()) {
+            gone.push_back(name);
+        }
     }
+    // Days cleaned up on purpose are not to be named as lost by a rebuild.
+    ForgetArchiveDays(folder, gone);
     return outcome;
 }
 

@@ -1,7 +1,9 @@
 #include "download/download_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 
 #include "core/clock.h"
 #include "core/combination.h"
@@ -268,6 +270,61 @@ PassResult ProcessCombinations(DownloadState& state, const std::string& page,
 
 namespace {
 
+// A server that sends a byte now and then keeps every single request alive; without one limit
+// for the run, three tries of the index page and the option page took four request limits.
+class DeadlineFetcher final : public PageFetcher {
+public:
+    DeadlineFetcher(PageFetcher& inner, const RunEnvironment& env) : inner_(inner), env_(env) {
+        deadline_ = NowMs() + std::max<int64_t>(env.pageDeadlineMs, 0);
+    }
+    std::string Fetch(const FetchRequest& request) override {
+        FetchRequest limited = request;
+        if (!Limit(limited)) {
+            return {};
+        }
+        return inner_.Fetch(limited);
+    }
+    FetchStatus FetchStream(const FetchRequest& request, const ChunkCallback& onChunk) override {
+        FetchRequest limited = request;
+        if (!Limit(limited)) {
+            return LastStatus();
+        }
+        return inner_.FetchStream(limited, onChunk);
+    }
+    FetchStatus LastStatus() const override {
+        if (!expired_) {
+            return inner_.LastStatus();
+        }
+        FetchStatus status;
+        status.failure = FetchFailure::TimedOut;
+        status.error = "run deadline passed";
+        return status;
+    }
+
+private:
+    int64_t NowMs() const {
+        return env_.steadyMs ? env_.steadyMs()
+                             : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count();
+    }
+    bool Limit(FetchRequest& request) {
+        const int64_t left = deadline_ - NowMs();
+        expired_ = left <= 0;
+        if (expired_) {
+            return false;
+        }
+        const int64_t own = request.totalTimeoutMs > 0 ? request.totalTimeoutMs : left;
+        request.totalTimeoutMs = static_cast<int>(std::min<int64_t>({own, left, INT32_MAX}));
+        return true;
+    }
+
+    PageFetcher& inner_;
+    const RunEnvironment& env_;
+    int64_t deadline_ = 0;
+    bool expired_ = false;
+};
+
 // Keeps the last body the fetcher gave, so that the archive gets the index page as it came.
 class PageRecorder final : public PageFetcher {
 public:
@@ -345,7 +402,10 @@ void EndOnIndexError(DownloadState& state, const RunEnvironment& env, const Inde
 
 }  // namespace
 
-RunResult RunDownload(DownloadState& state, const RunEnvironment& env) {
+RunResult RunDownload(DownloadState& state, const RunEnvironment& given) {
+    DeadlineFetcher limited(*given.fetcher, given);
+    RunEnvironment env = given;
+    env.fetcher = &limited;
     RunResult result;
     // Runs hold the data folder's lock, so no other writer is halfway through a file now.
     RemoveStaleTemporaryFiles(env.dataFolder, IsOwnDataFileName);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +41,11 @@ struct RunEnvironment {
     size_t maxPageBytes = kMaxPageBytes;
     // Every pass leaves its pages in the data folder's archive.
     bool archivePages = true;
+    // One limit for all pages of the run, every try and pass together; each request gets what
+    // is left of it.
+    int64_t pageDeadlineMs = 60000;
+    // Milliseconds on a steady clock; empty: std::chrono::steady_clock.
+    std::function<int64_t()> steadyMs;
 };
 
 // First expiry month still open (after its third Friday, the next month), the years setting's

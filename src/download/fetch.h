@@ -79,6 +79,11 @@ std::string FetchFailureReason(const FetchStatus& status);
 // quote sites have always seen.
 std::string DownloadAgentName();
 
+// The text with the user name and password taken out of every URL in it ("http://u:p@host/x"
+// becomes "http://host/x"): they belong in the settings file only, never in a log, a message or
+// the archive.
+std::string WithoutUrlUserInfo(std::string_view text);
+
 // True for an absolute http:// or https:// URL (https only when httpsOnly).
 bool IsFetchableUrl(std::string_view url, bool httpsOnly);
 

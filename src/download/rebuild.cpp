@@ -34,12 +34,87 @@ struct Target {
     std::string error;
 };
 
-// An archived pass with its pages read once for all combinations.
-struct LoadedPass {
-    bool ok = false;
-    std::string page;  // option page, tags stripped
-    std::unique_ptr<PageIndex> index;
-    std::string indexText;
+// An option page, unpacked and indexed once for every pass and combination that lists it.
+struct LoadedOption {
+    explicit LoadedOption(std::string stripped) : page(std::move(stripped)), index(page) {}
+    std::string page;  // tags stripped; the index points into it
+    PageIndex index;
+};
+
+// The pages of one archived day, each unpacked at most once, all together within a cap: an
+// index naming one large page in every pass cost a copy of it per pass.
+class DayPages {
+public:
+    DayPages(size_t maxPageBytes, size_t cap) : maxPageBytes_(maxPageBytes), cap_(cap) {}
+    // nullptr when the pass has no option page or it cannot be read.
+    const LoadedOption* Option(const ArchiveEntry& e) {
+        if (!e.option || e.optionFile.empty()) {
+            return nullptr;
+        }
+        const std::string path = e.folder + e.optionFile;
+        auto it = options_.find(path);
+        if (it == options_.end()) {
+            auto bytes = Unpack(path);
+            it = options_
+                     .emplace(path,
+                              bytes ? std::make_unique<LoadedOption>(StripTags(*bytes)) : nullptr)
+                     .first;
+        }
+        return it->second.get();
+    }
+    std::string IndexText(const ArchiveEntry& e) {
+        if (!e.index || e.indexFile.empty()) {
+            return {};
+        }
+        const std::string path = e.folder + e.indexFile;
+        auto it = indexTexts_.find(path);
+        if (it == indexTexts_.end()) {
+            const auto bytes = Unpack(path);
+            it =
+                indexTexts_
+                    .emplace(path,
+                             bytes ? UsableIndexText(CutIndexPage(StripTags(*bytes)).IndexValueText)
+                                   : std::string())
+                    .first;
+        }
+        return it->second;
+    }
+    // The first reason a page of the day could not be read; empty while all could.
+    const std::string& problem() const { return problem_; }
+    std::vector<std::string> problems;
+
+private:
+    std::optional<std::string> Unpack(const std::string& path) {
+        // A page within the cap packs to far less; a larger file is not one of ours.
+        const FileRead read = ReadFileChecked(path, maxPageBytes_ + (1u << 20));
+        if (!read.text) {
+            return Fail(read.missing ? path + " ontbreekt" : read.error);
+        }
+        auto bytes = GzipDecompress(*read.text, maxPageBytes_);
+        if (!bytes) {
+            return Fail(path + " is beschadigd");
+        }
+        if (bytes->size() > cap_ - used_) {
+            return Fail(path + " niet uitgepakt: de pagina's van die dag zijn samen groter dan " +
+                        std::to_string(cap_ >> 20) + " MiB");
+        }
+        used_ += bytes->size();
+        return bytes;
+    }
+    std::nullopt_t Fail(const std::string& why) {
+        problems.push_back("Gearchiveerde pagina niet te lezen: " + why + ".");
+        if (problem_.empty()) {
+            problem_ = why;
+        }
+        return std::nullopt;
+    }
+
+    size_t maxPageBytes_;
+    size_t cap_;
+    size_t used_ = 0;
+    std::map<std::string, std::unique_ptr<LoadedOption>> options_;
+    std::map<std::string, std::string> indexTexts_;
+    std::string problem_;
 };
 
 void ReadTarget(const std::string& folder, Target& t) {
@@ -57,39 +132,19 @@ void ReadTarget(const std::string& folder, Target& t) {
     t.backupAdds = have.size() > HistoryDays(fileText).size();
 }
 
-LoadedPass LoadPass(const std::string& dayFolder, ArchiveEntry entry, size_t maxPageBytes,
-                    std::vector<std::string>& problems) {
-    LoadedPass pass;
-    std::string why;
-    if (!LoadArchivedPages(dayFolder, entry, why, maxPageBytes)) {
-        problems.push_back("Gearchiveerde pagina niet te lezen: " + why + ".");
-        return pass;
-    }
-    if (!entry.option) {
-        return pass;
-    }
-    pass.ok = true;
-    pass.page = StripTags(entry.option->bytes);
-    pass.index = std::make_unique<PageIndex>(pass.page);
-    if (entry.index) {
-        const IndexCut cut = CutIndexPage(StripTags(entry.index->bytes));
-        pass.indexText = UsableIndexText(cut.IndexValueText);
-    }
-    return pass;
-}
-
-std::optional<std::string> LineFrom(const LoadedPass& pass, const ArchiveEntry& entry,
+std::optional<std::string> LineFrom(DayPages& pages, const ArchiveEntry& entry,
                                     const std::string& combination) {
-    if (!pass.ok) {
+    const LoadedOption* option = pages.Option(entry);
+    if (!option) {
         return std::nullopt;
     }
     TDataRec rec;
     uint16_t count = 0;
-    const CombinationPrices prices = PricesFor(combination, *pass.index, rec, entry.time, count);
+    const CombinationPrices prices = PricesFor(combination, option->index, rec, entry.time, count);
     if (prices.verdict != PriceVerdict::Write) {
         return std::nullopt;
     }
-    return HistoryLine(entry.time, prices.fields, pass.indexText, prices.som);
+    return HistoryLine(entry.time, prices.fields, pages.IndexText(entry), prices.som);
 }
 
 // The pass whose line the file got that day comes first; then any other, latest first, for days
@@ -97,14 +152,17 @@ std::optional<std::string> LineFrom(const LoadedPass& pass, const ArchiveEntry& 
 std::vector<size_t> PassOrder(const std::vector<ArchiveEntry>& entries,
                               const std::string& fileName) {
     std::vector<size_t> order;
-    for (size_t i = entries.size(); i-- > 0;) {
+    // Counted down from the size: "i-- > 0" wraps below zero on its last test.
+    for (size_t n = entries.size(); n > 0; --n) {
+        const size_t i = n - 1;
         const auto& w = entries[i].written;
         if (std::find(w.begin(), w.end(), fileName) != w.end()) {
             order.push_back(i);
             break;
         }
     }
-    for (size_t i = entries.size(); i-- > 0;) {
+    for (size_t n = entries.size(); n > 0; --n) {
+        const size_t i = n - 1;
         if (order.empty() || order.front() != i) {
             order.push_back(i);
         }
@@ -128,7 +186,7 @@ int RebuildResult::DaysAdded() const {
 }
 
 bool RebuildResult::AnyError() const {
-    return !error.empty() || !problems.empty() ||
+    return !error.empty() || !problems.empty() || !lostDays.empty() ||
            std::any_of(files.begin(), files.end(), [](const auto& f) { return !f.error.empty(); });
 }
 
@@ -157,29 +215,76 @@ std::vector<Target> ReadTargets(const std::string& dataFolder,
     return targets;
 }
 
-// One archived day for every file that lacks it; each pass's pages are read once.
-void FillDay(int64_t day, const std::vector<ArchiveEntry>& entries, std::vector<Target>& targets,
-             size_t maxPageBytes, std::vector<std::string>& problems) {
-    std::map<size_t, LoadedPass> loaded;
-    const auto pass = [&](size_t i) -> const LoadedPass& {
-        auto it = loaded.find(i);
-        if (it == loaded.end()) {
-            it = loaded.emplace(i, LoadPass(entries[i].folder, entries[i], maxPageBytes, problems))
-                     .first;
-        }
-        return it->second;
-    };
+// Per reason, the files that lack a day the archive cannot give back.
+using LostFiles = std::map<std::string, std::vector<std::string>>;
+
+// Whether the combination may have had a line that day: its history does not start later.
+bool MayHaveHadDay(const Target& t, int64_t day) {
+    return t.have.empty() || *t.have.begin() <= day;
+}
+
+// One archived day for every file that lacks it.
+void FillDay(int64_t day, const std::vector<ArchiveEntry>& entries, const std::string* indexProblem,
+             std::vector<Target>& targets, size_t maxPageBytes, size_t maxDayBytes,
+             std::vector<std::string>& problems, LostFiles& lost) {
+    DayPages pages(maxPageBytes, maxDayBytes);
     for (Target& t : targets) {
         if (!t.error.empty() || t.have.count(day)) {
             continue;
         }
         for (const size_t i : PassOrder(entries, t.fileName)) {
-            if (auto line = LineFrom(pass(i), entries[i], t.line)) {
+            if (auto line = LineFrom(pages, entries[i], t.line)) {
                 t.added[day] = std::move(*line);
                 break;
             }
         }
-        t.stillMissing += t.added.count(day) ? 0 : 1;
+        if (t.added.count(day)) {
+            continue;
+        }
+        ++t.stillMissing;
+        const bool written = std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
+            return std::find(e.written.begin(), e.written.end(), t.fileName) != e.written.end();
+        });
+        std::string why;
+        if (!pages.problem().empty() && (written || MayHaveHadDay(t, day))) {
+            why = pages.problem();
+        } else if (written) {
+            why = "de bewaarde pagina's geven de koersen van dit bestand niet meer";
+        } else if (indexProblem && MayHaveHadDay(t, day)) {
+            why = *indexProblem + "; de pagina's zelf geven geen koersen van dit bestand";
+        }
+        if (!why.empty()) {
+            lost[why].push_back(t.fileName);
+        }
+    }
+    problems.insert(problems.end(), pages.problems.begin(), pages.problems.end());
+}
+
+// A day the archive once had a folder for, without readable passes now.
+void NameGoneDay(const std::string& dataFolder, int64_t day, const std::vector<Target>& targets,
+                 LostFiles& lost) {
+    const std::string folder = ArchiveDayFolder(dataFolder, FromDayNumber(day));
+    const std::string shown =
+        folder.substr(dataFolder.size(), folder.size() - dataFolder.size() - 1);
+    struct stat st {};
+    const std::string why = ::lstat(folder.substr(0, folder.size() - 1).c_str(), &st) != 0
+                                ? "de map " + shown + " ontbreekt"
+                            : S_ISDIR(st.st_mode) ? shown + " bevat geen leesbare pagina's"
+                                                  : shown + " is geen map";
+    for (const Target& t : targets) {
+        if (t.error.empty() && !t.have.count(day) && MayHaveHadDay(t, day)) {
+            lost[why].push_back(t.fileName);
+        }
+    }
+}
+
+void AddLostDays(int64_t day, const LostFiles& lost, std::vector<std::string>& out) {
+    for (const auto& [why, files] : lost) {
+        std::string line = FormatDmy(FromDayNumber(day)) + " niet hersteld voor ";
+        for (size_t i = 0; i < files.size(); ++i) {
+            line += (i ? ", " : "") + files[i];
+        }
+        out.push_back(line + ": " + why);
     }
 }
 
@@ -208,7 +313,7 @@ RebuiltFile WriteTarget(const std::string& dataFolder, Target& t, std::vector<st
 
 RebuildResult RebuildFromArchive(const std::string& dataFolder,
                                  const std::vector<std::string>& combinationLines,
-                                 size_t maxPageBytes) {
+                                 size_t maxPageBytes, size_t maxDayBytes) {
     RebuildResult result;
     const ArchiveDays archive = ReadArchive(dataFolder);
     if (!archive.problem.empty()) {
@@ -216,8 +321,22 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
         return result;
     }
     std::vector<Target> targets = ReadTargets(dataFolder, combinationLines);
+    std::set<int64_t> days = archive.listedDays;
     for (const auto& [day, entries] : archive.days) {
-        FillDay(day, entries, targets, maxPageBytes, result.problems);
+        days.insert(day);
+    }
+    for (const int64_t day : days) {
+        LostFiles lost;
+        const auto entries = archive.days.find(day);
+        if (entries == archive.days.end()) {
+            NameGoneDay(dataFolder, day, targets, lost);
+        } else {
+            const auto problem = archive.indexProblems.find(day);
+            FillDay(day, entries->second,
+                    problem == archive.indexProblems.end() ? nullptr : &problem->second, targets,
+                    maxPageBytes, maxDayBytes, result.problems, lost);
+        }
+        AddLostDays(day, lost, result.lostDays);
     }
     for (Target& t : targets) {
         result.files.push_back(WriteTarget(dataFolder, t, result.notes));
@@ -295,7 +414,7 @@ std::string RebuildSummary(const RebuildResult& result) {
             text += "\n" + RebuildReport(file);
         }
     }
-    for (const auto& more : {result.problems, result.notes}) {
+    for (const auto& more : {result.lostDays, result.problems, result.notes}) {
         for (const auto& line : more) {
             text += "\n" + line;
         }

@@ -24,6 +24,9 @@ struct RebuildResult {
     std::vector<std::string> notes;
     // Archived pages that could not be read: days that may have been lost.
     std::vector<std::string> problems;
+    // "dd-mm-yyyy niet hersteld voor <files>: <why>", one per day and reason: days a history
+    // lacks that the archive had but cannot give back.
+    std::vector<std::string> lostDays;
     // Nothing could be done at all (the archive is not a folder of ours, a download holds the
     // data folder, the rules file cannot be read, a name matches no combination).
     std::string error;
@@ -35,9 +38,14 @@ struct RebuildResult {
 // For every archived trading day and every combination line (comment lines skipped), a date
 // its history file lacks is added; existing lines are never changed. The caller holds the data
 // folder's run lock.
+// What the pages of one archived day may unpack to together, each page once: bounds the
+// rebuild's memory whatever an index lists. A day beyond it is named, not rebuilt.
+inline constexpr size_t kMaxDayUnpackBytes = size_t{64} << 20;
+
 RebuildResult RebuildFromArchive(const std::string& dataFolder,
                                  const std::vector<std::string>& combinationLines,
-                                 size_t maxPageBytes = kMaxPageBytes);
+                                 size_t maxPageBytes = kMaxPageBytes,
+                                 size_t maxDayBytes = kMaxDayUnpackBytes);
 
 // The rebuild as the user starts it: under the data folder's run lock, for the combinations
 // of the rules file, or those of them that names picks (a history file name, with or without

@@ -204,12 +204,14 @@ void TChartView::SaveAs(const std::string& line) {
 
 bool TChartView::SaveTo(const QString& path) {
     const MainFormHooks& hooks = form_.Hooks();
+    std::string why;
     const bool saved =
         !chart_.isNull() && (hooks.saveChartPng ? hooks.saveChartPng(chart_, path)
-                                                : SaveChartPng(chart_, path.toStdString()));
+                                                : SaveChartPng(chart_, path.toStdString(), &why));
     if (!saved) {
         ShowUserMessage(ToQString(form_.ProgramName),
-                        QStringLiteral("De grafiek kon niet worden opgeslagen in ") + path);
+                        QStringLiteral("De grafiek kon niet worden opgeslagen in ") + path +
+                            (why.empty() ? QString() : QStringLiteral(":\n") + ToQString(why)));
     }
     return saved;
 }

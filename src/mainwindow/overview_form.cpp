@@ -57,7 +57,7 @@ TOverviewForm::TOverviewForm(QWidget* parent, TOverviewWorker* worker)
     bar->addWidget(StatusLabel, 1);
     IvChart = new TIvChartView(this);
     IvChart->setObjectName("IvChart");
-    IvChart->setMinimumHeight(220);
+    IvChart->setMinimumHeight(160);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(Grid, 1);
@@ -101,7 +101,22 @@ void TOverviewForm::IvArrived() {
     }
 }
 
+void TOverviewForm::FitOnScreen() {
+    const QScreen* s = screen();
+    if (s == nullptr) {
+        return;
+    }
+    // Room for the frame the window manager adds; a scaled laptop screen is only ~510 high.
+    const QRect area = s->availableGeometry().adjusted(0, 0, -20, -40);
+    resize(std::min(width(), area.width()), std::min(height(), area.height()));
+    move(std::clamp(x(), area.left(), std::max(area.left(), area.right() - width())),
+         std::clamp(y(), area.top(), std::max(area.top(), area.bottom() - height())));
+}
+
 void TOverviewForm::showEvent(QShowEvent* event) {
+    if (!sized_) {
+        FitOnScreen();
+    }
     const SettingsStore store;
     RenteEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kRenteValue)));
     DividendEdit->setText(ToQString(StoredPercentText(store.file(), kSettingsKey, kDividendValue)));
@@ -153,6 +168,7 @@ void TOverviewForm::Fill(const std::vector<OverviewRow>& rows) {
         const QScreen* s = screen();
         const int room = s != nullptr ? s->availableGeometry().width() - 40 : w;
         resize(std::max(400, std::min(w, room)), height());
+        FitOnScreen();
     }
 }
 

@@ -64,6 +64,7 @@ private:
     void RateEdited(QLineEdit* edit, std::string_view name);
     void ShowSelectedIv();
     void IvArrived();
+    void FitOnScreen();
 
     TOverviewWorker* worker_ = nullptr;
     bool sized_ = false;

@@ -34,14 +34,17 @@ QImage RenderChart(const ChartRequest& request, ChartState& state, ChartOutputs&
     return image;
 }
 
-bool SaveChartPng(const QImage& image, const std::string& path) {
+bool SaveChartPng(const QImage& image, const std::string& path, std::string* error) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        if (error) {
+            *error = "de afbeelding kon niet als PNG worden gemaakt";
+        }
         return false;
     }
-    return WriteFileAtomic(path,
-                           std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return WriteUserFileAtomic(
+        path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), error);
 }
 
 }  // namespace rendaal

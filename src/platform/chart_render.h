@@ -23,8 +23,8 @@ inline constexpr int kMaxChartSide = 8192;
 QImage RenderChart(const ChartRequest& request, ChartState& state, ChartOutputs& outputs,
                    double devicePixelRatio = 1);
 
-// Writes the image as PNG, replacing path atomically. False when it cannot be written; the
-// file at path is then unchanged.
-bool SaveChartPng(const QImage& image, const std::string& path);
+// Writes the image as PNG, replacing path atomically, where the user may open path for writing.
+// False (error says why) when it cannot be written; the file at path is then unchanged.
+bool SaveChartPng(const QImage& image, const std::string& path, std::string* error = nullptr);
 
 }  // namespace rendaal

@@ -210,7 +210,8 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
     deadline.stop();
 
     if (!stopped && reply->error() != QNetworkReply::NoError) {
-        status.error = reply->errorString().toStdString();
+        // Qt names the address, password and all.
+        status.error = WithoutUrlUserInfo(reply->errorString().toStdString());
         status.failure = FailureOf(reply->error(), status);
     }
     if (!stopped && status.error.empty() && (status.httpStatus < 200 || status.httpStatus > 299)) {

@@ -59,6 +59,7 @@ private:
     void Line(int x0, int y0, int x1, int y1);
     void FillBox(int x1, int y1, int x2, int y2, Color color);
     void FillDevice(int64_t x1, int64_t y1, int64_t x2, int64_t y2, Color color);
+    void OutlinedBox(int64_t x1, int64_t y1, int64_t x2, int64_t y2);
     void FloodFillDevice(int x, int y, Color border);
     void UpdateFont();
 

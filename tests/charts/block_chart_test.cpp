@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 #include "chart_test_support.h"
 #include "charts/chart_request.h"
@@ -269,6 +270,38 @@ TEST(BlockChart, LegendHidesNothingAndDashedLinesStayOnThePlot) {
                     << x << "," << y;
             }
         }
+    }
+}
+
+// Squares are summed from their corners; every covered pixel under a box and its pixel of air
+// must still count, at the plot's edges too.
+TEST(PlotContents, HitsCountEveryCoveredPixelOfSquaresCrossingTheEdges) {
+    const PlotArea area{10, 20, 70, 60};
+    std::mt19937 random(5);
+    const auto any = [&](int from, int to) {
+        return std::uniform_int_distribution(from, to)(random);
+    };
+    PlotContents contents;
+    std::vector<bool> covered(100 * 100);
+    for (int i = 0; i < 40; ++i) {
+        const Box s{any(0, 80), any(10, 70), any(0, 80), any(10, 70)};
+        contents.AddBox({s.x1, s.y1, s.x1 + s.x2 % 12, s.y1 + s.y2 % 12});
+        for (int y = s.y1; y < s.y1 + s.y2 % 12; ++y) {
+            for (int x = s.x1; x < s.x1 + s.x2 % 12; ++x) {
+                covered[static_cast<size_t>(y * 100 + x)] =
+                    x >= 10 && x <= 70 && y >= 20 && y <= 60;
+            }
+        }
+    }
+    for (int i = 0; i < 300; ++i) {
+        const Box q{any(5, 75), any(15, 65), any(0, 20), any(0, 15)};
+        int64_t hits = 0;
+        for (int y = q.y1 - 1; y <= q.y1 + q.y2; ++y) {
+            for (int x = q.x1 - 1; x <= q.x1 + q.x2; ++x) {
+                hits += covered[static_cast<size_t>(y * 100 + x)] ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(contents.Hits(area, {q.x1, q.y1, q.x1 + q.x2, q.y1 + q.y2}), hits) << i;
     }
 }
 

@@ -94,6 +94,13 @@ TEST(Combination, PlainFileNames) {
     EXPECT_FALSE(IsPlainFileName(".."));
     EXPECT_FALSE(IsPlainFileName("Strangle_../../x.csv"));
     EXPECT_FALSE(IsPlainFileName(std::string("a\0b", 3)));
+    // A tab in a rules key split the tab-separated archive index in two.
+    EXPECT_FALSE(IsPlainFileName(HistoryFileName("AEX 1306 00350.00\t 00360.00;")));
+    EXPECT_FALSE(IsPlainFileName("a\rb.csv"));
+    EXPECT_FALSE(
+        IsPlainFileName("a\x7f"
+                        "b.csv"));
+    EXPECT_TRUE(IsPlainFileName("Single_AEX_1306_00350.00_00Geen \xE2\x82\xAC.csv"));
     // A key with a slash must not lead out of the data folder.
     EXPECT_FALSE(IsPlainFileName(HistoryFileName("AEX 1306 00../../../etc 00x;")));
 }

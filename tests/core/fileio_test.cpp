@@ -2,10 +2,13 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -183,6 +186,81 @@ TEST(FileIo, ReplacingASymlinkedFileKeepsTheLinkAndThePermissions) {
     std::string why;
     EXPECT_FALSE(WriteFileAtomic(tmp.folder() + "loop", "x", &why));
     EXPECT_NE(why.find("loop"), std::string::npos);
+}
+
+// A user-named output follows the kernel's judgement of the user's own open(): renaming over a
+// read-only file or a root-owned symlink target would succeed where a shell's ">" is refused.
+TEST(FileIo, UserNamedOutputIsRefusedWhereTheUsersOwnOpenIs) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    constexpr uid_t kUser = 65534;  // nobody
+    std::ifstream sysctl("/proc/sys/fs/protected_symlinks");
+    int protectedSymlinks = 0;
+    sysctl >> protectedSymlinks;
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& f)> prepare;  // f is root's, mode 0777
+        bool written;
+        const char* untouched;  // a file that must keep "old"
+    };
+    const auto file = [](const std::string& path, mode_t mode, uid_t owner) {
+        test::WriteAll(path, "old");
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        ASSERT_EQ(::chown(path.c_str(), owner, owner), 0);
+    };
+    const Case cases[] = {
+        {"a new file", [](const std::string&) {}, true, ""},
+        {"a file of one's own", [&](const std::string& f) { file(f + "out.png", 0644, kUser); },
+         true, ""},
+        {"a read-only file of one's own",
+         [&](const std::string& f) { file(f + "out.png", 0444, kUser); }, false, "out.png"},
+        {"a symlink to root's private file",
+         [&](const std::string& f) {
+             file(f + "secret", 0600, 0);
+             std::filesystem::create_symlink(f + "secret", f + "out.png");
+         },
+         false, "secret"},
+        {"a folder the user may not write",
+         [](const std::string& f) { ASSERT_EQ(::chmod(f.c_str(), 0555), 0); }, false, ""},
+        // fs.protected_symlinks: another user's link in a sticky world-writable folder.
+        {"a stranger's symlink in a sticky folder",
+         [&](const std::string& f) {
+             file(f + "mine", 0644, kUser);
+             ASSERT_EQ(::chmod(f.c_str(), 01777), 0);
+             std::filesystem::create_symlink(f + "mine", f + "out.png");
+             ASSERT_EQ(::lchown((f + "out.png").c_str(), kUser - 1, kUser - 1), 0);
+         },
+         protectedSymlinks == 0, protectedSymlinks ? "mine" : ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir tmp;
+        ASSERT_EQ(::chmod(tmp.path().c_str(), 0755), 0);
+        const std::string f = tmp.folder() + "d/";
+        std::filesystem::create_directory(f);
+        ASSERT_EQ(::chmod(f.c_str(), 0777), 0);
+        c.prepare(f);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::string why;
+            const bool ok = ::setgid(kUser) == 0 && ::setuid(kUser) == 0 &&
+                            WriteUserFileAtomic(f + "out.png", "new", &why);
+            _exit(ok ? 0 : why.find("out.png") != std::string::npos ? 1 : 2);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), c.written ? 0 : 1);
+        if (*c.untouched) {
+            EXPECT_EQ(test::ReadAll(f + c.untouched), "old");
+        }
+        if (c.written) {
+            EXPECT_EQ(test::ReadAll(f + "out.png"), "new");
+        }
+        ::chmod(f.c_str(), 0755);
+    }
 }
 
 }  // namespace

@@ -317,8 +317,10 @@ TEST_F(VersionsFormTest, EachCheckSaysItsResult) {
 }
 
 // The installer: a script that notes its arguments, padded to 2 560 000 bytes.
+// The record appears whole (renamed into place): a test that sees it may read it at once.
 std::string InstallerScript(const std::string& record) {
-    std::string s = "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + "'\nexit 0\n#";
+    std::string s = "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + ".part' && mv '" + record +
+                    ".part' '" + record + "'\nexit 0\n#";
     s.resize(2560000 - 1, 'x');
     return s + "\n";
 }
@@ -363,7 +365,7 @@ TEST_F(VersionsFormTest, VerifiedInstallerOverHttpsIsDownloadedAndStarted) {
     EXPECT_EQ(quits, 1);
     EXPECT_EQ(form.MemoLines().mid(3), (QStringList{"", "De installatie van Setupb wordt gestart.",
                                                     "De installatie van Setupb is gestart."}));
-    for (int i = 0; i < 100 && !fs::exists(ranFile); ++i) {
+    for (int i = 0; i < 600 && !fs::exists(ranFile); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(test::ReadAll(ranFile), "/SP-\n/silent\n/noicons\n");
@@ -376,7 +378,8 @@ TEST_F(VersionsFormTest, VerifiedInstallerOverHttpsIsDownloadedAndStarted) {
 }
 
 bool AwaitFile(const std::string& path) {
-    for (int i = 0; i < 100 && !fs::exists(path); ++i) {
+    // Generous: a loaded machine may take seconds to start a shell.
+    for (int i = 0; i < 600 && !fs::exists(path); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return fs::exists(path);

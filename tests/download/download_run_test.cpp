@@ -378,12 +378,39 @@ TEST_F(Run, OnlyNumberTextsAreWrittenAsPrices) {
     }
 }
 
+// A server sending a byte every half second held a run for three tries of the index page and
+// the option page, each up to the one-minute request limit.
+TEST_F(Run, OneDeadlineForEveryPageOfTheRun) {
+    struct Dripping final : PageFetcher {
+        int64_t now = 0;
+        std::vector<int> limits;
+        std::string Fetch(const FetchRequest& request) override {
+            limits.push_back(request.totalTimeoutMs);
+            now += std::min(request.totalTimeoutMs, 25000);
+            return {};
+        }
+        FetchStatus FetchStream(const FetchRequest&, const ChunkCallback&) override { return {}; }
+        FetchStatus LastStatus() const override {
+            FetchStatus status;
+            status.failure = FetchFailure::TimedOut;
+            return status;
+        }
+    } dripping;
+    env.fetcher = &dripping;
+    env.steadyMs = [&] { return dripping.now; };
+    const RunResult result = RunDownload(state, env);
+    EXPECT_EQ(dripping.limits, (std::vector<int>{60000, 35000, 10000}));
+    EXPECT_LE(dripping.now, 60000);
+    EXPECT_EQ(result.reason, "time-out");
+}
+
 // One rules line with a 300-character name first in the list stopped every other line.
 TEST_F(Run, UnusableLinesAreNamedInOneNoteAndDoNotStopTheOthers) {
     const std::string longName = "AEX 0812 00400.00 00" + std::string(300, '4') +
                                  "; Put: dec 2008 400.00; Call: dec 2008 4; Strangle";
     lines = {longName, "AEX 08x2 00400.00 00420.00; an expiry that is no number; Strangle",
-             "AEX 0812 0040O.00 00420.00; a strike that does not read; Strangle", kStrangle};
+             "AEX 0812 0040O.00 00420.00; a strike that does not read; Strangle",
+             "AE\tX 0812 00400.00 00420.00; a tab in the name; Strangle", kStrangle};
     ServeOptions(kRows);
     state.DataRec.IndexValue = 405;
     const RunResult result = RunDownload(state, env);
@@ -393,6 +420,7 @@ TEST_F(Run, UnusableLinesAreNamedInOneNoteAndDoNotStopTheOthers) {
     EXPECT_NE(result.notes[0].find("AEX 0812 00400.00 0044"), std::string::npos) << result.notes[0];
     EXPECT_NE(result.notes[0].find("AEX 08x2"), std::string::npos) << result.notes[0];
     EXPECT_NE(result.notes[0].find("0040O.00"), std::string::npos) << result.notes[0];
+    EXPECT_NE(result.notes[0].find("AE?X 0812"), std::string::npos) << result.notes[0];
     EXPECT_LT(result.notes[0].size(), 300u);
 }
 

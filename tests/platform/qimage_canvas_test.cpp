@@ -166,6 +166,11 @@ TEST(QImageCanvas, RectangleAndFillRectExtent) {
     canvas.Rectangle(45, 5, 56, 16);
     canvas.Rectangle(-20, 40, -9, 51);
     EXPECT_EQ(image, before);
+    // Across an edge only the outline on the picture is drawn.
+    canvas.Rectangle(-3, 20, 2, 24);
+    canvas.Rectangle(37, 20, 42, 24);
+    EXPECT_EQ(Row(image, 20, 0, 40), "##" + std::string(35, '.') + "###");
+    EXPECT_EQ(Row(image, 21, 0, 40), "?#" + std::string(35, '.') + "#??");
 }
 
 TEST(QImageCanvas, FloodFillStopsAtTheBorderColour) {

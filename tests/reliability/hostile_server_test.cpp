@@ -202,7 +202,7 @@ TEST(HostileServers, CompanionRunEndsWithBoundedMemoryAndUntouchedHistory) {
                 static_cast<long long>(normal.peakKb), normal.exitCode, normal.output.c_str());
     ASSERT_GE(normal.exitCode, 0);
 
-    // The slow ones (a minute per fetch for the dripping server, two seconds of silence or of
+    // The slow ones (a minute for the dripping server, two seconds of silence or of
     // stalled inflating per attempt) run in the long loop only.
     std::vector<Hostility> cases = {Hostility::HugeBody, Hostility::HugeChunked,
                                     Hostility::TruncatedChunks, Hostility::TruncatedLength,
@@ -226,8 +226,8 @@ TEST(HostileServers, CompanionRunEndsWithBoundedMemoryAndUntouchedHistory) {
         if (h != Hostility::HugeChunked || LongRun()) {
             EXPECT_LT(run.peakKb, normal.peakKb + 100 * 1024);
         }
-        // Three index attempts and one option page, each within the one-minute limit.
-        EXPECT_LT(run.seconds, 4 * 60 + 10);
+        // One minute for all pages of the run, however many tries (it was a minute per try).
+        EXPECT_LT(run.seconds, 60 + 10);
         std::printf(
             "companion run, %s: %.2f s, peak %lld KiB (normal %lld KiB), %lld bytes "
             "sent, exit %d, history untouched, lost: 0, %s",
