@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -24,24 +26,40 @@ namespace {
 
 using namespace rendaal;
 
-// Appends sync every file they write; memory-backed storage keeps that cheap.
+std::string& FolderName() {
+    static std::string name;
+    return name;
+}
+
+// Appends sync every file they write; memory-backed storage keeps that cheap. Made for each
+// input and removed after it: libFuzzer ends some runs with _Exit, past any atexit handler.
 const std::string& Folder() {
-    static const std::string folder = [] {
+    std::string& folder = FolderName();
+    if (folder.empty()) {
         std::string pattern = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
         pattern += "/rendaal-history-fuzz-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
-        return pattern + "/";
-    }();
-    // A run that ends normally takes its folder along; memory-backed folders left behind add up.
-    static const bool removed = std::atexit([] { std::filesystem::remove_all(Folder()); }) == 0;
-    (void)removed;
+        folder = pattern + "/";
+    }
     return folder;
 }
 
-void Check(bool ok) {
+struct RemoveFolder {
+    ~RemoveFolder() {
+        if (!FolderName().empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(FolderName(), ignored);
+            FolderName().clear();
+        }
+    }
+};
+
+// The failing property's line goes with the crash report.
+void Check(bool ok, int line = __builtin_LINE()) {
     if (!ok) {
+        std::fprintf(stderr, "history_fuzz.cpp:%d: property does not hold\n", line);
         std::abort();
     }
 }
@@ -195,6 +213,7 @@ void CheckAppend(const std::string& file, const HistoryText& fileRead, const std
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const RemoveFolder removeFolder;
     const std::string input(reinterpret_cast<const char*>(data), size);
     static constexpr std::string_view kSplit = "@@bak@@\n";
     const auto split = input.find(kSplit);

@@ -258,6 +258,19 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
 
 namespace {
 
+// Called before any byte is written, so that nobody can open the text under wider bits: those of
+// the file replaced (or a new file's), never beyond modeMask.
+void SetBits(int fd, const struct stat* existing, unsigned modeMask) {
+    struct stat created {};
+    if (existing == nullptr && (modeMask & 07777) == 07777) {
+        return;
+    }
+    const mode_t bits = existing                     ? existing->st_mode
+                        : ::fstat(fd, &created) == 0 ? created.st_mode
+                                                     : 0;
+    ::fchmod(fd, bits & modeMask & 07777);
+}
+
 // Replaces target (path itself or the end of its symlinks) by a fresh file holding data.
 bool ReplaceAtomic(const std::string& path, const std::optional<std::string>& target, int linkError,
                    std::string_view data, std::string* error, unsigned modeMask = 07777) {
@@ -288,12 +301,7 @@ bool ReplaceAtomic(const std::string& path, const std::optional<std::string>& ta
         const int saved = errno;
         return fail(FileErrorText(path, "geschreven", saved), saved);
     }
-    // Before any byte is written, so that nobody can open the text under wider bits.
-    struct stat created {};
-    if (exists || (modeMask & 07777) != 07777) {
-        const mode_t bits = exists ? st.st_mode : ::fstat(fd, &created) == 0 ? created.st_mode : 0;
-        ::fchmod(fd, bits & modeMask & 07777);
-    }
+    SetBits(fd, exists ? &st : nullptr, modeMask);
     int err = 0;
     bool ok = WriteAll(fd, data, tmp);
     if (!ok) {

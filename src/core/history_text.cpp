@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "core/text.h"
 
@@ -234,6 +235,237 @@ std::string Decode(std::string&& bytes) {
     return std::move(bytes);
 }
 
+// Spreadsheets save a history in their own dialect: fields quoted, "," or a tab between them
+// ("." decimals with ","), dates as yyyy-mm-dd or dd/mm/yyyy, a currency sign in a cell. Such
+// lines are turned into the program's form before they are read, so that every reader sees one
+// form and the next write puts it back.
+bool IsCurrencyByte(unsigned char c) {
+    return c == 0x80;  // the euro sign in Windows-1252
+}
+
+std::string_view WithoutCurrency(std::string_view s) {
+    static constexpr std::string_view kEuro = "\xE2\x82\xAC";
+    for (bool again = true; again;) {
+        again = false;
+        s = Trim(s);
+        if (s.starts_with(kEuro) || s.ends_with(kEuro)) {
+            s = s.starts_with(kEuro) ? s.substr(kEuro.size())
+                                     : s.substr(0, s.size() - kEuro.size());
+            again = true;
+        } else if (!s.empty() && (IsCurrencyByte(static_cast<unsigned char>(s.front())) ||
+                                  IsCurrencyByte(static_cast<unsigned char>(s.back())))) {
+            s = IsCurrencyByte(static_cast<unsigned char>(s.front())) ? s.substr(1)
+                                                                      : s.substr(0, s.size() - 1);
+            again = true;
+        }
+    }
+    return s;
+}
+
+bool HasCurrency(std::string_view line) {
+    return line.find("\xE2\x82\xAC") != std::string_view::npos ||
+           std::any_of(line.begin(), line.end(),
+                       [](char c) { return IsCurrencyByte(static_cast<unsigned char>(c)); });
+}
+
+// The fields of a line cut at sep, quotes removed ("" inside quotes is one quote).
+std::vector<std::string> SplitQuoted(std::string_view line, char sep) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') {
+            if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+                fields.back() += '"';
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
+        } else if (c == sep && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+char SeparatorOf(std::string_view line) {
+    if (line.find(';') != std::string_view::npos) {
+        return ';';
+    }
+    return line.find('\t') != std::string_view::npos ? '\t' : ',';
+}
+
+// yyyy-mm-dd, or dd/mm/yyyy where the file's other "/" dates allow no month-first reading.
+std::optional<Date> SpreadsheetDate(std::string_view text, bool slashDates) {
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+        const auto y = SmallNumber(text.substr(0, 4), 4);
+        const auto m = SmallNumber(text.substr(5, 2), 2);
+        const auto d = SmallNumber(text.substr(8, 2), 2);
+        if (y && m && d && *y >= 1 && IsValidDate(*y, *m, *d)) {
+            return Date{*y, *m, *d};
+        }
+        return std::nullopt;
+    }
+    const auto p1 = text.find('/');
+    const auto p2 = p1 == std::string_view::npos ? p1 : text.find('/', p1 + 1);
+    if (!slashDates || p2 == std::string_view::npos || text.size() - p2 - 1 != 4) {
+        return std::nullopt;
+    }
+    const auto d = SmallNumber(text.substr(0, p1), 2);
+    const auto m = SmallNumber(text.substr(p1 + 1, p2 - p1 - 1), 2);
+    const auto y = SmallNumber(text.substr(p2 + 1), 4);
+    if (d && m && y && *y >= 1 && IsValidDate(*y, *m, *d)) {
+        return Date{*y, *m, *d};
+    }
+    return std::nullopt;
+}
+
+// "17:35", "5:35:00 PM" -> "17:35:00"; anything else as it came, for the reader to judge.
+std::string SpreadsheetTime(std::string_view s) {
+    s = Trim(s);
+    const bool pm = s.size() > 3 && s.ends_with("PM");
+    const bool am = s.size() > 3 && s.ends_with("AM");
+    if (am || pm) {
+        s = Trim(s.substr(0, s.size() - 2));
+    }
+    const auto c1 = s.find(':');
+    const auto c2 = c1 == std::string_view::npos ? c1 : s.find(':', c1 + 1);
+    const auto h = SmallNumber(s.substr(0, c1), 2);
+    const auto m =
+        c1 == std::string_view::npos ? std::nullopt : SmallNumber(s.substr(c1 + 1, c2 - c1 - 1), 2);
+    const auto sec =
+        c2 == std::string_view::npos ? std::optional<int>(0) : SmallNumber(s.substr(c2 + 1), 2);
+    if (!h || !m || !sec || *h > ((am || pm) ? 12 : 23) || *m > 59 || *sec > 59) {
+        return std::string(s);
+    }
+    const int hour = pm ? *h % 12 + 12 : am ? *h % 12 : *h;
+    return std::to_string(hour) + ":" + (*m < 10 ? "0" : "") + std::to_string(*m) + ":" +
+           (*sec < 10 ? "0" : "") + std::to_string(*sec);
+}
+
+// A number cell in the program's form: a decimal comma; a price or sum with two decimals and
+// at least five characters ("8.4" -> "08,40"), as downloads write them.
+std::string SpreadsheetNumber(std::string_view s, bool price) {
+    std::string text(WithoutCurrency(s));
+    for (char& c : text) {
+        c = c == '.' ? ',' : c;
+    }
+    const auto comma = text.find(',');
+    const size_t decimals = comma == std::string::npos ? 0 : text.size() - comma - 1;
+    const bool plain =
+        !text.empty() && IsDigit(text.front()) && decimals <= 2 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(c) || c == ','; });
+    if (price && plain) {
+        text += comma == std::string::npos ? ",00" : decimals == 1 ? "0" : "";
+        text += decimals == 0 && comma != std::string::npos ? "00" : "";
+        if (text.size() < 5) {
+            text.insert(text.begin(), '0');
+        }
+    }
+    return text;
+}
+
+// The line in the program's form, or empty when it is in it already or is no row at all.
+std::optional<std::string> FromSpreadsheetLine(std::string_view line, bool slashDates) {
+    const char sep = SeparatorOf(line);
+    const bool quoted = line.find('"') != std::string_view::npos;
+    if (sep == ',' && line.find(',') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::vector<std::string> fields = SplitQuoted(line, sep);
+    while (fields.size() > 5 && Trim(fields.back()).empty()) {
+        fields.pop_back();
+    }
+    std::string joined;
+    for (const auto& f : fields) {
+        joined += std::string(Trim(f)) + ";";
+    }
+    if (IsHistoryHeader(joined)) {
+        return sep == ';' && !quoted ? std::nullopt
+                                     : std::optional<std::string>("Datum; Put; Call; Som; AEX");
+    }
+    const std::string_view stamp = Trim(fields[0]);
+    const auto split = stamp.find_first_of(" \tT");
+    const std::string_view dateText = stamp.substr(0, split);
+    const std::optional<Date> own = ParseHistoryDate(dateText);
+    const std::optional<Date> date = own ? own : SpreadsheetDate(dateText, slashDates);
+    if (!date || fields.size() != 5 || (sep == ';' && !quoted && own && !HasCurrency(line))) {
+        return std::nullopt;
+    }
+    std::string out = FormatDmy(*date);
+    if (split != std::string_view::npos) {
+        out += ' ';
+        out += SpreadsheetTime(stamp.substr(split + 1));
+    }
+    for (size_t i = 1; i < 5; ++i) {
+        out += "; ";
+        out += SpreadsheetNumber(fields[i], i < 4);
+    }
+    // What cannot be a field of the program's form stays as it came, for the reader to judge.
+    if (std::count(out.begin(), out.end(), ';') != 4 || out.find('"') != std::string::npos) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+// Whether "/" dates read day first: none of them has a second number above 12.
+bool SlashDatesDayFirst(std::string_view text) {
+    for (size_t p = text.find('/'); p != std::string_view::npos; p = text.find('/', p + 1)) {
+        const size_t start = p;
+        size_t end = p + 1;
+        while (end < text.size() && IsDigit(text[end])) {
+            ++end;
+        }
+        if (end < text.size() && text[end] == '/' && end - start - 1 <= 2 &&
+            SmallNumber(text.substr(start + 1, end - start - 1), 2).value_or(0) > 12) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The decoded text with every spreadsheet line in the program's form; empty when none is.
+std::optional<std::string> FromSpreadsheet(std::string_view text) {
+    // Most files are the program's own: one look at each line's start decides.
+    bool any = false;
+    for (size_t p = 0; p < text.size() && !any;) {
+        size_t end = text.find_first_of("\r\n", p);
+        end = end == std::string_view::npos ? text.size() : end;
+        const std::string_view line = text.substr(p, end - p);
+        any = line.find('"') != std::string_view::npos || HasCurrency(line) ||
+              (line.find(';') == std::string_view::npos &&
+               line.find_first_of(",\t") != std::string_view::npos) ||
+              (line.size() > 5 && IsDigit(line[0]) && IsDigit(line[3]) && line[4] == '-') ||
+              line.substr(0, std::min<size_t>(line.find_first_of(" ;"), line.size())).find('/') !=
+                  std::string_view::npos;
+        p = end + 1;
+    }
+    if (!any) {
+        return std::nullopt;
+    }
+    const bool slashDates = SlashDatesDayFirst(text);
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    bool changed = false;
+    for (size_t p = 0; p < text.size();) {
+        size_t end = text.find_first_of("\r\n", p);
+        end = end == std::string_view::npos ? text.size() : end;
+        const std::string_view line = text.substr(p, end - p);
+        // A line already in the program's form may still carry what marks a spreadsheet.
+        if (auto own = FromSpreadsheetLine(line, slashDates); own && *own != line) {
+            out += *own;
+            changed = true;
+        } else {
+            out += line;
+        }
+        out += text.substr(end, end < text.size() ? 1 : 0);
+        p = end + 1;
+    }
+    return changed ? std::optional<std::string>(std::move(out)) : std::nullopt;
+}
+
 // The date text of a line: its first field up to a blank.
 std::string_view DateText(std::string_view line) {
     size_t i = 0;
@@ -374,7 +606,12 @@ HistoryText ReadHistoryText(std::string&& bytes) {
     result.lines.reserve(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
     bool anyText = false;
     bool anyRow = false;
-    result.decoded = std::make_shared<std::string>(Decode(std::move(bytes)));
+    std::string decoded = Decode(std::move(bytes));
+    if (auto own = FromSpreadsheet(decoded)) {
+        decoded = std::move(*own);
+        result.spreadsheet = true;
+    }
+    result.decoded = std::make_shared<std::string>(std::move(decoded));
     result.header = ForEachLine(*result.decoded, anyText, [&](std::string_view raw, bool ended) {
         HistoryTextLine& line = result.lines.emplace_back();
         line.text = raw;
@@ -395,6 +632,10 @@ void ReadHistoryDates(std::string_view bytes, HistoryDates& into) {
         text = *into.decoded;
     } else if (bytes.starts_with("\xEF\xBB\xBF")) {
         text.remove_prefix(3);
+    }
+    if (auto own = FromSpreadsheet(text)) {
+        into.decoded = std::make_shared<std::string>(std::move(*own));
+        text = *into.decoded;
     }
     bool anyText = false;
     into.header = ForEachLine(text, anyText, [&](std::string_view raw, bool ended) {

@@ -48,6 +48,9 @@ struct HistoryText {
     // Empty text is a history without lines.
     bool readable = true;
     bool header = false;
+    // Lines saved by a spreadsheet (quoted, "," or tab separated, yyyy-mm-dd or dd/mm/yyyy dates)
+    // were read in the program's form: decoded holds them so.
+    bool spreadsheet = false;
     // Non-blank lines in file order, header lines left out. Their views point into decoded.
     std::vector<HistoryTextLine> lines;
     // The text the lines were cut from: the bytes without BOM, UTF-16 turned into UTF-8. Shared,

@@ -270,6 +270,7 @@ HistoryMerge MergeHistorySources(const std::vector<std::string_view>& sources,
     for (size_t s = 0; s < sources.size(); ++s) {
         Collect(read[s], sources[s], s, lastDay, m, dated, aside);
     }
+    m.fileFromSpreadsheet = !read.empty() && read[0].spreadsheet && read[0].readable;
     // Stable: within a date the sources stay in their order, each with its lines in file order.
     std::stable_sort(dated.begin(), dated.end(),
                      [](const DatedLine& a, const DatedLine& b) { return a.day < b.day; });
@@ -597,6 +598,11 @@ std::string MergeNote(const std::string& path, const std::string& backupName, Fi
             said.push_back(Said({"Het koersbestand ", path, " was onleesbaar en is ongewijzigd ",
                                  KeptWhole(writes[i]), "."}));
         }
+    }
+    if (m.fileFromSpreadsheet) {
+        said.push_back(Said({"Het koersbestand ", path,
+                             " was door een rekenblad opgeslagen; het is gelezen en in de eigen "
+                             "vorm teruggeschreven."}));
     }
     if (m.datesFromBackup + m.rowsFromBackup > 0) {
         said.push_back(RestoreSentence(path, backupName, state, m));

@@ -68,8 +68,9 @@ struct HistoryMerge {
     std::vector<HistoryAsideLine> asideLines;  // the lines of the Lines entry, each once
     bool fileUnreadable = false;
     bool backupUnreadable = false;
-    int datesFromBackup = 0;  // dates the file lacked, from the backup or a copy
-    int rowsFromBackup = 0;   // dates whose line in the file was damaged or cut
+    bool fileFromSpreadsheet = false;  // read from a spreadsheet's save; the merge is our form
+    int datesFromBackup = 0;           // dates the file lacked, from the backup or a copy
+    int rowsFromBackup = 0;            // dates whose line in the file was damaged or cut
     int linesAside = 0;
 };
 // sources[0] is the file, sources[1] its backup, then any copies.

@@ -284,7 +284,9 @@ void AddLostDays(int64_t day, const LostFiles& lost, std::vector<std::string>& o
         for (size_t i = 0; i < files.size(); ++i) {
             line += (i ? ", " : "") + files[i];
         }
-        out.push_back(line + ": " + why);
+        line += ": ";
+        line += why;
+        out.push_back(std::move(line));
     }
 }
 

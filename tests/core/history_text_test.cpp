@@ -72,6 +72,22 @@ TEST(ReadHistoryText, WhatEditorsSpreadsheetsAndDisksLeave) {
              "1; 1; 2; 912\n08-12-2026; 1; 1; 2; " + std::string(20, '9') +
              "\n09-12-2026; 1; 1; 2; 0,0001\n",
          true, true, "RDDDD"},
+        {"Calc: quoted fields",
+         "\"Datum\";\"Put\";\"Call\";\"Som\";\"AEX\"\n\"05-12-2026 17:35\";\"12,00\";8;20;910\n",
+         true, true, "R"},
+        {"',' between fields, '.' decimals, ISO dates",
+         "Datum,Put,Call,Som,AEX\n2026-12-05 17:35:00,12.00,8,20,910\n\"2026-12-06\",1.5,1,2.5,\n",
+         true, true, "RR"},
+        {"dd/mm/yyyy", "05/12/2026 17:35;12,00;8;20;910\n13/12/2026 5:35:00 PM;1;1;2;\n", true,
+         false, "RR"},
+        {"a month-first '/' date makes every '/' date doubtful",
+         "05/12/2026;12,00;8;20;910\n12/13/2026;1;1;2;\n", false, false, "UU"},
+        {"Excel's Unicode text: UTF-16, tabs",
+         Utf16Le("Datum\tPut\tCall\tSom\tAEX\r\n5-12-2026 17:35\t12,00\t8\t20\t910\r\n"), true,
+         true, "R"},
+        {"a euro sign in a cell, UTF-8 or Windows-1252",
+         h + "\n05-12-2026 17:35:00; \xE2\x82\xAC 12,00; 08,00; 20,00 \x80; 910,00\n", true, true,
+         "R"},
         {"damaged header, rows after it", "Datum; Pu\x01\r\n" + kRowA + "\r\n", true, false, "UR"},
         {"no header at all", kRowA + "\n", true, false, "R"},
         {"empty", "", true, false, ""},
@@ -124,6 +140,24 @@ TEST(ReadHistoryText, FieldsAndValues) {
     EXPECT_FALSE(cut.ended);
     EXPECT_TRUE(read.lines[0].ended);
     EXPECT_EQ(read.RowCount(), 2u);
+}
+
+TEST(ReadHistoryText, ASpreadsheetsLineIsReadInTheProgramsForm) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"2026-12-05 17:35\",\"12.00\",8,20,910.5",
+         "05-12-2026 17:35:00; 12,00; 08,00; 20,00; 910,5"},
+        {"5/12/2026 9:05:00 AM\t12,00\t8\t20\t", "05-12-2026 9:05:00; 12,00; 08,00; 20,00; "},
+        {"05-12-2026 12:00:00 AM;\"\xE2\x82\xAC 12,00\";8;20;910",
+         "05-12-2026 0:00:00; 12,00; 08,00; 20,00; 910"},
+        {kRowA, kRowA},
+    };
+    for (const auto& [line, own] : cases) {
+        const HistoryText read = ReadHistoryText(line + "\r\n");
+        ASSERT_EQ(read.lines.size(), 1u) << line;
+        EXPECT_EQ(read.lines[0].text, own);
+        EXPECT_TRUE(read.lines[0].IsRow()) << line;
+        EXPECT_EQ(read.spreadsheet, line != kRowA) << line;
+    }
 }
 
 TEST(ReadHistoryText, PricesReadAsParseNumberReadsThem) {

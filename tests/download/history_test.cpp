@@ -279,6 +279,13 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
     const std::string restored = "100 datums zijn teruggezet uit de reservekopie";
     const std::string tenth = "09-08-2026 17:35:00; 18,10; 10,00; 28,10;  900,00";
     const std::string y2099 = "01-01-2099 17:35:00; 12,00; 10,00; 22,00;  900,00";
+    std::string calc = "\"Datum\",\"Put\",\"Call\",\"Som\",\"AEX\"\n";
+    for (int i = 0; i < 40; ++i) {
+        const Date d = FromDayNumber(DayNumber(2026, 8, 1) + i);
+        calc += std::to_string(d.year) + "-" + TwoDigits(d.month) + "-" + TwoDigits(d.day) +
+                " 17:35:00," + std::to_string(10 + i % 50) + ".00,10,\"" +
+                std::to_string(20 + i % 50) + ".00\",900.00\n";
+    }
     const Case cases[] = {
         {"file deleted, backup with BOM",
          Kind::None,
@@ -443,6 +450,15 @@ TEST_F(HistoryFiles, NoDateIsLostWhateverTheFilesLookLike) {
          1,
          "",
          y2099},
+        {"saved by a spreadsheet, no backup: quoted, ',' between fields, ISO dates",
+         Kind::Text,
+         calc,
+         Kind::None,
+         "",
+         {"was door een rekenblad opgeslagen; het is gelezen en in de eigen vorm teruggeschreven."},
+         "",
+         0,
+         "02-08-2026 17:35:00; 11,00; 10,00; 21,00; 900,00"},
         {"backup binary",
          Kind::Text,
          g100,
