@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
@@ -55,8 +57,14 @@ std::string DutchNumber(double v, int decimals) {
     return text;
 }
 
+// Prices have two decimals: a Som below half a cent is no premium to divide by (0,000...01 made
+// the loss multiple infinite), and one past a billion is no AEX option's.
 std::optional<double> PositiveSom(const std::optional<double>& v) {
-    return v && std::isfinite(*v) && *v > 0 ? v : std::nullopt;
+    return v && std::isfinite(*v) && *v >= 0.005 && *v <= 1e9 ? v : std::nullopt;
+}
+
+std::optional<double> Finite(const std::optional<double>& v) {
+    return v && std::isfinite(*v) ? v : std::nullopt;
 }
 
 }  // namespace
@@ -130,7 +138,7 @@ RowAlerts AlertsOf(const OverviewRow& row, const AlertLimits& limits) {
         a.kind = kind;
         a.value = value;
         a.limit = limit;
-        a.resultEur = row.resultEur;
+        a.resultEur = Finite(row.resultEur);
         return a;
     };
     const auto first = PositiveSom(row.somFirst);
@@ -249,14 +257,57 @@ AlertRound EvaluateAlerts(const std::vector<OverviewRow>& rows, const AlertLimit
 }
 
 AlertPass RunAlertPass(const std::string& folder, const std::vector<OverviewRow>& rows,
-                       const AlertLimits& limits) {
+                       const AlertLimits& limits, const AlertKeeping& keeping) {
     const std::string path = folder + std::string(kAlertStateFileName);
-    const AlertState previous = ReadAlertState(path);
+    const std::string& spare = keeping.sparePath;
+    const bool spareUsed = !spare.empty() && FileExists(spare);
+    const bool remembered = keeping.memory && keeping.memory->has_value();
+    const AlertState previous = remembered  ? **keeping.memory
+                                : spareUsed ? ReadAlertState(spare)
+                                            : ReadAlertState(path);
     AlertPass pass;
     pass.round = EvaluateAlerts(rows, limits, previous);
-    if (pass.round.next != previous || !FileExists(path)) {
-        WriteAlertState(path, pass.round.next, &pass.error);
+    if (pass.round.next == previous && FileExists(path) && !spareUsed && !remembered) {
+        return pass;
     }
+    std::string error;
+    if (WriteAlertState(path, pass.round.next, &error)) {
+        if (spareUsed) {
+            std::remove(spare.c_str());
+        }
+        if (keeping.memory) {
+            keeping.memory->reset();
+        }
+        return pass;
+    }
+    if (spare.empty()) {
+        pass.error = error;
+        return pass;
+    }
+    const std::string why = "Signalen.dat kan niet worden bewaard (" + error + ")";
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(spare).parent_path(), ec);
+    if ((spareUsed && pass.round.next == previous && !remembered) ||
+        WriteAlertState(spare, pass.round.next, nullptr)) {
+        if (!spareUsed) {
+            pass.error = why + "; de signalen worden bijgehouden in " + spare;
+        }
+        if (keeping.memory) {
+            keeping.memory->reset();
+        }
+        return pass;
+    }
+    if (keeping.memory) {
+        if (!remembered) {
+            pass.error = why + ", ook niet in " + spare +
+                         "; Rendaal onthoudt de signalen tot het wordt afgesloten";
+        }
+        *keeping.memory = pass.round.next;
+        return pass;
+    }
+    pass.error = why + ", ook niet in " + spare +
+                 "; nieuwe signalen worden niet gemeld, anders kwamen ze bij elke run opnieuw";
+    pass.round.started.clear();
     return pass;
 }
 

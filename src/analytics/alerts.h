@@ -99,14 +99,28 @@ struct AlertRound {
 AlertRound EvaluateAlerts(const std::vector<OverviewRow>& rows, const AlertLimits& limits,
                           const AlertState& previous);
 
+// Where the state goes when Signalen.dat cannot be written (a FIFO or folder in its place, a
+// read-only data folder, a full disk), so that a notice is still said once.
+struct AlertKeeping {
+    // A copy outside the data folder; while it exists it counts instead of Signalen.dat, and it
+    // is removed once Signalen.dat is written again. Empty: none.
+    std::string sparePath;
+    // A window's memory of what it announced, used while no file keeps the state. Without one
+    // (the companion, a new process each run) and with neither file writable, alerts that start
+    // are not announced: they would be announced again on every run.
+    std::optional<AlertState>* memory = nullptr;
+};
+
 // Reads the folder's state, evaluates and writes the new state when it changed. The caller
 // holds the run lock.
 struct AlertPass {
     AlertRound round;
-    std::string error;  // the state could not be written; the alerts are still announced
+    // Why the state is not kept where it belongs: said in the run it first happens (each run
+    // when nothing can keep it).
+    std::string error;
 };
 AlertPass RunAlertPass(const std::string& folder, const std::vector<OverviewRow>& rows,
-                       const AlertLimits& limits);
+                       const AlertLimits& limits, const AlertKeeping& keeping = {});
 
 // Fills each row's alert names.
 void MarkAlerts(std::vector<OverviewRow>& rows, const std::vector<Alert>& holding);

@@ -14,6 +14,7 @@
 #include "core/fileio.h"
 #include "core/settings_values.h"
 #include "download/cleanup.h"
+#include "download/conflict_merge.h"
 #include "download/history.h"
 #include "download/rebuild.h"
 #include "download/run_lock.h"
@@ -52,6 +53,7 @@ constexpr std::array kCommands = {
                      "--scenario <koersbestand> [--csv] [--iv-shift N]\n"
                      "                       [--out <bestand.png> [--size BxH]]",
                      true, RunScenarioCommand},
+    CompanionCommand{"--test-alert", "--test-alert", false, RunTestAlertCommand},
     CompanionCommand{"--rebuild", "--rebuild [koersbestand...]", false, RunRebuildCommand},
     CompanionCommand{"--help", "--help", false, Help},
     CompanionCommand{"-h", "", false, Help},
@@ -76,7 +78,10 @@ void Usage(FILE* out) {
         "--overview toont de stand van alle combinaties, --iv de impliciete volatiliteit per\n"
         "dag van een koersbestand (rente en dividend in procenten per jaar).\n"
         "--alerts toont de signalen die nu gelden (winstdoel, verliesgrens, AEX bij\n"
-        "break-even); na elke download meldt het een signaal dat begint op het bureaublad.\n"
+        "break-even); na elke download meldt het de signalen die beginnen in een bericht\n"
+        "op het bureaublad, en met PushUrl of MailTo in Rendaal.reg ook als push-bericht\n"
+        "en e-mail. --test-alert stuurt een testbericht naar die kanalen (afsluitcode 0\n"
+        "verstuurd, 2 mislukt).\n"
         "--scenario toont het resultaat van een combinatie per AEX-stand en datum (tot de\n"
         "expiratie), met de volatiliteit N punten verschoven (-5, 0 of +5).\n"
         "--rebuild vult de dagen aan die een koersbestand mist, uit de reservekopie en uit de\n"
@@ -94,8 +99,12 @@ int Help(const std::vector<std::string>&) {
 void CheckAlertsAfterRun(const std::string& folder, const std::vector<std::string>& lines) {
     DesktopNotifier notifier;
     notifier.onProblem = Complain;
-    for (const auto& problem : CheckAlerts(folder, lines, &notifier).problems) {
+    const AlertCheck check = CheckAlerts(folder, lines, &notifier);
+    for (const auto& problem : check.problems) {
         Complain(problem);
+    }
+    for (const auto& failure : check.channelFailures) {
+        Complain(failure);
     }
     notifier.WaitForReplies();
 }
@@ -132,6 +141,36 @@ int RunCompanion(int argc, char** argv) {
     }
     const std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
     return command->run(rest);
+}
+
+int RunTestAlertCommand(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        Complain("onbekende optie " + args[0]);
+        return kExitError;
+    }
+    const SettingsStore settings;
+    if (!settings.problem().empty()) {
+        Complain(settings.problem());
+    }
+    const ChannelSettings channels = ReadChannelSettings(settings.file(), kSettingsKey);
+    for (const auto& problem : channels.problems) {
+        Complain(problem);
+    }
+    if (!channels.Push() && !channels.Mail()) {
+        if (channels.problems.empty()) {
+            Complain("geen kanaal ingesteld: zet PushUrl of MailTo in " + settings.path());
+        }
+        return kExitError;
+    }
+    const ChannelOutcome outcome = SendTestNotice(channels);
+    for (const auto& sent : outcome.sent) {
+        std::printf("Testbericht verstuurd: %s\n", sent.c_str());
+    }
+    std::fflush(stdout);
+    for (const auto& failure : outcome.failures) {
+        Complain(failure);
+    }
+    return outcome.failures.empty() && channels.problems.empty() ? kExitWritten : kExitError;
 }
 
 int RunRebuildCommand(const std::vector<std::string>& names) {
@@ -208,6 +247,10 @@ int RunScheduledDownload(const std::vector<std::string>&) {
     }
     for (const auto& note : result.notes) {
         Complain(note);
+    }
+    // Only the user decides which combinations are followed; the window offers the lines.
+    for (const auto& copy : result.rulesCopies) {
+        Complain(RulesConflictNote(folder, CompareRulesCopy(folder, copy)));
     }
     if (!result.error.empty()) {
         Complain(result.error);

@@ -28,6 +28,10 @@ int RunCompanion(int argc, char** argv);
 // line goes to stdout; the reason a run fell short, every note and every error to stderr.
 int RunScheduledDownload(const std::vector<std::string>& args);
 
+// One test message on the push and e-mail channels set up; what went out to stdout, why one
+// failed to stderr. 0: all sent, 2: a channel failed or none is set up.
+int RunTestAlertCommand(const std::vector<std::string>& args);
+
 // Adds the days the history files lack from their backups and the page archive; per file the
 // days that came back go to stdout. 0: days came back, 1: none was missing, 2: an error.
 int RunRebuildCommand(const std::vector<std::string>& names);

@@ -16,6 +16,7 @@
 #include "core/text.h"
 #include "download/fetch.h"
 #include "download/history.h"
+#include "history/conflict_copy.h"
 
 namespace rendaal {
 namespace {
@@ -464,35 +465,59 @@ void RemoveUnlisted(const std::string& folder, const std::set<std::string>& list
     });
 }
 
+// Two machines sharing the data folder both add to the list: a sync tool keeps the other's as a
+// conflict copy, whose days count as well.
+std::vector<std::string> DayListCopies(const std::string& root) {
+    std::vector<std::string> copies;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(root, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (const auto copy = ParseConflictCopyName(name); copy && copy->original == kDayListName) {
+            copies.push_back(root + name);
+        }
+    }
+    return copies;
+}
+
 std::set<int64_t> ReadDayList(const std::string& root) {
     std::set<int64_t> days;
-    const std::string path = root + std::string(kDayListName);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return days;
-    }
-    const auto text = ReadFile(path, kMaxIndexBytes);
-    for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
-        if (const auto day = ArchiveFolderDate(line)) {
-            days.insert(DayNumber(*day));
+    std::vector<std::string> paths = DayListCopies(root);
+    paths.push_back(root + std::string(kDayListName));
+    for (const auto& path : paths) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            continue;
+        }
+        const auto text = ReadFile(path, kMaxIndexBytes);
+        for (const auto& line : text ? SplitLines(*text) : std::vector<std::string>{}) {
+            if (const auto day = ArchiveFolderDate(line)) {
+                days.insert(DayNumber(*day));
+            }
         }
     }
     return days;
 }
 
 // Best effort: without the list a lost folder goes unnamed, the pages are kept all the same.
+// days holds what the conflict copies listed, so once it is written they go.
 void WriteDayList(const std::string& root, const std::set<int64_t>& days) {
     std::string text;
     for (const int64_t d : days) {
         const std::string folder = ArchiveDayFolder("", FromDayNumber(d));
         text += folder.substr(kArchiveFolderName.size() + 1, 10) + "\r\n";
     }
-    WriteOwnFileAtomic(root + std::string(kDayListName), text);
+    const std::vector<std::string> copies = DayListCopies(root);
+    if (WriteOwnFileAtomic(root + std::string(kDayListName), text)) {
+        for (const auto& copy : copies) {
+            RemoveFile(copy);
+        }
+    }
 }
 
 void ListDay(const std::string& root, const Date& day) {
     std::set<int64_t> days = ReadDayList(root);
-    if (days.insert(DayNumber(day)).second) {
+    if (days.insert(DayNumber(day)).second || !DayListCopies(root).empty()) {
         WriteDayList(root, days);
     }
 }

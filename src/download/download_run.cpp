@@ -11,6 +11,7 @@
 #include "core/text.h"
 #include "download/archive.h"
 #include "download/cleanup.h"
+#include "download/conflict_merge.h"
 #include "download/fetch.h"
 #include "download/history.h"
 #include "download/option_page.h"
@@ -409,6 +410,10 @@ RunResult RunDownload(DownloadState& state, const RunEnvironment& given) {
     RunResult result;
     // Runs hold the data folder's lock, so no other writer is halfway through a file now.
     RemoveStaleTemporaryFiles(env.dataFolder, IsOwnDataFileName);
+    // What another machine wrote and a sync tool kept aside comes in before this run's lines.
+    const ConflictMergeResult conflicts = MergeConflictCopies(env.dataFolder, Now(env));
+    AddNotes(result.notes, conflicts.notes);
+    result.rulesCopies = conflicts.rulesCopies;
     const int maxPasses = std::max(env.maxPasses, 1);
     for (int pass = 1; pass <= maxPasses; ++pass) {
         result.passes = pass;

@@ -125,6 +125,9 @@ struct RunResult {
     // Said to the user without ending the run: a history rebuilt from its backup, a file that
     // could not be written, lines skipped. The window shows them once, the companion on stderr.
     std::vector<std::string> notes;
+    // Conflict copies of the rules file a sync tool left: never merged without the user. The
+    // window offers their lines, the companion says how they differ.
+    std::vector<std::string> rulesCopies;
     // Why nothing or not all was downloaded (server not reachable, time-out, ...), shown in
     // brackets after the status and on the companion's stderr; empty when nothing went wrong.
     std::string reason;

@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // What the download code needs from an HTTP client. The pure code decides what to fetch and how
 // often to try; a platform class does the network work.
@@ -32,6 +35,10 @@ struct FetchRequest {
     bool requireHttps = false;
     // Extra trusted certificates (PEM) for servers with a private authority, e.g. tests.
     std::string extraCaPem;
+    // Sent as a POST with this body instead of a GET; redirects then stay on the same scheme,
+    // host and port.
+    std::optional<std::string> postBody;
+    std::vector<std::pair<std::string, std::string>> headers;
 };
 
 // Why a fetch fell short, in kinds a user can be told about.

@@ -681,7 +681,21 @@ struct HistoryStart {
     HistoryMerge merged;
     HistoryMergeOptions options;
     std::vector<unsigned> modes;  // of the file and the backup
+    struct stat seen {};          // the file as it was read; zero when missing
 };
+
+// The file's text when it is no longer the one start read: a sync tool put the other machine's
+// version in its place meanwhile.
+std::optional<std::string> ChangedSince(const HistoryStart& start) {
+    struct stat now {};
+    ::stat(start.path.c_str(), &now);
+    if (now.st_ino == start.seen.st_ino && now.st_dev == start.seen.st_dev &&
+        now.st_size == start.seen.st_size && now.st_mtim.tv_sec == start.seen.st_mtim.tv_sec &&
+        now.st_mtim.tv_nsec == start.seen.st_mtim.tv_nsec) {
+        return std::nullopt;
+    }
+    return ReadFile(start.path);
+}
 
 // Empty, with why in error, when the file exists but cannot be read: it may hold more than
 // anything else, so it is left alone.
@@ -693,6 +707,7 @@ std::optional<HistoryStart> StartHistoryWrite(const std::string& folder,
     start.path = folder + fileName;
     start.backupName = BackupFileName(fileName);
     start.backup = folder + start.backupName;
+    ::stat(start.path.c_str(), &start.seen);  // before the read: a change after it is seen
     const FileRead current = ReadFileChecked(start.path);
     if (!current.text && !current.missing) {
         error = "Het koersbestand " + current.error + ".";
@@ -738,8 +753,18 @@ HistoryWriteResult FinishHistoryWrite(const std::string& folder, const std::stri
         AddSentence(result.note,
                     Said({"Geen reservekopie van ", start.path, ": ", start.saved.problem, "."}));
     }
+    // Two machines share no lock: the other's dates are merged in, never written over.
+    std::string text = fileText;
+    if (const std::optional<std::string> theirs = ChangedSince(start)) {
+        const HistoryMerge again = MergeHistorySources({fileText, *theirs}, start.options);
+        std::vector<SideWrite> more;
+        if (!WriteSideFiles(folder, fileName, again, start.modes, more, error)) {
+            return {false, error, {}};
+        }
+        text = again.text;
+    }
     std::string why;
-    if (WriteFileAtomic(start.path, fileText, &why) ||
+    if (WriteFileAtomic(start.path, text, &why) ||
         (fallback != nullptr && WriteFileAtomic(start.path, *fallback))) {
         return result;
     }
@@ -826,6 +851,43 @@ HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string&
         FinishHistoryWrite(folder, fileName, *start, compacted.text, compacted.text);
     if (!result.ok && newDays) {
         newDays->clear();
+    }
+    return result;
+}
+
+HistoryWriteResult MergeHistoryCopy(const std::string& folder, const std::string& fileName,
+                                    std::string_view copy, std::vector<int64_t>* newDays,
+                                    const HistoryMergeOptions& options) {
+    std::string error;
+    std::optional<HistoryStart> start = StartHistoryWrite(folder, fileName, options, error);
+    if (newDays) {
+        newDays->clear();
+    }
+    if (!start) {
+        return {false, error, {}};
+    }
+    HistoryMerge merged = MergeHistorySources({start->fileText, start->saved.text, copy}, options);
+    // The note tells what the backup put back; the copy's dates are its caller's to name.
+    merged.datesFromBackup = start->merged.datesFromBackup;
+    merged.rowsFromBackup = start->merged.rowsFromBackup;
+    if (merged.text == start->fileText && merged.aside.empty()) {
+        return {};
+    }
+    const std::vector<int64_t> before = HistoryDays(start->fileText);
+    const std::vector<int64_t> after = HistoryDays(merged.text);
+    std::vector<int64_t> fresh;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(fresh));
+    if (Unwritable(folder, start->path)) {
+        return {false,
+                "Het koersbestand " + FileErrorText(start->path, "geschreven", EACCES) + ".",
+                {}};
+    }
+    start->merged = std::move(merged);
+    HistoryWriteResult result =
+        FinishHistoryWrite(folder, fileName, *start, start->merged.text, start->merged.text);
+    if (result.ok && newDays) {
+        *newDays = std::move(fresh);
     }
     return result;
 }

@@ -118,6 +118,14 @@ HistoryWriteResult AddHistoryLines(const std::string& folder, const std::string&
                                    std::vector<int64_t>* newDays = nullptr,
                                    const HistoryMergeOptions& options = {});
 
+// Merges one more copy of the history (a sync tool's conflict copy) into the file and its
+// backup by the same rule: its dates the others lack come in, its row is taken only where theirs
+// is damaged, what does not go in is kept aside. newDays gets the days the file holds now and did
+// not before. Nothing is written when nothing changes.
+HistoryWriteResult MergeHistoryCopy(const std::string& folder, const std::string& fileName,
+                                    std::string_view copy, std::vector<int64_t>* newDays = nullptr,
+                                    const HistoryMergeOptions& options = {});
+
 // Room for ".tmp<pid>" of an atomic replacement within the file system's 255-byte names.
 inline constexpr size_t kMaxHistoryNameBytes = 240;
 // A name the run may write in its data folder.

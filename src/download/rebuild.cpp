@@ -9,11 +9,13 @@
 #include <set>
 
 #include "core/calendar.h"
+#include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/text.h"
 #include "download/archive.h"
 #include "download/cleanup.h"
+#include "download/conflict_merge.h"
 #include "download/download_run.h"
 #include "download/history.h"
 #include "download/index_page.h"
@@ -322,6 +324,8 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
         result.error = archive.problem;
         return result;
     }
+    // A copy a sync tool kept may hold the very days sought.
+    result.notes = MergeConflictCopies(dataFolder, AppClock().Now()).notes;
     std::vector<Target> targets = ReadTargets(dataFolder, combinationLines);
     std::set<int64_t> days = archive.listedDays;
     for (const auto& [day, entries] : archive.days) {

@@ -6,13 +6,88 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/fileio.h"
 
 namespace rendaal {
 
-RunLock::RunLock(std::string dataFolder) : path_(std::move(dataFolder) + kRunLockName) {}
+namespace {
+
+// A folder of this user's own that is no symlink; made (private) when missing.
+bool OwnFolder(const std::string& path) {
+    ::mkdir(path.c_str(), 0700);
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string LockFolder() {
+    // The runtime folders are the system's and only used when there; a cache folder is made.
+    std::vector<std::pair<std::string, bool>> bases;
+    const auto add = [&](const char* value, const char* tail, bool make) {
+        if (value != nullptr && value[0] == '/') {
+            std::string base = value;
+            while (base.ends_with('/')) {
+                base.pop_back();
+            }
+            bases.emplace_back(base + tail, make);
+        }
+    };
+    add(std::getenv("XDG_RUNTIME_DIR"), "/", false);
+    add(("/run/user/" + std::to_string(::geteuid())).c_str(), "/", false);
+    add(std::getenv("XDG_CACHE_HOME"), "/", true);
+    add(std::getenv("HOME"), "/.cache/", true);
+    for (const auto& [base, make] : bases) {
+        if (make) {
+            ::mkdir(base.c_str(), 0700);
+        }
+        struct stat st {};
+        if (::stat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+            OwnFolder(base + "Rendaal")) {
+            return base + "Rendaal/";
+        }
+    }
+    return {};
+}
+
+// FNV-1a: a stable key, the same in the window and the companion.
+std::string FolderKey(const std::string& folder) {
+    std::error_code ec;
+    std::string real = std::filesystem::weakly_canonical(folder, ec).string();
+    if (ec || real.empty()) {
+        real = folder;
+    }
+    while (real.size() > 1 && real.back() == '/') {
+        real.pop_back();
+    }
+    uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : real) {
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+}  // namespace
+
+std::string RunLockPath(const std::string& dataFolder) {
+    const std::string folder = LockFolder();
+    if (folder.empty()) {
+        return dataFolder + kRunLockName;
+    }
+    return folder + "Download-" + FolderKey(dataFolder) + ".lock";
+}
+
+RunLock::RunLock(std::string dataFolder)
+    : folder_(std::move(dataFolder)), path_(RunLockPath(folder_)) {}
 
 RunLock::~RunLock() {
     Release();
@@ -22,6 +97,12 @@ LockAttempt RunLock::Acquire() {
     LockAttempt attempt;
     if (fd_ >= 0) {
         attempt.taken = true;
+        return attempt;
+    }
+    // A folder that is gone cannot be downloaded into, wherever its lock is.
+    struct stat folder {};
+    if (::stat(folder_.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+        attempt.error = FileErrorText(path_, "vergrendeld", ENOENT);
         return attempt;
     }
     const int fd =

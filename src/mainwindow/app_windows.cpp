@@ -152,6 +152,16 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
                                                  DownloadForm->State().DataRec);
     };
     hooks.lastRunNotes = [] { return DownloadForm->LastResult().notes; };
+    hooks.lastRunRulesCopies = [] { return DownloadForm->LastResult().rulesCopies; };
+    hooks.askRulesCopy = [main](const QString& caption, const QString& question) {
+        // Esc, closing and the default button all mean "Later": nothing changes.
+        bool middle = true;
+        const QRect r = main->frameGeometry();
+        const bool take = YesNoDlg->Ask(r.top(), r.left(), r.height(), r.width(), caption, question,
+                                        QStringLiteral("Overnemen"), QStringLiteral("Later"),
+                                        QStringLiteral("Eigen regels"), false, middle);
+        return middle ? 0 : take ? 1 : -1;
+    };
     hooks.quoteTimeText = [] { return DownloadForm->State().QuoteTimeText; };
     hooks.showAddForm = [] {
         AddForm->show();

@@ -9,6 +9,7 @@
 #include "core/fileio.h"
 #include "core/market_hours.h"
 #include "core/text.h"
+#include "download/conflict_merge.h"
 #include "mainwindow/archive_rebuild.h"
 #include "mainwindow/cleanup_wiring.h"
 #include "mainwindow/overview_form.h"
@@ -124,6 +125,11 @@ void TMainForm::FormCreate() {
     const SettingsStore store;
     if (!store.problem().empty()) {
         ShowUserMessage(ToQString(ProgramName), ToQString(store.problem()));
+    }
+    const std::string settingsFolder = BeforeLast('/', store.path()) + "/";
+    for (const auto& copy : ConflictCopiesOf(settingsFolder, "Rendaal.reg")) {
+        ShowUserNote(ToQString(ProgramName),
+                     ToQString(SettingsCopyNote(settingsFolder + copy, store.path())));
     }
     const WindowSettings settings = ReadWindowSettings(store);
     PlaceWindow(store);
@@ -295,6 +301,7 @@ void TMainForm::DownloadBtnClick() {
     downloading_ = false;
     if (ran) {
         ShowRunNotes();
+        OfferRulesCopies();
     }
     if (firstLineWaiting_) {
         TryWaitingFirstLine();

@@ -41,6 +41,10 @@ struct MainFormHooks {
     std::function<bool()> processLastPage;
     // What the last run had to tell besides its status (a history rebuilt from its backup, ...).
     std::function<std::vector<std::string>()> lastRunNotes;
+    // Conflict copies of the rules file that the last run found.
+    std::function<std::vector<std::string>()> lastRunRulesCopies;
+    // The question about one: 1 take its lines, 0 keep the own list, -1 decide later.
+    std::function<int(const QString& caption, const QString& question)> askRulesCopy;
     // The yes/no question; true for yes.
     std::function<bool(const QString& caption, const QString& question)> askYes;
     std::function<void()> showAddForm;
@@ -163,6 +167,7 @@ private:
     void LayoutControls();
     void PlaceWindow(const SettingsStore& store);
     void ShowRunNotes();
+    void OfferRulesCopies();
     void TryWaitingFirstLine();
     bool SaveRulesFile();
     bool ProcessLastPage();  // false while the data folder is held
@@ -175,6 +180,7 @@ private:
     bool startFilesCopied_ = false;  // this start put the shipped rules in place of none
     std::optional<Date> closingRunDate_;
     std::vector<std::string> notesShown_;
+    std::vector<std::string> rulesCopiesOffered_;  // asked once while the program runs
     bool firstLineWaiting_ = false;
     QTimer* firstLineTimer_ = nullptr;
 };

@@ -37,14 +37,37 @@ void TellAlertProblems(const std::vector<std::string>& problems) {
 std::string gNoticeProblem;
 bool gNoticeProblemAfterRun = false;
 
-void SayNoticeProblem(TMainForm& form) {
+void SayInStatus(TMainForm& form, const std::string& text) {
     const QString status = form.Label1->text();
-    form.Label1->setText(status.isEmpty()
-                             ? ToQString(gNoticeProblem)
-                             : status + QStringLiteral(" \u2013 ") + ToQString(gNoticeProblem));
-    form.Label1->setToolTip(ToQString(gNoticeProblem));  // the line may be cut off
+    form.Label1->setText(status.isEmpty() ? ToQString(text)
+                                          : status + QStringLiteral(" \u2013 ") + ToQString(text));
+    form.Label1->setToolTip(ToQString(text));  // the line may be cut off
     form.Label1->adjustSize();
 }
+
+void SayNoticeProblem(TMainForm& form) {
+    SayInStatus(form, gNoticeProblem);
+}
+
+// A push or mail failure is said once until that channel works again; it is tried again at the
+// next alert that starts.
+std::vector<std::string> gChannelFailuresTold;
+
+void TellChannelFailures(TMainForm& form, const AlertCheck& check) {
+    if (check.started.empty()) {
+        return;
+    }
+    for (const auto& failure : check.channelFailures) {
+        if (std::find(gChannelFailuresTold.begin(), gChannelFailuresTold.end(), failure) ==
+            gChannelFailuresTold.end()) {
+            SayInStatus(form, failure);
+        }
+    }
+    gChannelFailuresTold = check.channelFailures;
+}
+
+// What the window announced while no file could keep it.
+std::optional<AlertState> gAlertMemory;
 
 DesktopNotifier& NotifierOf(TMainForm& form) {
     auto* notifier = form.findChild<DesktopNotifier*>(QString(), Qt::FindDirectChildrenOnly);
@@ -54,6 +77,10 @@ DesktopNotifier& NotifierOf(TMainForm& form) {
             gNoticeProblem = problem;
             SayNoticeProblem(form);
         };
+        // "Toon" on a notice opens Overzicht on its combination.
+        notifier->setActions(true);
+        QObject::connect(notifier, &DesktopNotifier::showRequested, &form,
+                         [&form](const QString& key) { OpenOverview(form, key.toStdString()); });
     }
     return *notifier;
 }
@@ -76,8 +103,9 @@ std::optional<std::vector<Alert>> PendingAlertCheck(TMainForm& form,
     }
     const PendingCheck pending = gPendingCheck;
     gPendingCheck = {};
-    AlertCheck check = CheckAlerts(form.DataFolder, rows, &NotifierOf(form));
+    AlertCheck check = CheckAlerts(form.DataFolder, rows, &NotifierOf(form), &gAlertMemory);
     TellAlertProblems(check.problems);
+    TellChannelFailures(form, check);
     if (pending.afterRun && !gNoticeProblemAfterRun && !pending.noticeBefore.empty()) {
         gNoticeProblemAfterRun = true;
         SayNoticeProblem(form);

@@ -36,6 +36,10 @@ std::string ConfigFolder() {
     return XdgFolder("XDG_CONFIG_HOME", ".config/") + "Rendaal/";
 }
 
+std::string StateFolder() {
+    return XdgFolder("XDG_STATE_HOME", ".local/state/") + "Rendaal/";
+}
+
 std::string DataFolderBase() {
     return XdgFolder("XDG_DATA_HOME", ".local/share/");
 }

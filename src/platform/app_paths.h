@@ -7,6 +7,9 @@ namespace rendaal {
 
 // $XDG_CONFIG_HOME/Rendaal/ (default ~/.config/Rendaal/).
 std::string ConfigFolder();
+// $XDG_STATE_HOME/Rendaal/ (default ~/.local/state/Rendaal/): what the program keeps for itself
+// when the data folder cannot hold it.
+std::string StateFolder();
 // $XDG_DATA_HOME/ (default ~/.local/share/): the per-user base of the data folder.
 std::string DataFolderBase();
 // DataFolderBase() + name + "/", created with its parents when missing (the current directory

@@ -36,6 +36,13 @@ QNetworkRequest MakeRequest(const QUrl& url, const FetchRequest& request) {
         req.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     }
+    for (const auto& [name, value] : request.headers) {
+        req.setRawHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+    }
+    if (request.postBody) {
+        req.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("text/plain; charset=utf-8"));
+    }
     req.setTransferTimeout(request.timeoutMs);
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                      QNetworkRequest::ManualRedirectPolicy);
@@ -163,7 +170,9 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
     // Redirects are followed here, one fresh reply per hop: Qt's own following now and then
     // mixed up the headers of the hops.
     for (int hop = 0;; ++hop) {
-        reply = manager.get(MakeRequest(current, request));
+        reply = request.postBody ? manager.post(MakeRequest(current, request),
+                                                QByteArray::fromStdString(*request.postBody))
+                                 : manager.get(MakeRequest(current, request));
         // Qt reads on its own thread; without a limit it buffers whatever the server sends while
         // this thread catches up, hundreds of megabytes from a fast server before the size check
         // can stop it.
@@ -198,7 +207,10 @@ FetchStatus QtPageFetcher::FetchStream(const FetchRequest& request, const ChunkC
         if (hop >= kMaxRedirects) {
             status.error = kTooManyRedirects;
         } else if (downgrade || !AllowedScheme(next, request.requireHttps) ||
-                   next.host().isEmpty()) {
+                   next.host().isEmpty() ||
+                   (request.postBody && (next.scheme().toLower() != current.scheme().toLower() ||
+                                         next.host().toLower() != current.host().toLower() ||
+                                         next.port() != current.port()))) {
             status.error = "redirect to another scheme refused";
         }
         if (!status.error.empty()) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <system_error>
 
+#include "analytics/alert_notice.h"
 #include "core/fileio.h"
 #include "platform/app_paths.h"
 
@@ -219,7 +220,9 @@ bool SettingsStore::Write(const std::function<void(RegFile&)>& change) {
     change(file_);
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
-    return WriteFileAtomic(path_, file_.Serialize());
+    // Whoever may read the file may read the token and addresses in it.
+    const unsigned mask = HoldsChannelSecret(file_, kSettingsKey) ? 0600 : 07777;
+    return WriteFileAtomic(path_, file_.Serialize(), nullptr, mask);
 }
 
 }  // namespace rendaal

@@ -9,7 +9,9 @@
 #include <QSpinBox>
 
 #include "analytics/alerts.h"
+#include "analytics/rate_settings.h"
 #include "platform/help.h"
+#include "platform/notifications.h"
 #include "platform/qt_text.h"
 
 namespace rendaal {
@@ -80,7 +82,7 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     DagenLabel = MakeLabel(OpruimBox, "dagen", 113, 52, 80);
 
     MeldingenBox = new QGroupBox(QStringLiteral("Meldingen"), this);
-    MeldingenBox->setGeometry(kLeft + kWidth + kLeft, 8, 230, 312);
+    MeldingenBox->setGeometry(kLeft + kWidth + kLeft, 8, 330, 312);
     MeldingenCheck = new QCheckBox(QStringLiteral("Meldingen Aan"), MeldingenBox);
     MeldingenCheck->setGeometry(14, 22, 200, 22);
     auto limitRow = [this](const char* text, int y, QLabel*& label, QLineEdit*& edit) {
@@ -97,8 +99,34 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     WinstdoelEdit->setToolTip(QStringLiteral("Procent van de premie, 1 tot 100"));
     VerliesgrensEdit->setToolTip(QString::fromUtf8("Keer de premie, 1 tot 20, bijvoorbeeld 2,0"));
     BeMargeEdit->setToolTip(QStringLiteral("Procent van een break-even, 0 tot 50"));
+    auto channelRow = [this](const char* text, int y, QLabel*& label, QLineEdit*& edit, int width) {
+        label = MakeLabel(MeldingenBox, text, 14, y, 96);
+        edit = new QLineEdit(MeldingenBox);
+        edit->setGeometry(112, y, width, 24);
+        edit->setMaxLength(2048);
+        label->setBuddy(edit);
+    };
+    channelRow("Push-adres", 156, PushUrlLabel, PushUrlEdit, 204);
+    channelRow("Push-token", 188, PushTokenLabel, PushTokenEdit, 134);
+    channelRow("E-mail naar", 220, MailToLabel, MailToEdit, 134);
+    PushTokenEdit->setEchoMode(QLineEdit::Password);
+    PushUrlEdit->setToolTip(QStringLiteral(
+        "Adres van een push-server (ntfy-stijl) waar de telefoon op is geabonneerd, "
+        "bijvoorbeeld https://ntfy.example.org/mijn-onderwerp; http alleen naar 127.0.0.1"));
+    PushTokenEdit->setToolTip(
+        QStringLiteral("Toegangstoken van de push-server (optioneel); alleen in Rendaal.reg"));
+    MailToEdit->setToolTip(QStringLiteral(
+        "Een of meer e-mailadressen, gescheiden door komma's; verstuurd met sendmail"));
+    PushTestBtn = new QPushButton(QStringLiteral("Test"), MeldingenBox);
+    PushTestBtn->setGeometry(254, 186, 62, 28);
+    PushTestBtn->setAutoDefault(false);
+    PushTestBtn->setAccessibleName(QStringLiteral("Test push"));
+    MailTestBtn = new QPushButton(QStringLiteral("Test"), MeldingenBox);
+    MailTestBtn->setGeometry(254, 218, 62, 28);
+    MailTestBtn->setAutoDefault(false);
+    MailTestBtn->setAccessibleName(QStringLiteral("Test e-mail"));
     MeldingenStatus = new QLabel(MeldingenBox);
-    MeldingenStatus->setGeometry(14, 156, 202, 140);
+    MeldingenStatus->setGeometry(14, 252, 302, 52);
     MeldingenStatus->setWordWrap(true);
     MeldingenStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -119,6 +147,8 @@ TOptionsForm::TOptionsForm(OptionsHooks hooks, QWidget* parent, std::string sett
     connect(OKBtn, &QPushButton::clicked, this, &TOptionsForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(DownloadBtn, &QPushButton::clicked, this, &TOptionsForm::DownloadBtnClick);
+    connect(PushTestBtn, &QPushButton::clicked, this, &TOptionsForm::PushTestBtnClick);
+    connect(MailTestBtn, &QPushButton::clicked, this, &TOptionsForm::MailTestBtnClick);
 
     FormCreate();
 }
@@ -185,7 +215,61 @@ void TOptionsForm::LoadAlertSettings() {
     VerliesgrensEdit->setText(
         ToQString(StoredAlertSettingText(file, kSettingsKey, kVerliesgrensSetting)));
     BeMargeEdit->setText(ToQString(StoredAlertSettingText(file, kSettingsKey, kBeMargeSetting)));
+    PushUrlEdit->setText(
+        ToQString(StoredSettingText(file, kSettingsKey, kPushUrlValue).value_or("")));
+    PushTokenEdit->setText(
+        ToQString(StoredSettingText(file, kSettingsKey, kPushTokenValue).value_or("")));
+    MailToEdit->setText(
+        ToQString(StoredSettingText(file, kSettingsKey, kMailToValue).value_or("")));
     MeldingenStatus->clear();
+}
+
+ChannelSettings TOptionsForm::TypedChannels() const {
+    RegFile typed;
+    typed.SetString(kSettingsKey, kPushUrlValue, PushUrlEdit->text().trimmed().toStdString());
+    typed.SetString(kSettingsKey, kPushTokenValue, PushTokenEdit->text().trimmed().toStdString());
+    typed.SetString(kSettingsKey, kMailToValue, MailToEdit->text().trimmed().toStdString());
+    return ReadChannelSettings(typed, kSettingsKey);
+}
+
+void TOptionsForm::TestChannel(bool push) {
+    ChannelSettings channels = TypedChannels();
+    for (const auto& problem : channels.problems) {
+        if (problem.starts_with(push ? "Push" : "MailTo")) {
+            MeldingenStatus->setText(ToQString(problem));
+            return;
+        }
+    }
+    if (push ? !channels.Push() : !channels.Mail()) {
+        MeldingenStatus->setText(push ? QStringLiteral("Vul eerst een push-adres in")
+                                      : QStringLiteral("Vul eerst een e-mailadres in"));
+        return;
+    }
+    if (push) {
+        channels.mailTo.clear();
+    } else {
+        channels.pushUrl.clear();
+    }
+    // One test at a time: the nested wait lets a second click in.
+    PushTestBtn->setEnabled(false);
+    MailTestBtn->setEnabled(false);
+    MeldingenStatus->setText(QStringLiteral("Testbericht wordt verstuurd..."));
+    const ChannelOutcome outcome = SendTestNotice(channels);
+    PushTestBtn->setEnabled(true);
+    MailTestBtn->setEnabled(true);
+    MeldingenStatus->setText(
+        outcome.failures.empty()
+            ? (push ? QStringLiteral("Testbericht verstuurd naar de push-server")
+                    : QStringLiteral("Testbericht aan sendmail gegeven"))
+            : ToQString(outcome.failures.front()));
+}
+
+void TOptionsForm::PushTestBtnClick() {
+    TestChannel(true);
+}
+
+void TOptionsForm::MailTestBtnClick() {
+    TestChannel(false);
 }
 
 bool TOptionsForm::TakeAlertSettings() {
@@ -210,6 +294,16 @@ bool TOptionsForm::TakeAlertSettings() {
         }
         row.edit->setText(ToQString(AlertSettingText(*v, *row.setting)));
     }
+    const ChannelSettings channels = TypedChannels();
+    if (!channels.problems.empty()) {
+        MeldingenStatus->setText(ToQString(channels.problems.front()));
+        QLineEdit* edit = channels.problems.front().starts_with("MailTo")      ? MailToEdit
+                          : channels.problems.front().starts_with("PushToken") ? PushTokenEdit
+                                                                               : PushUrlEdit;
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
     MeldingenStatus->clear();
     return true;
 }
@@ -218,12 +312,22 @@ bool TOptionsForm::StoreAlertSettings() {
     const std::string texts[] = {WinstdoelEdit->text().toStdString(),
                                  VerliesgrensEdit->text().toStdString(),
                                  BeMargeEdit->text().toStdString()};
+    const std::string channels[] = {PushUrlEdit->text().trimmed().toStdString(),
+                                    PushTokenEdit->text().trimmed().toStdString(),
+                                    MailToEdit->text().trimmed().toStdString()};
     const bool on = MeldingenCheck->isChecked();
     const bool saved = store_.Write([&](RegFile& file) {
         file.SetString(kSettingsKey, kWinstdoelValue, texts[0]);
         file.SetString(kSettingsKey, kVerliesgrensValue, texts[1]);
         file.SetString(kSettingsKey, kBeMargeValue, texts[2]);
         file.SetString(kSettingsKey, kMeldingenValue, on ? "1" : "0");
+        // An empty field leaves nothing behind when nothing was stored.
+        const std::string_view names[] = {kPushUrlValue, kPushTokenValue, kMailToValue};
+        for (size_t i = 0; i < 3; ++i) {
+            if (!channels[i].empty() || file.Find(kSettingsKey, names[i])) {
+                file.SetString(kSettingsKey, names[i], channels[i]);
+            }
+        }
     });
     if (!saved) {
         MeldingenStatus->setText(QStringLiteral("De meldingen konden niet worden bewaard"));

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "analytics/alert_notice.h"
 #include "core/settings_values.h"
 #include "platform/settings_store.h"
 
@@ -87,6 +88,14 @@ public:
     QLineEdit* VerliesgrensEdit;
     QLabel* BeMargeLabel;
     QLineEdit* BeMargeEdit;
+    QLabel* PushUrlLabel;
+    QLineEdit* PushUrlEdit;
+    QLabel* PushTokenLabel;
+    QLineEdit* PushTokenEdit;
+    QPushButton* PushTestBtn;
+    QLabel* MailToLabel;
+    QLineEdit* MailToEdit;
+    QPushButton* MailTestBtn;
     QLabel* MeldingenStatus;
 
 public slots:
@@ -95,6 +104,8 @@ public slots:
     void MeldingenCheckClick();
     void OKBtnClick();
     void DownloadBtnClick();
+    void PushTestBtnClick();
+    void MailTestBtnClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -105,6 +116,9 @@ private:
     // False, with the reason shown and the box focused, when a limit is not a number in range.
     bool TakeAlertSettings();
     bool StoreAlertSettings();
+    // The channel fields as they are typed, checked as the companion checks the stored values.
+    ChannelSettings TypedChannels() const;
+    void TestChannel(bool push);
 
     OptionsHooks hooks_;
     SettingsStore store_;

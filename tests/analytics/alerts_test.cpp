@@ -67,6 +67,11 @@ const DefinitionCase kDefinitions[] = {
     {"NoRowsNoProfitOrLoss", Row(std::nullopt, std::nullopt), kDefaults, "", "", ""},
     {"ZeroPremiumIsNoFigure", Row(0, 10), kDefaults, "", "", ""},
     {"DamagedLastRowIsNoFigure", Row(30, 0), kDefaults, "", "", ""},
+    // Infinite multiples, and "Verliesgrens bereikt:  × de premie" with no number.
+    {"TinyPremiumIsNoFigure", Row(1e-300, 30), kDefaults, "", "", ""},
+    {"SubCentPremiumIsNoFigure", Row(0.004, 30), kDefaults, "", "", ""},
+    {"OverflowingSomIsNoFigure", Row(30, 1e308 * 10), kDefaults, "", "", ""},
+    {"AstronomicalSomIsNoFigure", Row(30, 1e300), kDefaults, "", "", ""},
     // 900 x 1.02 = 918
     {"IndexAtTheLowLevel", Row(30, 30, 918, 900, 1000), kDefaults, "", "", "918.00,918.00"},
     {"IndexJustAboveTheLowLevel", Row(30, 30, 918.01, 900, 1000), kDefaults, "", "", ""},
@@ -229,6 +234,44 @@ TEST(AlertStateTest, OddFilesMeanNothingHeldAndTheRunGoesOn) {
     pass = RunAlertPass(dir.folder(), rows, kDefaults);
     EXPECT_EQ(pass.round.started.size(), 1u);
     EXPECT_FALSE(pass.error.empty());
+}
+
+// A FIFO in place of Signalen.dat stands for a full disk or a read-only folder as well.
+TEST(AlertStateTest, StateThatCannotBeKeptStillSaysEachNoticeOnce) {
+    const struct {
+        const char* name;
+        bool spareBlocked;
+        bool window;
+        size_t started[3];
+        bool said[3];
+    } cases[] = {
+        {"SpareKeepsIt", false, false, {1, 0, 0}, {true, false, false}},
+        {"WindowRemembers", true, true, {1, 0, 0}, {true, false, false}},
+        {"CompanionSaysWhyAndStaysSilent", true, false, {0, 0, 0}, {true, true, true}},
+    };
+    const std::vector<OverviewRow> rows{Row(30, 15)};
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string path = dir.folder() + std::string(kAlertStateFileName);
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        const std::string spare = dir.folder() + "state/Signalen.dat";
+        if (c.spareBlocked) {
+            std::filesystem::create_directories(spare);
+        }
+        std::optional<AlertState> memory;
+        const AlertKeeping keeping{spare, c.window ? &memory : nullptr};
+        for (int run = 0; run < 3; ++run) {
+            const AlertPass pass = RunAlertPass(dir.folder(), rows, kDefaults, keeping);
+            EXPECT_EQ(pass.round.started.size(), c.started[run]) << c.name << run;
+            EXPECT_EQ(!pass.error.empty(), c.said[run]) << c.name << run << pass.error;
+        }
+        if (!c.spareBlocked) {
+            std::filesystem::remove(path);
+            EXPECT_TRUE(RunAlertPass(dir.folder(), rows, kDefaults, keeping).round.started.empty());
+            EXPECT_EQ(test::ReadAll(path), kKey + ";winstdoel\r\n");
+            EXPECT_FALSE(std::filesystem::exists(spare));
+        }
+    }
 }
 
 TEST(AlertTextTest, NoticeNamesTheAlertAndItsNumbers) {

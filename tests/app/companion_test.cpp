@@ -20,6 +20,7 @@
 #include "download/run_lock.h"
 #include "platform/settings_store.h"
 #include "quotesim/quote_server.h"
+#include "support/alert_servers.h"
 #include "support/private_bus.h"
 #include "support/test_support.h"
 
@@ -73,6 +74,7 @@ protected:
         env.insert("HOME", QString::fromStdString(home.folder()));
         env.insert("XDG_DATA_HOME", QString::fromStdString(home.folder() + "data"));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.folder() + "config"));
+        env.insert("XDG_STATE_HOME", QString::fromStdString(home.folder() + "state"));
         env.remove("http_proxy");
         env.remove("HTTP_PROXY");
         env.insert("no_proxy", "127.0.0.1,localhost");
@@ -145,8 +147,11 @@ TEST_F(Sched, EveryOutcomeHasItsExitCodeAndReason) {
         {"another run holds the lock", [&] { ASSERT_TRUE(window.TryAcquire()); }, 1,
          "Download al bezig\n", ""},
         {"lock file is a folder",
-         [&] { std::filesystem::create_directory(data + "Download.lock"); }, 2,
-         "Download mislukt (vergrendeling mislukt)\n", data + "Download.lock"},
+         [&] {
+             std::filesystem::remove(RunLockPath(data));  // an earlier run's lock file
+             std::filesystem::create_directory(RunLockPath(data));
+         },
+         2, "Download mislukt (vergrendeling mislukt)\n", RunLockPath(data)},
         {"rules file is a FIFO",
          [&] {
              std::filesystem::remove(data + "Regels.dat");
@@ -172,6 +177,7 @@ TEST_F(Sched, EveryOutcomeHasItsExitCodeAndReason) {
         EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
         EXPECT_EQ(History(), "");
         window.Release();
+        std::filesystem::remove(RunLockPath(data));  // outside the data folder SetUp renews
     }
 }
 
@@ -245,6 +251,49 @@ TEST_F(Sched, AnnouncesAnAlertOnceWhenItStartsAndListsIt) {
     o = Run();
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.err, "rendaal-sched: Geen meldingen: geen sessiebus\n");
+}
+
+TEST_F(Sched, TestAlertSaysWhatWentOutAndKeepsTheTokenToItself) {
+    test::PushServer push;
+    const std::string reg = home.folder() + "config/Rendaal/Rendaal.reg";
+    Outcome o = Run({"--test-alert"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_EQ(o.err,
+              "rendaal-sched: geen kanaal ingesteld: zet PushUrl of MailTo in " + reg + "\n");
+    ASSERT_TRUE(SettingsStore(reg).Write([&](RegFile& f) {
+        f.SetString(kSettingsKey, "PushUrl", push.Url("/ok"));
+        f.SetString(kSettingsKey, "PushToken", "tk_secret_42");
+    }));
+    o = Run({"--test-alert"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out + o.err, "Testbericht verstuurd: push\n");
+    ASSERT_EQ(push.Posts().size(), 1u);
+    EXPECT_EQ(push.Posts()[0].Header("Title"), "Rendaal: testbericht");
+    EXPECT_EQ(push.Posts()[0].Header("Authorization"), "Bearer tk_secret_42");
+}
+
+// A FIFO where the alert state belongs: the first run announces and says where the state is
+// kept instead; the next announces nothing again and says nothing.
+TEST_F(Sched, AlertStateThatCannotBeKeptIsNotAnnouncedAgain) {
+    test::PushServer push;
+    ASSERT_TRUE(SettingsStore(home.folder() + "config/Rendaal/Rendaal.reg").Write([&](RegFile& f) {
+        f.SetString(kSettingsKey, "BE-marge", "50");
+        f.SetString(kSettingsKey, "PushUrl", push.Url("/ok"));
+    }));
+    ASSERT_EQ(::mkfifo((data + "Signalen.dat").c_str(), 0600), 0);
+    Outcome o = Run();
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.err.find("rendaal-sched: Signalen.dat kan niet worden bewaard ("),
+              std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find("); de signalen worden bijgehouden in " + home.folder() +
+                         "state/Rendaal/Signalen.dat\n"),
+              std::string::npos)
+        << o.err;
+    EXPECT_EQ(push.Posts().size(), 1u);
+    o = Run();
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(push.Posts().size(), 1u);
 }
 
 }  // namespace

@@ -256,6 +256,20 @@ TEST_F(ArchiveRun, PagesOfAnotherDayInADayFolderAreThatOtherDays) {
     EXPECT_EQ(rebuilt.files[0].dates, std::vector<std::string>{"08-12-2008"});
 }
 
+// Two machines sharing the data folder both add to the list of archived days; the sync tool
+// keeps the other's list as a conflict copy, whose days must not be forgotten.
+TEST_F(ArchiveRun, TheOtherMachinesListOfDaysIsMergedIn) {
+    fs::create_directories(dir.folder() + "Archief");
+    test::WriteAll(dir.folder() + "Archief/dagen.txt", "2008-12-01\r\n");
+    const std::string copy = dir.folder() + "Archief/dagen.sync-conflict-20081208-090000-ABC.txt";
+    test::WriteAll(copy, "2008-12-01\r\n2008-12-05\r\n");
+    EXPECT_EQ(ReadArchive(dir.folder()).listedDays.size(), 2u);
+    ASSERT_EQ(RunDownload(state, env).linesWritten, 1);
+    EXPECT_EQ(test::ReadAll(dir.folder() + "Archief/dagen.txt"),
+              "2008-12-01\r\n2008-12-05\r\n2008-12-08\r\n");
+    EXPECT_FALSE(fs::exists(copy));
+}
+
 TEST(ArchiveCleanUp, OnlyDaysOlderThanEveryHistoryAndTheAgeLimit) {
     test::TempDir dir;
     const std::string f = dir.folder();

@@ -791,6 +791,23 @@ TEST_F(HistoryFiles, LineTheBackupAlreadyHoldsIsNotAppendedTwice) {
     EXPECT_EQ(ReadAll(Path()), Good(3) + line);
 }
 
+// Two machines share the folder through a sync tool and no lock: the other machine's version,
+// put in place while this one writes, is merged in rather than written over.
+TEST_F(HistoryFiles, VersionASyncToolPutInPlaceMeanwhileIsMergedIn) {
+    WriteAll(Path(), Good(3));
+    const std::string theirs = Good(3) + Row(10) + "\r\n";
+    SetFaultHook([&](FileOp op, std::string_view path) {
+        if (op == FileOp::Rename && path == Backup()) {
+            WriteAll(Path(), theirs);
+        }
+        return false;
+    });
+    ASSERT_TRUE(Append({2026, 12, 7, 17, 40, 0, 0}).ok);
+    SetFaultHook(nullptr);
+    EXPECT_TRUE(HoldsEveryDate(ReadAll(Path()), theirs));
+    EXPECT_NE(ReadAll(Path()).find("07-12-2026 17:40:00; 12,35"), std::string::npos);
+}
+
 TEST(CopyFileKeepTime, CopiesWithTheSourceTime) {
     TempDir dir;
     const std::string src = dir.folder() + "a.csv";

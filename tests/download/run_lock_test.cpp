@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "support/test_support.h"
 
@@ -51,6 +52,53 @@ TEST(RunLock, LockOfAnotherProcessAndItsStaleFile) {
     EXPECT_TRUE(mine.TryAcquire());
 }
 
+// A sync tool replaces a file of the data folder whose bytes changed: the lock is kept where no
+// sync tool reaches, one per folder however it is spelled.
+TEST(RunLock, OneLockPerFolderOutsideIt) {
+    test::TempDir dir;
+    const std::string data = dir.folder() + "data/";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directory_symlink(data, dir.path() / "link");
+    std::filesystem::create_directories(dir.path() / "run");
+    std::filesystem::create_directories(dir.path() / "elsewhere");
+    const std::string run = dir.folder() + "run/";
+    const std::string cache = dir.folder() + "cache/";
+    const test::ScopedEnv cacheHome("XDG_CACHE_HOME", cache);
+    const struct {
+        const char* name;
+        const char* runtime;
+        std::function<void()> make;
+        std::string in;  // the folder the lock is in; also /run/user/<uid>/ where there is one
+    } cases[] = {
+        {"runtime folder", "run", [] {}, run + "Rendaal/"},
+        {"no runtime folder", "gone", [] {}, cache + "Rendaal/"},
+        {"runtime folder a file", "file", [&] { test::WriteAll(dir.path() / "file", ""); },
+         cache + "Rendaal/"},
+        {"its Rendaal folder a symlink", "run",
+         [&] {
+             std::filesystem::remove_all(run + "Rendaal");
+             std::filesystem::create_directory_symlink(dir.path() / "elsewhere", run + "Rendaal");
+         },
+         cache + "Rendaal/"},
+    };
+    const std::string session = "/run/user/" + std::to_string(::geteuid()) + "/Rendaal/";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        const test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.folder() + c.runtime);
+        const std::string path = RunLockPath(data);
+        EXPECT_TRUE(path.starts_with(c.in) || path.starts_with(session)) << path;
+        EXPECT_EQ(RunLockPath(dir.folder() + "link/"), path);
+        EXPECT_EQ(RunLockPath(dir.folder() + "data//"), path);
+        EXPECT_NE(RunLockPath(dir.folder() + "elsewhere/"), path);
+        RunLock a(data);
+        RunLock b(dir.folder() + "link/");
+        EXPECT_TRUE(a.TryAcquire());
+        EXPECT_FALSE(b.TryAcquire());
+        EXPECT_FALSE(std::filesystem::exists(data + kRunLockName));
+    }
+}
+
 // Only another holder makes the lock busy; every other failure is an error naming the file.
 TEST(RunLock, BusyOnlyWhenAnotherHoldsIt) {
     const struct {
@@ -63,12 +111,12 @@ TEST(RunLock, BusyOnlyWhenAnotherHoldsIt) {
          [](const std::string& folder, RunLock&) { std::filesystem::remove_all(folder); }, false},
         {"lock is a folder",
          [](const std::string& folder, RunLock&) {
-             std::filesystem::create_directory(folder + kRunLockName);
+             std::filesystem::create_directory(RunLockPath(folder));
          },
          false},
         {"lock is a FIFO",
          [](const std::string& folder, RunLock&) {
-             ASSERT_EQ(::mkfifo((folder + kRunLockName).c_str(), 0600), 0);
+             ASSERT_EQ(::mkfifo(RunLockPath(folder).c_str(), 0600), 0);
          },
          false},
     };

@@ -148,8 +148,11 @@ TEST_F(DownloadFormTest, DataFolderThatCannotBeHeldSaysWhy) {
         std::string named;
     } cases[] = {
         {"lock file is a folder", dir.folder(),
-         [&] { std::filesystem::create_directory(dir.path() / "Download.lock"); },
-         "Download mislukt (vergrendeling mislukt)", dir.folder() + "Download.lock"},
+         [&] {
+             std::filesystem::remove(RunLockPath(dir.folder()));
+             std::filesystem::create_directory(RunLockPath(dir.folder()));
+         },
+         "Download mislukt (vergrendeling mislukt)", RunLockPath(dir.folder())},
         {"data folder removed", dir.folder() + "gone/", [] {},
          "Download mislukt (datamap ontbreekt)", dir.folder() + "gone/"},
     };

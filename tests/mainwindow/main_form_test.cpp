@@ -474,6 +474,37 @@ TEST_F(MainFormTest, RunNotesAreToldOnceAndAFolderInUseKeepsTheNewLineWaiting) {
     EXPECT_EQ(processed_, 2);
 }
 
+// Which combinations are followed is the user's: a sync tool's copy of the rules file is asked
+// about once, and only "Overnemen" adds its lines.
+TEST_F(MainFormTest, RulesCopyOfASyncToolIsAskedAboutOnce) {
+    const std::string copy = "Regels.sync-conflict-20261207-120000-ABCDEFG.dat";
+    const struct {
+        int answer;
+        std::vector<std::string> listed;
+        bool copyStays;
+    } cases[] = {{1, {kA, kB, kC}, false}, {0, {kA, kB}, false}, {-1, {kA, kB}, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        WriteRules({kA, kB});
+        test::WriteAll(DataFolder() + copy, Rules({kA, kC}));  // kB deleted there, kC added
+        auto form = Create();
+        std::vector<std::string> questions;
+        form->Hooks().lastRunRulesCopies = [&] { return std::vector<std::string>{copy}; };
+        form->Hooks().askRulesCopy = [&](const QString&, const QString& question) {
+            questions.push_back(question.toStdString());
+            return c.answer;
+        };
+        form->DownloadBtnClick();
+        form->DownloadBtnClick();
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_NE(questions[0].find("Alleen in de kopie:\r  " + kC), std::string::npos);
+        EXPECT_NE(questions[0].find("Alleen in uw lijst:\r  " + kB), std::string::npos);
+        EXPECT_EQ(form->Combinations(), c.listed);
+        EXPECT_EQ(test::ReadAll(DataFolder() + "Regels.dat"), Rules(c.listed));
+        EXPECT_EQ(fs::exists(DataFolder() + copy), c.copyStays);
+    }
+}
+
 TEST_F(MainFormTest, ViewTogglesChooseTheChart) {
     auto form = Create();
     charts_.clear();

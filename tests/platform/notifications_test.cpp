@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <string>
 
@@ -62,6 +63,37 @@ TEST_F(NotificationsTest, OneNoticeWhenAnAlertStartsNoneWhileItHolds) {
     EXPECT_EQ(n.summary, "Rendaal: AEX 2703 00880.00 00960.00");
     EXPECT_EQ(n.body, QString::fromUtf8("Winstdoel bereikt: 60 % van de premie (€ 1.800)"));
     EXPECT_EQ(n.hints.value("desktop-entry").toString(), "nl.rendaal.Rendaal");
+}
+
+TEST_F(NotificationsTest, ANoticeReplacesTheLastAndToonNamesItsCombination) {
+    QDBusConnection serviceBus = bus_.Connect("service-toon");
+    test::NoticeService service(serviceBus, true);
+    DesktopNotifier notifier(bus_.Connect("client-toon"));
+    notifier.setActions(true);
+    QString shown;
+    QObject::connect(&notifier, &DesktopNotifier::showRequested,
+                     [&shown](const QString& key) { shown = key; });
+    for (const char* key : {"A", "B"}) {
+        notifier.Notify(Notice{"Rendaal: 2 signalen: A, B", "", true, {}, key});
+        notifier.WaitForReplies();
+    }
+    ASSERT_EQ(service.notices.size(), 2u);
+    EXPECT_EQ(service.notices[0].replacesId, 0u);
+    EXPECT_EQ(service.notices[1].replacesId, 1u);  // the id the service gave the first
+    EXPECT_EQ(service.notices[1].actions, (QStringList{"default", "Toon", "toon", "Toon"}));
+    EXPECT_EQ(service.notices[1].hints.value("urgency").toInt(), 2);
+    // This service gave the second id 2: a click on the first is on a notice no longer shown.
+    for (const uint id : {1u, 2u}) {
+        QDBusMessage click = QDBusMessage::createSignal(
+            "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+        serviceBus.send(click << id << QStringLiteral("toon"));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (shown.isEmpty() && clock.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(shown, "B");
 }
 
 TEST_F(NotificationsTest, NoServiceOrAHungOneIsSaidOnceAndNotWaitedFor) {

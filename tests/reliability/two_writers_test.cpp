@@ -120,7 +120,7 @@ TEST(TwoWriters, ProgramAndCompanionNeverDownloadTogether) {
         // companion runs its whole course while the program holds it.
         const bool companionFirst = round % 2 == 0;
         const bool meet = round < 2;
-        const std::string lockPath = folder + kRunLockName;
+        const std::string lockPath = RunLockPath(folder);
         Child companion;
         std::optional<Finished> early;
         if (companionFirst) {

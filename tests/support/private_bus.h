@@ -67,6 +67,8 @@ struct Notice {
     QString summary;
     QString body;
     QVariantMap hints;
+    uint replacesId = 0;
+    QStringList actions;
 };
 
 // The notification service as a desktop runs it, reduced to what it was asked to show. With
@@ -95,7 +97,7 @@ public:
         const QList<QVariant> a = message.arguments();
         if (a.size() == 8) {
             notices.push_back({a[0].toString(), a[2].toString(), a[3].toString(), a[4].toString(),
-                               qdbus_cast<QVariantMap>(a[6])});
+                               qdbus_cast<QVariantMap>(a[6]), a[1].toUInt(), a[5].toStringList()});
         }
         if (answer_) {
             connection.send(
