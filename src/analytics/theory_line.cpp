@@ -4,48 +4,12 @@
 #include <cmath>
 #include <vector>
 
+#include "charts/graph_chart.h"
 #include "charts/history.h"
+#include "charts/legend.h"
+#include "core/text.h"
 
 namespace rendaal {
-namespace {
-
-constexpr double kDashOn = 6;
-constexpr double kDashOff = 4;
-
-struct Point {
-    double x;
-    double y;
-};
-
-// The part of the segment a-b with y inside [top, bottom]; false when none is.
-bool ClipToRows(Point& a, Point& b, double top, double bottom) {
-    double t0 = 0;
-    double t1 = 1;
-    const double dy = b.y - a.y;
-    for (const auto& [p, q] : {std::pair{-dy, a.y - top}, std::pair{dy, bottom - a.y}}) {
-        if (p == 0) {
-            if (q < 0) {
-                return false;
-            }
-            continue;
-        }
-        const double r = q / p;
-        if (p < 0) {
-            t0 = std::max(t0, r);
-        } else {
-            t1 = std::min(t1, r);
-        }
-    }
-    if (t0 > t1) {
-        return false;
-    }
-    const Point from = a;
-    a = {from.x + t0 * (b.x - from.x), from.y + t0 * dy};
-    b = {from.x + t1 * (b.x - from.x), from.y + t1 * dy};
-    return true;
-}
-
-}  // namespace
 
 double TheoryCurve::At(double level) const {
     return TheoreticalValue(strikes, ivPut, ivCall, level, years, rates).value_or(NAN);
@@ -71,60 +35,26 @@ std::optional<TheoryCurve> TheoryCurveFor(const std::string& folder, const std::
 }
 
 void DrawTheoryLine(Canvas& canvas, const PlotArea& area, const IndexWindow& window,
-                    double valueTop, const TheoryCurve& curve) {
+                    double valueTop, const TheoryCurve& curve, PlotContents* contents) {
     if (!(window.scale > 0) || !(valueTop > 0) || area.right <= area.left) {
         return;
     }
     const double pixelsPerValue = (area.bottom - area.top) / valueTop;
-    // One point per pixel column; the dash pattern runs on along the curve.
-    std::vector<Point> points;
+    // One point per pixel column.
+    std::vector<std::pair<double, double>> points;
     for (int x = area.left; x <= area.right; ++x) {
         const double level = window.lowEdge + (x - area.left) / window.scale;
         const double v = curve.At(level);
         if (std::isfinite(v)) {
-            points.push_back({static_cast<double>(x), area.bottom - pixelsPerValue * v});
+            points.emplace_back(x, area.bottom - pixelsPerValue * v);
         }
     }
-    canvas.SetPenStyle(PenStyle::Solid);
-    canvas.SetPenColor(kTheoryColor);
-    double phase = 0;  // distance into the current dash period
-    auto advance = [&phase](double by) { phase = std::fmod(phase + by, kDashOn + kDashOff); };
-    for (size_t i = 1; i < points.size(); ++i) {
-        Point a = points[i - 1];
-        Point b = points[i];
-        const double length = std::hypot(b.x - a.x, b.y - a.y);
-        const Point from = a;
-        // Only the visible part is walked dash by dash: a value far off the scale makes a
-        // segment millions of pixels long.
-        if (length <= 0 || !ClipToRows(a, b, area.top, area.bottom)) {
-            advance(length);
-            continue;
-        }
-        const double before = std::hypot(a.x - from.x, a.y - from.y);
-        advance(before);
-        const double visible = std::hypot(b.x - a.x, b.y - a.y);
-        double done = 0;
-        while (done < visible) {
-            const bool on = phase < kDashOn;
-            const double step =
-                std::min(visible - done, (on ? kDashOn : kDashOn + kDashOff) - phase);
-            if (on) {
-                const double t0 = done / visible;
-                const double t1 = (done + step) / visible;
-                canvas.MoveTo(Nearest(a.x + t0 * (b.x - a.x)), Nearest(a.y + t0 * (b.y - a.y)));
-                canvas.LineTo(Nearest(a.x + t1 * (b.x - a.x)), Nearest(a.y + t1 * (b.y - a.y)));
-            }
-            done += step;
-            advance(step);
-        }
-        advance(std::max(length - before - visible, 0.0));
-    }
-    canvas.SetPenColor(chart_colors::kBlack);
+    DrawDashedPolyline(canvas, area, points, kTheoryColor, contents);
 }
 
 void DrawTheoryOverlay(Canvas& canvas, const std::string& folder, const std::string& fileName,
                        int width, int height, double valueTop, const Rates& rates,
-                       const DateTime& now, int64_t days) {
+                       const DateTime& now, int64_t days, PlotContents* contents) {
     const auto curve = TheoryCurveFor(folder, fileName, rates, now, days);
     if (!curve) {
         return;
@@ -132,19 +62,107 @@ void DrawTheoryOverlay(Canvas& canvas, const std::string& folder, const std::str
     const PlotArea area = PlotAreaFor(width, height);
     const ChartHeader header = ParseChartFileName(fileName);
     const HistoryRows rows = LoadHistoryRows(folder, fileName);
-    DrawTheoryLine(canvas, area, IndexWindowFor(header, rows.lines, area), valueTop, *curve);
-    // A line of a later day says which day, so it is not taken for today's value.
+    DrawTheoryLine(canvas, area, IndexWindowFor(header, rows.lines, area), valueTop, *curve,
+                   contents);
+}
+
+namespace {
+
+struct DayValue {
+    Date date;
+    int64_t day = 0;
+    double theory = 0;
+    double market = 0;
+};
+
+// The theoretical value of each day the graph chart plots.
+std::vector<DayValue> TheoryByDay(const std::string& folder, const std::string& fileName,
+                                  const Rates& rates, const DateTime& now) {
+    std::vector<DayValue> out;
+    const auto curve = TheoryCurveFor(folder, fileName, rates, now, 0);
+    const ChartHeader header = ParseChartFileName(fileName);
+    if (!curve || !header.expiryDate) {
+        return out;
+    }
+    for (const std::string& line : LoadHistoryRows(folder, fileName).lines) {
+        const HistoryRow row = SplitHistoryRow(line);
+        const auto day = RowDayNumber(row.dateText);
+        const auto level = IndexLevel(row.aexField);
+        const double som = ParseNumber(row.somField);
+        if (!day || !level || som == 0) {
+            continue;
+        }
+        const Date date = FromDayNumber(*day);
+        const auto v = TheoreticalValue(curve->strikes, curve->ivPut, curve->ivCall, *level,
+                                        YearsBetween(date, *header.expiryDate), rates);
+        if (v && std::isfinite(*v)) {
+            out.push_back({date, *day, *v, som});
+        }
+    }
+    return out;
+}
+
+std::string Euros(double v) {
+    return std::string("\xE2\x82\xAC ") + FormatNumber(v, 1, 2);
+}
+
+}  // namespace
+
+void DrawTheoryByDay(Canvas& canvas, const PlotArea& area, double valueTop,
+                     const std::string& folder, const std::string& fileName, const Rates& rates,
+                     const DateTime& now, const Date& today, PlotContents* contents) {
+    if (!(valueTop > 0)) {
+        return;
+    }
+    const TimeSpan span = TimeSpanFor(LoadHistoryRows(folder, fileName).lines, today, area);
+    const double pixelsPerValue = (area.bottom - area.top) / valueTop;
+    std::vector<std::pair<double, double>> points;
+    for (const DayValue& d : TheoryByDay(folder, fileName, rates, now)) {
+        if (d.day < span.firstDay || d.day > span.lastDay) {
+            continue;
+        }
+        points.emplace_back(
+            Nearest(static_cast<double>(d.day - span.firstDay) * span.pixelsPerDay) + area.left,
+            area.bottom - pixelsPerValue * d.theory);
+    }
+    DrawDashedPolyline(canvas, area, points, kTheoryColor, contents);
+}
+
+std::string TheoryCaption(bool blocks, const std::string& fileName, const DateTime& now,
+                          int64_t days) {
+    if (!blocks) {
+        return "Theorie per dag";
+    }
+    const ChartHeader header = ParseChartFileName(fileName);
     const int64_t shown =
         header.expiryDate
             ? DayNumber(TheoryDate(now.date(), *header.expiryDate, days)) - DayNumber(now.date())
             : 0;
-    if (shown > 0) {
-        const std::string text = "Theorie over " + std::to_string(shown) + " dagen";
-        canvas.SetFontColor(kTheoryColor);
-        canvas.SetBrushColor(chart_colors::kWhite);
-        canvas.TextOut(area.right - canvas.TextWidth(text) - 8, area.top + 6, text);
-        canvas.SetFontColor(chart_colors::kBlack);
+    return shown > 0 ? "Theorie over " + std::to_string(shown) + " dagen" : "Theorie vandaag";
+}
+
+std::string TheorySummary(bool blocks, const std::string& folder, const std::string& fileName,
+                          const Rates& rates, const DateTime& now, int64_t days) {
+    const std::string caption = TheoryCaption(blocks, fileName, now, days);
+    if (!blocks) {
+        const auto values = TheoryByDay(folder, fileName, rates, now);
+        if (values.empty()) {
+            return {};
+        }
+        const DayValue& last = values.back();
+        return caption + ": laatste " + Euros(last.theory) + " op " + FormatDmy(last.date) +
+               ", koers " + Euros(last.market);
     }
+    const auto curve = TheoryCurveFor(folder, fileName, rates, now, days);
+    const auto level = LastPlottedIndex(LoadHistoryRows(folder, fileName).lines);
+    if (!curve || !level) {
+        return {};
+    }
+    const double v = curve->At(*level);
+    if (!std::isfinite(v)) {
+        return {};
+    }
+    return caption + ": " + Euros(v) + " bij AEX " + FormatNumber(*level, 1, 2);
 }
 
 }  // namespace rendaal

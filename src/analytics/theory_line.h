@@ -37,12 +37,27 @@ std::optional<TheoryCurve> TheoryCurveFor(const std::string& folder, const std::
 
 // Dashed, clipped to the plot area, on the value scale of the squares (valueTop at the top).
 void DrawTheoryLine(Canvas& canvas, const PlotArea& area, const IndexWindow& window,
-                    double valueTop, const TheoryCurve& curve);
+                    double valueTop, const TheoryCurve& curve, PlotContents* contents = nullptr);
 
 // The whole overlay for a block chart already drawn on canvas: reads the history again, as
 // every chart pass does.
 void DrawTheoryOverlay(Canvas& canvas, const std::string& folder, const std::string& fileName,
                        int width, int height, double valueTop, const Rates& rates,
-                       const DateTime& now, int64_t days = 0);
+                       const DateTime& now, int64_t days = 0, PlotContents* contents = nullptr);
+
+// The graph chart's line: on each day the chart plots, the value at that day's index level and
+// time to expiry, with the volatilities of the last prices. today is the chart's last day.
+void DrawTheoryByDay(Canvas& canvas, const PlotArea& area, double valueTop,
+                     const std::string& folder, const std::string& fileName, const Rates& rates,
+                     const DateTime& now, const Date& today, PlotContents* contents = nullptr);
+
+// The key's text: "Theorie per dag" for the graph chart; for the block chart "Theorie vandaag"
+// or, when the day priced lies later, "Theorie over N dagen".
+std::string TheoryCaption(bool blocks, const std::string& fileName, const DateTime& now,
+                          int64_t days);
+
+// One sentence with the line's latest values, for a screen reader; empty without a line.
+std::string TheorySummary(bool blocks, const std::string& folder, const std::string& fileName,
+                          const Rates& rates, const DateTime& now, int64_t days);
 
 }  // namespace rendaal

@@ -162,9 +162,6 @@ int RunChartCommand(const std::vector<std::string>& args) {
     }
 
     request.today = AppClock().Now().date();
-    ChartState state;
-    ChartOutputs outputs;
-    QImage image = RenderChart(request, state, outputs);
     if (theorie) {
         const RateSettings rates = ReadRateSettings(SettingsStore().file(), kSettingsKey);
         for (const auto* problem : {&rates.renteProblem, &rates.dividendProblem}) {
@@ -172,8 +169,13 @@ int RunChartCommand(const std::vector<std::string>& args) {
                 Complain(*problem);
             }
         }
-        DrawTheoryOnImage(image, request, state, rates.rates, AppClock().Now(), theorieDagen);
+        if (!AddTheory(request, rates.rates, AppClock().Now(), theorieDagen)) {
+            Complain("geen theorie: de laatste koersen geven geen volatiliteit");
+        }
     }
+    ChartState state;
+    ChartOutputs outputs;
+    const QImage image = RenderChart(request, state, outputs);
     if (outputs.l21) {
         Complain(*outputs.l21);
     }

@@ -67,29 +67,16 @@ void DrawSquare(Canvas& canvas, const PlotArea& area, PlotContents& contents, in
 }  // namespace
 
 void DrawBlockLegend(Canvas& canvas, const PlotArea& area, PlotContents& contents,
-                     const SystemColors& colors) {
+                     const SystemColors& colors, const std::vector<LegendEntry>& extra) {
     static constexpr const char* kNames[] = {"Ma", "Di", "Wo", "Do", "Vr"};
-    // The box round squares at x + 10 .. x + 20 with their names after them, 20 pixels apart.
-    int w = 0;
-    for (const char* name : kNames) {
-        w = std::max(w, canvas.TextWidth(name));
-    }
-    w += 28;
-    const int h = 5 * 20 + 2;
-    const Box box = PlaceBox(contents, area, w, h, BoxCandidates(area, w, h, {}));
-    canvas.SetBrushColor(kWhite);
-    canvas.SetPenColor(kGrid);
-    canvas.Rectangle(box.x1, box.y1, box.x2, box.y2);
-    canvas.SetPenColor(kBlack);
-    const int cx = box.x1 + 8;
+    std::vector<LegendEntry> entries;
+    entries.reserve(6 + extra.size());
     for (int i = 0; i < 5; ++i) {
-        const int cy = box.y1 + 11 + 20 * i;
-        canvas.SetBrushColor(*WeekdayColor(i + 2, colors));
-        canvas.Rectangle(cx - 5, cy - 5, cx + 5, cy + 5);
-        canvas.SetBrushColor(kWhite);
-        canvas.SetFontColor(kBlack);
-        canvas.TextOut(cx + 10, cy - 8, kNames[i]);
+        entries.push_back({LegendEntry::Mark::Square, *WeekdayColor(i + 2, colors), kNames[i]});
     }
+    entries.push_back({LegendEntry::Mark::DashedLine, kBlack, "Waarde op expiratie"});
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    DrawLegend(canvas, area, contents, entries, 20);
 }
 
 void DrawIndexAxis(Canvas& canvas, const PlotArea& area, const IndexWindow& window) {

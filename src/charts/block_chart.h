@@ -7,6 +7,7 @@
 #include "charts/canvas.h"
 #include "charts/frame.h"
 #include "charts/history.h"
+#include "charts/legend.h"
 
 namespace rendaal {
 
@@ -44,8 +45,9 @@ void DrawBlockChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
 // The same without the legend; what it draws on the plot is added to contents.
 void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
                      ChartOutputs& outputs, PlotContents& contents);
-// The weekday colours in a box where it hides nothing of contents.
+// The weekday colours, the expiry value lines and the extra entries in a box where it hides
+// nothing of contents.
 void DrawBlockLegend(Canvas& canvas, const PlotArea& area, PlotContents& contents,
-                     const SystemColors& colors);
+                     const SystemColors& colors, const std::vector<LegendEntry>& extra = {});
 
 }  // namespace rendaal

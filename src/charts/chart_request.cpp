@@ -39,12 +39,21 @@ void DrawChart(const ChartRequest& request, Canvas& canvas, ChartState& state,
             pass.series = s;
             DrawBlockSeries(pass, canvas, state, outputs, contents);
         }
-        DrawBlockLegend(canvas, area, contents, request.colors);
+        std::vector<LegendEntry> extra;
+        if (request.overlay && request.overlay->draw) {
+            request.overlay->draw(canvas, area, ValueTop(state.valueScale), contents);
+            extra.push_back(request.overlay->entry);
+        }
+        DrawBlockLegend(canvas, area, contents, request.colors, extra);
     } else {
         GraphTexts texts;
         for (const ChartSeries s : series) {
             pass.series = s;
             DrawGraphSeries(pass, canvas, state, outputs, texts);
+        }
+        if (request.overlay && request.overlay->draw) {
+            request.overlay->draw(canvas, area, ValueTop(state.valueScale), texts.contents);
+            texts.extra.push_back(request.overlay->entry);
         }
         DrawGraphTexts(canvas, area, texts);
     }

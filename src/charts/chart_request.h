@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "charts/canvas.h"
 #include "charts/frame.h"
 #include "charts/history.h"
+#include "charts/legend.h"
 #include "core/calendar.h"
 
 namespace rendaal {
@@ -19,6 +21,7 @@ struct ChartRequest {
     int height = 474;
     Date today;
     SystemColors colors;
+    std::optional<ChartOverlay> overlay;  // drawn after the lines, before the key and texts
 };
 
 // The Som pass and, when separate, the Put and Call passes of the sides the combination has,

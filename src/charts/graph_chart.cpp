@@ -44,7 +44,7 @@ int DayX(const PlotArea& area, const TimeSpan& span, int64_t day) {
 
 void DrawGuideLines(Canvas& canvas, const PlotArea& area, const TimeSpan& span,
                     const ChartHeader& header, const HistoryRows& rows, double top,
-                    const SystemColors& colors, PlotContents& contents) {
+                    const SystemColors& colors, GraphTexts& texts) {
     if (!header.expiryDate) {
         return;  // no expiry to fall towards
     }
@@ -65,8 +65,9 @@ void DrawGuideLines(Canvas& canvas, const PlotArea& area, const TimeSpan& span,
     canvas.MoveTo(area.left, area.bottom - Half(h0));
     canvas.LineTo(area.right, area.bottom - Half(e));
     canvas.SetPenStyle(PenStyle::Solid);
-    contents.AddLine(area.left, area.bottom - h0, area.right, area.bottom - e);
-    contents.AddLine(area.left, area.bottom - Half(h0), area.right, area.bottom - Half(e));
+    texts.contents.AddLine(area.left, area.bottom - h0, area.right, area.bottom - e);
+    texts.contents.AddLine(area.left, area.bottom - Half(h0), area.right, area.bottom - Half(e));
+    texts.guideColor = colors.activeCaption;
 }
 
 // Top-left corners for a series' name near its first point (x, y): above and to the
@@ -252,7 +253,7 @@ void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
         DrawUnitMark(canvas, area, 10);
         DrawTimeAxis(canvas, area, span);
         DrawGuideLines(canvas, area, span, header, rows, ValueTop(state.valueScale), pass.colors,
-                       texts.contents);
+                       texts);
     }
     const double top = ValueTop(state.valueScale);
     const double pixelsPerValue = (area.bottom - area.top) / top;
@@ -340,26 +341,17 @@ void DrawGraphTexts(Canvas& canvas, const PlotArea& area, GraphTexts& texts) {
         canvas.SetFontColor(name.color);
         canvas.TextOut(box.x1, box.y1, name.text);
     }
-    if (texts.profits.empty()) {
-        return;
-    }
-    constexpr int kPad = 3;
-    constexpr int kPitch = 18;
-    int w = 0;
+    std::vector<LegendEntry> entries;
     for (const auto& line : texts.profits) {
-        w = std::max(w, canvas.TextWidth(line.text));
+        entries.push_back({LegendEntry::Mark::None, kBlack, line.text, line.color});
     }
-    w += 2 * kPad;
-    const int h = static_cast<int>(texts.profits.size()) * kPitch + kPad;
-    const Box box = PlaceBox(texts.contents, area, w, h, BoxCandidates(area, w, h, {}));
-    canvas.SetPenColor(kGrid);
-    canvas.Rectangle(box.x1, box.y1, box.x2, box.y2);
-    canvas.SetPenColor(kBlack);
-    for (size_t i = 0; i < texts.profits.size(); ++i) {
-        canvas.SetFontColor(texts.profits[i].color);
-        canvas.TextOut(box.x1 + kPad, box.y1 + kPad + static_cast<int>(i) * kPitch,
-                       texts.profits[i].text);
+    if (texts.guideColor) {
+        entries.push_back(
+            {LegendEntry::Mark::DashedLine, *texts.guideColor, "Lineair naar 0 op expiratie"});
+        entries.push_back({LegendEntry::Mark::DashedLine, *texts.guideColor, "De helft daarvan"});
     }
+    entries.insert(entries.end(), texts.extra.begin(), texts.extra.end());
+    DrawLegend(canvas, area, texts.contents, entries, 18);
 }
 
 }  // namespace rendaal

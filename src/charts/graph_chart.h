@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "charts/canvas.h"
 #include "charts/frame.h"
 #include "charts/history.h"
+#include "charts/legend.h"
 
 namespace rendaal {
 
@@ -49,7 +51,9 @@ struct GraphTexts {
     };
     PlotContents contents;
     std::vector<Label> seriesNames;
-    std::vector<Label> profits;  // x and y unused
+    std::vector<Label> profits;       // x and y unused
+    std::optional<Color> guideColor;  // set when the guide lines were drawn
+    std::vector<LegendEntry> extra;   // drawn over the chart before the texts
 };
 
 // One pass of the "Grafiek" view, value against time for pass.series, with its texts.
@@ -58,8 +62,8 @@ void DrawGraphChart(const ChartPass& pass, Canvas& canvas, ChartState& state,
 // The same without the texts, which are added to texts.
 void DrawGraphSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
                      ChartOutputs& outputs, GraphTexts& texts);
-// The series names next to their lines and the profit lines in one box, each where it hides
-// nothing drawn before.
+// The series names next to their lines; the profit lines and the key of the dashed lines in one
+// box, where it hides nothing drawn before.
 void DrawGraphTexts(Canvas& canvas, const PlotArea& area, GraphTexts& texts);
 
 // The result read-out of the graph chart (l1 .. l4) from the first, second-to-last and last

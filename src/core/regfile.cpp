@@ -459,7 +459,13 @@ RegValue& RegFile::Slot(std::string_view key, std::string_view name) {
 void RegFile::SetString(std::string_view key, std::string_view name, std::string_view value) {
     RegValue& v = Slot(key, name);
     v.type = RegValue::Type::String;
+    // The file is line based: a line break in a value would start a value or key of its own.
     v.text = std::string(value);
+    for (char& ch : v.text) {
+        if (ch == '\r' || ch == '\n') {
+            ch = ' ';
+        }
+    }
 }
 
 void RegFile::SetDword(std::string_view key, std::string_view name, uint32_t value) {

@@ -115,6 +115,10 @@ TAboutForm::TAboutForm(QWidget* parent)
     Memo1->setFont(Font("Verdana", 15));
     OKBtn1 = new QPushButton(QStringLiteral("OK"), this);
     OKBtn1->setGeometry(0, 256, 100, 32);
+    // Covered by the panel until "i" is clicked: hidden too, so a screen reader does not offer
+    // them as if shown.
+    Memo1->hide();
+    OKBtn1->hide();
 
     MainPanel = new QFrame(this);
     MainPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -243,6 +247,8 @@ void TAboutForm::showEvent(QShowEvent* event) {
 }
 
 void TAboutForm::AutorBtnClick() {
+    Memo1->show();
+    OKBtn1->show();
     MainPanel->hide();
     setWindowTitle(ToQString(programName_) + QStringLiteral(" - Informatie"));
 }
@@ -252,6 +258,8 @@ void TAboutForm::OKBtn1Click() {
                                           : ToQString(programName_ + ", " + versionText_);
     setWindowTitle(caller + QStringLiteral(" - Informatie"));
     MainPanel->show();
+    Memo1->hide();
+    OKBtn1->hide();
 }
 
 void TAboutForm::Tell(const QString& first, const QString& second) {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -93,7 +94,7 @@ TAddForm::TAddForm(QWidget* parent) : QDialog(parent) {
     ResultLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     ResultLabel->setWordWrap(true);
     ResultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    ResultLabel->setAccessibleName("Nieuwe combinatie");
+    ShowLine({});
 
     CancelButton = new QPushButton("Annuleren", this);
     CancelButton->setGeometry(211, 199, 100, 31);
@@ -111,7 +112,8 @@ TAddForm::TAddForm(QWidget* parent) : QDialog(parent) {
     LabelIntro->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LabelIntro->setWordWrap(true);
     LabelIntro->setText(QStringList{kIntroLines[0], kIntroLines[1], kIntroLines[2]}.join('\n'));
-    LabelIntro->setAccessibleName("Uitleg");
+    // Named with its text: a fixed name would hide what it says from a screen reader.
+    LabelIntro->setAccessibleName("Uitleg: " + LabelIntro->text());
     NoteLabel = new QLabel(GroupBox1);
     NoteLabel->setWordWrap(true);
     NoteLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -170,6 +172,13 @@ void TAddForm::showEvent(QShowEvent* event) {
         RefreshFromPage();
     }
     QDialog::showEvent(event);
+    // On the chosen series, with the ring a keyboard user needs to see where the keys act.
+    QTimer::singleShot(0, this, [this] {
+        if (QAbstractButton* chosen = RadioGroupButtons->checkedButton()) {
+            setAttribute(Qt::WA_KeyboardFocusChange);
+            chosen->setFocus(Qt::TabFocusReason);
+        }
+    });
 }
 
 void TAddForm::changeEvent(QEvent* event) {
@@ -295,7 +304,15 @@ void TAddForm::FillStrikeLists(const std::string& page) {
 
 void TAddForm::ShowNote(const QString& note) {
     NoteLabel->setText(note);
+    NoteLabel->setAccessibleName("Toelichting: " + note);
     NoteLabel->setVisible(!note.isEmpty());
+}
+
+void TAddForm::ShowLine(const QString& line) {
+    ResultLabel->setText(line);
+    ResultLabel->setAccessibleName(line.isEmpty()
+                                       ? QStringLiteral("Nieuwe combinatie: nog niet gekozen")
+                                       : "Nieuwe combinatie: " + line);
 }
 
 void TAddForm::ComposeLine() {
@@ -310,7 +327,7 @@ void TAddForm::ComposeLine() {
     ComposedLine = composed.complete ? composed.line : std::string();
     // A line with a part missing names no option; it is not shown, the note says what is
     // missing.
-    ResultLabel->setText(QString::fromStdString(ComposedLine));
+    ShowLine(QString::fromStdString(ComposedLine));
     ShownLine = ComposedLine;
     OKButton->show();
     OKButton->setEnabled(composed.complete);
@@ -339,7 +356,7 @@ void TAddForm::ComboBox4Change() {
 
 void TAddForm::RadioGroupClick() {
     FillStrikeLists(QuotePage());
-    ResultLabel->setText(QString::fromStdString(ShownLine));
+    ShowLine(QString::fromStdString(ShownLine));
 }
 
 void TAddForm::OKButtonClick() {
@@ -351,7 +368,7 @@ void TAddForm::OKButtonClick() {
     // click on OK meanwhile must not add the line twice.
     const std::string line = std::move(ComposedLine);
     ComposedLine.clear();
-    ResultLabel->clear();
+    ShowLine({});
     ShownLine.clear();
     if (context_.addCombination) {
         context_.addCombination(line);

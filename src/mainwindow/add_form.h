@@ -93,6 +93,7 @@ protected:
 private:
     std::string QuotePage() const;
     void ShowNote(const QString& note);
+    void ShowLine(const QString& line);  // the composed line, spoken as well as shown
 
     AddFormContext context_;
     std::string filledFrom_;  // the page the price lists were filled from

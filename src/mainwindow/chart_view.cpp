@@ -12,13 +12,16 @@
 #include <QStandardPaths>
 #include <QToolTip>
 
+#include "analytics/theory_line.h"
 #include "charts/history.h"
 #include "charts/hover.h"
 #include "core/clock.h"
 #include "core/combination.h"
+#include "core/market_hours.h"
 #include "core/settings_values.h"
 #include "core/text.h"
 #include "dialogs/shown_text.h"
+#include "mainwindow/key_menu.h"
 #include "mainwindow/main_form.h"
 #include "mainwindow/overview_form.h"
 #include "platform/chart_render.h"
@@ -56,6 +59,7 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
     }
     ChartOutputs outputs;
     const MainFormHooks& hooks = form_.Hooks();
+    historyFile_ = historyFile;
     if (hooks.renderChart) {
         chart_ = hooks.renderChart(historyFile, size(), form_.BlocksView, form_.SeparateView);
     } else {
@@ -67,18 +71,29 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
         request.width = width();
         request.height = height();
         request.today = AppClock().Now().date();
-        chart_ = RenderChart(request, form_.Charts, outputs, devicePixelRatioF());
         theoryHover_.clear();
-        if (form_.TheoryView && form_.BlocksView) {
-            DrawTheoryOnImage(chart_, request, form_.Charts, WindowRates(), AppClock().Now(),
-                              TheoryDaysStored());
-            theoryHover_ = TheoryHoverFor(form_.DataFolder, line);
+        theorySummary_.clear();
+        theoryAvailable_.reset();
+        if (form_.TheoryView) {
+            const Rates rates = WindowRates();
+            theoryAvailable_ = AddTheory(request, rates, AppClock().Now(), TheoryDaysStored());
+            if (*theoryAvailable_) {
+                theorySummary_ =
+                    TheorySummary(form_.BlocksView, form_.DataFolder, historyFile, rates,
+                                  AmsterdamTimeOfLocal(AppClock().Now()), TheoryDaysStored());
+                theoryHover_ = TheoryHoverFor(form_.DataFolder, line);
+            }
         }
+        chart_ = RenderChart(request, form_.Charts, outputs, devicePixelRatioF());
     }
     setPixmap(QPixmap::fromImage(chart_));
-    setAccessibleDescription(ToQString(
+    std::string description =
         ChartSummary(form_.BlocksView, line, LoadHistoryRows(form_.DataFolder, historyFile),
-                     hooks.renderChart ? std::nullopt : std::optional<ChartOutputs>(outputs))));
+                     hooks.renderChart ? std::nullopt : std::optional<ChartOutputs>(outputs));
+    if (form_.TheoryView) {
+        description += ". " + (theorySummary_.empty() ? TheoryRefusal() : theorySummary_);
+    }
+    setAccessibleDescription(ToQString(description));
     return outputs;
 }
 
@@ -122,31 +137,46 @@ void TChartView::ShowHover() {
 }
 
 void TChartView::contextMenuEvent(QContextMenuEvent* event) {
-    ShowMenu(event->globalPos());
+    ShowMenu(event->globalPos(), event->reason() == QContextMenuEvent::Keyboard);
 }
 
 void TChartView::keyPressEvent(QKeyEvent* event) {
     // Where the platform turns the menu key into a context menu, the open menu takes the key
     // and it does not come here.
-    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
-    if (event->key() == Qt::Key_Menu || shiftF10) {
-        ShowMenu(mapToGlobal(QPoint(10, 10)));
+    if (IsMenuKey(event)) {
+        ShowMenu(mapToGlobal(QPoint(10, 10)), true);
         return;
     }
     QLabel::keyPressEvent(event);
 }
 
-void TChartView::ShowMenu(const QPoint& at) {
+void TChartView::ShowMenu(const QPoint& at, bool byKey) {
     save_->setEnabled(!chart_.isNull());
     theory_->setChecked(form_.TheoryView);
-    QMenu menu(this);
-    days_->setEnabled(form_.BlocksView);
-    menu.addActions({save_, theory_, days_});
-    if (!actions().isEmpty()) {
-        menu.addSeparator();
-        menu.addActions(actions());
+    // Greyed with the reason rather than switched on to change nothing.
+    if (!theoryAvailable_ && !chart_.isNull()) {
+        ChartRequest probe;
+        probe.folder = form_.DataFolder;
+        probe.fileName = historyFile_;
+        theoryAvailable_ = AddTheory(probe, WindowRates(), AppClock().Now(), 0);
     }
-    menu.exec(at);
+    theory_->setEnabled(chart_.isNull() || theoryAvailable_.value_or(true) || form_.TheoryView);
+    theory_->setToolTip(theory_->isEnabled() ? QString() : ToQString(TheoryRefusal()));
+    days_->setEnabled(form_.BlocksView);
+    days_->setToolTip(form_.BlocksView
+                          ? QString()
+                          : QStringLiteral("Alleen in Blokjes: de Grafiek toont de theorie van "
+                                           "elke dag op die dag zelf"));
+    QList<QAction*> items = {save_, theory_, days_};
+    if (!actions().isEmpty()) {
+        auto* line = new QAction(this);
+        line->setSeparator(true);
+        items << line << actions();
+        ExecContextMenu(this, items, at, byKey, QStringLiteral("Menu van de grafiek"));
+        delete line;
+        return;
+    }
+    ExecContextMenu(this, items, at, byKey, QStringLiteral("Menu van de grafiek"));
 }
 
 void TChartView::AskTheoryDays() {
@@ -212,8 +242,17 @@ bool TChartView::SaveTo(const QString& path) {
         ShowUserMessage(ToQString(form_.ProgramName),
                         QStringLiteral("De grafiek kon niet worden opgeslagen in ") + path +
                             (why.empty() ? QString() : QStringLiteral(":\n") + ToQString(why)));
+        return false;
     }
-    return saved;
+    const QString said = QStringLiteral("Grafiek opgeslagen in ") + path;
+    form_.Label1->setText(said);
+    form_.Label1->setToolTip(said);
+    form_.Panel1->FitLabels();
+    return true;
+}
+
+std::string TheoryRefusal() {
+    return "Geen theorie: de laatste koersen geven geen volatiliteit";
 }
 
 std::string ChartSummary(bool blocks, const std::string& line, const HistoryRows& rows,

@@ -48,7 +48,7 @@ protected:
 
 private:
     void ShowHover();
-    void ShowMenu(const QPoint& at);
+    void ShowMenu(const QPoint& at, bool byKey);
     void AskTheoryDays();
 
     TMainForm& form_;
@@ -56,8 +56,14 @@ private:
     QAction* theory_ = nullptr;
     QAction* days_ = nullptr;
     QImage chart_;
-    std::string theoryHover_;  // read-out lines of the chart last drawn with "Theorie"
+    std::string theoryHover_;              // read-out lines of the chart last drawn with "Theorie"
+    std::string theorySummary_;            // its latest values, for a screen reader
+    std::optional<bool> theoryAvailable_;  // the chart last drawn can show "Theorie"
+    std::string historyFile_;              // of the chart last drawn
 };
+
+// Why "Theorie" shows no line.
+std::string TheoryRefusal();
 
 // One line for a screen reader: the view, the combination, the dates drawn, the last sum and the
 // result the read-out labels show.

@@ -2,11 +2,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QStyle>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <optional>
 
@@ -14,6 +18,7 @@
 #include "core/calendar.h"
 #include "core/combination.h"
 #include "core/text.h"
+#include "mainwindow/key_menu.h"
 #include "platform/help.h"
 #include "platform/qt_text.h"
 
@@ -39,7 +44,6 @@ QIcon AlertMark(bool on, int size) {
 TCombinationList::TCombinationList(QWidget* parent) : QListWidget(parent) {
     setObjectName("ListBox1");
     setUniformItemSizes(true);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
     setAccessibleName(QStringLiteral("Combinaties"));
     SetHelpContext(this, 10000);
     HerstelUitArchief = new QAction(QStringLiteral("Herstel uit archief"), this);
@@ -167,6 +171,43 @@ void TCombinationList::Reload() {
     emit Reloaded(lost);
 }
 
+void TCombinationList::keyPressEvent(QKeyEvent* event) {
+    if (!IsMenuKey(event)) {
+        QListWidget::keyPressEvent(event);
+        return;
+    }
+    const QRect row = currentItem() ? visualItemRect(currentItem()) : QRect();
+    const QPoint at = row.isValid() ? row.bottomLeft() + QPoint(20, 0) : QPoint(10, 10);
+    ExecContextMenu(this, actions(), viewport()->mapToGlobal(at), true,
+                    QStringLiteral("Menu van de lijst"));
+}
+
+void TCombinationList::contextMenuEvent(QContextMenuEvent* event) {
+    ExecContextMenu(this, actions(), event->globalPos(),
+                    event->reason() == QContextMenuEvent::Keyboard,
+                    QStringLiteral("Menu van de lijst"));
+}
+
+bool TCombinationList::viewportEvent(QEvent* event) {
+    // A narrow window cuts the lines with an ellipsis; the whole line is then in the tooltip.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (QListWidgetItem* item = itemAt(help->pos())) {
+            const QRect row = visualItemRect(item);
+            const int needed = fontMetrics().horizontalAdvance(item->text()) + iconSize().width() +
+                               3 * frameWidth() + 8;
+            if (needed > row.width()) {
+                const QString own = item->toolTip();
+                QToolTip::showText(help->globalPos(),
+                                   item->text() + (own.isEmpty() ? QString() : "\n" + own),
+                                   viewport(), row);
+                return true;
+            }
+        }
+    }
+    return QListWidget::viewportEvent(event);
+}
+
 void TCombinationList::RefreshMarks() {
     marksTimer_->start();
 }
@@ -219,6 +260,15 @@ void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& ro
         }
         if (item->toolTip() != tip) {
             item->setToolTip(tip);
+            // Read with the line, not only shown as a mark and a tooltip.
+            QString spoken = item->text();
+            if (marked) {
+                spoken += QStringLiteral(", signaal: ") + ToQString(JoinChecks(r->alerts));
+            }
+            if (stale) {
+                spoken += QStringLiteral(", ") + tip.section(QLatin1Char('\n'), 0, 0);
+            }
+            item->setData(Qt::AccessibleTextRole, spoken);
         }
     }
 }

@@ -50,6 +50,11 @@ public:
     // Marks computed for lines; dropped when the list has changed since.
     void ApplyMarks(const std::vector<std::string>& lines, const std::vector<OverviewRow>& rows);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
 signals:
     // The lines were replaced from disk; selectionLost: the selected line is gone.
     void Reloaded(bool selectionLost);
@@ -72,7 +77,7 @@ QString DeleteQuestion(const std::string& line);
 
 // Italics and a tooltip naming the last date for every stale combination of the list; rows
 // are in list order. A combination with a holding alert (row.alerts) gets a mark before it,
-// and the tooltip names the alert.
+// and the tooltip names the alert; a screen reader hears both with the line.
 void MarkStaleCombinations(QListWidget* list, const std::vector<OverviewRow>& rows);
 
 }  // namespace rendaal

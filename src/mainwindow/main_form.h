@@ -172,6 +172,7 @@ private:
     bool SaveRulesFile();
     bool ProcessLastPage();  // false while the data folder is held
     void RunCleanup();
+    void ExplainTimes(bool freshRead);  // tooltips of the status and the index row's time
 
     MainFormHooks hooks_;
     bool downloading_ = false;
@@ -179,6 +180,7 @@ private:
     bool saveFailureShown_ = false;
     bool startFilesCopied_ = false;  // this start put the shipped rules in place of none
     std::optional<Date> closingRunDate_;
+    std::optional<DateTime> lastGoodRead_;  // of the index row
     std::vector<std::string> notesShown_;
     std::vector<std::string> rulesCopiesOffered_;  // asked once while the program runs
     bool firstLineWaiting_ = false;

@@ -32,12 +32,15 @@ QPushButton* MakeButton(QWidget* parent, const char* text, int x, int y) {
     return button;
 }
 
+constexpr const char* kElidedProperty = "elidedText";
+constexpr const char* kFullProperty = "fullText";
+constexpr const char* kTipProperty = "explanation";
+
 // Sized to their texts whenever those change (FitLabels).
 QLabel* MakeLabel(QWidget* parent, int x, int y) {
     auto* label = new QLabel(QStringLiteral("---"), parent);
     label->move(x, y);
     label->adjustSize();
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
 
@@ -207,10 +210,35 @@ void TMainPanel::PlaceInfoButton() {
 void TMainPanel::FitLabels() {
     const int besideInfo = SpeedInfo->x() - kInfoGap;
     const int panelRight = width() - 2;
-    // Cut at the given edge only when the text is wider than the room left.
+    // Cut at the given edge only when the text is wider than the room left, with an ellipsis
+    // and the whole text in the tooltip.
     const auto fit = [](QLabel* label, int right) {
+        QString full = label->text();
+        if (!full.isEmpty() && full == label->property(kElidedProperty).toString()) {
+            full = label->property(kFullProperty).toString();
+            label->setText(full);
+        }
         label->adjustSize();
-        label->resize(std::clamp(right - label->x(), 0, label->width()), label->height());
+        const int room = std::max(right - label->x(), 0);
+        const QString own = label->property(kTipProperty).toString();
+        if (label->width() > room) {
+            const int chrome = label->width() - label->fontMetrics().horizontalAdvance(full);
+            const QString shown =
+                label->fontMetrics().elidedText(full, Qt::ElideRight, std::max(room - chrome, 0));
+            label->setText(shown);
+            label->setProperty(kElidedProperty, shown);
+            label->setProperty(kFullProperty, full);
+            label->setToolTip(own.isEmpty() ? full : full + QLatin1Char('\n') + own);
+            label->setAccessibleName(full);
+        } else {
+            label->setProperty(kElidedProperty, QVariant());
+            label->setToolTip(own);
+            if (label->accessibleName() == label->property(kFullProperty).toString()) {
+                label->setAccessibleName(QString());
+            }
+            label->setProperty(kFullProperty, QVariant());
+        }
+        label->resize(std::min(room, label->width()), label->height());
     };
     fit(Label1, besideInfo);
     for (QLabel* label : {l1, l2, l3, l4}) {
@@ -228,6 +256,11 @@ void TMainPanel::FitLabels() {
         fit(index[i], panelRight);
     }
     NameIndexChange();
+}
+
+void TMainPanel::Explain(QLabel* label, const QString& tip) {
+    label->setProperty(kTipProperty, tip);
+    FitLabels();
 }
 
 void TMainPanel::NameIndexChange() {

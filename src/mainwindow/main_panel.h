@@ -49,6 +49,8 @@ public:
     // The info button keeps to the right edge.
     void PlaceInfoButton();
     void FitLabels();
+    // A tooltip saying what a label's text means, kept beside the whole text of a cut label.
+    void Explain(QLabel* label, const QString& tip);
     void ShowViews(bool blocks, bool separate);
     void ApplyChartOutputs(const ChartOutputs& outputs);
     void ClearResult();

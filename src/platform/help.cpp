@@ -1,6 +1,7 @@
 #include "platform/help.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QUrl>
 #include <QVariant>
@@ -24,6 +25,22 @@ std::string HelpUrl(const std::string& pagePath, int context) {
 
 bool OpenHelp(const std::string& pagePath, int context) {
     return OpenUrl(HelpUrl(pagePath, context));
+}
+
+void OpenHelpChecked(const std::string& pagePath, int context, QObject* owner,
+                     const std::function<void(const std::string&)>& onFailure) {
+    const std::string address = HelpUrl(pagePath, context);
+    auto fail = [onFailure, address] {
+        if (onFailure) {
+            onFailure(address);
+        }
+    };
+    // A browser shows a missing file as its own error page; say it here instead.
+    if (!QFileInfo(QString::fromStdString(pagePath)).isFile()) {
+        fail();
+        return;
+    }
+    OpenUrlChecked(address, owner, fail);
 }
 
 int HelpContextOf(const QObject* object) {
@@ -57,10 +74,7 @@ bool HelpKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (!target) {
         target = watched;
     }
-    const int context = HelpContextOf(target);
-    if (!OpenHelp(pagePath_, context) && onFailure_) {
-        onFailure_(HelpUrl(pagePath_, context));
-    }
+    OpenHelpChecked(pagePath_, HelpContextOf(target), this, onFailure_);
     return true;
 }
 

@@ -18,6 +18,10 @@ std::string HelpUrl(const std::string& pagePath, int context);
 // Opens the page at the context's section (context 0: at its start). False when no viewer
 // took it.
 bool OpenHelp(const std::string& pagePath, int context);
+// The same, telling onFailure (with the address) when the page is missing or no program shows
+// it; returns at once.
+void OpenHelpChecked(const std::string& pagePath, int context, QObject* owner,
+                     const std::function<void(const std::string&)>& onFailure);
 
 // The context number a widget answers F1 with: its own "helpContext" property, else the
 // nearest non-zero one up the parent chain; 0 when none.

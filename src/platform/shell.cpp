@@ -1,7 +1,9 @@
 #include "platform/shell.h"
 
 #include <QDesktopServices>
+#include <QPointer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
 
@@ -31,6 +33,45 @@ bool OpenUrl(const std::string& url) {
 
 void SetUrlOpener(UrlOpener opener) {
     Opener() = std::move(opener);
+}
+
+void OpenUrlChecked(const std::string& url, QObject* owner, std::function<void()> onFailure) {
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (Opener() || xdgOpen.isEmpty()) {
+        if (!OpenUrl(url) && onFailure) {
+            onFailure();
+        }
+        return;
+    }
+    auto* process = new QProcess(owner);
+    // Told once, whether it could not start or ended saying it found no program.
+    auto fail = [process, onFailure = std::move(onFailure)]() mutable {
+        if (onFailure) {
+            auto once = std::move(onFailure);
+            onFailure = nullptr;
+            once();
+        }
+        process->deleteLater();
+    };
+    QObject::connect(process, &QProcess::errorOccurred, owner,
+                     [process, fail](QProcess::ProcessError e) mutable {
+                         if (e == QProcess::FailedToStart) {
+                             fail();
+                         } else if (process->state() == QProcess::NotRunning) {
+                             process->deleteLater();
+                         }
+                     });
+    QObject::connect(process, &QProcess::finished, owner,
+                     [process, fail](int code, QProcess::ExitStatus status) mutable {
+                         if (status == QProcess::NormalExit && code == 0) {
+                             process->deleteLater();
+                         } else {
+                             fail();
+                         }
+                     });
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(xdgOpen, {QString::fromStdString(url)});
 }
 
 bool StartDetached(const std::string& program, const std::vector<std::string>& args) {

@@ -6,6 +6,8 @@
 
 #include "platform/settings_store.h"
 
+class QObject;
+
 // Opening web and mail links and starting programs, each replaceable so that tests see what
 // would be opened or started without a browser or a real installer.
 namespace rendaal {
@@ -18,6 +20,10 @@ using DetachedStarter =
 bool OpenUrl(const std::string& url);
 // An empty opener restores the system one.
 void SetUrlOpener(UrlOpener opener);
+// The same, but a link no program shows counts as failed too: xdg-open starts, finds no
+// browser and says so in its exit code, long after openUrl reported success. Returns at once;
+// onFailure runs later (or at once) on owner's thread, never when a program took the link.
+void OpenUrlChecked(const std::string& url, QObject* owner, std::function<void()> onFailure);
 
 // Starts program in its own session; true when it started (QProcess::startDetached).
 bool StartDetached(const std::string& program, const std::vector<std::string>& args);

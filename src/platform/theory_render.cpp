@@ -11,18 +11,34 @@
 
 namespace rendaal {
 
-void DrawTheoryOnImage(QImage& image, const ChartRequest& request, const ChartState& state,
-                       const Rates& rates, const DateTime& now, int64_t days) {
-    if (!request.blocks || image.isNull()) {
-        return;
+bool AddTheory(ChartRequest& request, const Rates& rates, const DateTime& now, int64_t days) {
+    const DateTime amsterdam = AmsterdamTimeOfLocal(now);
+    if (!TheoryCurveFor(request.folder, request.fileName, rates, amsterdam, days)) {
+        return false;
     }
-    // Drawn at the ratio the chart was rendered at, so the line lands on the chart pixels.
-    QImageCanvas canvas(image, image.devicePixelRatio());
+    ChartOverlay overlay;
+    overlay.entry = {LegendEntry::Mark::DashedLine, kTheoryColor,
+                     TheoryCaption(request.blocks, request.fileName, amsterdam, days),
+                     kTheoryColor};
     // The chart's own size, not the picture's: RenderChart cuts absurd sizes down.
     const int width = std::clamp(request.width, 1, kMaxChartSide);
     const int height = std::clamp(request.height, 1, kMaxChartSide);
-    DrawTheoryOverlay(canvas, request.folder, request.fileName, width, height,
-                      ValueTop(state.valueScale), rates, AmsterdamTimeOfLocal(now), days);
+    const std::string folder = request.folder;
+    const std::string file = request.fileName;
+    if (request.blocks) {
+        overlay.draw = [=](Canvas& canvas, const PlotArea&, double top, PlotContents& contents) {
+            DrawTheoryOverlay(canvas, folder, file, width, height, top, rates, amsterdam, days,
+                              &contents);
+        };
+    } else {
+        const Date today = request.today;
+        overlay.draw = [=](Canvas& canvas, const PlotArea& area, double top,
+                           PlotContents& contents) {
+            DrawTheoryByDay(canvas, area, top, folder, file, rates, amsterdam, today, &contents);
+        };
+    }
+    request.overlay = std::move(overlay);
+    return true;
 }
 
 QImage RenderIvChart(const std::string& fileName, const std::vector<IvRow>& rows, int width,

@@ -14,12 +14,12 @@
 
 namespace rendaal {
 
-// Draws the "Theorie" line over a block chart that RenderChart drew for request: the value of
-// the combination today (or days later) at every index level, priced with its last implied
-// volatilities, on the value scale the chart left in state. Nothing for a graph chart, or when the
-// history gives no volatility. now is this machine's local time.
-void DrawTheoryOnImage(QImage& image, const ChartRequest& request, const ChartState& state,
-                       const Rates& rates, const DateTime& now, int64_t days = 0);
+// Asks the chart of request for the "Theorie" line, drawn before its key: in the block chart the
+// value today (or days later) at every index level, in the graph chart the value on each day
+// at that day's index level; priced with the volatilities the last prices imply. False (and
+// the request unchanged) when the history gives no volatility. now is this machine's local
+// time.
+bool AddTheory(ChartRequest& request, const Rates& rates, const DateTime& now, int64_t days = 0);
 
 // The volatility chart of a history as a picture of width x height (1 .. kMaxChartSide each
 // way) times devicePixelRatio, as the overview window and "rendaal-sched --iv --chart" show it.

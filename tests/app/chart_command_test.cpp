@@ -50,7 +50,8 @@ TEST_F(ChartCommandTest, PngEqualsTheWindowPicture) {
     }
 }
 
-// The "Theorie" line: purple, only inside the plot area, and the picture otherwise the chart's.
+// The "Theorie" line: purple, it and its key only inside the plot area, and the picture otherwise
+// the chart's.
 TEST_F(ChartCommandTest, TheorieDrawsThePurpleLineInsideThePlot) {
     ASSERT_EQ(RunChartCommand({kName, "--theorie", "--out", Out("t.png")}), 0);
     const QImage png =
@@ -65,9 +66,8 @@ TEST_F(ChartCommandTest, TheorieDrawsThePurpleLineInsideThePlot) {
             if (png.pixel(x, y) == plain.pixel(x, y)) {
                 continue;
             }
-            EXPECT_EQ(png.pixel(x, y), qRgb(128, 0, 128)) << x << "," << y;
             EXPECT_TRUE(x >= 50 && x <= 608 && y >= 50 && y <= 424) << x << "," << y;
-            ++purple;
+            purple += png.pixel(x, y) == qRgb(128, 0, 128) ? 1 : 0;
         }
     }
     EXPECT_GT(purple, 200);

@@ -74,6 +74,11 @@ inline std::vector<Call> LinesWithPen(const RecordingCanvas& canvas, Color pen) 
     return out;
 }
 
+// A dashed line's sample in a chart's key.
+inline bool IsKeySample(const Call& c) {
+    return c.y1 == c.y2 && c.x2 - c.x1 == 24;
+}
+
 // Every coordinate the canvas was given lies within the clamp range.
 inline bool AllCoordinatesBounded(const RecordingCanvas& canvas) {
     constexpr int kLimit = (1 << 20) + 100000;

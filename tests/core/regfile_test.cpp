@@ -163,5 +163,14 @@ TEST(RegFile, Regedit4SwitchesToVersion5OnlyForTextsCodePage1252CannotCarry) {
     }
 }
 
+TEST(RegFileTest, ALineBreakInAValueCannotAddAValue) {
+    RegFile f;
+    f.SetString(kKey, "Naam", "a\r\n\"PushToken\"=\"x\"\n[HKEY_CURRENT_USER\\Other]");
+    const auto again = RegFile::Parse(f.Serialize());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->Find(kKey, "PushToken"), nullptr);
+    EXPECT_EQ(again->Find(kKey, "Naam")->text, "a  \"PushToken\"=\"x\" [HKEY_CURRENT_USER\\Other]");
+}
+
 }  // namespace
 }  // namespace rendaal

@@ -147,12 +147,17 @@ TEST_F(AboutFormTest, InformationPageAndBack) {
     TAboutForm form(&main);
     Make(form, "ENU");
     form.show();
+    // What the panel covers is hidden, not only covered: a screen reader would offer it.
+    EXPECT_FALSE(form.Memo1->isVisible());
+    EXPECT_FALSE(form.OKBtn1->isVisible());
     form.AutorBtn->click();
     EXPECT_FALSE(form.MainPanel->isVisible());
     EXPECT_TRUE(form.Memo1->isVisible());
+    EXPECT_TRUE(form.OKBtn1->isVisible());
     EXPECT_EQ(form.windowTitle(), "Rendaal - Informatie");
     form.OKBtn1->click();
     EXPECT_TRUE(form.MainPanel->isVisible());
+    EXPECT_FALSE(form.OKBtn1->isVisible());
     EXPECT_EQ(form.windowTitle(), "Rendaal, versie 1.10a - Informatie");
     // Layout: OK centred, Home as far from the right edge as Mail from the left.
     EXPECT_EQ(form.OKBtn->x(), (form.width() - form.OKBtn->width()) / 2);
