@@ -15,6 +15,7 @@
 
 #include "analytics/black_scholes.h"
 #include "analytics/overview.h"
+#include "analytics/scenario.h"
 #include "core/calendar.h"
 #include "core/combination.h"
 #include "core/fileio.h"
@@ -221,6 +222,47 @@ void WholeOverview(benchmark::State& st) {
     }
 }
 BENCHMARK(WholeOverview)->Arg(2500)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The what-if grid of the 255 x 2,500 histories from their overview rows, as the window computes
+// it on Ctrl+E and on every change of the volatility shift: one combination, and all 255 (the
+// window's stall limit is 50 ms). cells counts the cells with a value.
+void ScenarioGrid(benchmark::State& st) {
+    Folder& f = TheFolder(2500);
+    auto rows = LoadOverview(f.path, f.lines, kRates, kNow);
+    // Many of the made-up prices imply no volatility; 20 % there prices every cell, the most
+    // work a grid can be.
+    for (auto& r : rows) {
+        r.ivPut = r.ivPut.value_or(0.2);
+        r.ivCall = r.ivCall.value_or(0.2);
+    }
+    const size_t count = st.range(0) == 1 ? 1 : rows.size();
+    size_t cells = 0;
+    for (auto _ : st) {
+        cells = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const auto grid = ComputeScenario(ScenarioInputOf(rows[i], kNow.date(), kRates), 5);
+            for (const auto& r : grid.results) {
+                cells += r.has_value();
+            }
+        }
+        benchmark::DoNotOptimize(cells);
+    }
+    st.counters["cells"] = static_cast<double>(cells);
+}
+BENCHMARK(ScenarioGrid)->Arg(1)->Arg(255)->Unit(benchmark::kMillisecond);
+
+// What "rendaal-sched --scenario" does: one 2,500-line history read and its grid.
+void ScenarioFromHistory(benchmark::State& st) {
+    Folder& f = TheFolder(2500);
+    const std::string name = HistoryFileName(f.lines.front());
+    for (auto _ : st) {
+        const auto text = ReadFile(f.path + name);
+        const auto row = HistoryOverview(name, ReadHistoryText(*text), kRates, kNow);
+        const auto grid = ComputeScenario(ScenarioInputOf(row, kNow.date(), kRates), 0);
+        benchmark::DoNotOptimize(grid.results.data());
+    }
+}
+BENCHMARK(ScenarioFromHistory)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

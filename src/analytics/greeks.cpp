@@ -1,5 +1,6 @@
 #include "analytics/greeks.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace rendaal {
@@ -116,7 +117,9 @@ RiskFigures RiskOf(const ShortLegs& legs, std::optional<double> s, double t,
     const auto above = legs.callStrike ? Beyond(OptionSide::Call, *s, beHigh, legs.ivCall, t, rates)
                                        : std::optional<double>(0.0);
     if (below && above) {
-        f.pop = Finite(100 * (1 - *below - *above));
+        // Each tail has its own leg's volatility, so with volatilities far apart the tails can
+        // overlap and add up to more than the whole.
+        f.pop = Finite(100 * std::clamp(1 - *below - *above, 0.0, 1.0));
     }
     return f;
 }

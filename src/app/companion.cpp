@@ -9,6 +9,7 @@
 
 #include "app/chart_command.h"
 #include "app/overview_command.h"
+#include "app/scenario_command.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/settings_values.h"
@@ -47,6 +48,11 @@ constexpr std::array kCommands = {
                      "                       [--rente X] [--dividend Y]",
                      true, RunIvCommand},
     CompanionCommand{"--alerts", "--alerts [--csv]", false, RunAlertsCommand},
+    // Drawn only with --out; see --iv.
+    CompanionCommand{"--scenario",
+                     "--scenario <koersbestand> [--csv] [--iv-shift N]\n"
+                     "                       [--out <bestand.png> [--size BxH]]",
+                     true, RunScenarioCommand},
     CompanionCommand{"--test-alert", "--test-alert", false, RunTestAlertCommand},
     CompanionCommand{"--rebuild", "--rebuild [koersbestand...]", false, RunRebuildCommand},
     CompanionCommand{"--help", "--help", false, Help},
@@ -76,6 +82,8 @@ void Usage(FILE* out) {
         "op het bureaublad, en met PushUrl of MailTo in Rendaal.reg ook als push-bericht\n"
         "en e-mail. --test-alert stuurt een testbericht naar die kanalen (afsluitcode 0\n"
         "verstuurd, 2 mislukt).\n"
+        "--scenario toont het resultaat van een combinatie per AEX-stand en datum (tot de\n"
+        "expiratie), met de volatiliteit N punten verschoven (-5, 0 of +5).\n"
         "--rebuild vult de dagen aan die een koersbestand mist, uit de reservekopie en uit de\n"
         "bewaarde pagina's in Archief/ (afsluitcode 0 dagen terug, 1 niets ontbrak, 2 fout).\n",
         out);

@@ -17,6 +17,7 @@
 #include "mainwindow/graph_form.h"
 #include "mainwindow/main_form.h"
 #include "mainwindow/overview_form.h"
+#include "mainwindow/scenario_form.h"
 #include "platform/help.h"
 #include "platform/window_stack.h"
 #include "settings/options_form.h"
@@ -188,6 +189,7 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     };
     main->SetHooks(std::move(hooks));
     InstallOverview(*main);
+    InstallScenario(*main);
     return app;
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/overview_command.h"
+#include "app/scenario_command.h"
 #include "core/clock.h"
 #include "core/fileio.h"
 #include "platform/app_paths.h"
@@ -141,6 +142,44 @@ TEST_F(ChartCommandTest, IvCommandExitCodes) {
         EXPECT_EQ(RunIvCommand(c.args), c.rc);
     }
     EXPECT_EQ(QImage(QString::fromStdString(Out("iv.png"))).size(), QSize(400, 300));
+    EXPECT_FALSE(FileExists(Out("x.png")));
+}
+
+// --scenario: a grid for every sound history, exit 1 with the reason where there is none.
+TEST_F(ChartCommandTest, ScenarioCommandExitCodes) {
+    const std::filesystem::path data(folder_);
+    test::WriteAll(data / "passwd", "root:x:0:0:root:/root\n");
+    test::WriteAll(data / "Strangle_AEX_2611_00900.00_00950.00.csv", History());  // expired
+    const std::string head = "Datum; Put; Call; Som; AEX\r\n";
+    test::WriteAll(data / "Strangle_AEX_2703_00900.00_00950.00.csv",
+                   head + "04-12-2026 17:35:00; 08,70; 08,85; 17,55; 931,12\r\n");  // one row
+    test::WriteAll(data / "Single_AEX_2703_00900.00_00Geen.csv",
+                   head + "04-12-2026 17:35:00; 08,70; 0,00; 8,70; 931,12\r\n");
+    test::WriteAll(data / "Strangle_AEX_2706_00900.00_00950.00.csv",
+                   head + "04-12-2026 17:35:00; 08,70; 08,85; 17,55; \r\n");  // no index level
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+    } cases[] = {
+        {{kName}, 0},
+        {{kName, "--csv", "--iv-shift", "-5"}, 0},
+        {{kName, "--iv-shift", "+5", "--out", Out("s.png"), "--size", "500x300"}, 0},
+        {{"Strangle_AEX_2703_00900.00_00950.00.csv", "--csv"}, 0},
+        {{"Single_AEX_2703_00900.00_00Geen.csv", "--csv"}, 0},
+        {{"Strangle_AEX_2611_00900.00_00950.00.csv"}, 1},
+        {{"Strangle_AEX_2706_00900.00_00950.00.csv"}, 1},
+        {{"Strangle_AEX_2612_00900.00_00990.00.csv"}, 1},
+        {{"passwd"}, 2},
+        {{kName, "--iv-shift", "3"}, 2},
+        {{kName, "--iv-shift"}, 2},
+        {{kName, "--size", "500x300"}, 2},
+        {{kName, "--out", Out("x.png"), "--size", "0x9"}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        EXPECT_EQ(RunScenarioCommand(c.args), c.rc);
+    }
+    EXPECT_EQ(QImage(QString::fromStdString(Out("s.png"))).size(), QSize(500, 300));
     EXPECT_FALSE(FileExists(Out("x.png")));
 }
 
