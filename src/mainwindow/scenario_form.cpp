@@ -39,6 +39,8 @@ TScenarioForm::TScenarioForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     Map = new TScenarioView(this);
     Map->setObjectName(QStringLiteral("Map"));
+    // Until a cell is chosen; then the name is the chosen cell's read-out.
+    Map->setAccessibleName(QStringLiteral("Resultaat per datum en AEX-stand"));
     Map->setToolTip(
         QStringLiteral("Resultaat in euro per contract: (premie ontvangen - waarde) "
                        "x 100; pijltjestoetsen kiezen een vak"));

@@ -233,11 +233,11 @@ TEST(InstallOverview, StaleListItemsCtrlOAndTheTheorieSwitch) {
         const QString tip = MainForm->Image1->toolTip();
         return tip.indexOf("Delta") < 0 ? QString() : tip.mid(tip.indexOf("Delta"));
     };
+    MainForm->Image1->SetTheoryDays(0);
     const QString read = greeks();
     EXPECT_TRUE(read.startsWith("Delta    : ") && !read.startsWith("Delta    : -"))
         << read.toStdString();
     std::filesystem::remove(MainForm->DataFolder + HistoryFileName(MainForm->Combinations()[0]));
-    MainForm->Image1->SetTheoryDays(0);
     EXPECT_EQ(greeks(), read);
 
     app.reset();

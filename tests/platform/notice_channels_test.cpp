@@ -59,7 +59,7 @@ const ChannelCase kCases[] = {
     {"LoopbackLookalike", "http://127.0.0.1.evil.org/t", "", "", "", "", 0, 0, "PushUrl is geen https"},
     {"NewlineInUrl", "https://a.org/t\r\nX-Evil: 1", "", "", "", "", 0, 0, "PushUrl is geen geldig"},
     {"TokenWithNewline", "/ok", "tk\nX-Evil: 1", kTo, "msmtp", "", 0, 1, "PushToken bevat"},
-    {"AddressWithBcc", "/ok", "", "jan@example.org\r\nBcc: spy@evil.org", "msmtp", "", 1, 0, "MailTo: adres 1"},
+    {"AddressWithBcc", "/ok", "", "jan@example.org\r\nBcc: spy@evil.org", "msmtp", "", 1, 0, "MailTo: adres 2"},
     {"NamedAddress", "", "", "Jan <jan@example.org>", "msmtp", "", 0, 0, "MailTo: adres 1"},
     {"EightBitAddress", "", "", "j\xC3\xA1n@example.org", "msmtp", "", 0, 0, "MailTo: adres 1"},
     {"NoSendmail", "", "", kTo, "", kNoSendmail, 0, 0, ""},
