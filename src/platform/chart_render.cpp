@@ -14,21 +14,31 @@ namespace rendaal {
 QImage RenderChart(const ChartRequest& request, ChartState& state, ChartOutputs& outputs,
                    double devicePixelRatio) {
     ChartRequest r = request;
-    r.width = std::clamp(r.width, 1, kMaxChartSide);
-    r.height = std::clamp(r.height, 1, kMaxChartSide);
+    return RenderOnCanvas(r.width, r.height, devicePixelRatio,
+                          [&](Canvas& canvas, int width, int height) {
+                              r.width = width;
+                              r.height = height;
+                              DrawChart(r, canvas, state, outputs);
+                          });
+}
+
+QImage RenderOnCanvas(int width, int height, double devicePixelRatio,
+                      const std::function<void(Canvas& canvas, int width, int height)>& draw) {
+    width = std::clamp(width, 1, kMaxChartSide);
+    height = std::clamp(height, 1, kMaxChartSide);
     double scale = std::isfinite(devicePixelRatio)
                        ? std::clamp(devicePixelRatio, 1.0, QImageCanvas::kMaxScale)
                        : 1.0;
-    scale = std::max(
-        1.0, std::min(scale, static_cast<double>(kMaxChartSide) / std::max(r.width, r.height)));
+    scale = std::max(1.0,
+                     std::min(scale, static_cast<double>(kMaxChartSide) / std::max(width, height)));
     const auto side = [scale](int n) {
         return std::max(1, static_cast<int>(std::floor(n * scale)));
     };
-    QImage image(side(r.width), side(r.height), QImage::Format_RGB32);
+    QImage image(side(width), side(height), QImage::Format_RGB32);
     image.fill(Qt::white);
     {
         QImageCanvas canvas(image, scale);
-        DrawChart(r, canvas, state, outputs);
+        draw(canvas, width, height);
     }
     image.setDevicePixelRatio(scale);
     return image;

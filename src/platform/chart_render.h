@@ -2,6 +2,7 @@
 
 #include <QImage>
 
+#include <functional>
 #include <string>
 
 #include "charts/chart_request.h"
@@ -22,6 +23,11 @@ inline constexpr int kMaxChartSide = 8192;
 // them; the caller applies outputs to its labels.
 QImage RenderChart(const ChartRequest& request, ChartState& state, ChartOutputs& outputs,
                    double devicePixelRatio = 1);
+
+// The picture every drawing of the program lands on: white, width × height cut down as above,
+// times devicePixelRatio as above, marked with that ratio. draw gets the size after the cut.
+QImage RenderOnCanvas(int width, int height, double devicePixelRatio,
+                      const std::function<void(Canvas& canvas, int width, int height)>& draw);
 
 // Writes the image as PNG, replacing path atomically, where the user may open path for writing.
 // False (error says why) when it cannot be written; the file at path is then unchanged.

@@ -43,22 +43,9 @@ bool AddTheory(ChartRequest& request, const Rates& rates, const DateTime& now, i
 
 QImage RenderIvChart(const std::string& fileName, const std::vector<IvRow>& rows, int width,
                      int height, double devicePixelRatio) {
-    width = std::clamp(width, 1, kMaxChartSide);
-    height = std::clamp(height, 1, kMaxChartSide);
-    double scale = std::isfinite(devicePixelRatio)
-                       ? std::clamp(devicePixelRatio, 1.0, QImageCanvas::kMaxScale)
-                       : 1.0;
-    scale = std::max(1.0,
-                     std::min(scale, static_cast<double>(kMaxChartSide) / std::max(width, height)));
-    QImage image(std::max(1, static_cast<int>(std::floor(width * scale))),
-                 std::max(1, static_cast<int>(std::floor(height * scale))), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QImageCanvas canvas(image, scale);
-        DrawIvChart(canvas, width, height, fileName, rows);
-    }
-    image.setDevicePixelRatio(scale);
-    return image;
+    return RenderOnCanvas(width, height, devicePixelRatio, [&](Canvas& canvas, int w, int h) {
+        DrawIvChart(canvas, w, h, fileName, rows);
+    });
 }
 
 }  // namespace rendaal
