@@ -339,21 +339,9 @@ void TMainForm::BringToFront() {
     QApplication::alert(this);
 }
 
-void TMainForm::VoegToeButtonClick() {
-    if (hooks_.showAddForm) {
-        hooks_.showAddForm();
-    }
-}
-
 void TMainForm::InstellingenButtonClick() {
     if (hooks_.showOptions) {
         hooks_.showOptions();
-    }
-}
-
-void TMainForm::OverRendaal1Click() {
-    if (hooks_.showAbout) {
-        hooks_.showAbout();
     }
 }
 

@@ -10,6 +10,12 @@
 // history line of an added one.
 namespace rendaal {
 
+void TMainForm::VoegToeButtonClick() {
+    if (hooks_.showAddForm) {
+        hooks_.showAddForm();
+    }
+}
+
 void TMainForm::TryWaitingFirstLine() {
     if (!firstLineWaiting_ || downloading_) {
         return;

@@ -8,6 +8,12 @@
 // The main window's help, its info menu and what the times of the panel mean.
 namespace rendaal {
 
+void TMainForm::OverRendaal1Click() {
+    if (hooks_.showAbout) {
+        hooks_.showAbout();
+    }
+}
+
 void TMainForm::SpeedInfoClick() {
     InfoPopup->popup(QPoint(x() + SpeedInfo->x() + 30, y() + SpeedInfo->y() + 20));
 }
