@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "analytics/overview_cache.h"
 #include "core/combination.h"
 #include "core/fileio.h"
 #include "core/market_hours.h"
 #include "core/text.h"
+#include "history/history_file.h"
 #include "history/history_text.h"
 #include "history/rows.h"
 
@@ -53,12 +55,15 @@ HistoryTextLine Full(const HistoryDatedLine& line) {
     return ReadHistoryFields(line);
 }
 
+// A line dated after notAfter is a typing error until the next download sets it aside: it is
+// passed over as a line without a date.
 template <class Lines>
-RowChoice ChooseRows(const Lines& lines, const Strikes& strikes) {
+RowChoice ChooseRows(const Lines& lines, const Strikes& strikes, int64_t notAfter) {
     RowChoice c;
     int64_t firstKey = 0;
     for (const auto& line : lines) {
-        if (!line.date || (c.first && DateKey(*line.date) >= firstKey)) {
+        if (!line.date || DateKey(*line.date) > notAfter ||
+            (c.first && DateKey(*line.date) >= firstKey)) {
             continue;
         }
         const HistoryTextLine& full = Full(line);
@@ -70,7 +75,7 @@ RowChoice ChooseRows(const Lines& lines, const Strikes& strikes) {
     std::optional<int64_t> latestKey;
     int64_t lastKey = 0;
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-        if (!it->date) {
+        if (!it->date || DateKey(*it->date) > notAfter) {
             continue;
         }
         const int64_t key = DateKey(*it->date);
@@ -174,9 +179,11 @@ OverviewRow HistoryOverview(std::string_view fileName, const std::vector<std::st
 namespace {
 
 template <class Lines>
-HistorySummary SummarizeLines(std::string_view fileName, const Lines& lines) {
+HistorySummary SummarizeLines(std::string_view fileName, const Lines& lines,
+                              std::optional<Date> notAfter) {
     HistorySummary summary;
-    const RowChoice chosen = ChooseRows(lines, StrikesOfFileName(fileName));
+    const RowChoice chosen =
+        ChooseRows(lines, StrikesOfFileName(fileName), notAfter ? DateKey(*notAfter) : INT64_MAX);
     summary.latestDamaged = chosen.latestDamaged;
     auto keep = [](const HistoryTextLine& line) {
         return HistorySummary::Row{*line.date, *line.somValue, std::string(line.aex), line.putValue,
@@ -191,17 +198,20 @@ HistorySummary SummarizeLines(std::string_view fileName, const Lines& lines) {
 
 }  // namespace
 
-HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history) {
-    return SummarizeLines(fileName, history.lines);
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history,
+                                std::optional<Date> notAfter) {
+    return SummarizeLines(fileName, history.lines, notAfter);
 }
 
-HistorySummary SummarizeHistory(std::string_view fileName, const HistoryDates& history) {
-    return SummarizeLines(fileName, history.lines);
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryDates& history,
+                                std::optional<Date> notAfter) {
+    return SummarizeLines(fileName, history.lines, notAfter);
 }
 
 OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
                             const Rates& rates, const DateTime& now) {
-    return SummaryOverview(fileName, SummarizeHistory(fileName, history), rates, now);
+    return SummaryOverview(fileName, SummarizeHistory(fileName, history, TradingStamp(now).date()),
+                           rates, now);
 }
 
 OverviewRow SummaryOverview(std::string_view fileName, const HistorySummary& summary,

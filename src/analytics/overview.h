@@ -76,7 +76,8 @@ OverviewRow OverviewOf(std::string_view line, const HistoryText* history, const 
 OverviewRow HistoryOverview(std::string_view fileName, const HistoryText& history,
                             const Rates& rates, const DateTime& now);
 // What a history file adds to its overview row, small enough to keep for many files: the
-// earliest and latest usable rows and whether the latest dated line is damaged.
+// earliest and latest usable rows and whether the latest dated line is damaged. Lines dated
+// after notAfter (the trading day of a run now) count as undated.
 struct HistorySummary {
     struct Row {
         Date date;
@@ -89,9 +90,11 @@ struct HistorySummary {
     std::optional<Row> last;
     bool latestDamaged = false;
 };
-HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history);
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryText& history,
+                                std::optional<Date> notAfter = std::nullopt);
 // The same from a dates-only reading: only the lines that can be chosen are read in full.
-HistorySummary SummarizeHistory(std::string_view fileName, const HistoryDates& history);
+HistorySummary SummarizeHistory(std::string_view fileName, const HistoryDates& history,
+                                std::optional<Date> notAfter = std::nullopt);
 OverviewRow SummaryOverview(std::string_view fileName, const HistorySummary& summary,
                             const Rates& rates, const DateTime& now);
 

@@ -4,6 +4,7 @@
 
 #include "core/combination.h"
 #include "core/fileio.h"
+#include "history/history_file.h"
 #include "history/history_text.h"
 #include "history/rows.h"
 
@@ -54,6 +55,7 @@ std::optional<std::vector<OverviewRow>> OverviewCache::Load(const std::string& f
     std::vector<OverviewRow> rows;
     rows.reserve(lines.size());
     std::unordered_map<std::string, Entry> seen;
+    const Date notAfter = TradingStamp(now).date();
     for (const auto& line : lines) {
         if (stop && stop()) {
             entries_.merge(seen);
@@ -70,8 +72,9 @@ std::optional<std::vector<OverviewRow>> OverviewCache::Load(const std::string& f
         const Entry* entry = nullptr;
         if (auto it = seen.find(path); it != seen.end()) {
             entry = &it->second;
-        } else if (auto old = entries_.find(path);
-                   old != entries_.end() && old->second.stamp == *stamp) {
+        } else if (auto old = entries_.find(path); old != entries_.end() &&
+                                                   old->second.stamp == *stamp &&
+                                                   old->second.notAfter == notAfter) {
             entry = &seen.emplace(path, std::move(old->second)).first->second;
         } else {
             ++filesRead_;
@@ -82,8 +85,9 @@ std::optional<std::vector<OverviewRow>> OverviewCache::Load(const std::string& f
             // The overview needs two or three lines of a history: the others are read for their
             // dates.
             ReadHistoryDates(buffer_, dates_);
-            entry =
-                &seen.emplace(path, Entry{*stamp, SummarizeHistory(name, dates_)}).first->second;
+            entry = &seen.emplace(path,
+                                  Entry{*stamp, notAfter, SummarizeHistory(name, dates_, notAfter)})
+                         .first->second;
         }
         OverviewRow row = SummaryOverview(name, entry->summary, rates, now);
         row.key = CombinationKey(line);

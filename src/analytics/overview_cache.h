@@ -41,6 +41,7 @@ private:
     };
     struct Entry {
         Stamp stamp;
+        Date notAfter;  // a new trading day may make a line of the file count
         HistorySummary summary;
     };
     struct IvEntry {

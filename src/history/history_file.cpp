@@ -1,5 +1,6 @@
 #include "history/history_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -682,7 +683,34 @@ struct HistoryStart {
     HistoryMergeOptions options;
     std::vector<unsigned> modes;  // of the file and the backup
     struct stat seen {};          // the file as it was read; zero when missing
+    struct stat backupSeen {};    // the backup's own entry, not what a link points to
 };
+
+// A backup the user keeps as it is (read-only, a folder) is said once: at the first write after
+// it came to be so. No state is kept anywhere, so the window and the companion agree: a change of
+// the backup no earlier than the file's last write is news.
+bool BackupChangedSinceLastWrite(const HistoryStart& start) {
+    const timespec& changed = start.backupSeen.st_ctim;
+    const timespec& written = start.seen.st_mtim;
+    return start.seen.st_ino == 0 || changed.tv_sec > written.tv_sec ||
+           (changed.tv_sec == written.tv_sec && changed.tv_nsec >= written.tv_nsec);
+}
+
+// Where the clock is coarse the write can share the backup's tick; it must read as later, or the
+// next run would say it again.
+void MarkWrittenAfterBackup(const HistoryStart& start) {
+    struct stat now {};
+    const timespec& changed = start.backupSeen.st_ctim;
+    if (::stat(start.path.c_str(), &now) != 0 || now.st_mtim.tv_sec > changed.tv_sec ||
+        (now.st_mtim.tv_sec == changed.tv_sec && now.st_mtim.tv_nsec > changed.tv_nsec)) {
+        return;
+    }
+    timespec times[2] = {{0, UTIME_OMIT}, changed};
+    if (++times[1].tv_nsec == 1000000000) {
+        times[1] = {changed.tv_sec + 1, 0};
+    }
+    ::utimensat(AT_FDCWD, start.path.c_str(), times, 0);
+}
 
 // The file's text when it is no longer the one start read: a sync tool put the other machine's
 // version in its place meanwhile.
@@ -708,6 +736,7 @@ std::optional<HistoryStart> StartHistoryWrite(const std::string& folder,
     start.backupName = BackupFileName(fileName);
     start.backup = folder + start.backupName;
     ::stat(start.path.c_str(), &start.seen);  // before the read: a change after it is seen
+    ::lstat(start.backup.c_str(), &start.backupSeen);
     const FileRead current = ReadFileChecked(start.path);
     if (!current.text && !current.missing) {
         error = "Het koersbestand " + current.error + ".";
@@ -744,12 +773,13 @@ HistoryWriteResult FinishHistoryWrite(const std::string& folder, const std::stri
         MergeNote(start.path, start.backupName, start.state, start.merged, writes, start.options);
     // Every date the backup held is in the new text, or the backup was set aside whole. It holds
     // the file's text, so it is no more open to others than the file.
+    const bool keptNews = start.saved.keep && BackupChangedSinceLastWrite(start);
     if (!start.saved.keep) {
         std::string why;
         if (!WriteFileAtomic(start.backup, backupText, &why, start.modes[0])) {
             AddSentence(result.note, Said({"Geen reservekopie van ", start.path, ": ", why, "."}));
         }
-    } else {
+    } else if (keptNews) {
         AddSentence(result.note,
                     Said({"Geen reservekopie van ", start.path, ": ", start.saved.problem, "."}));
     }
@@ -766,6 +796,9 @@ HistoryWriteResult FinishHistoryWrite(const std::string& folder, const std::stri
     std::string why;
     if (WriteFileAtomic(start.path, text, &why) ||
         (fallback != nullptr && WriteFileAtomic(start.path, *fallback))) {
+        if (keptNews) {
+            MarkWrittenAfterBackup(start);
+        }
         return result;
     }
     return {false, "Het koersbestand " + why + ".", {}};

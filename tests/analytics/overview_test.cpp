@@ -67,6 +67,14 @@ const Case kCases[] = {
      kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-04,0,30.00,44.68,-1468.00,920.00,0.00,"
             "44.68,850.00,990.00,22.00,18.00,",
      "0.46,-0.7512,34.28,-351.91,52.68,97.27"},
+    // A hand-typed line dated after the trading day is no latest row, until a run sets it aside.
+    {"LineAfterTheTradingDayIsPassedOver", kStrangle,
+     std::vector<std::string>{kFirst, L("04-12-2026", "26,045048", "18,636502", "44,68", "920,00"),
+                              L("01-01-2099", "1,00", "1,00", "2,00", "999,00")},
+     kMonday,
+     kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-04,0,30.00,44.68,-1468.00,920.00,0.00,"
+            "44.68,850.00,990.00,22.00,18.00,",
+     "0.46,-0.7512,34.28,-351.91,52.68,97.27"},
     {"LastRowWithoutLevel", kStrangle,
      std::vector<std::string>{kFirst, L("03-12-2026", "26,05", "18,64", "44,69", "")}, kMonday,
      kKey + ",Strangle,2027-03-19,102,2026-12-01,2026-12-03,1,30.00,44.69,-1469.00,,,,850.00,"

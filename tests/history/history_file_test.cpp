@@ -637,7 +637,15 @@ TEST_F(HistoryFiles, ReadOnlyDamagedBackupIsKeptAsideOnceWhateverTheRuns) {
             const auto result = Append({day.year, day.month, day.day, 17, 40, 0, 0});
             ASSERT_TRUE(result.ok) << result.error;
             EXPECT_EQ(result.note.find("bewaard") != std::string::npos, run == 0) << result.note;
+            EXPECT_EQ(result.note.find("Geen reservekopie") != std::string::npos, run == 0);
         }
+        // Made read-only anew after the last write: said again, once.
+        fs::last_write_time(Path(), fs::last_write_time(Path()) - std::chrono::hours(1));
+        fs::permissions(Backup(), fs::perms::owner_read);
+        const Date next = FromDayNumber(DayNumber(2026, 12, 7) + runs);
+        EXPECT_NE(
+            Append({next.year, next.month, next.day, 17, 40, 0, 0}).note.find("Geen reservekopie"),
+            std::string::npos);
         EXPECT_EQ(ReadAll(Backup()), bak);
         EXPECT_TRUE(fs::exists(Backup() + ".onleesbaar"));
         EXPECT_FALSE(fs::exists(Backup() + ".onleesbaar.2"));
