@@ -292,7 +292,8 @@ void AddLostDays(int64_t day, const LostFiles& lost, std::vector<std::string>& o
     }
 }
 
-RebuiltFile WriteTarget(const std::string& dataFolder, Target& t, std::vector<std::string>& notes) {
+RebuiltFile WriteTarget(const std::string& dataFolder, Target& t,
+                        const HistoryMergeOptions& options, std::vector<std::string>& notes) {
     RebuiltFile file{t.fileName, {}, t.error, t.stillMissing};
     if (!t.error.empty() || (!t.backupAdds && t.added.empty())) {
         return file;
@@ -302,7 +303,8 @@ RebuiltFile WriteTarget(const std::string& dataFolder, Target& t, std::vector<st
         lines.push_back(std::move(line));
     }
     std::vector<int64_t> days;
-    const HistoryWriteResult written = AddHistoryLines(dataFolder, t.fileName, lines, &days);
+    const HistoryWriteResult written =
+        AddHistoryLines(dataFolder, t.fileName, lines, &days, options);
     if (!written.note.empty()) {
         notes.push_back(written.note);
     }
@@ -344,8 +346,13 @@ RebuildResult RebuildFromArchive(const std::string& dataFolder,
         }
         AddLostDays(day, lost, result.lostDays);
     }
+    // A line dated after today is a typing error, as in a download; an archived day is none.
+    HistoryMergeOptions options{TradingStamp(AppClock().Now()).date()};
+    if (!days.empty() && *days.rbegin() > DayNumber(*options.lastDay)) {
+        options.lastDay = FromDayNumber(*days.rbegin());
+    }
     for (Target& t : targets) {
-        result.files.push_back(WriteTarget(dataFolder, t, result.notes));
+        result.files.push_back(WriteTarget(dataFolder, t, options, result.notes));
     }
     return result;
 }
