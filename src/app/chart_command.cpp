@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "analytics/rate_settings.h"
+#include "app/command_support.h"
 #include "charts/chart_request.h"
 #include "core/clock.h"
 #include "core/combination.h"
@@ -21,10 +22,6 @@
 
 namespace rendaal {
 namespace {
-
-void Complain(const std::string& text) {
-    std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
-}
 
 int Usage(const std::string& problem) {
     Complain(problem);
@@ -141,17 +138,12 @@ int RunChartCommand(const std::vector<std::string>& args) {
         return Usage("geen uitvoerbestand opgegeven (--out)");
     }
 
-    const auto slash = history->rfind('/');
-    if (slash == std::string::npos) {
-        request.folder = DataFolderFor("Rendaal");
-        request.fileName = *history;
-    } else {
-        request.folder = history->substr(0, slash + 1);
-        request.fileName = history->substr(slash + 1);
-    }
-    if (!IsPlainFileName(request.fileName)) {
+    const std::optional<NamedHistory> named = SplitHistoryArgument(*history);
+    if (!named) {
         return Usage("geen geldige bestandsnaam: " + *history);
     }
+    request.folder = named->folder;
+    request.fileName = named->name;
     if (!FileExists(request.folder + request.fileName)) {
         Complain("koersbestand niet gevonden: " + request.folder + request.fileName);
         return 1;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/chart_command.h"
+#include "app/command_support.h"
 #include "app/overview_command.h"
 #include "app/scenario_command.h"
 #include "core/combination.h"
@@ -26,10 +27,6 @@
 
 namespace rendaal {
 namespace {
-
-void Complain(const std::string& text) {
-    std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
-}
 
 int Help(const std::vector<std::string>& args);
 

@@ -10,6 +10,7 @@
 #include "analytics/rate_settings.h"
 #include "analytics/report.h"
 #include "app/chart_command.h"
+#include "app/command_support.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
@@ -28,10 +29,6 @@ constexpr const char* kUsage =
     "         rendaal-sched --iv <koersbestand> --chart --out <bestand.png> [--size BxH]\n"
     "                       [--rente X] [--dividend Y]\n"
     "         rendaal-sched --alerts [--csv]\n";
-
-void Complain(const std::string& text) {
-    std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
-}
 
 int Usage(const std::string& problem) {
     Complain(problem);
@@ -125,11 +122,6 @@ void Write(const std::string& text) {
     std::fflush(stdout);
 }
 
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // The combinations of the rules file, or empty after saying why it cannot be read.
 std::optional<std::vector<std::string>> ReadRulesOrSay(const std::string& folder) {
     const std::string rulesPath = folder + "Regels.dat";
@@ -174,29 +166,23 @@ int RunIvCommand(const std::vector<std::string>& args) {
         return Usage(o->operands.empty() ? "geen koersbestand opgegeven"
                                          : "één koersbestand: " + o->operands[1]);
     }
-    const std::string& history = o->operands.front();
-    const auto slash = history.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? DataFolderFor("Rendaal") : history.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? history : history.substr(slash + 1);
-    if (!IsPlainFileName(name)) {
-        return Usage("geen geldige bestandsnaam: " + history);
+    const std::string& argument = o->operands.front();
+    const std::optional<NamedHistory> history = SplitHistoryArgument(argument);
+    if (!history) {
+        return Usage("geen geldige bestandsnaam: " + argument);
     }
+    const std::string& name = history->name;
     if (o->chart != o->out.has_value() || (o->chart && o->csv)) {
         return Usage(o->chart && o->csv ? "--chart en --csv gaan niet samen"
                                         : "--chart en --out horen samen");
     }
-    const auto text = IsRegularFile(folder + name) ? ReadFile(folder + name) : std::nullopt;
-    if (!text) {
-        Complain("kan het koersbestand niet lezen: " + folder + name);
-        return 1;
+    const HistoryArgumentText read = ReadHistoryArgument(*history);
+    if (!read.text) {
+        return read.exitCode;
     }
-    if (!IsHistoryFile(name, *text)) {
-        Complain("geen koersbestand van een combinatie: " + folder + name);
-        return 2;
-    }
+    const std::string& text = *read.text;
     const Rates rates = RatesFor(*o);
-    const auto rows = IvHistory(name, ReadHistoryText(*text), rates);
+    const auto rows = IvHistory(name, ReadHistoryText(text), rates);
     if (o->chart) {
         return WriteIvChart(name, rows, *o->out, o->size);
     }

@@ -8,6 +8,7 @@
 #include "analytics/rate_settings.h"
 #include "analytics/scenario.h"
 #include "app/chart_command.h"
+#include "app/command_support.h"
 #include "core/clock.h"
 #include "core/combination.h"
 #include "core/fileio.h"
@@ -20,10 +21,6 @@
 
 namespace rendaal {
 namespace {
-
-void Complain(const std::string& text) {
-    std::fprintf(stderr, "rendaal-sched: %s\n", text.c_str());
-}
 
 int Usage(const std::string& problem) {
     Complain(problem);
@@ -41,11 +38,6 @@ std::optional<int> ParseShift(const std::string& text) {
         }
     }
     return std::nullopt;
-}
-
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -93,22 +85,16 @@ int RunScenarioCommand(const std::vector<std::string>& args) {
     if (out && out->empty()) {
         return Usage("geen uitvoerbestand opgegeven (--out)");
     }
-    const auto slash = history->rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? DataFolderFor("Rendaal") : history->substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? *history : history->substr(slash + 1);
-    if (!IsPlainFileName(name)) {
+    const std::optional<NamedHistory> named = SplitHistoryArgument(*history);
+    if (!named) {
         return Usage("geen geldige bestandsnaam: " + *history);
     }
-    const auto text = IsRegularFile(folder + name) ? ReadFile(folder + name) : std::nullopt;
-    if (!text) {
-        Complain("kan het koersbestand niet lezen: " + folder + name);
-        return 1;
+    const std::string& name = named->name;
+    const HistoryArgumentText read = ReadHistoryArgument(*named);
+    if (!read.text) {
+        return read.exitCode;
     }
-    if (!IsHistoryFile(name, *text)) {
-        Complain("geen koersbestand van een combinatie: " + folder + name);
-        return 2;
-    }
+    const std::string& text = *read.text;
     const RateSettings rates = ReadRateSettings(SettingsStore().file(), kSettingsKey);
     for (const auto* problem : {&rates.renteProblem, &rates.dividendProblem}) {
         if (!problem->empty()) {
@@ -116,10 +102,10 @@ int RunScenarioCommand(const std::vector<std::string>& args) {
         }
     }
     const DateTime now = AmsterdamTimeOfLocal(AppClock().Now());
-    const OverviewRow row = HistoryOverview(name, ReadHistoryText(*text), rates.rates, now);
+    const OverviewRow row = HistoryOverview(name, ReadHistoryText(text), rates.rates, now);
     const ScenarioGrid grid = ComputeScenario(ScenarioInputOf(row, now.date(), rates.rates), shift);
     if (!grid.problem.empty()) {
-        Complain(grid.problem + ": " + folder + name);
+        Complain(grid.problem + ": " + named->folder + name);
         return 1;
     }
     if (!grid.note.empty()) {
