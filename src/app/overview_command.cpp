@@ -1,7 +1,5 @@
 #include "app/overview_command.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <optional>
 

@@ -1,7 +1,5 @@
 #include "app/scenario_command.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <optional>
 
