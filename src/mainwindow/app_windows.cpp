@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QPushButton>
+#include <QTimer>
 #include <QTranslator>
 
 #include "dialogs/about_form.h"
@@ -39,14 +40,23 @@ AppWindows::~AppWindows() {
     AboutForm = nullptr;
 }
 
-bool SetUpDesktopIdentity() {
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
+namespace {
+
+// The theme's search and the decoding of every size cost more than the whole first frame, and
+// the window shows without its icon just as well: set once that frame is on the screen.
+void SetWindowIcon() {
     QIcon builtIn;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         builtIn.addFile(QStringLiteral(":/icons/%1x%1/%2.png").arg(size).arg(kDesktopFileName),
                         QSize(size, size));
     }
     QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kDesktopFileName), builtIn));
+}
+
+}  // namespace
+
+bool SetUpDesktopIdentity() {
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // The windows speak Dutch whatever the locale, so the file dialog and the standard buttons do
     // too.
     auto* translator = new QTranslator(qApp);
@@ -188,6 +198,15 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
         VersionsForm->CheckAtStart(program, version);
     };
     main->SetHooks(std::move(hooks));
+    // After the first chart, which the first frame's handler draws.
+    QObject::connect(
+        main, &TMainForm::FirstFrameShown, main,
+        [main] {
+            if (QApplication::windowIcon().isNull()) {
+                QTimer::singleShot(0, main, SetWindowIcon);
+            }
+        },
+        Qt::SingleShotConnection);
     InstallOverview(*main);
     InstallScenario(*main);
     return app;
