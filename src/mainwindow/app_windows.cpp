@@ -69,12 +69,11 @@ bool SetUpDesktopIdentity() {
     return true;
 }
 
-std::unique_ptr<AppWindows> CreateAppWindows() {
-    auto app = std::make_unique<AppWindows>();
-    auto mainForm = std::make_unique<TMainForm>();
-    TMainForm* main = mainForm.get();
-    app->main = main;
-    app->windows.push_back(std::move(mainForm));
+namespace {
+
+// Every window but the main one, in their order, and the main window's connections to them.
+void CreateSecondaryWindows(AppWindows* app) {
+    TMainForm* main = app->main;
     app->windows.push_back(std::make_unique<TAddForm>());
     auto graph = std::make_unique<TGraphForm>();
     GraphForm = graph.get();
@@ -198,6 +197,18 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
         VersionsForm->CheckAtStart(program, version);
     };
     main->SetHooks(std::move(hooks));
+    InstallOverview(*main);
+    InstallScenario(*main);
+}
+
+}  // namespace
+
+std::unique_ptr<AppWindows> CreateAppWindows(SecondaryWindows when) {
+    auto app = std::make_unique<AppWindows>();
+    auto mainForm = std::make_unique<TMainForm>();
+    TMainForm* main = mainForm.get();
+    app->main = main;
+    app->windows.push_back(std::move(mainForm));
     // After the first chart, which the first frame's handler draws.
     QObject::connect(
         main, &TMainForm::FirstFrameShown, main,
@@ -207,8 +218,14 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
             }
         },
         Qt::SingleShotConnection);
-    InstallOverview(*main);
-    InstallScenario(*main);
+    if (when == SecondaryWindows::AfterFirstFrame) {
+        // Before the first frame's own work, which reaches them through the hooks.
+        QObject::connect(
+            main, &TMainForm::FirstFrameShown, main,
+            [windows = app.get()] { CreateSecondaryWindows(windows); }, Qt::SingleShotConnection);
+    } else {
+        CreateSecondaryWindows(app.get());
+    }
     return app;
 }
 

@@ -22,9 +22,16 @@ struct AppWindows {
 bool SetUpDesktopIdentity();
 inline constexpr const char* kDesktopFileName = "nl.rendaal.Rendaal";
 
+enum class SecondaryWindows {
+    Now,
+    // Made when the main window's first frame is on the screen, before that frame's work (the
+    // first chart and download): together they cost about as much as that frame.
+    AfterFirstFrame,
+};
+
 // Creates TMainForm, TAddForm, TGraphForm, TDownloadForm, TAboutForm, TVersionsForm, TYesNoDlg,
 // TOptionsForm, TTerminateForm and TMessageForm, each running its creation work, then connects
 // the main window to the others; the program's icon is set after the main window's first frame.
-std::unique_ptr<AppWindows> CreateAppWindows();
+std::unique_ptr<AppWindows> CreateAppWindows(SecondaryWindows when = SecondaryWindows::Now);
 
 }  // namespace rendaal
