@@ -210,7 +210,7 @@ void DrawBlockSeries(const ChartPass& pass, Canvas& canvas, ChartState& state,
         if (!row.date) {
             continue;
         }
-        if (const auto color = WeekdayColor(Weekday(*row.date), pass.colors)) {
+        if (const auto color = WeekdayColor(row.weekday, pass.colors)) {
             canvas.SetBrushColor(*color);
         }
         lastDated = i;

@@ -76,8 +76,11 @@ Date FromDayNumber(int64_t n) {
 }
 
 int Weekday(int year, int month, int day) {
+    return WeekdayOfDayNumber(DayNumber(year, month, day));
+}
+
+int WeekdayOfDayNumber(int64_t n) {
     // Serial 0 (30-12-1899) was a Saturday (7).
-    const int64_t n = DayNumber(year, month, day);
     return static_cast<int>(((n % 7) + 7 + 6) % 7) + 1;
 }
 

@@ -45,6 +45,7 @@ int Weekday(int year, int month, int day);
 inline int Weekday(const Date& d) {
     return Weekday(d.year, d.month, d.day);
 }
+int WeekdayOfDayNumber(int64_t n);
 
 // Date serial with the time of day as fraction, as the Windows program's date-time values.
 double ToSerial(const DateTime& t);

@@ -426,20 +426,88 @@ bool SlashDatesDayFirst(std::string_view text) {
     return true;
 }
 
+// Where the lines of a text end: at each CR and each LF. Both searches are remembered, so that a
+// text with one kind of line end is not searched to its end for the other on every line.
+class LineEnds final {
+public:
+    explicit LineEnds(std::string_view text) : stop_(text.data() + text.size()) {}
+
+    const char* stop() const { return stop_; }
+    // The first CR or LF at or after p, or stop().
+    const char* Next(const char* p) {
+        if (lf_ == nullptr || lf_ < p) {
+            lf_ = Find(p, '\n');
+        }
+        if (cr_ == nullptr || cr_ < p) {
+            cr_ = Find(p, '\r');
+        }
+        return std::min(lf_, cr_);
+    }
+
+private:
+    const char* Find(const char* p, char c) const {
+        const void* hit = std::memchr(p, c, static_cast<size_t>(stop_ - p));
+        return hit != nullptr ? static_cast<const char*>(hit) : stop_;
+    }
+
+    const char* stop_;
+    const char* lf_ = nullptr;
+    const char* cr_ = nullptr;
+};
+
+bool HasEuroSign(std::string_view text) {
+    const char* const stop = text.data() + text.size();
+    for (const char* p = text.data(); p < stop;) {
+        const auto* lead =
+            static_cast<const char*>(std::memchr(p, '\xE2', static_cast<size_t>(stop - p)));
+        if (lead == nullptr) {
+            return false;
+        }
+        if (std::string_view(lead, static_cast<size_t>(stop - lead)).starts_with("\xE2\x82\xAC")) {
+            return true;
+        }
+        p = lead + 1;
+    }
+    return false;
+}
+
+// Whether a line may be a spreadsheet's by how it starts or separates: "," or tabs without ";",
+// a yyyy- date or a "/" in its first word. Quotes and currency signs are looked for in the whole
+// text at once.
+bool MayBeSpreadsheetLine(std::string_view line) {
+    const size_t semicolon = line.find(';');
+    if (semicolon == std::string_view::npos &&
+        (line.find(',') != std::string_view::npos || line.find('\t') != std::string_view::npos)) {
+        return true;
+    }
+    if (line.size() > 5 && IsDigit(line[0]) && IsDigit(line[3]) && line[4] == '-') {
+        return true;
+    }
+    const std::string_view head = line.substr(0, semicolon);
+    return head.substr(0, head.find(' ')).find('/') != std::string_view::npos;
+}
+
+// A line FromSpreadsheetLine leaves as it is without cutting it up: ";" between fields, no
+// quotes or currency sign, and a date of the program's own.
+bool IsOwnFormLine(std::string_view line) {
+    const size_t semicolon = line.find(';');
+    if (semicolon == std::string_view::npos || line.find('"') != std::string_view::npos ||
+        HasCurrency(line)) {
+        return false;
+    }
+    const std::string_view stamp = Trim(line.substr(0, semicolon));
+    return ParseHistoryDate(stamp.substr(0, stamp.find_first_of(" \tT"))).has_value();
+}
+
 // The decoded text with every spreadsheet line in the program's form; empty when none is.
 std::optional<std::string> FromSpreadsheet(std::string_view text) {
-    // Most files are the program's own: one look at each line's start decides.
-    bool any = false;
-    for (size_t p = 0; p < text.size() && !any;) {
-        size_t end = text.find_first_of("\r\n", p);
-        end = end == std::string_view::npos ? text.size() : end;
-        const std::string_view line = text.substr(p, end - p);
-        any = line.find('"') != std::string_view::npos || HasCurrency(line) ||
-              (line.find(';') == std::string_view::npos &&
-               line.find_first_of(",\t") != std::string_view::npos) ||
-              (line.size() > 5 && IsDigit(line[0]) && IsDigit(line[3]) && line[4] == '-') ||
-              line.substr(0, std::min<size_t>(line.find_first_of(" ;"), line.size())).find('/') !=
-                  std::string_view::npos;
+    // Most files are the program's own: whole-text searches and one look at each line decide.
+    bool any = text.find('"') != std::string_view::npos ||
+               text.find('\x80') != std::string_view::npos || HasEuroSign(text);
+    LineEnds ends(text);
+    for (const char* p = text.data(); p < ends.stop() && !any;) {
+        const char* end = ends.Next(p);
+        any = MayBeSpreadsheetLine(std::string_view(p, static_cast<size_t>(end - p)));
         p = end + 1;
     }
     if (!any) {
@@ -449,18 +517,24 @@ std::optional<std::string> FromSpreadsheet(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 4);
     bool changed = false;
-    for (size_t p = 0; p < text.size();) {
-        size_t end = text.find_first_of("\r\n", p);
-        end = end == std::string_view::npos ? text.size() : end;
-        const std::string_view line = text.substr(p, end - p);
+    LineEnds lineEnds(text);
+    for (const char* p = text.data(); p < lineEnds.stop();) {
+        const char* end = lineEnds.Next(p);
+        const std::string_view line(p, static_cast<size_t>(end - p));
         // A line already in the program's form may still carry what marks a spreadsheet.
-        if (auto own = FromSpreadsheetLine(line, slashDates); own && *own != line) {
+        std::optional<std::string> own;
+        if (!IsOwnFormLine(line)) {
+            own = FromSpreadsheetLine(line, slashDates);
+        }
+        if (own && *own != line) {
             out += *own;
             changed = true;
         } else {
             out += line;
         }
-        out += text.substr(end, end < text.size() ? 1 : 0);
+        if (end < lineEnds.stop()) {
+            out += *end;
+        }
         p = end + 1;
     }
     return changed ? std::optional<std::string>(std::move(out)) : std::nullopt;
@@ -566,17 +640,12 @@ template <class OnLine>
 bool ForEachLine(std::string_view text, bool& anyText, OnLine onLine) {
     bool header = false;
     anyText = false;
-    const char* const stop = text.data() + text.size();
+    LineEnds ends(text);
+    const char* const stop = ends.stop();
     const char* p = text.data();
     while (p < stop) {
-        const auto* nl =
-            static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(stop - p)));
-        const char* end = nl ? nl : stop;
         // A lone CR ends a line as well.
-        if (const auto* cr =
-                static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)))) {
-            end = cr;
-        }
+        const char* end = ends.Next(p);
         const std::string_view raw(p, static_cast<size_t>(end - p));
         const bool ended = end < stop;
         p = !ended ? end : end + 1 + (*end == '\r' && end + 1 < stop && end[1] == '\n' ? 1 : 0);

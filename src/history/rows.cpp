@@ -111,33 +111,52 @@ HistoryRows LoadHistoryRows(const std::string& folder, const std::string& name) 
     return HistoryRowsFromText(text ? std::string_view(*text) : std::string_view());
 }
 
-HistoryRow SplitHistoryRow(std::string_view line) {
-    HistoryRow row;
-    row.dateText = BeforeFirst(' ', line);
+namespace {
+
+// A line's fields as views into it; rest is the text after the fourth ";" (more: there is one).
+struct RowFields {
+    std::string_view dateText;
     std::string_view fields[4];
-    std::string_view rest = line;
+    std::string_view rest;
     bool more = true;
-    for (auto& field : fields) {
-        if (!more) {
+};
+
+RowFields SplitFields(std::string_view line) {
+    RowFields f;
+    const auto blank = line.find(' ');
+    f.dateText = blank == std::string_view::npos ? std::string_view() : line.substr(0, blank);
+    std::string_view rest = line;
+    for (auto& field : f.fields) {
+        if (!f.more) {
             break;
         }
         const auto p = rest.find(';');
         field = rest.substr(0, p);
         if (p == std::string_view::npos) {
-            more = false;
+            f.more = false;
             rest = {};
         } else {
             rest = rest.substr(p + 1);
         }
     }
-    row.dateTimeField = fields[0];
-    row.putField = fields[1];
-    row.callField = fields[2];
-    row.somField = fields[3];
+    f.rest = rest;
+    return f;
+}
+
+}  // namespace
+
+HistoryRow SplitHistoryRow(std::string_view line) {
+    const RowFields f = SplitFields(line);
+    HistoryRow row;
+    row.dateText = f.dateText;
+    row.dateTimeField = f.fields[0];
+    row.putField = f.fields[1];
+    row.callField = f.fields[2];
+    row.somField = f.fields[3];
     // An index column that holds no level (empty when the index page failed, or damaged) reads
     // as empty, so that no reader takes a stray number for a level.
-    if (more && ParseIndexLevel(rest)) {
-        row.aexField = rest;
+    if (f.more && ParseIndexLevel(f.rest)) {
+        row.aexField = f.rest;
     }
     return row;
 }
@@ -157,17 +176,22 @@ std::vector<HistoryRowValues> HistoryValues(const std::vector<std::string>& line
     std::vector<HistoryRowValues> values;
     values.reserve(lines.size());
     for (const auto& line : lines) {
-        const HistoryRow row = SplitHistoryRow(line);
+        // As SplitHistoryRow reads the line, without a string per field.
+        const RowFields row = SplitFields(line);
         HistoryRowValues& v = values.emplace_back();
-        if (!row.dateText.empty()) {
-            v.date = ParseDmy(row.dateText);
-            v.day = RowDayNumber(row.dateText);
+        // The program's own dates read the same both ways; only others need ParseDmy.
+        if (const auto date = ParseHistoryDate(row.dateText)) {
+            v.date = date;
+            v.day = DayNumber(*date);
+            v.weekday = WeekdayOfDayNumber(*v.day);
+        } else if ((v.date = ParseDmy(row.dateText))) {
+            v.weekday = Weekday(*v.date);
         }
-        v.notDownloaded = row.somField == kNotDownloaded;
-        v.put = ParseNumber(row.putField);
-        v.call = ParseNumber(row.callField);
-        v.som = ParseNumber(row.somField);
-        v.aex = ParseNumber(row.aexField);
+        v.notDownloaded = row.fields[3] == kNotDownloaded;
+        v.put = ParseNumber(row.fields[1]);
+        v.call = ParseNumber(row.fields[2]);
+        v.som = ParseNumber(row.fields[3]);
+        v.aex = row.more ? ParseIndexLevel(row.rest).value_or(0.0) : 0.0;
     }
     return values;
 }

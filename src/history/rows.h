@@ -69,6 +69,7 @@ std::optional<int64_t> RowDayNumber(const std::string& dateText);
 struct HistoryRowValues {
     std::optional<Date> date;    // ParseDmy of the date text: the block chart's
     std::optional<int64_t> day;  // RowDayNumber of it: the graph chart's
+    int weekday = 0;             // Weekday of date; 0 without one
     bool notDownloaded = false;  // a Som field the download wrote without prices
     double put = 0;              // ParseNumber of the fields
     double call = 0;
