@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     }
 
     rendaal::SetUpDesktopIdentity();
-    auto windows = rendaal::CreateAppWindows();
+    auto windows = rendaal::CreateAppWindows(rendaal::SecondaryWindows::AfterFirstFrame);
     QObject::connect(&instance, &rendaal::SingleInstance::ShowRequested, windows->main,
                      &rendaal::TMainForm::BringToFront);
     windows->main->show();

@@ -76,17 +76,16 @@ TYesNoDlg::TYesNoDlg(QWidget* parent)
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     MessageMemo->setPalette(palette);
 
-    auto makeButton = [this](const QString& text, QStyle::StandardPixmap icon) {
+    auto makeButton = [this](const QString& text) {
         auto* button = new QPushButton(text, this);
-        button->setIcon(style()->standardIcon(icon));
         button->setCursor(Qt::PointingHandCursor);
         button->setAutoDefault(true);
         button->resize(kButtonWidth, kButtonHeight);
         return button;
     };
-    JaBtn = makeButton("Ja", QStyle::SP_DialogApplyButton);
-    NeeBtn = makeButton("Nee", QStyle::SP_DialogCancelButton);
-    CancelBtn = makeButton("Annuleren", QStyle::SP_DialogCloseButton);
+    JaBtn = makeButton("Ja");
+    NeeBtn = makeButton("Nee");
+    CancelBtn = makeButton("Annuleren");
     JaBtn->setDefault(true);
     connect(JaBtn, &QPushButton::clicked, this, &TYesNoDlg::JaBtnClick);
     connect(NeeBtn, &QPushButton::clicked, this, &TYesNoDlg::NeeBtnClick);
@@ -125,6 +124,13 @@ bool TYesNoDlg::Ask(int top, int left, int height, int width, const QString& cap
     callerHeight_ = height;
     callerWidth_ = width;
     setWindowTitle(caption);
+    // Not when made: the first of the style's icons searches the icon theme, and this dialog
+    // is made before the main window shows.
+    if (JaBtn->icon().isNull()) {
+        JaBtn->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+        NeeBtn->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+        CancelBtn->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    }
     JaBtn->setText(yesText);
     NeeBtn->setText(noText);
     CancelBtn->setText(cancelText);

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QPushButton>
+#include <QTimer>
 #include <QTranslator>
 
 #include "dialogs/about_form.h"
@@ -39,14 +40,23 @@ AppWindows::~AppWindows() {
     AboutForm = nullptr;
 }
 
-bool SetUpDesktopIdentity() {
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
+namespace {
+
+// The theme's search and the decoding of every size cost more than the whole first frame, and
+// the window shows without its icon just as well: set once that frame is on the screen.
+void SetWindowIcon() {
     QIcon builtIn;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         builtIn.addFile(QStringLiteral(":/icons/%1x%1/%2.png").arg(size).arg(kDesktopFileName),
                         QSize(size, size));
     }
     QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kDesktopFileName), builtIn));
+}
+
+}  // namespace
+
+bool SetUpDesktopIdentity() {
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // The windows speak Dutch whatever the locale, so the file dialog and the standard buttons do
     // too.
     auto* translator = new QTranslator(qApp);
@@ -59,12 +69,11 @@ bool SetUpDesktopIdentity() {
     return true;
 }
 
-std::unique_ptr<AppWindows> CreateAppWindows() {
-    auto app = std::make_unique<AppWindows>();
-    auto mainForm = std::make_unique<TMainForm>();
-    TMainForm* main = mainForm.get();
-    app->main = main;
-    app->windows.push_back(std::move(mainForm));
+namespace {
+
+// Every window but the main one, in their order, and the main window's connections to them.
+void CreateSecondaryWindows(AppWindows* app) {
+    TMainForm* main = app->main;
     app->windows.push_back(std::make_unique<TAddForm>());
     auto graph = std::make_unique<TGraphForm>();
     GraphForm = graph.get();
@@ -190,6 +199,33 @@ std::unique_ptr<AppWindows> CreateAppWindows() {
     main->SetHooks(std::move(hooks));
     InstallOverview(*main);
     InstallScenario(*main);
+}
+
+}  // namespace
+
+std::unique_ptr<AppWindows> CreateAppWindows(SecondaryWindows when) {
+    auto app = std::make_unique<AppWindows>();
+    auto mainForm = std::make_unique<TMainForm>();
+    TMainForm* main = mainForm.get();
+    app->main = main;
+    app->windows.push_back(std::move(mainForm));
+    // After the first chart, which the first frame's handler draws.
+    QObject::connect(
+        main, &TMainForm::FirstFrameShown, main,
+        [main] {
+            if (QApplication::windowIcon().isNull()) {
+                QTimer::singleShot(0, main, SetWindowIcon);
+            }
+        },
+        Qt::SingleShotConnection);
+    if (when == SecondaryWindows::AfterFirstFrame) {
+        // Before the first frame's own work, which reaches them through the hooks.
+        QObject::connect(
+            main, &TMainForm::FirstFrameShown, main,
+            [windows = app.get()] { CreateSecondaryWindows(windows); }, Qt::SingleShotConnection);
+    } else {
+        CreateSecondaryWindows(app.get());
+    }
     return app;
 }
 

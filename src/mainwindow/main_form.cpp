@@ -83,6 +83,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
             ShowSelected();
         }
     });
+    connect(this, &TMainForm::FirstFrameShown, Panel1, &TMainPanel::LoadStyleIcons);
     Panel1->LayoutControls();
     setTabOrder(ApartButton, ListBox1);
     setTabOrder(ListBox1, Image1);
@@ -188,8 +189,13 @@ void TMainForm::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (!FirstPaintDone) {
         FirstPaintDone = true;
-        // The first paint's work lets events run and downloads; not from inside a paint.
-        QTimer::singleShot(0, this, &TMainForm::FormPaint);
+        // The first paint's work lets events run and downloads; not from inside a paint. The
+        // timer runs once the painted frame has been handed to the display.
+        QTimer::singleShot(0, this, [this] {
+            firstFrameShown_ = true;
+            emit FirstFrameShown();
+            FormPaint();
+        });
     }
 }
 

@@ -135,6 +135,13 @@ public:
     // then opens no new box.
     bool InTimerRun() const { return timerRun_; }
 
+    // Shown, but its first frame not yet on the screen: work that can wait, waits for it.
+    bool AwaitingFirstFrame() const { return isVisible() && !firstFrameShown_; }
+
+signals:
+    // The first frame is on the screen; the first chart and download follow.
+    void FirstFrameShown();
+
 public slots:
     void ShowSelected();
     void ListBox1Click();
@@ -183,6 +190,7 @@ private:
     std::optional<DateTime> lastGoodRead_;  // of the index row
     std::vector<std::string> notesShown_;
     std::vector<std::string> rulesCopiesOffered_;  // asked once while the program runs
+    bool firstFrameShown_ = false;
     bool firstLineWaiting_ = false;
     QTimer* firstLineTimer_ = nullptr;
 };

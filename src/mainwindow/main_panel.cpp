@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QPixmap>
 #include <QRegularExpression>
 #include <QStyle>
 #include <algorithm>
@@ -49,6 +50,12 @@ void GiveShortcut(QAbstractButton* button, const QKeySequence& keys, const QStri
     button->setShortcut(keys);
     button->setToolTip(tip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) +
                        QLatin1Char(')'));
+}
+
+QIcon BlankIcon(int size) {
+    QPixmap blank(size, size);
+    blank.fill(Qt::transparent);
+    return QIcon(blank);
 }
 
 double Luminance(const QColor& c) {
@@ -98,7 +105,8 @@ TMainPanel::TMainPanel(QWidget* parent) : QFrame(parent), height_(kPanelHeight) 
                  QStringLiteral("Voeg een Strangle toe"));
     DownloadBtn = MakeButton(this, "Download", 140, 10);
     GiveShortcut(DownloadBtn, QKeySequence(Qt::Key_F5), QStringLiteral("Download de Optiekoersen"));
-    DownloadBtn->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+    const QIcon blank = BlankIcon(style()->pixelMetric(QStyle::PM_SmallIconSize));
+    DownloadBtn->setIcon(blank);
     DelButton = MakeButton(this, "Verwijder", 10, 50);
     GiveShortcut(DelButton, QKeySequence(Qt::Key_Delete),
                  QStringLiteral("Verwijder de geselecteerde Strangle"));
@@ -106,7 +114,7 @@ TMainPanel::TMainPanel(QWidget* parent) : QFrame(parent), height_(kPanelHeight) 
     SpeedInfo = new QToolButton(this);
     SpeedInfo->setAutoRaise(true);
     SpeedInfo->setGeometry(0, 11, 29, 28);
-    SpeedInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    SpeedInfo->setIcon(blank);
     SpeedInfo->setToolTip(QStringLiteral("Over Rendaal"));
     SpeedInfo->setAccessibleName(QStringLiteral("Info"));
     SpeedInfo->setAccessibleDescription(QStringLiteral("Help en Over Rendaal"));
@@ -134,6 +142,11 @@ TMainPanel::TMainPanel(QWidget* parent) : QFrame(parent), height_(kPanelHeight) 
             setTabOrder(order[i - 1], order[i]);
         }
     }
+}
+
+void TMainPanel::LoadStyleIcons() {
+    DownloadBtn->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+    SpeedInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
 }
 
 double ContrastRatio(const QColor& a, const QColor& b) {

@@ -41,6 +41,10 @@ class TMainPanel final : public QFrame, public PanelControls {
 public:
     explicit TMainPanel(QWidget* parent);
 
+    // The style's icons of the download and info buttons. Until then both hold a blank of the
+    // same size: the first use of the style's icons searches the icon theme, which costs more
+    // than the first frame.
+    void LoadStyleIcons();
     // Places buttons and labels for the current font; the panel's height follows.
     void LayoutControls();
     int PanelHeight() const { return height_; }

@@ -214,6 +214,10 @@ void TOverviewForm::GridCellDoubleClicked(int row, int column) {
 }
 
 void AskOverviewRows(TMainForm& form, const std::vector<std::string>& lines) {
+    // Reading every history competes with the first frame; that frame asks again.
+    if (form.AwaitingFirstFrame()) {
+        return;
+    }
     auto* worker = form.findChild<TOverviewWorker*>(QString(), Qt::FindDirectChildrenOnly);
     if (worker != nullptr) {
         worker->Request(form.DataFolder, lines, WindowRates(),
@@ -304,6 +308,8 @@ void InstallOverview(TMainForm& form) {
     });
     minute->start();
     form.ListBox1->RefreshMarks();
+    QObject::connect(&form, &TMainForm::FirstFrameShown, form.ListBox1,
+                     &TCombinationList::RefreshMarks, Qt::SingleShotConnection);
 }
 
 }  // namespace rendaal

@@ -1,11 +1,13 @@
 #include "mainwindow/app_windows.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 #include "core/clock.h"
@@ -18,6 +20,7 @@
 #include "platform/help.h"
 #include "settings/options_form.h"
 #include "support/test_support.h"
+#include "support/window_fixture.h"
 
 namespace rendaal {
 namespace {
@@ -146,6 +149,32 @@ TEST_F(AppWindowsTest, DeletionAsksTheYesNoDialog) {
     EXPECT_EQ(MainForm->Combinations(), after);
     EXPECT_EQ(MainForm->SelectedIndex(), 1);
     EXPECT_EQ(ParseRules(test::ReadAll(MainForm->RulesFilePath())), after);
+}
+
+// As the program starts: the main window alone paints its first frame, the others follow
+// before that frame's work (chart, download), which reaches them through the hooks; the icons
+// and the stale marks come after it.
+TEST_F(AppWindowsTest, SecondaryWindowsIconsAndMarksFollowTheFirstFrame) {
+    fs::create_directories(root_.path() / "config" / "Rendaal");
+    test::WriteAll(
+        root_.path() / "config" / "Rendaal" / "Rendaal.reg",
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Rendaal\\Defaults]\r\n"
+        "\"IndexUrl\"=\"http://127.0.0.1:9\"\r\n\"OptionUrl\"=\"http://127.0.0.1:9\"\r\n");
+    clock_.Set(DateTime{2026, 12, 8, 18, 0, 0, 0});  // the start files are stale then
+    auto app = CreateAppWindows(SecondaryWindows::AfterFirstFrame);
+    TMainForm* main = app->main;
+    EXPECT_EQ(app->windows.size(), 1u);
+    main->show();
+    EXPECT_TRUE(main->AwaitingFirstFrame());
+    ASSERT_TRUE(test::WaitFor([main] { return main->HoverReady; }));
+    EXPECT_EQ(app->windows.size(), 10u);
+    EXPECT_EQ(app->windows[6].get(), YesNoDlg);
+    EXPECT_FALSE(main->ChartImage().isNull());
+    EXPECT_EQ(main->DownloadBtn->icon().pixmap(16).toImage(),
+              main->style()->standardIcon(QStyle::SP_ArrowDown).pixmap(16).toImage());
+    EXPECT_TRUE(test::WaitFor([] { return !QApplication::windowIcon().isNull(); }));
+    QListWidget* list = main->ListBox1;
+    EXPECT_TRUE(test::WaitFor([list] { return list->item(0)->font().italic(); }));
 }
 
 }  // namespace
