@@ -9,6 +9,14 @@
 
 namespace rendaal {
 
+std::shared_ptr<const ChartHistory> RequestHistory(ChartRequest& request) {
+    if (!request.history) {
+        request.history = std::make_shared<const ChartHistory>(
+            ReadChartHistory(request.folder, request.fileName));
+    }
+    return request.history;
+}
+
 void DrawChart(const ChartRequest& request, Canvas& canvas, ChartState& state,
                ChartOutputs& outputs) {
     ChartPass pass;
@@ -19,8 +27,9 @@ void DrawChart(const ChartRequest& request, Canvas& canvas, ChartState& state,
     pass.today = request.today;
     pass.colors = request.colors;
     // Every pass draws the same lines: the file is read and its fields parsed once.
-    pass.history =
-        std::make_shared<const ChartHistory>(ReadChartHistory(request.folder, request.fileName));
+    pass.history = request.history ? request.history
+                                   : std::make_shared<const ChartHistory>(
+                                         ReadChartHistory(request.folder, request.fileName));
     std::vector<ChartSeries> series = {ChartSeries::Som};
     if (request.separate) {
         // A Single has one side only; the other would be a line of zeros with a name.

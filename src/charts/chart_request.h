@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,7 +23,13 @@ struct ChartRequest {
     Date today;
     SystemColors colors;
     std::optional<ChartOverlay> overlay;  // drawn after the lines, before the key and texts
+    // The history as read already; empty: DrawChart reads folder + fileName.
+    std::shared_ptr<const ChartHistory> history;
 };
+
+// The request's history, read now (and kept in the request) unless it holds it already: the
+// chart, its overlay and what is said about it share one read.
+std::shared_ptr<const ChartHistory> RequestHistory(ChartRequest& request);
 
 // The Som pass and, when separate, the Put and Call passes of the sides the combination has,
 // on the one canvas; the texts come last, over every line. The canvas is cleared by the Som

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <utility>
 
+#include "core/money.h"
 #include "core/text.h"
 
 namespace rendaal {
@@ -287,22 +288,10 @@ std::vector<std::pair<int, int>> BoxCandidates(const PlotArea& area, int w, int 
 }
 
 std::string FormatEuros(double value, int width) {
-    std::string text;
-    if (!(std::fabs(value) < 1e15)) {
-        text = FormatNumber(value, 1, 0);  // absurd sums: the plain (cut) figure will do
-    } else {
-        const long long whole = std::llround(value);
-        const std::string digits = std::to_string(whole < 0 ? -whole : whole);
-        if (whole < 0) {
-            text.push_back('-');
-        }
-        for (size_t i = 0; i < digits.size(); ++i) {
-            if (i > 0 && (digits.size() - i) % 3 == 0) {
-                text += '.';
-            }
-            text += digits[i];
-        }
-    }
+    // Rounded half away from zero first: the money formatter alone rounds a half to even.
+    std::string text = std::fabs(value) < 1e15
+                           ? FormatGrouped(std::round(value), 0)
+                           : FormatNumber(value, 1, 0);  // absurd sums: the plain (cut) figure
     if (static_cast<int>(text.size()) < width) {
         text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
     }

@@ -21,10 +21,10 @@ Date TheoryDate(const Date& today, const Date& expiry, int64_t days) {
     return FromDayNumber(std::clamp(from + std::max<int64_t>(days, 0), from, latest));
 }
 
-std::optional<TheoryCurve> TheoryCurveFor(const std::string& folder, const std::string& fileName,
-                                          const Rates& rates, const DateTime& now, int64_t days) {
-    const HistoryRows rows = LoadHistoryRows(folder, fileName);
-    const OverviewRow last = HistoryOverview(fileName, rows.lines, rates, now);
+std::optional<TheoryCurve> TheoryCurveFor(const std::string& fileName,
+                                          const std::vector<std::string>& lines, const Rates& rates,
+                                          const DateTime& now, int64_t days) {
+    const OverviewRow last = HistoryOverview(fileName, lines, rates, now);
     if (!last.expiry || (!last.strikes.put && !last.strikes.call) ||
         (last.strikes.put && !last.ivPut) || (last.strikes.call && !last.ivCall)) {
         return std::nullopt;
@@ -52,18 +52,17 @@ void DrawTheoryLine(Canvas& canvas, const PlotArea& area, const IndexWindow& win
     DrawDashedPolyline(canvas, area, points, kTheoryColor, contents);
 }
 
-void DrawTheoryOverlay(Canvas& canvas, const std::string& folder, const std::string& fileName,
-                       int width, int height, double valueTop, const Rates& rates,
-                       const DateTime& now, int64_t days, PlotContents* contents) {
-    const auto curve = TheoryCurveFor(folder, fileName, rates, now, days);
+void DrawTheoryOverlay(Canvas& canvas, const std::string& fileName,
+                       const std::vector<std::string>& lines, int width, int height,
+                       double valueTop, const Rates& rates, const DateTime& now, int64_t days,
+                       PlotContents* contents) {
+    const auto curve = TheoryCurveFor(fileName, lines, rates, now, days);
     if (!curve) {
         return;
     }
     const PlotArea area = PlotAreaFor(width, height);
     const ChartHeader header = ParseChartFileName(fileName);
-    const HistoryRows rows = LoadHistoryRows(folder, fileName);
-    DrawTheoryLine(canvas, area, IndexWindowFor(header, rows.lines, area), valueTop, *curve,
-                   contents);
+    DrawTheoryLine(canvas, area, IndexWindowFor(header, lines, area), valueTop, *curve, contents);
 }
 
 namespace {
@@ -76,15 +75,16 @@ struct DayValue {
 };
 
 // The theoretical value of each day the graph chart plots.
-std::vector<DayValue> TheoryByDay(const std::string& folder, const std::string& fileName,
-                                  const Rates& rates, const DateTime& now) {
+std::vector<DayValue> TheoryByDay(const std::string& fileName,
+                                  const std::vector<std::string>& lines, const Rates& rates,
+                                  const DateTime& now) {
     std::vector<DayValue> out;
-    const auto curve = TheoryCurveFor(folder, fileName, rates, now, 0);
+    const auto curve = TheoryCurveFor(fileName, lines, rates, now, 0);
     const ChartHeader header = ParseChartFileName(fileName);
     if (!curve || !header.expiryDate) {
         return out;
     }
-    for (const std::string& line : LoadHistoryRows(folder, fileName).lines) {
+    for (const std::string& line : lines) {
         const HistoryRow row = SplitHistoryRow(line);
         const auto day = RowDayNumber(row.dateText);
         const auto level = IndexLevel(row.aexField);
@@ -109,15 +109,16 @@ std::string Euros(double v) {
 }  // namespace
 
 void DrawTheoryByDay(Canvas& canvas, const PlotArea& area, double valueTop,
-                     const std::string& folder, const std::string& fileName, const Rates& rates,
-                     const DateTime& now, const Date& today, PlotContents* contents) {
+                     const std::string& fileName, const std::vector<std::string>& lines,
+                     const Rates& rates, const DateTime& now, const Date& today,
+                     PlotContents* contents) {
     if (!(valueTop > 0)) {
         return;
     }
-    const TimeSpan span = TimeSpanFor(LoadHistoryRows(folder, fileName).lines, today, area);
+    const TimeSpan span = TimeSpanFor(lines, today, area);
     const double pixelsPerValue = (area.bottom - area.top) / valueTop;
     std::vector<std::pair<double, double>> points;
-    for (const DayValue& d : TheoryByDay(folder, fileName, rates, now)) {
+    for (const DayValue& d : TheoryByDay(fileName, lines, rates, now)) {
         if (d.day < span.firstDay || d.day > span.lastDay) {
             continue;
         }
@@ -141,11 +142,12 @@ std::string TheoryCaption(bool blocks, const std::string& fileName, const DateTi
     return shown > 0 ? "Theorie over " + std::to_string(shown) + " dagen" : "Theorie vandaag";
 }
 
-std::string TheorySummary(bool blocks, const std::string& folder, const std::string& fileName,
-                          const Rates& rates, const DateTime& now, int64_t days) {
+std::string TheorySummary(bool blocks, const std::string& fileName,
+                          const std::vector<std::string>& lines, const Rates& rates,
+                          const DateTime& now, int64_t days) {
     const std::string caption = TheoryCaption(blocks, fileName, now, days);
     if (!blocks) {
-        const auto values = TheoryByDay(folder, fileName, rates, now);
+        const auto values = TheoryByDay(fileName, lines, rates, now);
         if (values.empty()) {
             return {};
         }
@@ -153,8 +155,8 @@ std::string TheorySummary(bool blocks, const std::string& folder, const std::str
         return caption + ": laatste " + Euros(last.theory) + " op " + FormatDmy(last.date) +
                ", koers " + Euros(last.market);
     }
-    const auto curve = TheoryCurveFor(folder, fileName, rates, now, days);
-    const auto level = LastPlottedIndex(LoadHistoryRows(folder, fileName).lines);
+    const auto curve = TheoryCurveFor(fileName, lines, rates, now, days);
+    const auto level = LastPlottedIndex(lines);
     if (!curve || !level) {
         return {};
     }

@@ -581,25 +581,20 @@ std::optional<Date> ParseHistoryDate(std::string_view text) {
                                          IsValidDate(year, month, day));
         return valid ? std::optional<Date>(Date{year, month, day}) : std::nullopt;
     }
-    const auto p1 = text.find('-');
-    if (p1 == std::string_view::npos) {
+    // d-m-yyyy: of what ParseDmy reads, only one or two digits, one or two, and four.
+    size_t i = 0;
+    const auto digits = [&](size_t least, size_t most) {
+        const size_t from = i;
+        while (i < text.size() && i - from < most && IsDigit(text[i])) {
+            ++i;
+        }
+        return i - from >= least;
+    };
+    const auto dash = [&] { return i < text.size() && text[i++] == '-'; };
+    if (!(digits(1, 2) && dash() && digits(1, 2) && dash() && digits(4, 4) && i == text.size())) {
         return std::nullopt;
     }
-    const auto p2 = text.find('-', p1 + 1);
-    if (p2 == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const auto day = SmallNumber(text.substr(0, p1), 2);
-    const auto month = SmallNumber(text.substr(p1 + 1, p2 - p1 - 1), 2);
-    const std::string_view yearText = text.substr(p2 + 1);
-    if (yearText.size() != 4) {
-        return std::nullopt;
-    }
-    const auto year = SmallNumber(yearText, 4);
-    if (!day || !month || !year || *year < 1 || !IsValidDate(*year, *month, *day)) {
-        return std::nullopt;
-    }
-    return Date{*year, *month, *day};
+    return ParseDmy(text);
 }
 
 bool IsHistoryHeader(std::string_view line) {

@@ -96,7 +96,9 @@ HistoryRows HistoryRowsFromText(std::string_view text) {
     for (const auto& line : read.lines) {
         // A tab where the program writes a blank (an editor's save) still splits date and time.
         std::string& text = rows.lines.emplace_back(line.text);
-        std::replace(text.begin(), text.end(), '\t', ' ');
+        if (line.text.find('\t') != std::string_view::npos) {
+            std::replace(text.begin(), text.end(), '\t', ' ');
+        }
     }
     if (rows.lines.empty()) {
         rows.lines.emplace_back();

@@ -61,6 +61,9 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
     ChartOutputs outputs;
     const MainFormHooks& hooks = form_.Hooks();
     historyFile_ = historyFile;
+    // One read for the picture, its theory line and what a screen reader hears of them.
+    history_ =
+        std::make_shared<const ChartHistory>(ReadChartHistory(form_.DataFolder, historyFile));
     if (hooks.renderChart) {
         chart_ = hooks.renderChart(historyFile, size(), form_.BlocksView, form_.SeparateView);
     } else {
@@ -72,6 +75,7 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
         request.width = width();
         request.height = height();
         request.today = AppClock().Now().date();
+        request.history = history_;
         theoryLine_.clear();
         theorySummary_.clear();
         theoryAvailable_.reset();
@@ -80,7 +84,7 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
             theoryAvailable_ = AddTheory(request, rates, AppClock().Now(), TheoryDaysStored());
             if (*theoryAvailable_) {
                 theorySummary_ =
-                    TheorySummary(form_.BlocksView, form_.DataFolder, historyFile, rates,
+                    TheorySummary(form_.BlocksView, historyFile, history_->rows.lines, rates,
                                   AmsterdamTimeOfLocal(AppClock().Now()), TheoryDaysStored());
                 theoryLine_ = line;
             }
@@ -89,7 +93,7 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
     }
     setPixmap(QPixmap::fromImage(chart_));
     std::string description =
-        ChartSummary(form_.BlocksView, line, LoadHistoryRows(form_.DataFolder, historyFile),
+        ChartSummary(form_.BlocksView, line, history_->rows,
                      hooks.renderChart ? std::nullopt : std::optional<ChartOutputs>(outputs));
     if (form_.TheoryView) {
         description += ". " + (theorySummary_.empty() ? TheoryRefusal() : theorySummary_);
@@ -100,6 +104,7 @@ std::optional<ChartOutputs> TChartView::Draw(const std::string& line) {
 
 void TChartView::Clear() {
     chart_ = QImage();
+    history_.reset();
     theoryLine_.clear();
     clear();
     setToolTip(QString());
@@ -163,6 +168,7 @@ void TChartView::ShowMenu(const QPoint& at, bool byKey) {
         ChartRequest probe;
         probe.folder = form_.DataFolder;
         probe.fileName = historyFile_;
+        probe.history = history_;
         theoryAvailable_ = AddTheory(probe, WindowRates(), AppClock().Now(), 0);
     }
     theory_->setEnabled(chart_.isNull() || theoryAvailable_.value_or(true) || form_.TheoryView);

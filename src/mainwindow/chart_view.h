@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -56,10 +57,11 @@ private:
     QAction* theory_ = nullptr;
     QAction* days_ = nullptr;
     QImage chart_;
-    std::string theoryLine_;               // the combination last drawn with "Theorie"
-    std::string theorySummary_;            // its latest values, for a screen reader
-    std::optional<bool> theoryAvailable_;  // the chart last drawn can show "Theorie"
-    std::string historyFile_;              // of the chart last drawn
+    std::string theoryLine_;                       // the combination last drawn with "Theorie"
+    std::string theorySummary_;                    // its latest values, for a screen reader
+    std::optional<bool> theoryAvailable_;          // the chart last drawn can show "Theorie"
+    std::string historyFile_;                      // of the chart last drawn
+    std::shared_ptr<const ChartHistory> history_;  // as read for it
 };
 
 // Why "Theorie" shows no line.

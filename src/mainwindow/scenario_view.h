@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "analytics/scenario_map.h"
+#include "charts/scenario_map.h"
 
 namespace rendaal {
 

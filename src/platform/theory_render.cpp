@@ -13,7 +13,9 @@ namespace rendaal {
 
 bool AddTheory(ChartRequest& request, const Rates& rates, const DateTime& now, int64_t days) {
     const DateTime amsterdam = AmsterdamTimeOfLocal(now);
-    if (!TheoryCurveFor(request.folder, request.fileName, rates, amsterdam, days)) {
+    // The overlay draws from the chart's own read of the history.
+    const std::shared_ptr<const ChartHistory> history = RequestHistory(request);
+    if (!TheoryCurveFor(request.fileName, history->rows.lines, rates, amsterdam, days)) {
         return false;
     }
     ChartOverlay overlay;
@@ -23,18 +25,18 @@ bool AddTheory(ChartRequest& request, const Rates& rates, const DateTime& now, i
     // The chart's own size, not the picture's: RenderChart cuts absurd sizes down.
     const int width = std::clamp(request.width, 1, kMaxChartSide);
     const int height = std::clamp(request.height, 1, kMaxChartSide);
-    const std::string folder = request.folder;
     const std::string file = request.fileName;
     if (request.blocks) {
         overlay.draw = [=](Canvas& canvas, const PlotArea&, double top, PlotContents& contents) {
-            DrawTheoryOverlay(canvas, folder, file, width, height, top, rates, amsterdam, days,
-                              &contents);
+            DrawTheoryOverlay(canvas, file, history->rows.lines, width, height, top, rates,
+                              amsterdam, days, &contents);
         };
     } else {
         const Date today = request.today;
         overlay.draw = [=](Canvas& canvas, const PlotArea& area, double top,
                            PlotContents& contents) {
-            DrawTheoryByDay(canvas, area, top, folder, file, rates, amsterdam, today, &contents);
+            DrawTheoryByDay(canvas, area, top, file, history->rows.lines, rates, amsterdam, today,
+                            &contents);
         };
     }
     request.overlay = std::move(overlay);

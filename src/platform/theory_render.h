@@ -17,8 +17,8 @@ namespace rendaal {
 // Asks the chart of request for the "Theorie" line, drawn before its key: in the block chart the
 // value today (or days later) at every index level, in the graph chart the value on each day
 // at that day's index level; priced with the volatilities the last prices imply. False (and
-// the request unchanged) when the history gives no volatility. now is this machine's local
-// time.
+// the request unchanged but for its history, read now when it held none) when the history
+// gives no volatility. now is this machine's local time.
 bool AddTheory(ChartRequest& request, const Rates& rates, const DateTime& now, int64_t days = 0);
 
 // The volatility chart of a history as a picture of width x height (1 .. kMaxChartSide each

@@ -2,6 +2,8 @@
 // "Theorie" in both charts, what the menus and rows say, what a cut text still tells.
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QToolTip>
 
 #include "analytics/overview.h"
+#include "core/combination.h"
 #include "download/fake_fetcher.h"
 #include "mainwindow/add_form.h"
 #include "mainwindow/app_windows.h"
@@ -135,6 +138,15 @@ TEST_F(DesktopUi, TheorieShowsInBothChartsWithItsKeyAndIsSpoken) {
     if (main->BlocksView) {
         main->ModeButtonClick();
     }
+    // The menu judges "Theorie" by the history the chart was drawn from: it reads no file.
+    const int selected = main->ListBox1->SelectedIndex();
+    ASSERT_GE(selected, 0);
+    const std::string file =
+        main->DataFolder + HistoryFileName(main->Combinations()[static_cast<size_t>(selected)]);
+    std::filesystem::rename(file, file + ".weg");
+    main->Image1->setFocus();
+    EXPECT_FALSE(MenuByKey(main->Image1, Qt::Key_Menu, Qt::NoModifier).greyed.contains("Theorie"));
+    std::filesystem::rename(file + ".weg", file);
     const QImage plain = main->ChartImage();
     main->TheorieClick();
     EXPECT_NE(main->ChartImage(), plain) << "Grafiek: Theorie changes nothing";

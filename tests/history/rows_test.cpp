@@ -125,6 +125,8 @@ TEST(LoadHistoryRows, KeepsFileOrderAcceptsAllLineEnds) {
         EXPECT_EQ(rows.lines[1], b);
         EXPECT_EQ(rows.startDate, "06-12-2026");
     }
+    // An editor's tab between date and time reads as the program's blank.
+    EXPECT_EQ(HistoryRowsFromText("06-12-2026\t17:35:00; 1; 1; 2; 3\n").startDate, "06-12-2026");
 }
 
 TEST(SplitHistoryRow, FieldsKeepTheirBlank) {

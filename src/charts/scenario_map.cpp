@@ -1,4 +1,4 @@
-#include "analytics/scenario_map.h"
+#include "charts/scenario_map.h"
 
 #include <algorithm>
 #include <cmath>
