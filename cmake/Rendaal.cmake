@@ -38,17 +38,12 @@ function(rendaal_tests name)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     target_link_libraries(${name} PRIVATE test_support ${ARG_LIBS})
-    set(home ${CMAKE_BINARY_DIR}/test-home/${name})
-    file(MAKE_DIRECTORY ${home} ${home}/runtime)
-    # The environment goes through env as the test "emulator": a list in the ENVIRONMENT
-    # property of gtest_discover_tests keeps only its first entry, and the discovery run needs
-    # the throwaway home as much as the tests do.
-    set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env
-        QT_QPA_PLATFORM=${ARG_QPA} HOME=${home} XDG_CONFIG_HOME=${home}/config
-        XDG_DATA_HOME=${home}/data XDG_CACHE_HOME=${home}/cache XDG_STATE_HOME=${home}/state
-        XDG_RUNTIME_DIR=${home}/runtime
-        RENDAAL_SOURCE_DIR=${PROJECT_SOURCE_DIR}
-        RENDAAL_BINARY_DIR=${CMAKE_BINARY_DIR} ASAN_OPTIONS=detect_leaks=0
-        DBUS_SESSION_BUS_ADDRESS=unix:path=${home}/no-session-bus)
+    # Each test process gets a fresh home (tests/support/own-home). The environment goes through
+    # the test "emulator": a list in the ENVIRONMENT property of gtest_discover_tests keeps only
+    # its first entry, and the discovery run needs the throwaway home as much as the tests do.
+    set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+        ${PROJECT_SOURCE_DIR}/tests/support/own-home ${CMAKE_BINARY_DIR}/test-home/${name}
+        ${ARG_QPA} /usr/bin/env RENDAAL_SOURCE_DIR=${PROJECT_SOURCE_DIR}
+        RENDAAL_BINARY_DIR=${CMAKE_BINARY_DIR} ASAN_OPTIONS=detect_leaks=0)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
