@@ -689,11 +689,12 @@ struct HistoryStart {
 // A backup the user keeps as it is (read-only, a folder) is said once: at the first write after
 // it came to be so. No state is kept anywhere, so the window and the companion agree: a change of
 // the backup no earlier than the file's last write is news.
+bool Before(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
 bool BackupChangedSinceLastWrite(const HistoryStart& start) {
-    const timespec& changed = start.backupSeen.st_ctim;
-    const timespec& written = start.seen.st_mtim;
-    return start.seen.st_ino == 0 || changed.tv_sec > written.tv_sec ||
-           (changed.tv_sec == written.tv_sec && changed.tv_nsec >= written.tv_nsec);
+    return start.seen.st_ino == 0 || !Before(start.backupSeen.st_ctim, start.seen.st_mtim);
 }
 
 // Where the clock is coarse the write can share the backup's tick; it must read as later, or the
@@ -701,8 +702,7 @@ bool BackupChangedSinceLastWrite(const HistoryStart& start) {
 void MarkWrittenAfterBackup(const HistoryStart& start) {
     struct stat now {};
     const timespec& changed = start.backupSeen.st_ctim;
-    if (::stat(start.path.c_str(), &now) != 0 || now.st_mtim.tv_sec > changed.tv_sec ||
-        (now.st_mtim.tv_sec == changed.tv_sec && now.st_mtim.tv_nsec > changed.tv_nsec)) {
+    if (::stat(start.path.c_str(), &now) != 0 || Before(changed, now.st_mtim)) {
         return;
     }
     timespec times[2] = {{0, UTIME_OMIT}, changed};

@@ -262,10 +262,9 @@ std::string_view WithoutCurrency(std::string_view s) {
     return s;
 }
 
-bool HasCurrency(std::string_view line) {
-    return line.find("\xE2\x82\xAC") != std::string_view::npos ||
-           std::any_of(line.begin(), line.end(),
-                       [](char c) { return IsCurrencyByte(static_cast<unsigned char>(c)); });
+bool HasCurrency(std::string_view text) {
+    return text.find("\xE2\x82\xAC") != std::string_view::npos ||
+           text.find('\x80') != std::string_view::npos;  // IsCurrencyByte, found by memchr
 }
 
 // The fields of a line cut at sep, quotes removed ("" inside quotes is one quote).
@@ -455,22 +454,6 @@ private:
     const char* cr_ = nullptr;
 };
 
-bool HasEuroSign(std::string_view text) {
-    const char* const stop = text.data() + text.size();
-    for (const char* p = text.data(); p < stop;) {
-        const auto* lead =
-            static_cast<const char*>(std::memchr(p, '\xE2', static_cast<size_t>(stop - p)));
-        if (lead == nullptr) {
-            return false;
-        }
-        if (std::string_view(lead, static_cast<size_t>(stop - lead)).starts_with("\xE2\x82\xAC")) {
-            return true;
-        }
-        p = lead + 1;
-    }
-    return false;
-}
-
 // Whether a line may be a spreadsheet's by how it starts or separates: "," or tabs without ";",
 // a yyyy- date or a "/" in its first word. Quotes and currency signs are looked for in the whole
 // text at once.
@@ -502,8 +485,7 @@ bool IsOwnFormLine(std::string_view line) {
 // The decoded text with every spreadsheet line in the program's form; empty when none is.
 std::optional<std::string> FromSpreadsheet(std::string_view text) {
     // Most files are the program's own: whole-text searches and one look at each line decide.
-    bool any = text.find('"') != std::string_view::npos ||
-               text.find('\x80') != std::string_view::npos || HasEuroSign(text);
+    bool any = text.find('"') != std::string_view::npos || HasCurrency(text);
     LineEnds ends(text);
     for (const char* p = text.data(); p < ends.stop() && !any;) {
         const char* end = ends.Next(p);
